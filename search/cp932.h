@@ -1,0 +1,27 @@
+#pragma once
+// Conversion between the Shift-JIS (CP932) of the files and the UTF-8 of the screen and the terminal.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tolvane {
+
+// Shift-JIS to UTF-8. A byte sequence that is not CP932 shows as U+FFFD; nothing is dropped.
+std::string Cp932ToUtf8(std::string_view sjis);
+
+struct Cp932Encoding {
+  std::string sjis;                      // the converted text, when everything converted
+  std::optional<char32_t> unconvertible; // else the first character CP932 cannot hold
+  bool malformed_utf8 = false;           // or the input was not UTF-8
+  bool ok() const { return !unconvertible && !malformed_utf8; }
+};
+
+// UTF-8 to Shift-JIS. Characters that input methods produce in their JIS form (the wave dash, the
+// double vertical line, the minus sign, cent, pound and not signs) are taken as CP932's own forms.
+Cp932Encoding Utf8ToCp932(std::string_view utf8);
+
+// "U+301C 〜" style name of a character, for telling the user which one could not be converted.
+std::string DescribeCharacter(char32_t c);
+
+}  // namespace tolvane

@@ -1,0 +1,30 @@
+#pragma once
+// The fixed sizes of the data model. Every buffer in the program is bounded by one of these.
+#include <cstddef>
+
+namespace tolvane {
+
+// A query, a history slot, the start directory and a command line: 300-byte slots, 299 bytes of text.
+inline constexpr std::size_t kQueryBytes = 300;
+inline constexpr std::size_t kQueryTextBytes = kQueryBytes - 1;
+
+// The term table: 50 slots, at most 45 terms, always closed by an empty slot.
+inline constexpr std::size_t kTermSlots = 50;
+inline constexpr std::size_t kMaxTerms = 45;
+
+// One read of the records file: a 3,000-byte buffer holds at most 2,998 bytes of text.
+inline constexpr std::size_t kRecordBufferBytes = 3000;
+inline constexpr std::size_t kRecordTextBytes = kRecordBufferBytes - 2;
+
+// What one search puts on screen.
+inline constexpr int kShownRecords = 500;
+inline constexpr std::size_t kDisplayStopBytes = 74500;
+inline constexpr std::size_t kAccumulatedCutBytes = 75000;
+inline constexpr std::size_t kCutPositionsExamined = 500;
+
+// How much of the records file the scan reads at a time; memory stays bounded by this.
+inline constexpr std::size_t kScanChunkBytes = std::size_t{1} << 20;
+// How much of the results file is buffered before it is written.
+inline constexpr std::size_t kResultsWriteBytes = std::size_t{1} << 20;
+
+}  // namespace tolvane

@@ -1,0 +1,70 @@
+#include "search/record_reader.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "search/limits.h"
+#include "search/sjis.h"
+
+namespace tolvane {
+
+int RecordReader::RawByte() {
+  if (pushed_back_ >= 0) {
+    const int byte = pushed_back_;
+    pushed_back_ = kNoByte;
+    return byte;
+  }
+  if (failed_) return kError;
+  if (ended_) return kEof;
+  if (pos_ == size_) {
+    ssize_t n;
+    do {
+      n = ::read(fd_, buffer_.data(), buffer_.size());
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+      failed_ = true;
+      return kError;
+    }
+    if (n == 0) {
+      ended_ = true;
+      return kEof;
+    }
+    pos_ = 0;
+    size_ = static_cast<std::size_t>(n);
+  }
+  const int byte = static_cast<unsigned char>(buffer_[pos_++]);
+  if (byte == static_cast<unsigned char>(kEndOfFileByte)) {
+    ended_ = true;
+    return kEof;
+  }
+  return byte;
+}
+
+int RecordReader::LogicalByte() {
+  const int byte = RawByte();
+  if (byte != kCarriageReturn) return byte;
+  const int next = RawByte();
+  if (next == kLineFeed) return kLineFeed;
+  if (next >= 0) pushed_back_ = next;
+  if (next == kError) return kError;
+  return kCarriageReturn;
+}
+
+RecordReader::Status RecordReader::Next(std::string& record) {
+  record.clear();
+  while (record.size() < kRecordTextBytes) {
+    const int byte = LogicalByte();
+    if (byte == kError) return Status::kReadError;
+    if (byte == kEof) break;
+    record.push_back(static_cast<char>(byte));
+    if (byte == kLineFeed) break;
+  }
+  return record.empty() ? Status::kEndOfFile : Status::kRecord;
+}
+
+std::string_view RecordText(std::string_view record) {
+  return record.substr(0, record.find('\0'));
+}
+
+}  // namespace tolvane

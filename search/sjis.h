@@ -1,0 +1,26 @@
+#pragma once
+// Shift-JIS (code page 932) character classification.
+#include <cstddef>
+#include <string_view>
+
+namespace tolvane {
+
+inline constexpr char kLineFeed = '\n';
+inline constexpr char kCarriageReturn = '\r';
+inline constexpr char kEndOfFileByte = '\x1a';  // Ctrl+Z ends a text-mode file
+inline constexpr std::string_view kAsciiBlank = " ";
+inline constexpr std::string_view kFullWidthBlank = "\x81\x40";  // "　"
+inline constexpr std::string_view kCrLf = "\r\n";
+inline constexpr std::string_view kLf = "\n";
+
+// Lead bytes of code page 932: 0x81-0x9F and 0xE0-0xFC, whatever the locale says.
+constexpr bool IsLeadByte(unsigned char byte) {
+  return (byte >= 0x81 && byte <= 0x9f) || (byte >= 0xe0 && byte <= 0xfc);
+}
+constexpr bool IsLeadByte(char byte) { return IsLeadByte(static_cast<unsigned char>(byte)); }
+
+// True when `pos` is a character boundary of `text` walked from its start. Looks back only as far as
+// the run of lead bytes before `pos`: the byte before that run always ends a character.
+bool IsCharBoundary(std::string_view text, std::size_t pos);
+
+}  // namespace tolvane

@@ -1,0 +1,39 @@
+#include "search/terms.h"
+
+#include "search/primitives.h"
+#include "search/sjis.h"
+
+namespace tolvane {
+
+std::span<const std::string> TermTable::Active() const {
+  std::size_t n = 0;
+  while (n < kMaxTerms && !slots[n].empty()) ++n;
+  return {slots.data(), n};
+}
+
+TermTable SplitTerms(std::string_view query) {
+  std::string text(query);
+  ReplaceAll(text, kFullWidthBlank, kAsciiBlank);
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+
+  // A term is kept whole, however long. The query itself is at most 299 bytes, so a term is too;
+  // cutting a long term short would report records that do not hold it.
+  TermTable table;
+  std::string_view rest = text;
+  for (std::size_t i = 0; i < kMaxTerms; ++i) {
+    const std::size_t blank = rest.find(' ');
+    table.slots[i] = std::string(rest.substr(0, blank));
+    if (blank == std::string_view::npos) break;
+    rest.remove_prefix(blank + 1);
+  }
+  return table;
+}
+
+bool MatchesAllTerms(std::string_view record, const TermTable& terms) {
+  for (const std::string& term : terms.Active()) {
+    if (!CharBoundaryFind(record, term)) return false;
+  }
+  return true;
+}
+
+}  // namespace tolvane
