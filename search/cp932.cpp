@@ -1,1 +1,153 @@
-#include "search/limits.h"
+#include "search/cp932.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <vector>
+
+namespace tolvane {
+
+namespace {
+
+constexpr std::string_view kReplacementCharacter = "\xef\xbf\xbd";  // U+FFFD
+
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+  ~Converter() {
+    if (ok()) iconv_close(cd_);
+  }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+
+  // Converts as much as it can into `out`. Returns 0, or the errno that stopped it (EILSEQ,
+  // EINVAL); `in` then points at the bytes that did not convert.
+  int Convert(std::string_view& in, std::string& out) {
+    char chunk[4096];
+    while (!in.empty()) {
+      char* src = const_cast<char*>(in.data());
+      std::size_t src_left = in.size();
+      char* dst = chunk;
+      std::size_t dst_left = sizeof chunk;
+      const std::size_t rc = iconv(cd_, &src, &src_left, &dst, &dst_left);
+      const int err = rc == static_cast<std::size_t>(-1) ? errno : 0;
+      out.append(chunk, dst - chunk);
+      in.remove_prefix(in.size() - src_left);
+      if (err != 0 && err != E2BIG) {
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        return err;
+      }
+    }
+    return 0;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xc0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3f));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xe0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
+    out += static_cast<char>(0x80 | (c & 0x3f));
+  } else {
+    out += static_cast<char>(0xf0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3f));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
+    out += static_cast<char>(0x80 | (c & 0x3f));
+  }
+}
+
+// Decodes one UTF-8 character from the front of `in`; nothing on malformed input.
+bool DecodeUtf8(std::string_view& in, char32_t& c) {
+  const auto b0 = static_cast<unsigned char>(in[0]);
+  std::size_t length;
+  char32_t min;
+  if (b0 < 0x80) {
+    c = b0;
+    in.remove_prefix(1);
+    return true;
+  } else if ((b0 & 0xe0) == 0xc0) {
+    length = 2, c = b0 & 0x1f, min = 0x80;
+  } else if ((b0 & 0xf0) == 0xe0) {
+    length = 3, c = b0 & 0x0f, min = 0x800;
+  } else if ((b0 & 0xf8) == 0xf0) {
+    length = 4, c = b0 & 0x07, min = 0x10000;
+  } else {
+    return false;
+  }
+  if (in.size() < length) return false;
+  for (std::size_t i = 1; i < length; ++i) {
+    const auto b = static_cast<unsigned char>(in[i]);
+    if ((b & 0xc0) != 0x80) return false;
+    c = (c << 6) | (b & 0x3f);
+  }
+  if (c < min || c > 0x10ffff || (c >= 0xd800 && c <= 0xdfff)) return false;
+  in.remove_prefix(length);
+  return true;
+}
+
+}  // namespace
+
+std::string Cp932ToUtf8(std::string_view sjis) {
+  std::string out;
+  out.reserve(sjis.size() * 3 / 2);
+  Converter converter("UTF-8", "CP932");
+  if (!converter.ok()) return out;
+  while (converter.Convert(sjis, out) != 0) {
+    out += kReplacementCharacter;
+    sjis.remove_prefix(1);
+  }
+  return out;
+}
+
+Cp932Encoding Utf8ToCp932(std::string_view utf8) {
+  Cp932Encoding result;
+  // glibc's CP932 already takes the JIS forms that Unix input methods produce (the wave dash and
+  // its kin) as CP932's own; only the UTF-8 itself and NUL need checking first.
+  std::string normalised;
+  normalised.reserve(utf8.size());
+  while (!utf8.empty()) {
+    char32_t c;
+    if (!DecodeUtf8(utf8, c)) {
+      result.malformed_utf8 = true;
+      return result;
+    }
+    // A NUL would end the text early in every Shift-JIS buffer; it is no character of a query.
+    if (c == 0) {
+      result.unconvertible = c;
+      return result;
+    }
+    AppendUtf8(normalised, c);
+  }
+  Converter converter("CP932", "UTF-8");
+  std::string_view in = normalised;
+  if (!converter.ok() || converter.Convert(in, result.sjis) != 0) {
+    char32_t c = 0xfffd;
+    if (!in.empty()) DecodeUtf8(in, c);
+    result.unconvertible = c;
+    result.sjis.clear();
+  }
+  return result;
+}
+
+std::string DescribeCharacter(char32_t c) {
+  char code[16];
+  std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
+  std::string text = code;
+  if (c >= 0x20 && c != 0x7f) {
+    text += " \xe2\x80\x9c";  // “
+    AppendUtf8(text, c);
+    text += "\xe2\x80\x9d";
+  }
+  return text;
+}
+
+}  // namespace tolvane

@@ -17,8 +17,8 @@ struct Cp932Encoding {
   bool ok() const { return !unconvertible && !malformed_utf8; }
 };
 
-// UTF-8 to Shift-JIS. Characters that input methods produce in their JIS form (the wave dash, the
-// double vertical line, the minus sign, cent, pound and not signs) are taken as CP932's own forms.
+// UTF-8 to Shift-JIS. The JIS forms that input methods produce (the wave dash, the minus sign ...)
+// become CP932's own characters.
 Cp932Encoding Utf8ToCp932(std::string_view utf8);
 
 // "U+301C 〜" style name of a character, for telling the user which one could not be converted.

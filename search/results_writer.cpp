@@ -1,1 +1,52 @@
-#include "search/limits.h"
+#include "search/results_writer.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "search/sjis.h"
+
+namespace tolvane {
+
+ResultsWriter::ResultsWriter(int fd, std::size_t buffer_bytes)
+    : fd_(fd), buffer_bytes_(buffer_bytes) {
+  buffer_.reserve(buffer_bytes_ + kRecordBufferBytes * 2);
+}
+
+void ResultsWriter::Append(std::string_view bytes) {
+  std::size_t from = 0;
+  while (true) {
+    const std::size_t lf = bytes.find(kLineFeed, from);
+    if (lf == std::string_view::npos) {
+      buffer_.append(bytes.substr(from));
+      return;
+    }
+    buffer_.append(bytes.substr(from, lf - from));
+    buffer_.append(kCrLf);
+    from = lf + 1;
+  }
+}
+
+bool ResultsWriter::Write(std::string_view text) {
+  if (failed_) return false;
+  Append(text);
+  if (buffer_.size() >= buffer_bytes_) return Flush();
+  return true;
+}
+
+bool ResultsWriter::Flush() {
+  std::size_t done = 0;
+  while (!failed_ && done < buffer_.size()) {
+    const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      failed_ = true;
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  buffer_.clear();
+  return !failed_;
+}
+
+}  // namespace tolvane

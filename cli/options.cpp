@@ -1,0 +1,65 @@
+#include "cli/options.h"
+
+namespace tolvane {
+
+const char kUsage[] =
+    "Usage: tolvane-search [-C DIR] [--count | --caption | --raw] [--] TERM...\n"
+    "Search DIR/tolvaneken.txt (Shift-JIS, one record per line) for the records that hold every\n"
+    "TERM, write all of them to DIR/kekka.txt, and print the first 500 of them in UTF-8.\n"
+    "The terms, joined by single blanks, make the query, exactly as typed into the window.\n"
+    "\n"
+    "  -C DIR       search in DIR instead of the current directory\n"
+    "      --count    print only the number of matching records\n"
+    "      --caption  print the caption the window would show after this search\n"
+    "      --raw      print the results box's text byte for byte (Shift-JIS, CR LF)\n"
+    "      --help     show this help and exit\n"
+    "      --version  show the version and exit\n"
+    "\n"
+    "Exit status: 0 if a record matched, 1 if none did, 2 on an error.\n"
+    "The query history (history.txt) is not touched.\n";
+
+ParsedOptions ParseOptions(const std::vector<std::string>& args) {
+  ParsedOptions parsed;
+  CliOptions& options = parsed.options;
+  bool mode_set = false;
+  auto set_mode = [&](OutputMode mode, const std::string& arg) {
+    if (mode_set && options.mode != mode) {
+      parsed.error = "only one of --count, --caption and --raw may be given (" + arg + ")";
+    }
+    options.mode = mode;
+    mode_set = true;
+  };
+  for (std::size_t i = 0; i < args.size() && parsed.error.empty(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--") {
+      options.terms.insert(options.terms.end(), args.begin() + i + 1, args.end());
+      break;
+    }
+    if (arg == "--help") {
+      options.help = true;
+    } else if (arg == "--version") {
+      options.version = true;
+    } else if (arg == "--count") {
+      set_mode(OutputMode::kCount, arg);
+    } else if (arg == "--caption") {
+      set_mode(OutputMode::kCaption, arg);
+    } else if (arg == "--raw") {
+      set_mode(OutputMode::kRaw, arg);
+    } else if (arg == "-C") {
+      if (i + 1 == args.size()) {
+        parsed.error = "option -C needs a directory";
+      } else {
+        options.directory = args[++i];
+      }
+    } else if (arg.starts_with("-C")) {
+      options.directory = arg.substr(2);
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      parsed.error = "unknown option " + arg + " (a term that begins with '-' goes after --)";
+    } else {
+      options.terms.push_back(arg);
+    }
+  }
+  return parsed;
+}
+
+}  // namespace tolvane

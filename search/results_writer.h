@@ -1,0 +1,30 @@
+#pragma once
+// The results file, written as a text-mode file is: every LF goes out as CR LF.
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "search/limits.h"
+
+namespace tolvane {
+
+class ResultsWriter {
+ public:
+  explicit ResultsWriter(int fd, std::size_t buffer_bytes = kResultsWriteBytes);
+
+  // Buffers a record. Returns false once any write has failed; nothing more is written then.
+  bool Write(std::string_view text);
+  // Writes what is buffered. Returns false when any write, now or earlier, failed.
+  bool Flush();
+  bool failed() const { return failed_; }
+
+ private:
+  void Append(std::string_view bytes);
+
+  int fd_;
+  std::size_t buffer_bytes_;
+  std::string buffer_;
+  bool failed_ = false;
+};
+
+}  // namespace tolvane

@@ -1,0 +1,26 @@
+#pragma once
+// Finding the records of the records file that hold all terms, in file order.
+#include <cstddef>
+#include <functional>
+#include <string_view>
+
+#include "search/limits.h"
+#include "search/terms.h"
+
+namespace tolvane {
+
+enum class ScanEnd { kEndOfFile, kStopped, kReadError };
+
+// Receives each matching record's text (up to its first NUL, its LF included when it has one).
+// Returns false to end the scan.
+using MatchSink = std::function<bool(std::string_view record_text)>;
+
+// The fast path: reads `fd` in chunks, looks for one term with a substring search over the whole
+// chunk, and cuts out and checks only the records around its hits.
+ScanEnd ScanMatchingRecords(int fd, const TermTable& terms, const MatchSink& on_match,
+                            std::size_t chunk_bytes = kScanChunkBytes);
+
+// The reference path: one record at a time through RecordReader.
+ScanEnd ScanMatchingRecordsPlain(int fd, const TermTable& terms, const MatchSink& on_match);
+
+}  // namespace tolvane

@@ -1,0 +1,87 @@
+// The fast scan against the plain record-by-record path, over generated files built to put every
+// edge (CR LF, Ctrl+Z, NUL, lead bytes before LF, long lines) across read boundaries.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "search/run.h"
+#include "test_util.h"
+
+namespace tolvane {
+namespace {
+
+// Bytes that make trouble, weighted towards Shift-JIS text and line structure.
+std::string RandomRecordsFile(std::mt19937& rng, std::size_t size) {
+  static const std::vector<std::string> pieces = {
+      "a", "b", "A", " ", "\x81\x40", "\x83\x41", "\x83\x5c", "\x95\x5c", "\x88\x9f", "\x81",
+      "\x9f", "\\", "\r\n", "\n", "\r", std::string(1, '\0'), "ab", "\x88\x9f\x88\x9f", "\xe0",
+      "\xfc\x40"};
+  std::string text;
+  while (text.size() < size) {
+    const unsigned roll = rng() % 100000;
+    if (roll < 4) {
+      text += '\x1a';
+    } else if (roll < 800) {
+      text += std::string(rng() % 7000, "xa\x83"[rng() % 3]);  // a line longer than one read
+    } else {
+      text += pieces[rng() % pieces.size()];
+    }
+  }
+  return text;
+}
+
+std::string RandomQuery(std::mt19937& rng) {
+  static const std::vector<std::string> words = {
+      "a", "b", "A", "ab", "\x83\x41", "\\", "\x9f\x88", "\x88\x9f", "\x81", "\x40", "\r", " ",
+      "\x81\x40", "x", "xa"};
+  std::string query;
+  const int count = 1 + rng() % 3;
+  for (int i = 0; i < count; ++i) query += (i ? " " : "") + words[rng() % words.size()];
+  return query;
+}
+
+struct Outcome {
+  RunResult result;
+  std::string results_file;
+  std::string box;
+  std::vector<std::string> calls;
+};
+
+Outcome SearchOnce(const testing::ScratchDir& dir, std::string_view query, const RunOptions& options) {
+  Outcome outcome;
+  const DisplayOps ops{
+      [&](std::string_view m) { outcome.calls.push_back("error " + std::string(m)); },
+      [&](std::string_view t) { outcome.calls.push_back("box " + std::string(t)); },
+      [&](std::string_view c) { outcome.calls.push_back("caption " + std::string(c)); }};
+  outcome.result = RunSearch(query, dir.path(), ops, outcome.box, options);
+  outcome.results_file = testing::ReadFile(dir / kResultsFileName);
+  return outcome;
+}
+
+TEST(FastScan, MatchesThePlainPathByteForByte) {
+  std::mt19937 rng(20071220);
+  testing::ScratchDir dir;
+  long total_matches = 0;
+  for (int file = 0; file < 60; ++file) {
+    const std::string records = RandomRecordsFile(rng, 200 + rng() % 30000);
+    testing::WriteFile(dir / kRecordsFileName, records);
+    for (int q = 0; q < 8; ++q) {
+      const std::string query = RandomQuery(rng);
+      const Outcome plain = SearchOnce(dir, query, {.plain_scan = true});
+      for (std::size_t chunk : {std::size_t{1} + rng() % 13, std::size_t{4096}, kScanChunkBytes}) {
+        const Outcome fast = SearchOnce(dir, query, {.plain_scan = false, .chunk_bytes = chunk});
+        ASSERT_EQ(fast.result.matches, plain.result.matches) << "file " << file << " query " << q;
+        ASSERT_EQ(fast.results_file, plain.results_file) << "file " << file << " chunk " << chunk;
+        ASSERT_EQ(fast.box, plain.box);
+        ASSERT_EQ(fast.calls, plain.calls);
+      }
+      total_matches += plain.result.matches;
+    }
+  }
+  EXPECT_GT(total_matches, 1000);  // the generator must keep producing files worth comparing
+}
+
+}  // namespace
+}  // namespace tolvane

@@ -1,0 +1,85 @@
+#include "search/primitives.h"
+
+#include <gtest/gtest.h>
+
+#include "search/sjis.h"
+
+namespace tolvane {
+namespace {
+
+// "ア" is 0x83 0x41: its trail byte is "A". "ソ" is 0x83 0x5C and "表" 0x95 0x5C: trail byte "\".
+constexpr std::string_view kKatakanaA = "\x83\x41";
+constexpr std::string_view kSo = "\x83\x5c";
+constexpr std::string_view kHyo = "\x95\x5c";
+
+TEST(MatchesPrefix, ComparesOnlyThePatternsLength) {
+  EXPECT_TRUE(MatchesPrefix("abc", "ab"));
+  EXPECT_TRUE(MatchesPrefix("abc", ""));
+  EXPECT_TRUE(MatchesPrefix("", ""));
+  EXPECT_FALSE(MatchesPrefix("ab", "abc"));
+  EXPECT_FALSE(MatchesPrefix("abc", "b"));
+}
+
+TEST(CharBoundaryFind, IgnoresAFullWidthBlankHiddenAcrossTwoCharacters) {
+  // 0x88 0x81 is one character; then "@" (0x40). The bytes 0x81 0x40 straddle them.
+  EXPECT_EQ(CharBoundaryFind("\x88\x81@", kFullWidthBlank), std::nullopt);
+  EXPECT_EQ(CharBoundaryFind("\x88\x81@\x81\x40", kFullWidthBlank), 3u);
+}
+
+TEST(CharBoundaryFind, ReportsTheLaterBoundaryOccurrence) {
+  const std::string text = std::string(kKatakanaA) + "xA";
+  EXPECT_EQ(CharBoundaryFind(text, "A"), 3u);
+  EXPECT_EQ(CharBoundaryFind(std::string(kSo) + std::string(kHyo), "\\"), std::nullopt);
+}
+
+TEST(CharBoundaryFind, WalksPastRunsOfLeadBytesCorrectly) {
+  // Four lead bytes make two characters; a fifth makes the sixth byte a trail byte.
+  EXPECT_EQ(CharBoundaryFind("\x81\x81\x81\x81" "A", "A"), 4u);
+  EXPECT_EQ(CharBoundaryFind("\x81\x81\x81\x81\x81" "A", "A"), std::nullopt);
+  // A kanji is not found in the middle of two others: 0x88 0x9F 0x88 0x9F holds 0x9F 0x88.
+  EXPECT_EQ(CharBoundaryFind("\x88\x9f\x88\x9f", "\x9f\x88"), std::nullopt);
+}
+
+TEST(CharBoundaryFind, HandlesALoneLeadByteAtTheEnd) {
+  EXPECT_EQ(CharBoundaryFind("ab\x81", "\x81"), 2u);
+  EXPECT_EQ(CharBoundaryFind("ab\x81", "\x81\x40"), std::nullopt);
+  EXPECT_EQ(CharBoundaryFind("a\x81", "b"), std::nullopt);
+}
+
+TEST(ReplaceFirst, TurnsARecordsLineFeedIntoCrLf) {
+  std::string record = "abc\n";
+  EXPECT_EQ(ReplaceFirst(record, kLf, kCrLf), 5u);
+  EXPECT_EQ(record, "abc\r\n");
+
+  std::string no_line_feed = "abc";
+  EXPECT_EQ(ReplaceFirst(no_line_feed, kLf, kCrLf), std::nullopt);
+  EXPECT_EQ(no_line_feed, "abc");
+
+  // The LF after a lead byte is that character's second byte and stays bare.
+  std::string lead_before_lf = "ab\x81\n";
+  EXPECT_EQ(ReplaceFirst(lead_before_lf, kLf, kCrLf), std::nullopt);
+  EXPECT_EQ(lead_before_lf, "ab\x81\n");
+}
+
+TEST(ReplaceFirst, StartsWalkingAtTheGivenOffset) {
+  std::string text = "\x81" "A\n";  // from offset 1, "A" is a character of its own
+  EXPECT_EQ(ReplaceFirst(text, "A", "B", 1), 2u);
+  EXPECT_EQ(text, "\x81" "B\n");
+}
+
+TEST(ReplaceAll, WidensEveryBlankAndNeverRescansWhatItInserted) {
+  std::string text = "one two three";
+  ReplaceAll(text, kAsciiBlank, kFullWidthBlank);
+  EXPECT_EQ(text, "one\x81\x40two\x81\x40three");
+
+  std::string unchanged = "none";
+  ReplaceAll(unchanged, kAsciiBlank, kFullWidthBlank);
+  EXPECT_EQ(unchanged, "none");
+
+  std::string grows = "a b";
+  ReplaceAll(grows, " ", "  ");  // would never end if inserted text were searched again
+  EXPECT_EQ(grows, "a  b");
+}
+
+}  // namespace
+}  // namespace tolvane

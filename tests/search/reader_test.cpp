@@ -1,0 +1,127 @@
+// Cutting the records file into records: both the plain reader and the fast scan must see the
+// same records, whatever the read sizes.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "search/limits.h"
+#include "search/record_reader.h"
+#include "search/scan.h"
+#include "search/terms.h"
+#include "search/unique_fd.h"
+#include "test_util.h"
+
+namespace tolvane {
+namespace {
+
+using Records = std::vector<std::string>;
+
+// Every record of `bytes` (a blank query matches all), through the plain reader and through the
+// fast scan at several read sizes; fails the test when they disagree.
+Records AllRecords(std::string_view bytes) {
+  testing::ScratchDir dir;
+  testing::WriteFile(dir / "records", bytes);
+  const TermTable everything = SplitTerms(" ");
+
+  Records plain;
+  {
+    UniqueFd fd(::open((dir / "records").c_str(), O_RDONLY));
+    ScanMatchingRecordsPlain(fd.get(), everything, [&](std::string_view r) {
+      plain.emplace_back(r);
+      return true;
+    });
+  }
+  for (std::size_t chunk : {1u, 2u, 3u, 7u, 4096u, 1u << 20}) {
+    Records fast;
+    UniqueFd fd(::open((dir / "records").c_str(), O_RDONLY));
+    ScanMatchingRecords(fd.get(), everything, [&](std::string_view r) {
+      fast.emplace_back(r);
+      return true;
+    }, chunk);
+    EXPECT_EQ(fast, plain) << "read size " << chunk;
+  }
+  return plain;
+}
+
+TEST(Records, CrLfArrivesAsLfAndALoneCrStays) {
+  EXPECT_EQ(AllRecords("a\r\nb\rc\r\n"), (Records{"a\n", "b\rc\n"}));
+  EXPECT_EQ(AllRecords("a\r\r\nb"), (Records{"a\r\n", "b"}));
+  EXPECT_EQ(AllRecords("a\r"), (Records{"a\r"}));
+}
+
+TEST(Records, CrLfSplitAcrossTwoReadsStillArrivesAsLf) {
+  // The plain reader reads 4,096 bytes at a time: put the CR last in the first read.
+  const std::string first(4095, 'x');
+  EXPECT_EQ(AllRecords(first + "\r\nz"), (Records{first.substr(0, kRecordTextBytes),
+                                                  first.substr(kRecordTextBytes) + "\n", "z"}));
+}
+
+TEST(Records, CtrlZEndsTheFileWhereverItStands) {
+  EXPECT_EQ(AllRecords("a\nb\x1a" "c\nd\n"), (Records{"a\n", "b"}));
+  EXPECT_EQ(AllRecords("a\r\x1a\n"), (Records{"a\r"}));
+  EXPECT_EQ(AllRecords("\x1a" "abc"), Records{});
+}
+
+TEST(Records, ALineOfExactly2998BytesLeavesItsLineFeedAsARecord) {
+  const std::string line(kRecordTextBytes, 'x');
+  EXPECT_EQ(AllRecords(line + "\nnext\n"), (Records{line, "\n", "next\n"}));
+  const std::string fits(kRecordTextBytes - 1, 'y');
+  EXPECT_EQ(AllRecords(fits + "\r\n"), (Records{fits + "\n"}));
+}
+
+TEST(Records, ALongLineArrivesIn2998BytePieces) {
+  const std::string line(kRecordTextBytes * 2 + 5, 'x');
+  EXPECT_EQ(AllRecords(line + "\n"),
+            (Records{line.substr(0, kRecordTextBytes), line.substr(kRecordTextBytes, kRecordTextBytes),
+                     "xxxxx\n"}));
+}
+
+TEST(Records, ANulByteEndsTheRecordsText) {
+  EXPECT_EQ(AllRecords(std::string("ab\0cd\nef\n", 9)), (Records{"ab", "ef\n"}));
+  EXPECT_EQ(AllRecords(std::string("\0\n", 2)), (Records{""}));
+}
+
+TEST(Records, EmptyFileHasNoRecordsAndALastLineNeedsNoLineFeed) {
+  EXPECT_EQ(AllRecords(""), Records{});
+  EXPECT_EQ(AllRecords("only"), (Records{"only"}));
+  EXPECT_EQ(AllRecords("\n\n"), (Records{"\n", "\n"}));
+}
+
+TEST(Scan, ReportsARecordOnceEvenWithManyHitsAndChecksEveryTermInside) {
+  testing::ScratchDir dir;
+  testing::WriteFile(dir / "records", "aaa b\naaa\nb aaa\n");
+  for (std::size_t chunk : {1u, 5u, 1u << 20}) {
+    Records found;
+    UniqueFd fd(::open((dir / "records").c_str(), O_RDONLY));
+    ScanMatchingRecords(fd.get(), SplitTerms("a b"), [&](std::string_view r) {
+      found.emplace_back(r);
+      return true;
+    }, chunk);
+    EXPECT_EQ(found, (Records{"aaa b\n", "b aaa\n"})) << chunk;
+  }
+}
+
+TEST(Scan, AHitInsideACharacterDoesNotHideALaterOneInTheSameRecord) {
+  testing::ScratchDir dir;
+  testing::WriteFile(dir / "records", "\x83\x41 A\n\x83\x41\n");
+  Records found;
+  UniqueFd fd(::open((dir / "records").c_str(), O_RDONLY));
+  ScanMatchingRecords(fd.get(), SplitTerms("A"), [&](std::string_view r) {
+    found.emplace_back(r);
+    return true;
+  });
+  EXPECT_EQ(found, (Records{"\x83\x41 A\n"}));
+}
+
+TEST(Scan, ReportsAReadErrorInsteadOfAnEnd) {
+  testing::ScratchDir dir;
+  UniqueFd fd(::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY));
+  const auto sink = [](std::string_view) { return true; };
+  EXPECT_EQ(ScanMatchingRecords(fd.get(), SplitTerms("a"), sink), ScanEnd::kReadError);
+  EXPECT_EQ(ScanMatchingRecordsPlain(fd.get(), SplitTerms("a"), sink), ScanEnd::kReadError);
+}
+
+}  // namespace
+}  // namespace tolvane

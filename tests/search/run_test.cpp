@@ -1,0 +1,200 @@
+#include "search/run.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "test_util.h"
+
+namespace tolvane {
+namespace {
+
+// What the window would show: every call of the three display operations, recorded.
+struct FakeScreen {
+  std::vector<std::string> errors;
+  std::vector<std::string> boxes;
+  std::vector<std::string> captions;
+  DisplayOps ops() {
+    return {[this](std::string_view m) { errors.emplace_back(m); },
+            [this](std::string_view t) { boxes.emplace_back(t); },
+            [this](std::string_view c) { captions.emplace_back(c); }};
+  }
+};
+
+class RunSearchTest : public ::testing::Test {
+ protected:
+  RunResult Search(std::string_view query) {
+    return RunSearch(query, dir_.path(), screen_.ops(), accumulated_);
+  }
+  void Records(std::string_view bytes) { testing::WriteFile(dir_ / kRecordsFileName, bytes); }
+  std::string Results() { return testing::ReadFile(dir_ / kResultsFileName); }
+
+  testing::ScratchDir dir_;
+  FakeScreen screen_;
+  std::string accumulated_;
+};
+
+std::string Lines(int count, std::string_view prefix, std::string_view ending = "\r\n") {
+  std::string text;
+  for (int i = 1; i <= count; ++i) text += std::string(prefix) + std::to_string(i) + std::string(ending);
+  return text;
+}
+
+TEST_F(RunSearchTest, WritesEveryMatchAndShowsTheFirst500) {
+  Records(Lines(600, "hit ") + "miss\r\n");
+  const RunResult result = Search("hit");
+  EXPECT_EQ(result.matches, 600);
+  EXPECT_EQ(result.status, RunStatus::kMatched);
+  EXPECT_EQ(Results(), Lines(600, "hit "));
+  ASSERT_EQ(screen_.boxes.size(), 1u);
+  EXPECT_EQ(screen_.boxes[0], Lines(500, "hit ") + "\r\n");
+  EXPECT_EQ(screen_.captions, std::vector<std::string>{CountCaption(600)});
+  EXPECT_EQ(CountCaption(600).substr(0, 11), "\x8c\x8f\x90\x94\x81\x46" "600  ");
+  EXPECT_NE(CountCaption(600).find("500\x8c\x8f\x82\xdc\x82\xc5"), std::string::npos);  // 500件まで
+}
+
+TEST_F(RunSearchTest, CaptionChangesFormAfter500Matches) {
+  Records(Lines(500, "hit "));
+  EXPECT_EQ(Search("hit").matches, 500);
+  EXPECT_EQ(screen_.captions.back(), CountCaption(500));
+  EXPECT_EQ(CountCaption(500).find("500\x8c\x8f\x82\xdc\x82\xc5"), std::string::npos);
+
+  Records(Lines(501, "hit "));
+  accumulated_.clear();
+  EXPECT_EQ(Search("hit").matches, 501);
+  EXPECT_EQ(screen_.boxes.back(), Lines(500, "hit ") + "\r\n");
+  EXPECT_NE(screen_.captions.back().find("500\x8c\x8f\x82\xdc\x82\xc5"), std::string::npos);
+}
+
+TEST_F(RunSearchTest, StopsScanningOnceTheShownTextPasses74500Bytes) {
+  // 150 records of 745 bytes with their LF: the 100th shown record brings the text to 74,600.
+  std::string records;
+  for (int i = 0; i < 150; ++i) records += std::string(744, 'a') + "\n";
+  Records(records);
+  EXPECT_EQ(Search("a").matches, 100);
+  std::string expected_results;
+  for (int i = 0; i < 100; ++i) expected_results += std::string(744, 'a') + "\r\n";
+  EXPECT_EQ(Results(), expected_results);
+  EXPECT_EQ(screen_.boxes.back().size(), 74600u + 2);
+  EXPECT_EQ(screen_.captions.back(), CountCaption(100));
+}
+
+TEST_F(RunSearchTest, NewestBlockComesFirstWithAnEmptyLineBetweenBlocks) {
+  Records("apple 1\r\nbanana 2\r\napple banana 3\r\n");
+  Search("apple");
+  Search("banana");
+  EXPECT_EQ(accumulated_, "banana 2\r\napple banana 3\r\n\r\napple 1\r\napple banana 3\r\n\r\n");
+  EXPECT_EQ(screen_.boxes.back(), accumulated_);
+}
+
+TEST_F(RunSearchTest, NoMatchEmptiesTheResultsFileAndLeavesTheScreenAlone) {
+  Records("apple\r\n");
+  Search("apple");
+  const RunResult result = Search("cherry");
+  EXPECT_EQ(result.matches, 0);
+  EXPECT_EQ(result.status, RunStatus::kNoMatch);
+  EXPECT_EQ(Results(), "");
+  EXPECT_EQ(screen_.boxes.size(), 1u);
+  EXPECT_EQ(screen_.captions.size(), 1u);
+  EXPECT_TRUE(screen_.errors.empty());
+
+  Records("");
+  EXPECT_EQ(Search("apple").status, RunStatus::kNoMatch);
+}
+
+TEST_F(RunSearchTest, LineEndsOfShownRecords) {
+  // A last record without LF gets its line end from the block's closing CR LF; a lead byte before
+  // the LF keeps it bare; pieces of a long line run together.
+  Records("x\x81\nx end");
+  Search("x");
+  EXPECT_EQ(screen_.boxes.back(), "x\x81\nx end\r\n");
+  EXPECT_EQ(Results(), "x\x81\r\nx end");
+
+  const std::string piece(kRecordTextBytes, 'y');
+  Records("x" + piece + "\nx next\n");
+  accumulated_.clear();
+  EXPECT_EQ(Search("x").matches, 2);  // the first piece, then "x next"
+  EXPECT_EQ(screen_.boxes.back(), "x" + piece.substr(1) + "x next\r\n\r\n");
+}
+
+TEST_F(RunSearchTest, MissingRecordsFileIsReportedAndNothingIsCreated) {
+  const RunResult result = Search("a");
+  EXPECT_EQ(result.matches, 0);
+  EXPECT_EQ(result.status, RunStatus::kNoRecordsFile);
+  EXPECT_EQ(screen_.errors, std::vector<std::string>{std::string(kNoRecordsFileMessage)});
+  EXPECT_FALSE(testing::Exists(dir_ / kResultsFileName));
+  EXPECT_TRUE(screen_.boxes.empty());
+
+  std::filesystem::create_directory(dir_ / kRecordsFileName);  // a folder is no records file
+  EXPECT_EQ(Search("a").status, RunStatus::kNoRecordsFile);
+}
+
+TEST_F(RunSearchTest, ResultsFileThatCannotBeCreatedIsReported) {
+  Records("a\n");
+  std::filesystem::create_directory(dir_ / kResultsFileName);
+  EXPECT_EQ(Search("a").status, RunStatus::kCannotCreateResults);
+  EXPECT_EQ(screen_.errors, std::vector<std::string>{std::string(kCannotCreateResultsMessage)});
+  EXPECT_TRUE(screen_.captions.empty());
+}
+
+TEST_F(RunSearchTest, AFullDiskIsReportedAndNoCountIsShown) {
+  Records(Lines(10, "a "));
+  std::filesystem::create_symlink("/dev/full", dir_ / kResultsFileName);
+  const RunResult result = Search("a");
+  EXPECT_EQ(result.status, RunStatus::kWriteError);
+  EXPECT_EQ(result.matches, 0);
+  EXPECT_EQ(screen_.errors, std::vector<std::string>{std::string(kCannotWriteResultsMessage)});
+  EXPECT_TRUE(screen_.boxes.empty());
+  EXPECT_TRUE(screen_.captions.empty());
+  EXPECT_TRUE(accumulated_.empty());
+}
+
+TEST_F(RunSearchTest, SearchesInTheStartDirectoryWhereverTheProcessStands) {
+  Records("a\n");
+  ASSERT_EQ(::chdir("/"), 0);
+  EXPECT_EQ(Search("a").matches, 1);
+  EXPECT_EQ(Results(), "a\r\n");
+}
+
+// MergeResults puts a new block over the older text and keeps the whole near 75,000 bytes.
+std::string OlderText(std::size_t size, std::string_view ending) {
+  return std::string(size - ending.size(), 'o') + std::string(ending);
+}
+
+TEST(MergeResults, KeepsEverythingBelow75000Bytes) {
+  const std::string older = OlderText(4999, "\r\n");
+  EXPECT_EQ(MergeResults(std::string(70000, 'n'), older).size(), 74999u);
+}
+
+TEST(MergeResults, KeepsTheOlderTextWholeAtExactly75000Bytes) {
+  const std::string older = OlderText(5000, "\r\n");
+  EXPECT_EQ(MergeResults(std::string(70000, 'n'), older).size(), 75000u);
+}
+
+TEST(MergeResults, DropsOnlyTheFinalLineEndAt75001BytesWithAClosingEmptyLine) {
+  const std::string older = OlderText(5001, "x\r\n\r\n");
+  const std::string merged = MergeResults(std::string(70000, 'n'), older);
+  EXPECT_EQ(merged.size(), 74999u);
+  EXPECT_EQ(merged.substr(merged.size() - 3), "x\r\n");
+}
+
+TEST(MergeResults, CutsAtAnOlderLineEndWhenNoneLiesWithinTheFirst500Positions) {
+  // The older text: a short line, then a line of 2,000 bytes.
+  const std::string older = "old\r\n" + std::string(2000, 'o') + "\r\n";
+  const std::string block(75000 - older.size() + 1, 'n');
+  EXPECT_EQ(MergeResults(block, older), block + "old\r\n");
+}
+
+TEST(MergeResults, DropsTheOlderTextWhenTheNewBlockFillsTheBox) {
+  const std::string block(74999, 'n');
+  EXPECT_EQ(MergeResults(block, "a\r\nb\r\n"), block);
+  const std::string largest(77501, 'n');
+  EXPECT_EQ(MergeResults(largest, "a\r\n"), largest);
+  EXPECT_EQ(MergeResults(block, ""), block);
+}
+
+}  // namespace
+}  // namespace tolvane

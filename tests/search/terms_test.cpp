@@ -1,0 +1,85 @@
+#include "search/terms.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tolvane {
+namespace {
+
+std::vector<std::string> Active(std::string_view query) {
+  const TermTable table = SplitTerms(query);
+  const auto active = table.Active();
+  return {active.begin(), active.end()};
+}
+
+using Terms = std::vector<std::string>;
+
+TEST(SplitTerms, SeparatesOnAsciiAndFullWidthBlanksAlike) {
+  EXPECT_EQ(Active("a b"), (Terms{"a", "b"}));
+  EXPECT_EQ(Active("a\x81\x40" "b"), (Terms{"a", "b"}));
+  EXPECT_EQ(Active("a\x81\x40 b"), (Terms{"a"}));  // two blanks: an empty term ends the list
+}
+
+TEST(SplitTerms, TrailingBlanksOfEitherKindMakeNoEmptyTerm) {
+  EXPECT_EQ(Active("a b  \x81\x40 "), (Terms{"a", "b"}));
+}
+
+TEST(SplitTerms, BlanksOnlyOrALeadingBlankLeaveNoActiveTerm) {
+  EXPECT_EQ(Active("   "), Terms{});
+  EXPECT_EQ(Active("\x81\x40\x81\x40"), Terms{});
+  EXPECT_EQ(Active(" a"), Terms{});
+  EXPECT_EQ(SplitTerms(" a").slots[1], "a");  // stored, but after the empty term
+}
+
+TEST(SplitTerms, DoubleBlanksHideEverythingAfterThem) {
+  const TermTable table = SplitTerms("a  b");
+  EXPECT_EQ(table.slots[0], "a");
+  EXPECT_EQ(table.slots[1], "");
+  EXPECT_EQ(table.slots[2], "b");
+  EXPECT_EQ(Active("a  b"), (Terms{"a"}));
+}
+
+TEST(SplitTerms, TabsAndOtherControlBytesBelongToTheTerm) {
+  EXPECT_EQ(Active("a\tb c"), (Terms{"a\tb", "c"}));
+}
+
+TEST(SplitTerms, KeepsAtMostFortyFiveTermsAndAlwaysEndsWithAnEmptySlot) {
+  std::string query;
+  for (int i = 0; i < 46; ++i) query += (i ? " w" : "w") + std::to_string(i);
+  const TermTable table = SplitTerms(query);
+  EXPECT_EQ(table.Active().size(), 45u);
+  EXPECT_EQ(table.slots[44], "w44");
+  EXPECT_EQ(table.slots[45], "");
+}
+
+TEST(SplitTerms, KeepsALongTermWhole) {
+  const std::string long_term(250, 'x');
+  EXPECT_EQ(Active(long_term + " y"), (Terms{long_term, "y"}));
+}
+
+TEST(MatchesAllTerms, NeedsEveryTermInAnyOrderAndAllowsOverlap) {
+  const TermTable terms = SplitTerms("cd abc");
+  EXPECT_TRUE(MatchesAllTerms("xabcdx", terms));
+  EXPECT_FALSE(MatchesAllTerms("xabcx", terms));
+  EXPECT_TRUE(MatchesAllTerms("anything", SplitTerms(" ")));
+}
+
+TEST(MatchesAllTerms, DoesNotFoldCaseOrWidth) {
+  EXPECT_FALSE(MatchesAllTerms("ABC", SplitTerms("abc")));
+  EXPECT_FALSE(MatchesAllTerms("\x82\x60", SplitTerms("A")));  // full-width "Ａ"
+}
+
+TEST(MatchesAllTerms, FindsATermOnlyWhereACharacterBegins) {
+  // "ア" (0x83 0x41) holds "A" as its trail byte; "ソ" (0x83 0x5C) and "表" (0x95 0x5C) hold "\".
+  EXPECT_FALSE(MatchesAllTerms("\x83\x41", SplitTerms("A")));
+  EXPECT_FALSE(MatchesAllTerms("\x83\x5c\x95\x5c", SplitTerms("\\")));
+  EXPECT_TRUE(MatchesAllTerms("\x83\x41" "A", SplitTerms("A")));
+  // "亜亜" is 0x88 0x9F 0x88 0x9F: the two bytes 0x9F 0x88 straddle the characters.
+  EXPECT_FALSE(MatchesAllTerms("\x88\x9f\x88\x9f", SplitTerms("\x9f\x88")));
+  EXPECT_TRUE(MatchesAllTerms("\x88\x9f\x88\x9f", SplitTerms("\x88\x9f")));
+}
+
+}  // namespace
+}  // namespace tolvane
