@@ -1,0 +1,160 @@
+// tolvane-search as a shell user meets it: its outputs, files and exit statuses.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "test_util.h"
+
+extern char** environ;
+
+namespace tolvane {
+namespace {
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs the command in `dir` with stdout and stderr caught in files.
+Outcome Command(const testing::ScratchDir& dir, std::vector<std::string> args) {
+  const std::string out_path = dir / ".out";
+  const std::string err_path = dir / ".err";
+  args.insert(args.begin(), TOLVANE_SEARCH_BIN);
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addchdir_np(&actions, dir.path().c_str());
+  pid_t pid;
+  Outcome outcome;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+    int wstatus;
+    waitpid(pid, &wstatus, 0);
+    outcome.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  outcome.out = testing::ReadFile(out_path);
+  outcome.err = testing::ReadFile(err_path);
+  std::filesystem::remove(out_path);
+  std::filesystem::remove(err_path);
+  return outcome;
+}
+
+// 夏目漱石 こころ / 森鴎外 舞姫 / 夏目漱石 坊っちゃん, in Shift-JIS with CR LF.
+const std::string kRecords =
+    "\x89\xc4\x96\xda\x9f\xf9\x90\xce \x82\xb1\x82\xb1\x82\xeb\r\n"
+    "\x90\x58\x89\xa8\x8a\x4f \x95\x91\x95\x50\r\n"
+    "\x89\xc4\x96\xda\x9f\xf9\x90\xce \x96\x56\x82\xc1\x82\xbf\x82\xe1\x82\xf1\r\n";
+
+class CommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override { testing::WriteFile(dir_ / "tolvaneken.txt", kRecords); }
+  testing::ScratchDir dir_;
+};
+
+TEST_F(CommandTest, PrintsTheShownRecordsInUtf8AndWritesTheResultsFile) {
+  const Outcome o = Command(dir_, {"夏目漱石"});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out, "夏目漱石 こころ\n夏目漱石 坊っちゃん\n");
+  EXPECT_EQ(o.err, "");
+  EXPECT_EQ(testing::ReadFile(dir_ / "kekka.txt"),
+            "\x89\xc4\x96\xda\x9f\xf9\x90\xce \x82\xb1\x82\xb1\x82\xeb\r\n"
+            "\x89\xc4\x96\xda\x9f\xf9\x90\xce \x96\x56\x82\xc1\x82\xbf\x82\xe1\x82\xf1\r\n");
+  EXPECT_FALSE(testing::Exists(dir_ / "history.txt"));
+}
+
+TEST_F(CommandTest, JoinsItsArgumentsIntoOneAndSearch) {
+  EXPECT_EQ(Command(dir_, {"夏目", "こころ"}).out, "夏目漱石 こころ\n");
+  EXPECT_EQ(Command(dir_, {"夏目　こころ"}).out, "夏目漱石 こころ\n");  // a full-width blank
+  // An empty argument makes two blanks in a row: what follows is ignored, as in the window.
+  EXPECT_EQ(Command(dir_, {"森", "", "こころ"}).out, "森鴎外 舞姫\n");
+}
+
+TEST_F(CommandTest, CountCaptionAndRawOutputs) {
+  EXPECT_EQ(Command(dir_, {"--count", "夏目"}).out, "2\n");
+  EXPECT_EQ(Command(dir_, {"--caption", "夏目"}).out,
+            "件数：2   空白で区切るとand検索。上下矢印キーで入力履歴。shift+Enter：エディタで結果を開く。\n");
+  EXPECT_EQ(Command(dir_, {"--raw", "舞姫"}).out, "\x90\x58\x89\xa8\x8a\x4f \x95\x91\x95\x50\r\n\r\n");
+}
+
+TEST_F(CommandTest, NoMatchExitsOne) {
+  const Outcome o = Command(dir_, {"--count", "芥川"});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.out, "0\n");
+  EXPECT_EQ(Command(dir_, {"芥川"}).out, "");
+  EXPECT_EQ(Command(dir_, {"--raw", "芥川"}).out, "");
+  EXPECT_EQ(testing::ReadFile(dir_ / "kekka.txt"), "");
+}
+
+TEST_F(CommandTest, TheRunsErrorsGoToStderrInUtf8AndExitTwo) {
+  std::filesystem::remove(dir_ / "tolvaneken.txt");
+  Outcome o = Command(dir_, {"--count", "a"});
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.out, "");
+  EXPECT_NE(o.err.find("tolvaneken.txtがありません。"), std::string::npos);
+
+  SetUp();
+  std::filesystem::create_directory(dir_ / "kekka.txt");
+  o = Command(dir_, {"a"});
+  EXPECT_EQ(o.status, 2);
+  EXPECT_NE(o.err.find("kekka.txtが作れません。"), std::string::npos);
+
+  std::filesystem::remove(dir_ / "kekka.txt");
+  std::filesystem::create_symlink("/dev/full", dir_ / "kekka.txt");
+  o = Command(dir_, {"--count", "夏目"});
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.out, "");
+  EXPECT_NE(o.err.find("kekka.txtに書き込めません。"), std::string::npos);
+}
+
+TEST_F(CommandTest, RefusesAQueryItCannotSearchFaithfully) {
+  testing::WriteFile(dir_ / "kekka.txt", "previous");
+  Outcome o = Command(dir_, {"夏目", "😀"});
+  EXPECT_EQ(o.status, 2);
+  EXPECT_NE(o.err.find("U+1F600"), std::string::npos);
+  EXPECT_EQ(testing::ReadFile(dir_ / "kekka.txt"), "previous");
+
+  o = Command(dir_, {std::string(300, 'a')});
+  EXPECT_EQ(o.status, 2);
+  EXPECT_NE(o.err.find("too long"), std::string::npos);
+  // 299 bytes pass; the same with a blank does not, since the window stores blanks full-width.
+  EXPECT_EQ(Command(dir_, {std::string(299, 'a')}).status, 1);
+  EXPECT_EQ(Command(dir_, {std::string(148, 'a'), std::string(150, 'a')}).status, 2);
+
+  EXPECT_EQ(Command(dir_, {}).status, 2);
+  EXPECT_EQ(Command(dir_, {""}).status, 2);
+  EXPECT_EQ(Command(dir_, {"--count", "--raw", "a"}).status, 2);
+  EXPECT_EQ(Command(dir_, {"--bogus"}).status, 2);
+}
+
+TEST_F(CommandTest, SearchesAnotherDirectoryWithDashC) {
+  testing::ScratchDir other;
+  testing::WriteFile(other / "tolvaneken.txt", "elsewhere\n");
+  EXPECT_EQ(Command(dir_, {"-C", other.path(), "elsewhere"}).out, "elsewhere\n");
+  EXPECT_EQ(testing::ReadFile(other / "kekka.txt"), "elsewhere\r\n");
+  EXPECT_EQ(Command(dir_, {"-C", other / "missing", "a"}).status, 2);
+  // Terms that look like options go after --.
+  EXPECT_EQ(Command(dir_, {"--count", "--", "-x"}).out, "0\n");
+}
+
+TEST_F(CommandTest, HelpAndVersion) {
+  const Outcome help = Command(dir_, {"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("Usage: tolvane-search"), std::string::npos);
+  const Outcome version = Command(dir_, {"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("tolvane-search ", 0), 0u);
+}
+
+}  // namespace
+}  // namespace tolvane
