@@ -63,8 +63,9 @@ struct RunResult {
 };
 
 struct RunOptions {
-  bool plain_scan = false;  // the record-by-record reference path
-  std::size_t chunk_bytes = kScanChunkBytes;
+  bool plain_scan = false;    // the record-by-record reference path
+  bool map_file = true;       // false: the fast path reads instead of mapping
+  std::size_t window_bytes = kScanWindowBytes;
 };
 
 // Runs one search in `start_dir` (made the working directory first). `accumulated` is the results

@@ -15,10 +15,11 @@ enum class ScanEnd { kEndOfFile, kStopped, kReadError };
 // Returns false to end the scan.
 using MatchSink = std::function<bool(std::string_view record_text)>;
 
-// The fast path: reads `fd` in chunks, looks for one term with a substring search over the whole
-// chunk, and cuts out and checks only the records around its hits.
+// The fast path: maps the file in windows of `window_bytes` (or reads it in such chunks when it
+// cannot be mapped, or when `allow_mapping` is false), looks for one term over the whole window,
+// and cuts out and checks only the records around its hits.
 ScanEnd ScanMatchingRecords(int fd, const TermTable& terms, const MatchSink& on_match,
-                            std::size_t chunk_bytes = kScanChunkBytes);
+                            std::size_t window_bytes = kScanWindowBytes, bool allow_mapping = true);
 
 // The reference path: one record at a time through RecordReader.
 ScanEnd ScanMatchingRecordsPlain(int fd, const TermTable& terms, const MatchSink& on_match);

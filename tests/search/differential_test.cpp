@@ -70,10 +70,15 @@ TEST(FastScan, MatchesThePlainPathByteForByte) {
     for (int q = 0; q < 8; ++q) {
       const std::string query = RandomQuery(rng);
       const Outcome plain = SearchOnce(dir, query, {.plain_scan = true});
-      for (std::size_t chunk : {std::size_t{1} + rng() % 13, std::size_t{4096}, kScanChunkBytes}) {
-        const Outcome fast = SearchOnce(dir, query, {.plain_scan = false, .chunk_bytes = chunk});
+      const std::size_t tiny = 1 + rng() % 13;
+      for (const RunOptions& fast_path : {RunOptions{.map_file = false, .window_bytes = tiny},
+                                          RunOptions{.map_file = false, .window_bytes = 4096},
+                                          RunOptions{.map_file = true, .window_bytes = 8192},
+                                          RunOptions{}}) {
+        const Outcome fast = SearchOnce(dir, query, fast_path);
+        const std::size_t window = fast_path.window_bytes;
         ASSERT_EQ(fast.result.matches, plain.result.matches) << "file " << file << " query " << q;
-        ASSERT_EQ(fast.results_file, plain.results_file) << "file " << file << " chunk " << chunk;
+        ASSERT_EQ(fast.results_file, plain.results_file) << "file " << file << " window " << window;
         ASSERT_EQ(fast.box, plain.box);
         ASSERT_EQ(fast.calls, plain.calls);
       }

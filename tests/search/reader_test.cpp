@@ -33,14 +33,16 @@ Records AllRecords(std::string_view bytes) {
       return true;
     });
   }
-  for (std::size_t chunk : {1u, 2u, 3u, 7u, 4096u, 1u << 20}) {
-    Records fast;
-    UniqueFd fd(::open((dir / "records").c_str(), O_RDONLY));
-    ScanMatchingRecords(fd.get(), everything, [&](std::string_view r) {
-      fast.emplace_back(r);
-      return true;
-    }, chunk);
-    EXPECT_EQ(fast, plain) << "read size " << chunk;
+  for (bool map : {false, true}) {
+    for (std::size_t window : {1u, 2u, 3u, 7u, 4096u, 1u << 20}) {
+      Records fast;
+      UniqueFd fd(::open((dir / "records").c_str(), O_RDONLY));
+      ScanMatchingRecords(fd.get(), everything, [&](std::string_view r) {
+        fast.emplace_back(r);
+        return true;
+      }, window, map);
+      EXPECT_EQ(fast, plain) << (map ? "mapped, window " : "read size ") << window;
+    }
   }
   return plain;
 }
@@ -98,7 +100,7 @@ TEST(Scan, ReportsARecordOnceEvenWithManyHitsAndChecksEveryTermInside) {
     ScanMatchingRecords(fd.get(), SplitTerms("a b"), [&](std::string_view r) {
       found.emplace_back(r);
       return true;
-    }, chunk);
+    }, chunk, false);
     EXPECT_EQ(found, (Records{"aaa b\n", "b aaa\n"})) << chunk;
   }
 }
@@ -121,6 +123,23 @@ TEST(Scan, ReportsAReadErrorInsteadOfAnEnd) {
   const auto sink = [](std::string_view) { return true; };
   EXPECT_EQ(ScanMatchingRecords(fd.get(), SplitTerms("a"), sink), ScanEnd::kReadError);
   EXPECT_EQ(ScanMatchingRecordsPlain(fd.get(), SplitTerms("a"), sink), ScanEnd::kReadError);
+}
+
+TEST(Scan, AFileCutShortUnderTheScanEndsItWithAReadError) {
+  testing::ScratchDir dir;
+  std::string records;
+  for (int i = 0; i < 4000; ++i) records += "record " + std::to_string(i) + "\n";
+  testing::WriteFile(dir / "records", records);
+  UniqueFd fd(::open((dir / "records").c_str(), O_RDWR));
+  int seen = 0;
+  const ScanEnd end = ScanMatchingRecords(fd.get(), SplitTerms("record"), [&](std::string_view) {
+    if (++seen == 1) {
+      EXPECT_EQ(::ftruncate(fd.get(), 100), 0);
+    }
+    return true;
+  }, 8192, true);
+  EXPECT_EQ(end, ScanEnd::kReadError);
+  EXPECT_LT(seen, 4000);
 }
 
 }  // namespace

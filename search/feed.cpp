@@ -1,0 +1,151 @@
+#include "search/feed.h"
+
+#include <setjmp.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "search/sjis.h"
+
+namespace tolvane {
+
+namespace {
+
+// Cuts the region at a Ctrl+Z, which ends a text-mode file wherever it stands.
+bool CutAtEndOfFileByte(std::string_view& region) {
+  const void* z = std::memchr(region.data(), kEndOfFileByte, region.size());
+  if (!z) return false;
+  region = region.substr(0, static_cast<std::size_t>(static_cast<const char*>(z) - region.data()));
+  return true;
+}
+
+// A mapped file that shrinks under the scan raises SIGBUS on the pages it lost. The scan catches
+// it and reports a read error instead of dying.
+thread_local sigjmp_buf* bus_error_jump = nullptr;
+
+void OnBusError(int signal) {
+  if (bus_error_jump) siglongjmp(*bus_error_jump, 1);
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
+}
+
+class BusErrorGuard {
+ public:
+  explicit BusErrorGuard(sigjmp_buf* jump) {
+    bus_error_jump = jump;
+    struct sigaction action {};
+    action.sa_handler = OnBusError;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGBUS, &action, &previous_);
+  }
+  ~BusErrorGuard() {
+    ::sigaction(SIGBUS, &previous_, nullptr);
+    bus_error_jump = nullptr;
+  }
+  BusErrorGuard(const BusErrorGuard&) = delete;
+  BusErrorGuard& operator=(const BusErrorGuard&) = delete;
+
+ private:
+  struct sigaction previous_ {};
+};
+
+}  // namespace
+
+ScanEnd FeedRead(int fd, RegionScanner& scanner, std::size_t chunk_bytes) {
+  chunk_bytes = std::max<std::size_t>(chunk_bytes, 1);
+  // The carried rest of an unfinished record is below 2,998 bytes, plus a CR that may pair.
+  std::vector<char> buffer(chunk_bytes + kRecordBufferBytes);
+  std::size_t carried = 0;
+  while (true) {
+    ssize_t n;
+    do {
+      n = ::read(fd, buffer.data() + carried, chunk_bytes);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) return ScanEnd::kReadError;
+    std::string_view fresh(buffer.data() + carried, static_cast<std::size_t>(n));
+    const bool at_end = n == 0 || CutAtEndOfFileByte(fresh);
+    const std::string_view region(buffer.data(), carried + fresh.size());
+    const std::optional<std::size_t> consumed = scanner.Scan(region, at_end);
+    if (!consumed) return ScanEnd::kStopped;
+    if (at_end) return ScanEnd::kEndOfFile;
+    carried = region.size() - *consumed;
+    std::memmove(buffer.data(), buffer.data() + *consumed, carried);
+  }
+}
+
+namespace {
+
+// The mapping loop, apart from FeedMapped so that nothing it changes lives across the jump back.
+ScanEnd ScanWindows(int fd, RegionScanner& scanner, const std::size_t window_bytes,
+                    const std::size_t size, const std::size_t page) {
+  sigjmp_buf jump;
+  BusErrorGuard guard(&jump);
+  void* volatile mapped = nullptr;
+  volatile std::size_t mapped_bytes = 0;
+  volatile std::size_t offset = 0;  // always a record boundary
+  if (sigsetjmp(jump, 1) != 0) {
+    if (mapped) ::munmap(mapped, mapped_bytes);
+    return ScanEnd::kReadError;
+  }
+  while (offset < size) {
+    const std::size_t map_start = offset / page * page;
+    const std::size_t map_bytes = std::min(size - map_start, window_bytes);
+    void* base = ::mmap(nullptr, map_bytes, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd,
+                        static_cast<off_t>(map_start));
+    if (base == MAP_FAILED) {
+      // Some files and file systems cannot be mapped; read them from here on.
+      if (::lseek(fd, static_cast<off_t>(offset), SEEK_SET) < 0) return ScanEnd::kReadError;
+      return FeedRead(fd, scanner, window_bytes);
+    }
+    mapped_bytes = map_bytes;
+    mapped = base;
+    const std::string_view window(static_cast<const char*>(base), map_bytes);
+    const bool window_ends_file = map_start + map_bytes == size;
+    // Go through the window a cache-sized step at a time, so that the Ctrl+Z check and the scan
+    // read the same bytes while they are still in the cache.
+    const std::size_t step = std::clamp(window_bytes / 4, kRecordBufferBytes, kScanStepBytes);
+    std::size_t at = offset - map_start;
+    std::optional<ScanEnd> end;
+    while (!end) {
+      const std::size_t step_end = std::min(window.size(), at + step);
+      std::string_view region = window.substr(at, step_end - at);
+      const bool cut = CutAtEndOfFileByte(region);
+      const bool at_end = cut || (window_ends_file && step_end == window.size());
+      const std::optional<std::size_t> consumed = scanner.Scan(region, at_end);
+      if (!consumed) {
+        end = ScanEnd::kStopped;
+      } else if (at_end) {
+        end = ScanEnd::kEndOfFile;
+      } else {
+        at += *consumed;
+        if (step_end == window.size()) break;  // map the next window from `at`
+      }
+    }
+    mapped = nullptr;
+    ::munmap(base, map_bytes);
+    if (end) return *end;
+    offset = map_start + at;
+  }
+  return ScanEnd::kEndOfFile;
+}
+
+}  // namespace
+
+ScanEnd FeedMapped(int fd, RegionScanner& scanner, std::size_t window_bytes) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) {
+    return FeedRead(fd, scanner, window_bytes);
+  }
+  const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  // A window must hold a whole record past the page rounding of its start.
+  const std::size_t window = std::max((window_bytes + page - 1) / page * page, 2 * page);
+  return ScanWindows(fd, scanner, window, static_cast<std::size_t>(st.st_size), page);
+}
+
+}  // namespace tolvane

@@ -1,0 +1,119 @@
+#include "search/pair_filter.h"
+
+#include <immintrin.h>
+
+#include <cstring>
+
+namespace tolvane {
+
+namespace {
+
+// The 32-byte loop where the processor has AVX2; the 16-byte SSE2 loop everywhere else.
+const bool kHasAvx2 = __builtin_cpu_supports("avx2");
+
+inline bool TermAt(const char* p, std::string_view term) {
+  return std::memcmp(p, term.data(), term.size()) == 0;
+}
+
+__attribute__((target("avx2"))) std::size_t FindAvx2(const char* text, std::size_t from,
+                                                     std::size_t last, std::string_view term,
+                                                     std::size_t i, std::size_t j) {
+  const __m256i first = _mm256_set1_epi8(term[i]);
+  const __m256i second = _mm256_set1_epi8(term[j]);
+  std::size_t q = from;
+  for (; q + 31 <= last; q += 32) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + q + i));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + q + j));
+    auto mask = static_cast<std::uint32_t>(
+        _mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpeq_epi8(a, first), _mm256_cmpeq_epi8(b, second))));
+    while (mask) {
+      const std::size_t at = q + __builtin_ctz(mask);
+      if (TermAt(text + at, term)) return at;
+      mask &= mask - 1;
+    }
+  }
+  return q;  // where the caller's tail loop goes on
+}
+
+std::size_t FindSse2(const char* text, std::size_t from, std::size_t last, std::string_view term,
+                     std::size_t i, std::size_t j) {
+  const __m128i first = _mm_set1_epi8(term[i]);
+  const __m128i second = _mm_set1_epi8(term[j]);
+  std::size_t q = from;
+  for (; q + 15 <= last; q += 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + q + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + q + j));
+    auto mask = static_cast<std::uint32_t>(
+        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, second))));
+    while (mask) {
+      const std::size_t at = q + __builtin_ctz(mask);
+      if (TermAt(text + at, term)) return at;
+      mask &= mask - 1;
+    }
+  }
+  return q;
+}
+
+}  // namespace
+
+ByteCounts CountBytes(std::string_view sample) {
+  // Four tables side by side avoid the store-to-load stalls of runs of one byte value.
+  std::array<ByteCounts, 4> partial{};
+  std::size_t k = 0;
+  for (; k + 4 <= sample.size(); k += 4) {
+    for (std::size_t t = 0; t < 4; ++t) ++partial[t][static_cast<unsigned char>(sample[k + t])];
+  }
+  for (; k < sample.size(); ++k) ++partial[0][static_cast<unsigned char>(sample[k])];
+  ByteCounts counts{};
+  for (std::size_t b = 0; b < 256; ++b) {
+    counts[b] = partial[0][b] + partial[1][b] + partial[2][b] + partial[3][b];
+  }
+  return counts;
+}
+
+PairFilter::PairFilter(std::string_view term, const ByteCounts& counts) : term_(term) {
+  std::uint64_t total = 0;
+  for (std::uint64_t c : counts) total += c;
+  // Add one to every count, so that bytes the sample lacks still rank by what was seen.
+  const auto frequency = [&](std::size_t at) {
+    return (counts[static_cast<unsigned char>(term[at])] + 1.0) / (total + 256.0);
+  };
+  if (term.size() == 1) {
+    cost_ = frequency(0);
+    return;
+  }
+  cost_ = 2.0;
+  for (std::size_t i = 0; i < term.size(); ++i) {
+    for (std::size_t j = i + 1; j < term.size(); ++j) {
+      const double cost = frequency(i) * frequency(j);
+      if (cost < cost_) {
+        cost_ = cost;
+        first_ = i;
+        second_ = j;
+      }
+    }
+  }
+}
+
+std::size_t PairFilter::Find(std::string_view text, std::size_t from) const {
+  if (term_.size() > text.size() || from > text.size() - term_.size()) return std::string_view::npos;
+  const std::size_t last = text.size() - term_.size();  // last position the term can start at
+  if (term_.size() == 1) {
+    const void* hit = std::memchr(text.data() + from, term_[0], text.size() - from);
+    return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data())
+               : std::string_view::npos;
+  }
+  // The vector loops stop at a hit or where fewer than a vector's width of positions remain; the
+  // loop below confirms the hit or examines the rest.
+  std::size_t q = kHasAvx2 ? FindAvx2(text.data(), from, last, term_, first_, second_)
+                           : FindSse2(text.data(), from, last, term_, first_, second_);
+  for (; q <= last; ++q) {
+    if (text[q + first_] == term_[first_] && text[q + second_] == term_[second_] &&
+        TermAt(text.data() + q, term_)) {
+      return q;
+    }
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace tolvane

@@ -1,0 +1,35 @@
+#pragma once
+// Finding a term fast: compare two of its bytes, the two rarest in the text at hand, at 16 or 32
+// positions at once, and check the whole term only where both agree.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace tolvane {
+
+// How often each byte value occurs in a sample of the text being searched.
+using ByteCounts = std::array<std::uint64_t, 256>;
+ByteCounts CountBytes(std::string_view sample);
+
+class PairFilter {
+ public:
+  // `term` must outlive the filter and must not be empty.
+  PairFilter(std::string_view term, const ByteCounts& counts);
+
+  // The first occurrence of the term in text[from, text.size()), or npos. Plain bytes: the caller
+  // decides about character boundaries.
+  std::size_t Find(std::string_view text, std::size_t from) const;
+
+  // How many candidates the pair lets through in the sampled text, roughly; lower is better.
+  double Cost() const { return cost_; }
+  std::string_view term() const { return term_; }
+
+ private:
+  std::string_view term_;
+  std::size_t first_ = 0;   // offsets of the two bytes compared
+  std::size_t second_ = 0;
+  double cost_ = 0;
+};
+
+}  // namespace tolvane

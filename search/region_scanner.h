@@ -1,0 +1,41 @@
+#pragma once
+// The records inside a stretch of the records file as it lies on disk, CR LF and all. Text-mode
+// reading only ever turns the CR LF that ends a line into LF, so every byte before a line's end is
+// where it was on disk, and the 2,998-byte pieces of a long line can be counted on the raw bytes.
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string_view>
+
+#include "search/limits.h"
+#include "search/pair_filter.h"
+#include "search/scan.h"
+#include "search/terms.h"
+
+namespace tolvane {
+
+class RegionScanner {
+ public:
+  RegionScanner(const TermTable& terms, const MatchSink& on_match);
+
+  // Hands every matching record among the complete records of `raw` to the sink. `raw` starts on
+  // a record boundary and ends where the file ends when `at_end`. Returns how many bytes the
+  // complete records take (where the next region must start), or nothing when the sink stopped.
+  std::optional<std::size_t> Scan(std::string_view raw, bool at_end);
+
+ private:
+  struct Record {
+    std::size_t end;        // where the next record starts, in `raw`
+    std::string_view text;  // text-mode bytes up to the first NUL, in record_
+  };
+  Record RecordAt(std::string_view raw, std::size_t start);
+  void ChooseFilter(std::string_view sample);
+
+  const TermTable& terms_;
+  const MatchSink& on_match_;
+  bool filter_chosen_ = false;
+  std::optional<PairFilter> filter_;  // none: every record is looked at
+  std::array<char, kRecordBufferBytes> record_{};
+};
+
+}  // namespace tolvane
