@@ -1,0 +1,117 @@
+#pragma once
+// Shared by the fuzz targets: cutting one input into fields, a checked condition that stops the
+// fuzzer, a scratch folder per process, and a naive model of Shift-JIS character boundaries.
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#define FUZZ_CHECK(condition)                                                              \
+  do {                                                                                     \
+    if (!(condition)) {                                                                    \
+      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
+      std::abort();                                                                        \
+    }                                                                                      \
+  } while (false)
+
+namespace tolvane::fuzz {
+
+// Fields are separated by 0xFF, a byte that no Shift-JIS character uses. The last field takes the
+// rest of the input, 0xFF bytes included; missing fields are empty.
+inline std::vector<std::string> Fields(std::string_view input, std::size_t count) {
+  std::vector<std::string> fields;
+  while (fields.size() + 1 < count) {
+    const std::size_t cut = input.find('\xff');
+    if (cut == std::string_view::npos) break;
+    fields.emplace_back(input.substr(0, cut));
+    input.remove_prefix(cut + 1);
+  }
+  fields.emplace_back(input);
+  fields.resize(count);
+  return fields;
+}
+
+// Takes the first byte off `input` as a parameter (0 when the input is empty).
+inline unsigned char TakeByte(std::string_view& input) {
+  if (input.empty()) return 0;
+  const auto byte = static_cast<unsigned char>(input.front());
+  input.remove_prefix(1);
+  return byte;
+}
+
+inline std::string_view AsText(const uint8_t* data, size_t size) {
+  return {reinterpret_cast<const char*>(data), size};
+}
+
+// One folder per fuzzing process, removed when the process ends normally.
+inline const std::string& ScratchFolder() {
+  static const std::string path = [] {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tolvane-fuzz-XXXXXX").string();
+    FUZZ_CHECK(::mkdtemp(pattern.data()) != nullptr);
+    static std::string remove_at_exit;
+    remove_at_exit = pattern;
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(remove_at_exit, ignored);
+    });
+    return pattern;
+  }();
+  return path;
+}
+
+inline void WriteWholeFile(const std::string& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  FUZZ_CHECK(out.good());
+}
+
+inline std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The model's own lead-byte ranges of code page 932, written out independently of the engine.
+inline bool ModelLeadByte(char c) {
+  const auto b = static_cast<unsigned char>(c);
+  return (b >= 0x81 && b <= 0x9f) || (b >= 0xe0 && b <= 0xfc);
+}
+
+// is_boundary[p] for p in [0, size]: reached by walking one character at a time from `from`.
+inline std::vector<bool> ModelBoundaries(std::string_view text, std::size_t from = 0) {
+  std::vector<bool> is_boundary(text.size() + 1, false);
+  for (std::size_t p = from; p <= text.size(); p += ModelLeadByte(text[p]) ? 2 : 1) {
+    is_boundary[p] = true;
+    if (p == text.size()) break;
+  }
+  return is_boundary;
+}
+
+// First occurrence of `pattern` at or after `from` that starts on a boundary walked from `from`;
+// npos when there is none. Tries every position.
+inline std::size_t ModelFind(std::string_view text, std::string_view pattern, std::size_t from = 0) {
+  const std::vector<bool> is_boundary = ModelBoundaries(text, from);
+  for (std::size_t p = from; p + pattern.size() <= text.size(); ++p) {
+    if (is_boundary[p] && text.compare(p, pattern.size(), pattern) == 0) return p;
+  }
+  return std::string_view::npos;
+}
+
+inline std::string ModelReplaceAll(std::string text, std::string_view from, std::string_view to) {
+  std::size_t p = 0;
+  while (true) {
+    const std::size_t hit = ModelFind(text, from, p);
+    if (hit == std::string_view::npos) return text;
+    text = text.substr(0, hit) + std::string(to) + text.substr(hit + from.size());
+    p = hit + to.size();
+  }
+}
+
+}  // namespace tolvane::fuzz

@@ -1,0 +1,116 @@
+// The record reader against a naive text-mode reader, and the fast scan against the plain scan.
+// Input: a window-size byte, a stop-after byte, then query 0xFF records file.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <utility>
+
+#include "fuzz_util.h"
+#include "search/limits.h"
+#include "search/record_reader.h"
+#include "search/scan.h"
+#include "search/terms.h"
+
+namespace tolvane::fuzz {
+namespace {
+
+// Text mode done the obvious way: cut at Ctrl+Z, collapse CR LF, then cut records after each LF
+// and every 2,998 bytes.
+std::vector<std::string> ModelRecords(std::string_view raw) {
+  raw = raw.substr(0, raw.find('\x1a'));
+  std::string text;
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
+    text += raw[i];
+  }
+  std::vector<std::string> records;
+  std::string record;
+  for (const char c : text) {
+    record += c;
+    if (c == '\n' || record.size() == 2998) records.push_back(std::exchange(record, {}));
+  }
+  if (!record.empty()) records.push_back(record);
+  return records;
+}
+
+// An in-memory file, read through the same system calls as a file on disk.
+class MemoryFile {
+ public:
+  explicit MemoryFile(std::string_view bytes) : fd_(::memfd_create("tolvaneken", MFD_CLOEXEC)) {
+    FUZZ_CHECK(fd_ >= 0);
+    FUZZ_CHECK(::write(fd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()));
+  }
+  ~MemoryFile() { ::close(fd_); }
+  int Rewound() const {
+    FUZZ_CHECK(::lseek(fd_, 0, SEEK_SET) == 0);
+    return fd_;
+  }
+
+ private:
+  int fd_;
+};
+
+struct ScanOutcome {
+  std::vector<std::string> texts;
+  ScanEnd end;
+  bool operator==(const ScanOutcome&) const = default;
+};
+
+// Collects matches; the sink ends the scan at the `stop_after`th match (0: never).
+MatchSink Collector(ScanOutcome& outcome, std::size_t stop_after) {
+  return [&outcome, stop_after](std::string_view text) {
+    outcome.texts.emplace_back(text);
+    return outcome.texts.size() != stop_after;
+  };
+}
+
+}  // namespace
+}  // namespace tolvane::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace tolvane;
+  using namespace tolvane::fuzz;
+  std::string_view input = AsText(data, size);
+  const unsigned char window_byte = TakeByte(input);
+  const std::size_t stop_after = TakeByte(input) % 8;
+  const std::vector<std::string> f = Fields(input, 2);
+  const std::string& file = f[1];
+  const MemoryFile memory(file);
+
+  const std::vector<std::string> expected = ModelRecords(file);
+  RecordReader reader(memory.Rewound());
+  std::string record;
+  for (const std::string& want : expected) {
+    FUZZ_CHECK(reader.Next(record) == RecordReader::Status::kRecord);
+    FUZZ_CHECK(record == want);
+  }
+  FUZZ_CHECK(reader.Next(record) == RecordReader::Status::kEndOfFile);
+  FUZZ_CHECK(reader.Next(record) == RecordReader::Status::kEndOfFile);
+
+  const TermTable terms = SplitTerms(f[0]);
+  ScanOutcome model{{}, ScanEnd::kEndOfFile};
+  for (const std::string& r : expected) {
+    const std::string_view text = RecordText(r);
+    FUZZ_CHECK(text == std::string_view(r).substr(0, r.find('\0')));
+    if (!MatchesAllTerms(text, terms)) continue;
+    model.texts.emplace_back(text);
+    if (model.texts.size() == stop_after) {
+      model.end = ScanEnd::kStopped;
+      break;
+    }
+  }
+
+  ScanOutcome plain{};
+  plain.end = ScanMatchingRecordsPlain(memory.Rewound(), terms, Collector(plain, stop_after));
+  FUZZ_CHECK(plain == model);
+
+  // Small reads put every CR LF, Ctrl+Z and 2,998-byte cut across a read boundary; mapped windows
+  // are whole pages, so there the input's length moves the edges.
+  const std::size_t window = window_byte < 200 ? 1 + window_byte % 40 : 2998 + window_byte % 8 - 4;
+  for (const bool mapped : {false, true}) {
+    ScanOutcome fast{};
+    fast.end = ScanMatchingRecords(memory.Rewound(), terms, Collector(fast, stop_after), window, mapped);
+    FUZZ_CHECK(fast == model);
+  }
+  return 0;
+}

@@ -1,0 +1,140 @@
+// Two searches in a row over a fuzzed records file. Each run is checked against a model of the
+// run's rules built on the plain scan, and the fast scan must leave the same results file, make the
+// same display calls and return the same counts as the plain scan.
+// Input: window byte, repeat byte, then query 0xFF second query 0xFF older box text 0xFF records body.
+// The records file is the body repeated, so that small inputs reach the 500-record and
+// 74,500-byte limits.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "fuzz_util.h"
+#include "search/limits.h"
+#include "search/run.h"
+#include "search/scan.h"
+
+namespace tolvane::fuzz {
+namespace {
+
+constexpr std::size_t kMaxRecordsFile = std::size_t{256} << 10;
+// The display text of one search: 74,500 bytes, the record that passes them, and the closing CR LF.
+constexpr std::size_t kMaxBlock = kDisplayStopBytes + (kRecordBufferBytes - 1) + 2;
+
+struct Outcome {
+  std::vector<std::pair<int, RunStatus>> results;
+  std::vector<std::string> results_files;
+  std::vector<std::string> calls;
+  std::string box;
+  bool operator==(const Outcome&) const = default;
+};
+
+// The older text kept under a new block: all of it below 75,000 bytes, else up to its last line
+// end that keeps the whole within 75,000 bytes, else nothing.
+std::string ModelMerge(const std::string& block, const std::string& older) {
+  if (block.size() + older.size() < kAccumulatedCutBytes) return block + older;
+  for (std::size_t c = kAccumulatedCutBytes - std::min(block.size(), kAccumulatedCutBytes); c >= 2; --c) {
+    if (older.compare(c - 2, 2, "\r\n") == 0) return block + older.substr(0, c);
+  }
+  return block;
+}
+
+std::string WithCrLf(std::string_view text) {
+  std::string out;
+  for (const char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  return out;
+}
+
+// One run by its rules: every match written, the first 500 shown until the shown text passes
+// 74,500 bytes, then the block put over the older text.
+void ExpectRunByTheRules(const std::string& dir, std::string_view query, const std::string& before,
+                         const Outcome& outcome, std::size_t calls_before) {
+  std::vector<std::string> matching;
+  const int fd = ::open((dir + "/" + kRecordsFileName).c_str(), O_RDONLY | O_CLOEXEC);
+  FUZZ_CHECK(fd >= 0);
+  FUZZ_CHECK(ScanMatchingRecordsPlain(fd, SplitTerms(query), [&](std::string_view text) {
+               matching.emplace_back(text);
+               return true;
+             }) == ScanEnd::kEndOfFile);
+  ::close(fd);
+
+  int matches = 0;
+  std::string written;
+  std::string block;
+  for (const std::string& text : matching) {
+    ++matches;
+    written += WithCrLf(text);
+    if (matches > kShownRecords) continue;
+    std::string shown = text;
+    const std::size_t lf = ModelFind(shown, "\n");
+    if (lf != std::string::npos) shown.insert(lf, "\r");
+    block += shown;
+    if (block.size() > kDisplayStopBytes) break;
+  }
+  FUZZ_CHECK(outcome.results.back().first == matches);
+  FUZZ_CHECK(outcome.results_files.back() == written);
+  if (matches == 0) {
+    FUZZ_CHECK(outcome.results.back().second == RunStatus::kNoMatch);
+    FUZZ_CHECK(outcome.box == before);
+    FUZZ_CHECK(outcome.calls.size() == calls_before);
+    return;
+  }
+  block += "\r\n";
+  FUZZ_CHECK(block.size() <= kMaxBlock);
+  FUZZ_CHECK(outcome.results.back().second == RunStatus::kMatched);
+  FUZZ_CHECK(outcome.box == ModelMerge(block, before));
+  FUZZ_CHECK(outcome.calls.size() == calls_before + 2);
+  FUZZ_CHECK(outcome.calls[calls_before] == "box " + outcome.box);
+  FUZZ_CHECK(outcome.calls[calls_before + 1] == "caption " + CountCaption(matches));
+}
+
+Outcome Search(const std::vector<std::string>& queries, const std::string& older,
+               const RunOptions& options) {
+  const std::string& dir = ScratchFolder();
+  Outcome outcome;
+  outcome.box = older;
+  const DisplayOps ops{
+      [&](std::string_view m) { outcome.calls.push_back("error " + std::string(m)); },
+      [&](std::string_view t) { outcome.calls.push_back("box " + std::string(t)); },
+      [&](std::string_view c) { outcome.calls.push_back("caption " + std::string(c)); }};
+  for (const std::string& query : queries) {
+    const std::string before = outcome.box;
+    const std::size_t calls_before = outcome.calls.size();
+    const RunResult result = RunSearch(query, dir, ops, outcome.box, options);
+    outcome.results.emplace_back(result.matches, result.status);
+    outcome.results_files.push_back(ReadWholeFile(dir + "/" + kResultsFileName));
+    if (options.plain_scan) ExpectRunByTheRules(dir, query, before, outcome, calls_before);
+  }
+  return outcome;
+}
+
+}  // namespace
+}  // namespace tolvane::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace tolvane;
+  using namespace tolvane::fuzz;
+  std::string_view input = AsText(data, size);
+  const unsigned char window_byte = TakeByte(input);
+  const std::size_t repeat = 1 + TakeByte(input) * 4;
+  const std::vector<std::string> f = Fields(input, 4);
+
+  std::string records;
+  for (std::size_t i = 0; i < repeat && records.size() + f[3].size() <= kMaxRecordsFile; ++i) {
+    records += f[3];
+  }
+  WriteWholeFile(ScratchFolder() + "/" + kRecordsFileName, records);
+  // The box never holds more than one search's block can leave in it.
+  const std::string older = f[2].substr(0, kMaxBlock);
+
+  const std::vector<std::string> queries{f[0], f[1]};
+  const Outcome plain = Search(queries, older, {.plain_scan = true});
+  // Small windows and reads put record ends, CR LF pairs and Ctrl+Z across their edges.
+  RunOptions fast_scan;
+  // Reads of a byte or two over a large file would only slow the fuzzer down.
+  const std::size_t window = window_byte < 128 ? 1 + window_byte : std::size_t{window_byte} << 8;
+  fast_scan.window_bytes = std::max(window, records.size() / 256);
+  fast_scan.map_file = false;
+  FUZZ_CHECK(Search(queries, older, fast_scan) == plain);
+  fast_scan.map_file = true;
+  FUZZ_CHECK(Search(queries, older, fast_scan) == plain);
+  return 0;
+}
