@@ -2,7 +2,7 @@
 # make test  - install what is missing, build, run every test
 BUILD ?= build
 DEBIAN_PACKAGES = cmake ninja-build g++ make qt6-base-dev libgtest-dev xvfb xdotool \
-                  x11-utils fonts-noto-cjk ripgrep
+                  x11-utils fonts-noto-cjk ripgrep hyperfine time
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
