@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "search/sjis.h"
 
 namespace tolvane {
@@ -44,6 +46,27 @@ TEST(CharBoundaryFind, HandlesALoneLeadByteAtTheEnd) {
   EXPECT_EQ(CharBoundaryFind("ab\x81", "\x81"), 2u);
   EXPECT_EQ(CharBoundaryFind("ab\x81", "\x81\x40"), std::nullopt);
   EXPECT_EQ(CharBoundaryFind("a\x81", "b"), std::nullopt);
+}
+
+// The rule itself: walk from the start, a lead byte taking the next byte with it.
+std::optional<std::size_t> WalkingFind(std::string_view text, std::string_view pattern) {
+  for (std::size_t p = 0; p < text.size(); p += IsLeadByte(text[p]) ? 2 : 1) {
+    if (MatchesPrefix(text.substr(p), pattern)) return p;
+  }
+  return std::nullopt;
+}
+
+TEST(CharBoundaryFind, AgreesWithAPlainWalkOnRandomShiftJis) {
+  std::mt19937 rng(932);
+  const std::string alphabet = "\x81\x82\x9f\xe0\x40\x5c\x41" "A ";
+  for (int round = 0; round < 20000; ++round) {
+    std::string text(rng() % 24, ' ');
+    for (char& c : text) c = alphabet[rng() % alphabet.size()];
+    std::string pattern(1 + rng() % 3, ' ');
+    for (char& c : pattern) c = alphabet[rng() % alphabet.size()];
+    ASSERT_EQ(CharBoundaryFind(text, pattern), WalkingFind(text, pattern))
+        << ::testing::PrintToString(text) << " / " << ::testing::PrintToString(pattern);
+  }
 }
 
 TEST(ReplaceFirst, TurnsARecordsLineFeedIntoCrLf) {
