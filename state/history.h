@@ -3,6 +3,7 @@
 // "history.txt" in the start directory. Plain C++ over Shift-JIS byte strings.
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,9 @@ inline constexpr std::size_t kEditorSlot = 20;
 inline constexpr std::size_t kSlotTextBytes = kQueryTextBytes;  // 299
 inline constexpr std::size_t kStartDirTextBytes = 298;
 inline constexpr char kDefaultEditor[] = "notepad";
+// The editor is started by the command line "<command> kekka.txt" of at most 299 bytes.
+inline constexpr std::size_t kResultsArgumentBytes = sizeof(" kekka.txt") - 1;
+inline constexpr std::size_t kEditorCommandBytes = kQueryTextBytes - kResultsArgumentBytes;  // 289
 
 class HistoryTable {
  public:
@@ -24,10 +28,13 @@ class HistoryTable {
   const std::string& Slot(std::size_t i) const { return slots_[i]; }
   const std::string& Query(std::size_t i) const { return slots_[i]; }
   const std::string& EditorCommand() const { return slots_[kEditorSlot]; }
+  // A command longer than a slot leaves the slot as it was.
   void SetEditorCommand(std::string_view command);
 
   // Fills the table from "history.txt" in `dir`, or with "0000".."0019" and "notepad" when there
-  // is none. Slots the file does not reach keep their contents.
+  // is none. Slots the file does not reach keep their contents. Lines 1-20 give their first token
+  // (cut to 299 bytes at a character boundary); line 21 is taken whole without surrounding white
+  // space, and left out when longer than 299 bytes. Lines after the 21st are not read.
   void Load(const std::string& dir);
   // Replaces "history.txt" in `dir` with all 21 slots; the old file stays intact on failure.
   bool Save(const std::string& dir) const;
@@ -43,5 +50,13 @@ class HistoryTable {
 
 // True when `query`, once its ASCII blanks became full-width blanks, fits the 299-byte copy.
 bool FitsHistorySlot(std::string_view query);
+
+// True when `command` (Shift-JIS) can be the editor command: it fits the command line and comes back
+// from the state file unchanged (one line, no control characters, no white space at either end).
+bool IsStorableEditorCommand(std::string_view command);
+
+// The process's working directory as the start directory; nothing when it cannot be read or is
+// longer than 298 bytes.
+std::optional<std::string> CaptureStartDirectory();
 
 }  // namespace tolvane

@@ -1,0 +1,221 @@
+#include "state/history.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+
+#include "search/primitives.h"
+#include "search/record_reader.h"
+#include "search/sjis.h"
+#include "search/unique_fd.h"
+
+namespace tolvane {
+namespace {
+
+// Names tried for the temporary file before Save gives up.
+constexpr int kTempNameAttempts = 100;
+
+constexpr bool IsWhiteSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+std::string PathIn(const std::string& dir, std::string_view name) {
+  if (dir.empty()) return std::string(name);
+  std::string path = dir;
+  if (path.back() != '/') path += '/';
+  path += name;
+  return path;
+}
+
+// Longest prefix of `text` made of whole characters and at most `limit` bytes.
+std::size_t WholeCharacterPrefix(std::string_view text, std::size_t limit) {
+  std::size_t end = 0;
+  while (end < text.size()) {
+    const std::size_t step = IsLeadByte(text[end]) ? 2 : 1;
+    if (end + step > limit) break;
+    end += step;
+  }
+  return end;
+}
+
+// What one line of the state file gives its slot, gathered as the line streams past so that a line
+// of any length costs at most one slot of memory.
+class SlotLine {
+ public:
+  explicit SlotLine(bool whole) : whole_(whole) {}
+
+  void Add(std::string_view bytes) {
+    for (const char c : bytes) {
+      if (ended_) return;
+      if (c == '\0') {  // a C string reader never saw past it
+        ended_ = true;
+        return;
+      }
+      const bool white = IsWhiteSpace(c);
+      if (white && text_.empty()) continue;
+      if (white && !whole_) {
+        ended_ = true;
+        return;
+      }
+      if (text_.size() < kSlotTextBytes) {
+        text_.push_back(c);
+      } else if (!white) {
+        too_long_ = true;
+      }
+    }
+  }
+
+  std::optional<std::string> Take() {
+    if (whole_) {
+      // A path cut short would name some other program: such a line is left out.
+      if (too_long_) return std::nullopt;
+      while (!text_.empty() && IsWhiteSpace(text_.back())) text_.pop_back();
+    } else if (too_long_) {
+      text_.resize(WholeCharacterPrefix(text_, kSlotTextBytes));
+    }
+    if (text_.empty()) return std::nullopt;
+    return std::move(text_);
+  }
+
+ private:
+  bool whole_;
+  std::string text_;
+  bool ended_ = false;
+  bool too_long_ = false;
+};
+
+// The part of a slot that can stand on one line of the state file: a line feed would shift every
+// later line, a Ctrl+Z would end the file there, and nothing is read past a NUL.
+std::string_view LineText(std::string_view slot) {
+  return slot.substr(0, slot.find_first_of(std::string_view("\n\x1a\0", 3)));
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+}  // namespace
+
+void HistoryTable::SetEditorCommand(std::string_view command) {
+  if (command.size() <= kSlotTextBytes) slots_[kEditorSlot] = std::string(command);
+}
+
+void HistoryTable::Load(const std::string& dir) {
+  const std::string path = PathIn(dir, kHistoryFileName);
+  // Non-blocking so that a FIFO in its place cannot hang the start-up.
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  struct stat info {};
+  if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    for (std::size_t i = 0; i < kHistoryQueries; ++i) {
+      char placeholder[16];
+      std::snprintf(placeholder, sizeof placeholder, "%04d", static_cast<int>(i));
+      slots_[i] = placeholder;
+    }
+    slots_[kEditorSlot] = kDefaultEditor;
+    return;
+  }
+
+  RecordReader reader(fd.get());
+  std::string piece;
+  std::size_t line = 0;
+  SlotLine current(line == kEditorSlot);
+  while (line < kHistorySlots && reader.Next(piece) == RecordReader::Status::kRecord) {
+    const bool line_ends = piece.back() == kLineFeed;
+    if (line_ends) piece.pop_back();
+    current.Add(piece);
+    if (!line_ends) continue;
+    if (auto text = current.Take()) slots_[line] = std::move(*text);
+    ++line;
+    current = SlotLine(line == kEditorSlot);
+  }
+  // The last line may lack its line feed.
+  if (line < kHistorySlots) {
+    if (auto text = current.Take()) slots_[line] = std::move(*text);
+  }
+}
+
+bool HistoryTable::Save(const std::string& dir) const {
+  std::string content;
+  for (const std::string& slot : slots_) {
+    content += LineText(slot);
+    content += kCrLf;
+  }
+
+  // The old file is replaced only once the new one is complete on disk, so a failure anywhere
+  // leaves it as it was.
+  const std::string target = PathIn(dir, kHistoryFileName);
+  std::string temp;
+  UniqueFd fd;
+  for (int attempt = 0; attempt < kTempNameAttempts && !fd.valid(); ++attempt) {
+    temp = target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+    fd = UniqueFd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!fd.valid() && errno != EEXIST) return false;
+  }
+  if (!fd.valid()) return false;
+
+  bool ok = WriteAll(fd.get(), content) && ::fsync(fd.get()) == 0;
+  ok = fd.Close() && ok;
+  ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
+  if (!ok) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  UniqueFd folder(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.valid()) ::fsync(folder.get());  // the rename itself is done; this only hastens it
+  return true;
+}
+
+bool HistoryTable::AddToHistory(std::string& query) {
+  if (!FitsHistorySlot(query)) return false;
+  // Compared as typed: a query with ASCII blanks never equals its stored, widened form.
+  for (std::size_t i = 0; i < kHistoryQueries; ++i) {
+    if (!slots_[i].empty() && slots_[i] == query) return true;
+  }
+  for (std::size_t i = kHistoryQueries - 1; i > 0; --i) slots_[i] = std::move(slots_[i - 1]);
+  ReplaceAll(query, kAsciiBlank, kFullWidthBlank);
+  slots_[0] = query;
+  return true;
+}
+
+bool FitsHistorySlot(std::string_view query) {
+  std::size_t size = query.size();
+  for (std::size_t i = 0; i < query.size() && size <= kSlotTextBytes;) {
+    if (IsLeadByte(query[i])) {
+      i += 2;
+    } else {
+      if (query[i] == ' ') size += kFullWidthBlank.size() - kAsciiBlank.size();
+      ++i;
+    }
+  }
+  return size <= kSlotTextBytes;
+}
+
+bool IsStorableEditorCommand(std::string_view command) {
+  if (command.empty() || command.size() > kEditorCommandBytes) return false;
+  if (IsWhiteSpace(command.front()) || IsWhiteSpace(command.back())) return false;
+  for (const char c : command) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f) return false;
+  }
+  return true;
+}
+
+std::optional<std::string> CaptureStartDirectory() {
+  char buffer[PATH_MAX];
+  if (::getcwd(buffer, sizeof buffer) == nullptr) return std::nullopt;
+  std::string dir(buffer);
+  if (dir.size() > kStartDirTextBytes) return std::nullopt;
+  return dir;
+}
+
+}  // namespace tolvane

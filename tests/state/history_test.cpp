@@ -1,0 +1,415 @@
+#include "state/history.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+
+#include "search/primitives.h"
+#include "search/sjis.h"
+
+namespace tolvane {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+// Shift-JIS spellings used below.
+constexpr std::string_view kKen = "\x8c\x9f";   // 検
+constexpr std::string_view kSaku = "\x8d\xf5";  // 索
+constexpr std::string_view kGo = "\x8c\xea";    // 語
+
+std::string Placeholders() {
+  std::string text;
+  for (int i = 0; i < 20; ++i) {
+    char line[8];
+    std::snprintf(line, sizeof line, "%04d\r\n", i);
+    text += line;
+  }
+  return text;
+}
+
+std::string Repeat(std::string_view unit, std::size_t times) {
+  std::string text;
+  for (std::size_t i = 0; i < times; ++i) text += unit;
+  return text;
+}
+
+bool EndsOnBoundary(const std::string& text) { return IsCharBoundary(text, text.size()); }
+
+class HistoryFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/tolvane-history-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string FilePath() const { return dir_ + "/history.txt"; }
+  void WriteStateFile(const std::string& bytes) const {
+    std::ofstream(FilePath(), std::ios::binary) << bytes;
+  }
+  std::string ReadStateFile() const {
+    std::ifstream in(FilePath(), std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+  }
+  HistoryTable Reloaded() const {
+    HistoryTable table;
+    table.Load(dir_);
+    return table;
+  }
+  void ExpectEverySlotFits(const HistoryTable& table) const {
+    for (std::size_t i = 0; i < kHistorySlots; ++i) {
+      EXPECT_LE(table.Slot(i).size(), kSlotTextBytes) << "slot " << i;
+      EXPECT_TRUE(EndsOnBoundary(table.Slot(i))) << "slot " << i;
+    }
+  }
+
+  std::string dir_;
+};
+
+TEST_F(HistoryFileTest, FirstStartWritesPlaceholdersAndNotepad) {
+  HistoryTable table;
+  table.Load(dir_);
+  EXPECT_EQ(table.Query(0), "0000");
+  EXPECT_EQ(table.Query(19), "0019");
+  EXPECT_EQ(table.EditorCommand(), "notepad");
+
+  ASSERT_TRUE(table.Save(dir_));
+  EXPECT_EQ(ReadStateFile(), Placeholders() + "notepad\r\n");
+  EXPECT_EQ(fs::directory_iterator(dir_)->path().filename(), "history.txt");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+
+TEST_F(HistoryFileTest, QueriesWithBlanksRoundTripAsOneEntry) {
+  HistoryTable table;
+  table.Load(dir_);
+  std::string japanese = std::string(kKen) + std::string(kSaku) + " " + std::string(kGo);
+  ASSERT_TRUE(table.AddToHistory(japanese));
+  const std::string stored = std::string(kKen) + std::string(kSaku) + "\x81\x40" + std::string(kGo);
+  EXPECT_EQ(japanese, stored);  // the caller searches the widened copy
+  ASSERT_TRUE(table.Save(dir_));
+
+  EXPECT_EQ(ReadStateFile().substr(0, stored.size() + 8), stored + "\r\n0000\r\n");
+  const HistoryTable again = Reloaded();
+  EXPECT_EQ(again.Query(0), stored);
+  EXPECT_EQ(again.Query(1), "0000");
+  EXPECT_EQ(again.Query(19), "0018");
+  EXPECT_EQ(again.EditorCommand(), "notepad");
+}
+
+TEST_F(HistoryFileTest, LongestQueriesSurviveARestartAsOneEntry) {
+  for (const std::size_t size : {298u, 299u}) {
+    HistoryTable table;
+    table.Load(dir_);
+    // Ends with a double-byte character so that a split would also break it.
+    std::string query = std::string(size - 2, 'q') + std::string(kGo);
+    ASSERT_TRUE(table.AddToHistory(query));
+    ASSERT_TRUE(table.Save(dir_));
+    const HistoryTable again = Reloaded();
+    EXPECT_EQ(again.Query(0), query) << size;
+    EXPECT_EQ(again.Query(1), "0000") << size;
+    EXPECT_EQ(again.EditorCommand(), "notepad") << size;
+    fs::remove(FilePath());
+  }
+}
+
+TEST_F(HistoryFileTest, EditorPathWithBlanksSurvivesARestart) {
+  HistoryTable table;
+  table.Load(dir_);
+  table.SetEditorCommand("/opt/My Editor/bin/edit now");
+  ASSERT_TRUE(table.Save(dir_));
+  EXPECT_EQ(Reloaded().EditorCommand(), "/opt/My Editor/bin/edit now");
+
+  // White space around line 21 is not part of the command; a blank line 21 gives nothing.
+  WriteStateFile(Placeholders() + " \t/usr/bin/my edit \t\r\n");
+  EXPECT_EQ(Reloaded().EditorCommand(), "/usr/bin/my edit");
+  WriteStateFile(Placeholders() + "   \r\n");
+  table.Load(dir_);
+  EXPECT_EQ(table.EditorCommand(), "/opt/My Editor/bin/edit now");
+}
+
+TEST_F(HistoryFileTest, TokenRuleForQueryLines) {
+  WriteStateFile(
+      "   lead\r\n"
+      "\t\v\fmixed white  and more\r\n"
+      "\x81\x40wide\r\n"  // the full-width blank is part of the token
+      "lf-only\n"
+      "lone\rcr\r\n"
+      "nul\0after\r\n"
+      "\r\n"
+      "   \r\n"
+      "last-without-line-end"s);
+  HistoryTable table;
+  table.Load(dir_ + "/missing");  // placeholders first, so untouched slots are visible
+  table.Load(dir_);
+  EXPECT_EQ(table.Query(0), "lead");
+  EXPECT_EQ(table.Query(1), "mixed");
+  EXPECT_EQ(table.Query(2), "\x81\x40wide");
+  EXPECT_EQ(table.Query(3), "lf-only");
+  EXPECT_EQ(table.Query(4), "lone");
+  EXPECT_EQ(table.Query(5), "nul");
+  EXPECT_EQ(table.Query(6), "0006");  // no token: the slot keeps what it had
+  EXPECT_EQ(table.Query(7), "0007");
+  EXPECT_EQ(table.Query(8), "last-without-line-end");
+  EXPECT_EQ(table.Query(9), "0009");
+  EXPECT_EQ(table.EditorCommand(), "notepad");
+}
+
+TEST_F(HistoryFileTest, CtrlZEndsTheFile) {
+  WriteStateFile("one\r\ntwo\x1a three\r\nfour\r\n");
+  HistoryTable table;
+  table.Load(dir_ + "/missing");
+  table.Load(dir_);
+  EXPECT_EQ(table.Query(0), "one");
+  EXPECT_EQ(table.Query(1), "two");
+  EXPECT_EQ(table.Query(2), "0002");
+}
+
+TEST_F(HistoryFileTest, LineCountOtherThanTwentyOne) {
+  std::string thirty;
+  for (int i = 0; i < 30; ++i) thirty += "line" + std::to_string(i) + "\r\n";
+  WriteStateFile(thirty);
+  HistoryTable table;
+  table.Load(dir_);
+  EXPECT_EQ(table.Query(0), "line0");
+  EXPECT_EQ(table.Query(19), "line19");
+  EXPECT_EQ(table.EditorCommand(), "line20");
+
+  // Five lines over a filled table: the rest keeps its contents, editor included.
+  table.SetEditorCommand("/usr/bin/gedit");
+  WriteStateFile("a\r\nb\r\nc\r\nd\r\ne\r\n");
+  table.Load(dir_);
+  EXPECT_EQ(table.Query(4), "e");
+  EXPECT_EQ(table.Query(5), "line5");
+  EXPECT_EQ(table.EditorCommand(), "/usr/bin/gedit");
+
+  // On a fresh table the unreached editor command is empty.
+  EXPECT_EQ(Reloaded().EditorCommand(), "");
+  EXPECT_EQ(Reloaded().Query(5), "");
+}
+
+TEST_F(HistoryFileTest, ReloadBringsBackTheStoredEditor) {
+  WriteStateFile(Placeholders() + "/usr/bin/stored\r\n");
+  HistoryTable table;
+  table.Load(dir_);
+  table.SetEditorCommand("/usr/bin/chosen");
+  table.Load(dir_);
+  EXPECT_EQ(table.EditorCommand(), "/usr/bin/stored");
+}
+
+TEST_F(HistoryFileTest, OverlongLinesNeverOverflowASlot) {
+  // A token longer than a slot is cut at a character boundary: 149 double-byte characters.
+  const std::string kanji = Repeat(kKen, 50 * 1024);
+  WriteStateFile(kanji + " tail\r\n" + "x" + kanji + "\r\n" + Placeholders().substr(12) + kanji + "\r\n");
+  HistoryTable table;
+  table.Load(dir_ + "/missing");
+  table.Load(dir_);
+  ExpectEverySlotFits(table);
+  EXPECT_EQ(table.Query(0), Repeat(kKen, 149));
+  EXPECT_EQ(table.Query(1), "x" + Repeat(kKen, 149));
+  EXPECT_EQ(table.Query(2), "0002");
+  EXPECT_EQ(table.EditorCommand(), "notepad");  // a cut path would name another program
+
+  // The same without any line end: one line, one slot.
+  WriteStateFile(kanji);
+  table.Load(dir_);
+  EXPECT_EQ(table.Query(0), Repeat(kKen, 149));
+  EXPECT_EQ(table.Query(1), "x" + Repeat(kKen, 149));
+
+  // 299 bytes of editor path plus trailing blanks still fits; one byte more does not.
+  WriteStateFile(Placeholders() + std::string(299, 'e') + "      \r\n");
+  table.Load(dir_);
+  EXPECT_EQ(table.EditorCommand(), std::string(299, 'e'));
+  WriteStateFile(Placeholders() + std::string(300, 'f') + "\r\n");
+  table.Load(dir_);
+  EXPECT_EQ(table.EditorCommand(), std::string(299, 'e'));
+}
+
+TEST_F(HistoryFileTest, StrangeFilesLoadWithoutHarm) {
+  std::mt19937 random(1234);
+  std::string junk(256 * 1024, '\0');
+  for (char& byte : junk) byte = static_cast<char>(random());
+  WriteStateFile(junk);
+  HistoryTable table;
+  table.Load(dir_);
+  ExpectEverySlotFits(table);
+
+  std::string many;
+  for (int i = 0; i < 10000; ++i) many += "q" + std::to_string(i) + "\r\n";
+  WriteStateFile(many);
+  table.Load(dir_);
+  ExpectEverySlotFits(table);
+  EXPECT_EQ(table.Query(19), "q19");
+  EXPECT_EQ(table.EditorCommand(), "q20");
+
+  // A folder or an empty file in its place.
+  fs::remove(FilePath());
+  fs::create_directory(FilePath());
+  table.Load(dir_);
+  EXPECT_EQ(table.Query(0), "0000");
+  fs::remove(FilePath());
+  WriteStateFile("");
+  table.SetEditorCommand("kept");
+  table.Load(dir_);
+  EXPECT_EQ(table.EditorCommand(), "kept");
+}
+
+TEST_F(HistoryFileTest, SlotBytesThatWouldBreakTheLayoutStayOnTheirLine) {
+  HistoryTable table;
+  table.Load(dir_);
+  for (std::string query : {"a\nb"s, "c\x1a" "d"s, "e\0f"s}) ASSERT_TRUE(table.AddToHistory(query));
+  ASSERT_TRUE(table.Save(dir_));
+  const HistoryTable again = Reloaded();
+  EXPECT_EQ(again.Query(0), "e");
+  EXPECT_EQ(again.Query(1), "c");
+  EXPECT_EQ(again.Query(2), "a");
+  EXPECT_EQ(again.Query(3), "0000");
+  EXPECT_EQ(again.EditorCommand(), "notepad");
+}
+
+TEST_F(HistoryFileTest, FailedSaveLeavesTheOldFileAlone) {
+  const std::string old_bytes = Placeholders() + "/usr/bin/old\r\n";
+  WriteStateFile(old_bytes);
+  HistoryTable table;
+  table.Load(dir_);
+  std::string query = "new";
+  table.AddToHistory(query);
+
+  // A write that the system refuses part way (works for root too).
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto old_handler = ::signal(SIGXFSZ, SIG_IGN);
+  rlimit tiny = saved;
+  tiny.rlim_cur = 16;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
+  const bool saved_ok = table.Save(dir_);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  ::signal(SIGXFSZ, old_handler);
+  EXPECT_FALSE(saved_ok);
+  EXPECT_EQ(ReadStateFile(), old_bytes);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+
+  // A folder standing where the file goes, and a folder that is a file.
+  fs::remove(FilePath());
+  fs::create_directory(FilePath());
+  EXPECT_FALSE(table.Save(dir_));
+  EXPECT_TRUE(fs::is_directory(FilePath()));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+  EXPECT_FALSE(table.Save(dir_ + "/history.txt/inner/deeper"));
+}
+
+TEST_F(HistoryFileTest, StartDirectoryHoldsAtMost298Bytes) {
+  const fs::path saved = fs::current_path();
+  const std::string outer = fs::canonical(dir_).string() + "/" + std::string(200, 'a');
+  const std::string fits = outer + "/" + std::string(298 - outer.size() - 1, 'b');
+  const std::string too_long = fits + "c";
+  fs::create_directories(fits);
+  fs::create_directories(too_long);
+  fs::current_path(fits);
+  EXPECT_EQ(CaptureStartDirectory(), fits);
+  fs::current_path(too_long);
+  EXPECT_EQ(CaptureStartDirectory(), std::nullopt);
+  fs::current_path(saved);
+}
+
+TEST(AddToHistoryTest, NewQueryShiftsAndDropsTheTwentieth) {
+  HistoryTable table;
+  table.Load("/nonexistent-tolvane-folder");
+  std::string query = "fresh";
+  ASSERT_TRUE(table.AddToHistory(query));
+  EXPECT_EQ(table.Query(0), "fresh");
+  EXPECT_EQ(table.Query(1), "0000");
+  EXPECT_EQ(table.Query(19), "0018");
+  EXPECT_EQ(table.EditorCommand(), "notepad");
+}
+
+TEST(AddToHistoryTest, EqualQueryIsNotStoredAgainNorMoved) {
+  HistoryTable table;
+  table.Load("/nonexistent-tolvane-folder");
+  HistoryTable untouched = table;
+  std::string middle = "0007";
+  ASSERT_TRUE(table.AddToHistory(middle));
+  for (std::size_t i = 0; i < kHistorySlots; ++i) EXPECT_EQ(table.Slot(i), untouched.Slot(i));
+
+  // Typed with blanks it differs from its widened form and is stored again; browsed back, it is not.
+  std::string typed = "a b";
+  ASSERT_TRUE(table.AddToHistory(typed));
+  std::string typed_again = "a b";
+  ASSERT_TRUE(table.AddToHistory(typed_again));
+  EXPECT_EQ(table.Query(0), "a\x81\x40" "b");
+  EXPECT_EQ(table.Query(1), "a\x81\x40" "b");
+  std::string browsed = table.Query(1);
+  ASSERT_TRUE(table.AddToHistory(browsed));
+  EXPECT_EQ(table.Query(2), "0000");
+
+  // An empty slot never equals.
+  HistoryTable empty;
+  std::string x = "x";
+  ASSERT_TRUE(empty.AddToHistory(x));
+  EXPECT_EQ(empty.Query(0), "x");
+  EXPECT_EQ(empty.Query(1), "");
+}
+
+TEST(AddToHistoryTest, QueryThatWouldOutgrowASlotIsRefusedUntouched) {
+  HistoryTable table;
+  table.Load("/nonexistent-tolvane-folder");
+  std::string just_fits = std::string(149, 'a') + " " + std::string(148, 'b');  // 298 + 1
+  ASSERT_TRUE(table.AddToHistory(just_fits));
+  EXPECT_EQ(table.Query(0).size(), 299u);
+
+  std::string too_wide = std::string(148, 'a') + "  " + std::string(148, 'b');  // 298 + 2
+  const std::string before = too_wide;
+  EXPECT_FALSE(table.AddToHistory(too_wide));
+  EXPECT_EQ(too_wide, before);
+  EXPECT_EQ(table.Query(0).size(), 299u);
+  EXPECT_EQ(table.Query(1), "0000");
+
+  std::string too_long(300, 'z');
+  EXPECT_FALSE(table.AddToHistory(too_long));
+  EXPECT_EQ(table.Query(1), "0000");
+}
+
+TEST(FitsHistorySlotTest, AgreesWithTheWidening) {
+  const std::string cases[] = {
+      std::string(299, 'x'),
+      std::string(300, 'x'),
+      std::string(298, ' '),
+      std::string(150, ' '),
+      std::string(149, ' '),
+      "\x81 " + std::string(297, ' '),       // the blank after a lead byte is its trail byte
+      std::string(297, 'x') + "\x81 ",       // likewise at the very end
+      std::string(298, 'x') + "\x81",        // a lone lead byte last
+      "",
+  };
+  for (const std::string& query : cases) {
+    std::string widened = query;
+    ReplaceAll(widened, kAsciiBlank, kFullWidthBlank);
+    EXPECT_EQ(FitsHistorySlot(query), widened.size() <= kSlotTextBytes) << query.size();
+  }
+}
+
+TEST(EditorCommandTest, StorableCommandsFitTheCommandLineAndOneLine) {
+  EXPECT_TRUE(IsStorableEditorCommand(std::string(289, 'p')));
+  EXPECT_FALSE(IsStorableEditorCommand(std::string(290, 'p')));
+  EXPECT_TRUE(IsStorableEditorCommand("/home/\x8c\x9f\x8d\xf5 x/edit"));
+  EXPECT_FALSE(IsStorableEditorCommand("/tmp/a\nb"));
+  EXPECT_FALSE(IsStorableEditorCommand("/tmp/trailing "));
+
+  HistoryTable table;
+  table.SetEditorCommand(std::string(299, 'p'));
+  table.SetEditorCommand(std::string(300, 'q'));
+  EXPECT_EQ(table.EditorCommand(), std::string(299, 'p'));
+}
+
+}  // namespace
+}  // namespace tolvane
