@@ -1,0 +1,102 @@
+#include "state/editor.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+#include "search/cp932.h"
+#include "search/run.h"
+#include "state/history.h"
+
+namespace tolvane {
+namespace {
+
+constexpr char kDialogTitle[] = "結果表示用エディタを選択します。キャンセルするとメモ帳になります。";
+// Qt filters by the pattern in the last brackets and, with the details hidden, shows what comes
+// before them: the names read as they always did, and "all files" shows files without a dot too.
+constexpr char kExeFilter[] = "exe files(*.exe) (*.exe)";
+constexpr char kAllFilter[] = "all files(*.*) (*)";
+constexpr char kMessageCaption[] = "Tolvane";
+constexpr char kUnusablePathMessage[] =
+    "このファイルはエディタに指定できません。パスが長すぎるか、Shift-JISで表せない文字を含んでいます。"
+    "エディタは変わりません。";
+// Linux has no Notepad; the desktop's own choice for the file stands in for it.
+constexpr char kDesktopOpener[] = "xdg-open";
+
+void EnterStartDirectory(const std::string& start_dir) {
+  if (!start_dir.empty()) (void)::chdir(start_dir.c_str());
+}
+
+struct Launch {
+  QString program;
+  QStringList arguments;
+};
+
+// How the editor command becomes a program and its arguments, without a shell.
+std::optional<Launch> LaunchFor(const std::string& command, const std::string& start_dir) {
+  const QStringList results{QString::fromLatin1(kResultsFileName)};
+  if (command == kDefaultEditor) return Launch{QString::fromLatin1(kDesktopOpener), results};
+
+  const QString local = QString::fromUtf8(Cp932ToUtf8(command));
+  // A path to an existing file is the program whole, blanks and all.
+  if (local.contains(u'/')) {
+    QString path = local;
+    if (!path.startsWith(u'/')) path = QFile::decodeName(start_dir.c_str()) + u'/' + path;
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) == 0 && !S_ISDIR(info.st_mode)) {
+      return Launch{path, results};
+    }
+  }
+  // Otherwise a program name with arguments of its own, such as "gedit --new-window".
+  static const QRegularExpression kBlanks(QStringLiteral("[ \t]+"));
+  QStringList words = local.split(kBlanks, Qt::SkipEmptyParts);
+  if (words.isEmpty()) return std::nullopt;
+  const QString program = words.takeFirst();
+  return Launch{program, words + results};
+}
+
+}  // namespace
+
+void OnChangeEditor(QWidget* owner, HistoryTable& history, const std::string& start_dir) {
+  QFileDialog dialog(owner, QString::fromUtf8(kDialogTitle));
+  // Details hidden before the filters are set, or the combo box shows the patterns.
+  dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilters({QString::fromLatin1(kExeFilter), QString::fromLatin1(kAllFilter)});
+
+  if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+    const QByteArray path = QFile::encodeName(dialog.selectedFiles().constFirst());
+    const Cp932Encoding command = Utf8ToCp932(std::string_view(path.constData(), path.size()));
+    if (command.ok() && IsStorableEditorCommand(command.sjis)) {
+      history.SetEditorCommand(command.sjis);
+    } else {
+      // Storing a cut or mangled path would start some other program later.
+      QMessageBox::warning(owner, QString::fromLatin1(kMessageCaption), QString::fromUtf8(kUnusablePathMessage));
+    }
+  } else {
+    history.SetEditorCommand(kDefaultEditor);
+  }
+  EnterStartDirectory(start_dir);
+}
+
+void OpenResultsInEditor(const HistoryTable& history, const std::string& start_dir) {
+  EnterStartDirectory(start_dir);
+  const std::string& command = history.EditorCommand();
+  // Too long for the command line "<command> kekka.txt"; nothing is started.
+  if (command.size() > kEditorCommandBytes) return;
+  const std::optional<Launch> launch = LaunchFor(command, start_dir);
+  if (!launch) return;
+  // Detached through a double fork: no waiting, no zombie; a failure stays silent.
+  QProcess::startDetached(launch->program, launch->arguments, QFile::decodeName(start_dir.c_str()));
+}
+
+}  // namespace tolvane
