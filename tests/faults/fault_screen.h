@@ -1,0 +1,45 @@
+#pragma once
+// The window as the fault tests see it: every display call recorded, and the run's options for
+// each of the three ways the records file can be read.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "search/run.h"
+
+namespace tolvane::testing {
+
+struct FakeScreen {
+  std::vector<std::string> errors;
+  std::vector<std::string> boxes;
+  std::vector<std::string> captions;
+  DisplayOps ops() {
+    return {[this](std::string_view m) { errors.emplace_back(m); },
+            [this](std::string_view t) { boxes.emplace_back(t); },
+            [this](std::string_view c) { captions.emplace_back(c); }};
+  }
+};
+
+struct ScanPath {
+  const char* name;
+  RunOptions options;
+};
+
+inline std::vector<ScanPath> AllScanPaths() {
+  RunOptions plain;
+  plain.plain_scan = true;
+  RunOptions read;
+  read.map_file = false;
+  read.window_bytes = 4096;
+  RunOptions mapped;
+  return {{"plain", plain}, {"read", read}, {"mapped", mapped}};
+}
+
+// `count` records "<word> <n>" with CR LF line ends.
+inline std::string NumberedRecords(int count, std::string_view word) {
+  std::string text;
+  for (int i = 0; i < count; ++i) text += std::string(word) + " " + std::to_string(i) + "\r\n";
+  return text;
+}
+
+}  // namespace tolvane::testing

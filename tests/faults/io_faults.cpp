@@ -1,0 +1,77 @@
+#include "io_faults.h"
+
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <optional>
+#include <utility>
+
+extern "C" ssize_t __real_read(int fd, void* buffer, size_t count);
+extern "C" ssize_t __real_write(int fd, const void* buffer, size_t count);
+
+namespace tolvane::testing {
+namespace {
+
+struct FileId {
+  dev_t device;
+  ino_t inode;
+};
+
+std::optional<FileId> IdOfPath(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return FileId{st.st_dev, st.st_ino};
+}
+
+bool IsFile(int fd, const std::optional<FileId>& id) {
+  struct stat st {};
+  return id && ::fstat(fd, &st) == 0 && st.st_dev == id->device && st.st_ino == id->inode;
+}
+
+std::optional<FileId> failing_read;
+std::size_t good_bytes_left = 0;
+std::optional<FileId> hooked_write;
+std::function<void()> write_hook;
+
+}  // namespace
+
+void FailReadsAfter(const std::string& path, std::size_t good_bytes) {
+  failing_read = IdOfPath(path);
+  good_bytes_left = good_bytes;
+}
+
+void BeforeFirstWriteTo(const std::string& path, std::function<void()> hook) {
+  hooked_write = IdOfPath(path);
+  write_hook = std::move(hook);
+}
+
+void ClearIoFaults() {
+  failing_read.reset();
+  hooked_write.reset();
+  write_hook = nullptr;
+}
+
+}  // namespace tolvane::testing
+
+using namespace tolvane::testing;
+
+extern "C" ssize_t __wrap_read(int fd, void* buffer, size_t count) {
+  if (!IsFile(fd, failing_read)) return __real_read(fd, buffer, count);
+  if (good_bytes_left == 0) {
+    errno = EIO;
+    return -1;
+  }
+  const ssize_t n = __real_read(fd, buffer, std::min(count, good_bytes_left));
+  if (n > 0) good_bytes_left -= static_cast<std::size_t>(n);
+  return n;
+}
+
+extern "C" ssize_t __wrap_write(int fd, const void* buffer, size_t count) {
+  if (IsFile(fd, hooked_write)) {
+    hooked_write.reset();
+    std::exchange(write_hook, nullptr)();
+  }
+  return __real_write(fd, buffer, count);
+}

@@ -1,0 +1,27 @@
+#pragma once
+// Faults the kernel gives rarely and on demand never: a read that fails with EIO part way through
+// one file, and a hook that runs on the first write to one file. The test binary is linked with
+// --wrap=read and --wrap=write, so every read and write of the engine passes through here; with
+// nothing armed they go straight to the system.
+#include <cstddef>
+#include <functional>
+#include <string>
+
+namespace tolvane::testing {
+
+// Reads of the file at `path` deliver `good_bytes` bytes in all, then fail with EIO.
+void FailReadsAfter(const std::string& path, std::size_t good_bytes);
+// Runs `hook` once, just before the first write to the file at `path`.
+void BeforeFirstWriteTo(const std::string& path, std::function<void()> hook);
+void ClearIoFaults();
+
+// Disarms every fault when the test ends, passed or failed.
+class IoFaultScope {
+ public:
+  IoFaultScope() = default;
+  IoFaultScope(const IoFaultScope&) = delete;
+  IoFaultScope& operator=(const IoFaultScope&) = delete;
+  ~IoFaultScope() { ClearIoFaults(); }
+};
+
+}  // namespace tolvane::testing

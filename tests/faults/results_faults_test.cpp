@@ -1,0 +1,70 @@
+// The results file filling the disk part way: the user is told it could not be written, never
+// shown a count for records that did not reach it, and the screen keeps the last good search.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <string>
+
+#include "fault_screen.h"
+#include "search/run.h"
+#include "test_util.h"
+
+namespace tolvane {
+namespace {
+
+using testing::FakeScreen;
+
+// Files this process writes stop growing at `bytes`: the write that would pass the limit fails
+// with EFBIG, as a full disk fails with ENOSPC. Root is held to it too.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &saved_);
+    old_handler_ = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    active_ = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &saved_);
+    ::signal(SIGXFSZ, old_handler_);
+  }
+  bool active() const { return active_; }
+
+ private:
+  rlimit saved_{};
+  sighandler_t old_handler_{};
+  bool active_ = false;
+};
+
+TEST(ResultsFaultTest, ADiskThatFillsPartWayIsReportedAndNoCountIsShown) {
+  testing::ScratchDir dir;
+  // Two mebibytes of results, so that the writer has flushed before the disk fills.
+  testing::WriteFile(dir / kRecordsFileName, testing::NumberedRecords(180000, "hit") + "once\r\n");
+  for (const testing::ScanPath& path : testing::AllScanPaths()) {
+    SCOPED_TRACE(path.name);
+    FakeScreen screen;
+    std::string accumulated;
+    ASSERT_EQ(RunSearch("once", dir.path(), screen.ops(), accumulated, path.options).status,
+              RunStatus::kMatched);
+    const std::string shown = accumulated;
+
+    RunResult result;
+    {
+      const FileSizeLimit limit(1536 << 10);
+      ASSERT_TRUE(limit.active());
+      result = RunSearch("hit", dir.path(), screen.ops(), accumulated, path.options);
+    }
+    EXPECT_EQ(result.status, RunStatus::kWriteError);
+    EXPECT_EQ(result.matches, 0);
+    EXPECT_EQ(screen.errors, std::vector<std::string>{std::string(kCannotWriteResultsMessage)});
+    EXPECT_EQ(screen.boxes, std::vector<std::string>{shown});
+    EXPECT_EQ(screen.captions.size(), 1u);
+    EXPECT_EQ(accumulated, shown);
+    EXPECT_LE(testing::ReadFile(dir / kResultsFileName).size(), std::size_t{1536} << 10);
+  }
+}
+
+}  // namespace
+}  // namespace tolvane
