@@ -1,0 +1,27 @@
+#pragma once
+// What the search screen keeps for the whole life of the process. The application object owns
+// the one instance; the view only borrows it, so a new view (or a test) never loses or shares it
+// by accident.
+#include <string>
+
+#include "state/history.h"
+
+namespace tolvane {
+
+inline constexpr int kNoHistoryEntry = -1;
+inline constexpr int kLastHistoryEntry = static_cast<int>(kHistoryQueries) - 1;
+
+struct ScreenState {
+  HistoryTable history;
+  // Where the records, results and state files are; set at every initial update.
+  std::string start_dir;
+  // Exactly what the results box shows; only a search with matches replaces it.
+  std::string accumulated;
+  // The history entry Up and Down last showed, kNoHistoryEntry when none.
+  int history_cursor = kNoHistoryEntry;
+  // True while the results box, not the query box, was the last of the two to get the focus.
+  bool results_focus = false;
+  bool first_paint = true;
+};
+
+}  // namespace tolvane

@@ -1,0 +1,23 @@
+#pragma once
+// The program's texts are Shift-JIS; Qt's are Unicode. These are the only crossings.
+#include <QString>
+#include <string>
+#include <string_view>
+
+#include "search/cp932.h"
+
+namespace tolvane {
+
+inline QString FromSjis(std::string_view sjis) { return QString::fromStdString(Cp932ToUtf8(sjis)); }
+
+inline Cp932Encoding ToSjis(const QString& text) {
+  const QByteArray utf8 = text.toUtf8();
+  return Utf8ToCp932(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+}
+
+// Qt reads "[*]" in a window title as the modified marker; doubled, it shows as written.
+inline QString LiteralTitle(QString title) {
+  return title.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+}
+
+}  // namespace tolvane

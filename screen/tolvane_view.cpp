@@ -1,0 +1,273 @@
+#include "screen/tolvane_view.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QValidator>
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+#include "screen/screen_text.h"
+#include "screen/usage_hint.h"
+#include "state/editor.h"
+#include "state/history.h"
+
+namespace tolvane {
+namespace {
+
+constexpr char kUnconvertibleMessage[] = "「%1」はShift-JISで表せない文字なので、検索できません。";
+constexpr char kMalformedMessage[] = "入力された文字を変換できません。";
+
+// Shift-JIS bytes a character would take: one for ASCII and half-width katakana, two otherwise,
+// and two for an ASCII blank, which history stores as a full-width blank.
+std::size_t StoredBytes(char32_t c) {
+  if (c == U' ') return 2;
+  if (c < 0x80 || (c >= 0xff61 && c <= 0xff9f)) return 1;
+  return 2;
+}
+
+// True when `text` still fits a history slot once converted and widened. A character Shift-JIS
+// lacks is let in at its likely size; Enter then names it instead of the box swallowing it.
+bool FitsQueryBox(const QString& text) {
+  // Every UTF-16 unit is at least one stored byte, so a long paste is refused without converting.
+  if (static_cast<std::size_t>(text.size()) > kQueryTextBytes) return false;
+  const Cp932Encoding sjis = ToSjis(text);
+  if (sjis.ok()) return FitsHistorySlot(sjis.sjis);
+  std::size_t bytes = 0;
+  for (const char32_t c : text.toUcs4()) bytes += StoredBytes(c);
+  return bytes <= kQueryTextBytes;
+}
+
+// Refuses an edit, typed or pasted, whose result would not fit; the box keeps its previous text.
+class QueryLengthValidator : public QValidator {
+ public:
+  using QValidator::QValidator;
+  State validate(QString& input, int& /*pos*/) const override {
+    return FitsQueryBox(input) ? Acceptable : Invalid;
+  }
+};
+
+std::optional<std::string> CurrentDirectory() {
+  std::error_code error;
+  const std::filesystem::path dir = std::filesystem::current_path(error);
+  if (error) return std::nullopt;
+  return dir.string();
+}
+
+class WaitCursor {
+ public:
+  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace
+
+CTolvaneView::CTolvaneView(ScreenState& state, QWidget* parent) : QWidget(parent), state_(state) {
+  auto* query = new QLineEdit(this);
+  query->setObjectName(QString::fromLatin1(kQueryBoxName));
+  query->setValidator(new QueryLengthValidator(query));
+  connect(query, &QLineEdit::inputRejected, this, [] { QApplication::beep(); });
+  query->installEventFilter(this);
+  query_box_ = query;
+
+  auto* results = new QPlainTextEdit(this);
+  results->setObjectName(QString::fromLatin1(kResultsBoxName));
+  results->setReadOnly(true);
+  results->setLineWrapMode(QPlainTextEdit::NoWrap);
+  results->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  results->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  results->setUndoRedoEnabled(false);  // nothing to undo in a read-only box; saves a copy per search
+  results->installEventFilter(this);
+  results_box_ = results;
+
+  setTabOrder(query, results);
+  query->setFocus();
+  WatchWindowState();
+}
+
+CTolvaneView::~CTolvaneView() {
+  // A table that was never loaded would overwrite the state file with empty slots.
+  if (history_loaded_) (void)state_.history.Save(state_.start_dir);
+}
+
+void CTolvaneView::OnInitialUpdate() {
+  if (query_box_) query_box_->setText(query_text_);
+  // The start directory is kept whole, however long: nothing here holds it in a fixed buffer.
+  // When the working directory cannot be read at all, the previous start directory stays.
+  if (std::optional<std::string> dir = CurrentDirectory()) state_.start_dir = std::move(*dir);
+  state_.history.Load(state_.start_dir);
+  history_loaded_ = true;
+}
+
+void CTolvaneView::OnChangeEditor() { tolvane::OnChangeEditor(this, state_.history, state_.start_dir); }
+
+DisplayOps CTolvaneView::MakeDisplayOps() {
+  return DisplayOps{
+      [this](std::string_view message) { ShowError(message); },
+      [this](std::string_view text) { SetResultsText(text); },
+      [this](std::string_view caption) { SetCaption(caption); },
+  };
+}
+
+bool CTolvaneView::event(QEvent* event) {
+  if (event->type() == QEvent::ParentChange) WatchWindowState();
+  return QWidget::event(event);
+}
+
+void CTolvaneView::WatchWindowState() {
+  QWidget* top = window();
+  if (top == watched_window_) return;
+  if (watched_window_) watched_window_->removeEventFilter(this);
+  watched_window_ = nullptr;
+  // A top-level view gets its own changeEvent.
+  if (top != this) {
+    top->installEventFilter(this);
+    watched_window_ = top;
+  }
+}
+
+bool CTolvaneView::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == watched_window_ && event->type() == QEvent::WindowStateChange) {
+    OnSize(size());
+  } else if (watched == query_box_ || watched == results_box_) {
+    switch (event->type()) {
+      case QEvent::FocusIn:
+        state_.results_focus = watched == results_box_;
+        break;
+      case QEvent::KeyPress:
+        PreTranslateMessage(*static_cast<QKeyEvent*>(event));
+        break;
+      default:
+        break;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void CTolvaneView::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  OnSize(size());
+}
+
+void CTolvaneView::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  // Restoring from the task bar may bring no resize with it; the boxes still need laying out.
+  if (event->type() == QEvent::WindowStateChange && isWindow()) OnSize(size());
+}
+
+void CTolvaneView::OnSize(QSize client) {
+  if (window()->windowState() & Qt::WindowMinimized) return;
+  // A client area too small for the margins gives the boxes no width or height rather than a
+  // negative one, which Qt would treat as undefined.
+  const int width = std::max(0, client.width() - 2 * kBoxMarginX);
+  const int results_height = std::max(0, client.height() - kResultsBoxTop - kResultsBoxBottomGap);
+  if (query_box_) query_box_->setGeometry(kBoxMarginX, kQueryBoxTop, width, kQueryBoxHeight);
+  if (results_box_) results_box_->setGeometry(kBoxMarginX, kResultsBoxTop, width, results_height);
+}
+
+void CTolvaneView::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  if (!state_.first_paint) return;
+  state_.first_paint = false;
+  SetCaption(kUsageHint);
+}
+
+void CTolvaneView::PreTranslateMessage(const QKeyEvent& key) {
+  // Alt combinations belong to the menu bar.
+  if (key.modifiers() & Qt::AltModifier) return;
+  if (state_.results_focus) return;
+  switch (key.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      OnEnter();
+      break;
+    case Qt::Key_Up:
+      OnUp();
+      break;
+    case Qt::Key_Down:
+      OnDown();
+      break;
+    default:
+      break;
+  }
+}
+
+void CTolvaneView::OnEnter() {
+  if (!query_box_) return;
+  query_text_ = query_box_->text();
+  if (query_text_.isEmpty()) return;
+
+  Cp932Encoding query = ToSjis(query_text_);
+  if (query.unconvertible) {
+    MessageBox(QString::fromUtf8(kUnconvertibleMessage)
+                   .arg(QString::fromStdString(DescribeCharacter(*query.unconvertible))));
+    return;
+  }
+  if (!query.ok()) {
+    MessageBox(QString::fromUtf8(kMalformedMessage));
+    return;
+  }
+  // The box refuses text that would not fit a slot, so this fails only for text put there by
+  // other means; such a query is neither stored nor searched.
+  std::string copy = std::move(query.sjis);
+  if (!state_.history.AddToHistory(copy)) {
+    QApplication::beep();
+    return;
+  }
+  {
+    const WaitCursor wait;
+    (void)RunSearch(copy, state_.start_dir, MakeDisplayOps(), state_.accumulated);
+  }
+  // The modifier state as of the last input event handled, so a Shift let go while a message box
+  // of the search was open counts as let go.
+  if (QGuiApplication::keyboardModifiers() & Qt::ShiftModifier) {
+    OpenResultsInEditor(state_.history, state_.start_dir);
+  }
+}
+
+void CTolvaneView::OnUp() {
+  state_.history_cursor = std::min(state_.history_cursor + 1, kLastHistoryEntry);
+  query_text_ = FromSjis(state_.history.Slot(static_cast<std::size_t>(state_.history_cursor)));
+  ShowQueryText();
+}
+
+void CTolvaneView::OnDown() {
+  state_.history_cursor = std::max(state_.history_cursor - 1, kNoHistoryEntry);
+  if (state_.history_cursor < 0) {
+    query_text_.clear();
+  } else {
+    query_text_ = FromSjis(state_.history.Slot(static_cast<std::size_t>(state_.history_cursor)));
+  }
+  ShowQueryText();
+}
+
+void CTolvaneView::ShowQueryText() {
+  if (query_box_) query_box_->setText(query_text_);
+}
+
+void CTolvaneView::ShowError(std::string_view message) { MessageBox(FromSjis(message)); }
+
+void CTolvaneView::SetResultsText(std::string_view text) {
+  if (results_box_) results_box_->setPlainText(FromSjis(text));
+}
+
+void CTolvaneView::SetCaption(std::string_view caption) {
+  window()->setWindowTitle(LiteralTitle(FromSjis(caption)));
+}
+
+void CTolvaneView::MessageBox(const QString& text) {
+  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok, this);
+  // The search's wait cursor would otherwise hang over the box.
+  QApplication::setOverrideCursor(Qt::ArrowCursor);
+  box.exec();
+  QApplication::restoreOverrideCursor();
+}
+
+}  // namespace tolvane

@@ -1,0 +1,81 @@
+#pragma once
+// The search view: the one-line query box above the read-only results box, their layout, which of
+// the two last had the focus, the first-paint hint, and the Enter, Up and Down keys.
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <string_view>
+
+#include "screen/screen_state.h"
+#include "search/run.h"
+
+class QKeyEvent;
+
+namespace tolvane {
+
+// Layout of the two boxes inside the view, in pixels.
+inline constexpr int kBoxMarginX = 9;
+inline constexpr int kQueryBoxTop = 8;
+inline constexpr int kQueryBoxHeight = 20;
+inline constexpr int kResultsBoxTop = 37;
+inline constexpr int kResultsBoxBottomGap = 10;
+
+inline constexpr char kQueryBoxName[] = "queryBox";
+inline constexpr char kResultsBoxName[] = "resultsBox";
+
+class CTolvaneView : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit CTolvaneView(ScreenState& state, QWidget* parent = nullptr);
+  // Saves the history, as long as it was ever loaded.
+  ~CTolvaneView() override;
+
+  // Takes the working directory as the start directory and loads the history from there. Runs at
+  // start-up and again for the new and open commands.
+  void OnInitialUpdate();
+  // The File menu's editor choice; the view owns the dialog.
+  void OnChangeEditor();
+
+  // What a search run may do to the screen.
+  DisplayOps MakeDisplayOps();
+
+  QLineEdit* QueryBox() const { return query_box_; }
+  QPlainTextEdit* ResultsBox() const { return results_box_; }
+
+ protected:
+  bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  // The view draws nothing itself; its first paint puts the usage hint in the caption.
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  // The layout rule for a view client area of `client`; nothing moves while minimised.
+  void OnSize(QSize client);
+  void WatchWindowState();
+  // Looks at a key before the box handles it; never consumes it.
+  void PreTranslateMessage(const QKeyEvent& key);
+  void OnEnter();
+  void OnUp();
+  void OnDown();
+  void ShowQueryText();
+
+  void ShowError(std::string_view message);
+  void SetResultsText(std::string_view text);
+  void SetCaption(std::string_view caption);
+  void MessageBox(const QString& text);
+
+  ScreenState& state_;
+  QPointer<QLineEdit> query_box_;
+  QPointer<QPlainTextEdit> results_box_;
+  // The box's text as of the last Enter, Up or Down; an initial update puts it back in the box.
+  QString query_text_;
+  QPointer<QWidget> watched_window_;
+  bool history_loaded_ = false;
+};
+
+}  // namespace tolvane
