@@ -1,0 +1,47 @@
+#pragma once
+// The main window: menu, accelerators, the caption and the search view inside.
+#include <QMainWindow>
+#include <QString>
+
+#include "screen/screen_state.h"
+
+namespace tolvane {
+
+class CTolvaneView;
+
+// The window's outer size, frame and title bar included.
+inline constexpr int kFrameWidth = 800;
+inline constexpr int kFrameHeight = 600;
+
+class CMainFrame : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit CMainFrame(ScreenState& state);
+
+  CTolvaneView* View() const { return view_; }
+  // The caption the framework shows for a document: "<document name> - <frame title>".
+  void UpdateFrameTitleForDocument(const QString& document_name);
+
+ signals:
+  // The commands the application object answers.
+  void AppAbout();
+  void FileNew();
+  void FileOpen();
+  void FileSave();
+
+ protected:
+  bool event(QEvent* event) override;
+  // Swallows the editing and pane accelerators, which reach no handler.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void PreCreateWindow();
+  void AddAccelerator(const QKeySequence& keys, void (CMainFrame::*command)());
+  void FitOuterSize();
+
+  CTolvaneView* view_;
+  bool outer_size_fitted_ = false;
+};
+
+}  // namespace tolvane

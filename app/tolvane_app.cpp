@@ -1,0 +1,122 @@
+#include "app/tolvane_app.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFont>
+#include <QMessageBox>
+
+#include "app/about_dlg.h"
+#include "app/resources.h"
+#include "screen/screen_text.h"
+#include "screen/tolvane_view.h"
+
+namespace tolvane {
+namespace {
+
+constexpr int kFontPointSize = 9;
+// A proportional Japanese gothic face; fontconfig supplies another with Japanese glyphs when none
+// of these is installed.
+constexpr const char* kJapaneseFaces[] = {
+    "Noto Sans CJK JP", "Noto Sans JP", "IPAPGothic", "VL PGothic", "TakaoPGothic",
+};
+
+constexpr char kCannotOpenMessage[] = "%1 を開けません。";
+constexpr char kCannotSaveMessage[] = "%1 を保存できません。";
+
+}  // namespace
+
+CTolvaneApp::CTolvaneApp() = default;
+
+CTolvaneApp::~CTolvaneApp() = default;
+
+bool CTolvaneApp::InitInstance() {
+  QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
+  SetJapaneseFont();
+
+  frame_ = std::make_unique<CMainFrame>(state_);
+  connect(frame_.get(), &CMainFrame::AppAbout, this, &CTolvaneApp::OnAppAbout);
+  connect(frame_.get(), &CMainFrame::FileNew, this, &CTolvaneApp::OnFileNew);
+  connect(frame_.get(), &CMainFrame::FileOpen, this, &CTolvaneApp::OnFileOpen);
+  connect(frame_.get(), &CMainFrame::FileSave, this, &CTolvaneApp::OnFileSave);
+
+  document_.OnNewDocument();
+  frame_->UpdateFrameTitleForDocument(document_.GetTitle());
+  frame_->View()->OnInitialUpdate();
+  frame_->show();
+  return true;
+}
+
+void CTolvaneApp::SetJapaneseFont() {
+  QStringList faces;
+  for (const char* face : kJapaneseFaces) faces << QString::fromLatin1(face);
+  QFont font(faces.first(), kFontPointSize);
+  font.setFamilies(faces);
+  font.setStyleHint(QFont::SansSerif);
+  QApplication::setFont(font);
+}
+
+void CTolvaneApp::OnAppAbout() {
+  CAboutDlg dialog(BuildAboutText(), frame_.get());
+  dialog.exec();
+}
+
+void CTolvaneApp::OnFileNew() {
+  document_.OnNewDocument();
+  frame_->UpdateFrameTitleForDocument(document_.GetTitle());
+  frame_->View()->OnInitialUpdate();
+}
+
+void CTolvaneApp::OnFileOpen() {
+  QFileDialog dialog(frame_.get(), FromSjis(kOpenDialogTitle));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  const QString path = dialog.selectedFiles().constFirst();
+
+  // The document is opened and closed again without being read; a file that will not open
+  // leaves everything as it was.
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) {
+    ShowMessage(QString::fromUtf8(kCannotOpenMessage).arg(QDir::toNativeSeparators(path)));
+    return;
+  }
+  file.close();
+  // The view takes the working directory as its start directory: the chosen file's folder.
+  QDir::setCurrent(QFileInfo(path).absolutePath());
+  document_.SetPathName(path);
+  frame_->UpdateFrameTitleForDocument(document_.GetTitle());
+  frame_->View()->OnInitialUpdate();
+}
+
+void CTolvaneApp::OnFileSave() {
+  // Always asks for the name: saving the empty document straight over the file last opened
+  // would wipe that file.
+  QFileDialog dialog(frame_.get(), FromSjis(kSaveDialogTitle));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  const QString path = dialog.selectedFiles().constFirst();
+
+  // The document has no content: saving it leaves an empty file of that name.
+  QFile file(path);
+  bool saved = file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+  file.close();
+  saved = saved && file.error() == QFileDevice::NoError;
+  if (!saved) {
+    ShowMessage(QString::fromUtf8(kCannotSaveMessage).arg(QDir::toNativeSeparators(path)));
+    return;
+  }
+  document_.SetPathName(path);
+  frame_->UpdateFrameTitleForDocument(document_.GetTitle());
+}
+
+void CTolvaneApp::ShowMessage(const QString& text) {
+  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok,
+                  frame_.get());
+  box.exec();
+}
+
+}  // namespace tolvane
