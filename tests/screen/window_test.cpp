@@ -1,0 +1,512 @@
+// The window under the offscreen platform: layout, focus, the search keys, captions, dialogs and
+// the accelerators. Every case runs in a fresh temporary folder that is also the working directory.
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QInputMethodEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "app/about_dlg.h"
+#include "app/main_frame.h"
+#include "app/tolvane_app.h"
+#include "screen/screen_text.h"
+#include "screen/tolvane_view.h"
+
+using namespace tolvane;
+
+namespace {
+
+constexpr int kEditorWaitMs = 5000;
+constexpr char kFrameCaption[] =
+    "  - 空白で区切るとand検索、上下カーソルキー：入力履歴、shift+Enter：エディタで結果を開く";
+constexpr char kHintCaption[] =
+    "　空白で区切るとand検索。上下矢印キーで入力履歴。shift+Enterキー：エディタで結果を開く。";
+
+QByteArray Sjis(const QString& text) { return QByteArray::fromStdString(ToSjis(text).sjis); }
+
+void WriteLines(const QString& path, const QStringList& lines) {
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  for (const QString& line : lines) file.write(Sjis(line) + "\r\n");
+}
+
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Types text the way a keyboard would, one character per key press; QTest's own typing knows
+// Latin-1 only.
+void Type(QWidget* widget, const QString& text) {
+  for (const QChar c : text) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+    QApplication::sendEvent(widget, &press);
+  }
+}
+
+// Closes every modal message box as soon as it opens and remembers what it showed.
+class MessageBoxCloser {
+ public:
+  MessageBoxCloser() {
+    timer_.setInterval(10);
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      titles << box->windowTitle();
+      texts << box->text();
+      plain = plain && box->icon() == QMessageBox::NoIcon &&
+              box->standardButtons() == QMessageBox::StandardButtons(QMessageBox::Ok);
+      box->accept();
+    });
+    timer_.start();
+  }
+  QStringList titles, texts;
+  bool plain = true;
+
+ private:
+  QTimer timer_;
+};
+
+// Answers the next modal dialog of type T, again on every tick until that dialog has closed: a
+// file dialog may still be loading its folder and ignore the first answer. Gives up after a while
+// by rejecting, so that a test fails instead of hanging. The timer dies with `owner`.
+template <typename T>
+void AnswerNextDialog(QObject* owner, std::function<void(T*)> answer) {
+  constexpr int kTickMs = 20;
+  constexpr int kMaxAnswers = 250;
+  auto* timer = new QTimer(owner);
+  timer->setInterval(kTickMs);
+  auto dialog = std::make_shared<QPointer<T>>();
+  auto answers = std::make_shared<int>(0);
+  QObject::connect(timer, &QTimer::timeout, [timer, answer, dialog, answers] {
+    T* modal = qobject_cast<T*>(QApplication::activeModalWidget());
+    if (*answers == 0 && modal == nullptr) return;
+    if (*answers > 0 && (dialog->isNull() || modal != *dialog)) {
+      timer->stop();
+      return;
+    }
+    *dialog = modal;
+    if (++*answers > kMaxAnswers) {
+      QMetaObject::invokeMethod(modal, "reject");
+      return;
+    }
+    answer(modal);
+  });
+  timer->start();
+}
+
+// Types `path` into a file dialog's name field and presses its OK.
+void ChooseFile(QFileDialog* dialog, const QString& path) {
+  auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  if (name != nullptr) name->setText(path);
+  QMetaObject::invokeMethod(dialog, "accept");
+}
+
+}  // namespace
+
+class WindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<QTemporaryDir> dir_;
+  QString old_dir_;
+  std::unique_ptr<CTolvaneApp> app_;
+  // Owns the dialog answerers of one test.
+  std::unique_ptr<QObject> answerers_;
+
+  QString Path(const QString& name) const { return dir_->filePath(name); }
+  QLineEdit* Query() const { return app_->MainFrame()->View()->QueryBox(); }
+  QPlainTextEdit* Results() const { return app_->MainFrame()->View()->ResultsBox(); }
+  QString Caption() const { return app_->MainFrame()->windowTitle(); }
+
+  void Start() {
+    app_ = std::make_unique<CTolvaneApp>();
+    QVERIFY(app_->InitInstance());
+    CMainFrame* frame = app_->MainFrame();
+    frame->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(frame));
+    Query()->setFocus();
+    QTRY_VERIFY(Query()->hasFocus());
+  }
+
+  // A history file whose editor is a script that records its working directory and arguments.
+  void WriteHistory(const QStringList& queries) {
+    const QString script = Path("editor.sh");
+    QFile file(script);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QStringLiteral("#!/bin/sh\n{ pwd -P; printf '%s\\n' \"$@\"; } > '%1.tmp' && mv '%1.tmp' '%1'\n")
+                   .arg(Path("editor.log"))
+                   .toUtf8());
+    file.close();
+    QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QStringList lines = queries;
+    while (lines.size() < static_cast<int>(kHistoryQueries)) lines << QString();
+    WriteLines(Path("history.txt"), lines << script);
+  }
+
+  void Search(const QString& query, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    Query()->setText(query);
+    QTest::keyClick(Query(), Qt::Key_Return, modifiers);
+  }
+
+ private slots:
+  void init() {
+    answerers_ = std::make_unique<QObject>();
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+    old_dir_ = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir_->path()));
+    WriteLines(Path("tolvaneken.txt"), {QStringLiteral("山田太郎（1998）「近世日本の研究」『日本史研究』"),
+                                        QStringLiteral("佐藤花子（2001）「中世京都の研究」『史林』"),
+                                        QStringLiteral("Smith (1990) Village Society")});
+  }
+
+  void cleanup() {
+    answerers_.reset();
+    app_.reset();
+    QDir::setCurrent(old_dir_);
+    dir_.reset();
+  }
+
+  void layoutFollowsTheClientArea() {
+    ScreenState state;
+    CTolvaneView view(state);
+    view.resize(800, 600);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QCOMPARE(view.QueryBox()->geometry(), QRect(9, 8, 782, 20));
+    QCOMPARE(view.ResultsBox()->geometry(), QRect(9, 37, 782, 553));
+
+    // Too small for the margins: no negative sizes.
+    view.resize(10, 30);
+    QTRY_COMPARE(view.ResultsBox()->geometry(), QRect(9, 37, 0, 0));
+    QCOMPARE(view.QueryBox()->geometry(), QRect(9, 8, 0, 20));
+
+    // Nothing moves while minimised; the restore lays the boxes out for the new size.
+    view.resize(400, 300);
+    QTRY_COMPARE(view.QueryBox()->width(), 382);
+    view.showMinimized();
+    view.resize(500, 200);
+    QTRY_COMPARE(view.size(), QSize(500, 200));
+    QCOMPARE(view.QueryBox()->width(), 382);
+    view.showNormal();
+    QTRY_COMPARE(view.QueryBox()->width(), 482);
+    QCOMPARE(view.ResultsBox()->height(), 153);
+
+    // A box that does not exist is skipped; the other is still laid out.
+    delete view.ResultsBox();
+    view.resize(300, 200);
+    QTRY_COMPARE(view.QueryBox()->width(), 282);
+  }
+
+  void mainWindowIs800By600() {
+    Start();
+    QCOMPARE(app_->MainFrame()->frameGeometry().size(), QSize(kFrameWidth, kFrameHeight));
+  }
+
+  void captionShowsHintOnceThenCount() {
+    app_ = std::make_unique<CTolvaneApp>();
+    QVERIFY(app_->InitInstance());
+    QCOMPARE(Caption(), QString::fromUtf8(kFrameCaption));
+    QVERIFY(QTest::qWaitForWindowExposed(app_->MainFrame()));
+    QTRY_COMPARE(Caption(), QString::fromUtf8(kHintCaption));
+    Search(QStringLiteral("研究"));
+    QCOMPARE(Caption(), QStringLiteral("件数：2   空白で区切るとand検索。上下矢印キーで入力履歴。shift+Enter：エディタで結果を開く。"));
+    app_->MainFrame()->update();
+    QTest::qWait(50);
+    QVERIFY(Caption().startsWith(QStringLiteral("件数：2")));
+  }
+
+  void searchesStackNewestFirst() {
+    Start();
+    Search(QStringLiteral("佐藤"));
+    Search(QStringLiteral("山田 近世"));
+    QCOMPARE(Results()->toPlainText(),
+             QStringLiteral("山田太郎（1998）「近世日本の研究」『日本史研究』\n\n"
+                            "佐藤花子（2001）「中世京都の研究」『史林』\n\n"));
+    // The box keeps the text as typed; history holds the widened form.
+    QCOMPARE(Query()->text(), QStringLiteral("山田 近世"));
+    QCOMPARE(FromSjis(app_->State().history.Slot(0)), QStringLiteral("山田　近世"));
+    QCOMPARE(ReadAll(Path("kekka.txt")), Sjis(QStringLiteral("山田太郎（1998）「近世日本の研究」『日本史研究』\r\n")));
+  }
+
+  void enterDoesNothingForEmptyBoxOrResultsFocus() {
+    WriteHistory({QStringLiteral("古い")});
+    Start();
+    QTest::keyClick(Query(), Qt::Key_Return, Qt::ShiftModifier);
+    Results()->setFocus();
+    QTRY_VERIFY(app_->State().results_focus);
+    Query()->setText(QStringLiteral("研究"));
+    QTest::keyClick(Results(), Qt::Key_Return);
+    QTest::keyClick(Results(), Qt::Key_Up);
+    QTest::qWait(200);
+    QVERIFY(!QFile::exists(Path("kekka.txt")));
+    QVERIFY(!QFile::exists(Path("editor.log")));
+    QCOMPARE(app_->State().history_cursor, kNoHistoryEntry);
+    QCOMPARE(FromSjis(app_->State().history.Slot(0)), QStringLiteral("古い"));
+
+    // Focus back in the query box enables the keys again.
+    Query()->setFocus();
+    QTRY_VERIFY(!app_->State().results_focus);
+    QTest::keyClick(Query(), Qt::Key_Return, Qt::ControlModifier);
+    QVERIFY(QFile::exists(Path("kekka.txt")));
+  }
+
+  void blanksOnlyQueryIsStoredAndMatchesEverything() {
+    Start();
+    Search(QStringLiteral("  "));
+    QCOMPARE(FromSjis(app_->State().history.Slot(0)), QStringLiteral("　　"));
+    QVERIFY(Caption().startsWith(QStringLiteral("件数：3 ")));
+  }
+
+  void upAndDownBrowseHistory() {
+    WriteHistory({QStringLiteral("一"), QStringLiteral("二")});
+    Start();
+    ScreenState& state = app_->State();
+    Query()->setText(QStringLiteral("typed"));
+    QTest::keyClick(Query(), Qt::Key_Up);
+    QCOMPARE(Query()->text(), QStringLiteral("一"));
+    QTest::keyClick(Query(), Qt::Key_Up, Qt::ControlModifier);
+    QCOMPARE(Query()->text(), QStringLiteral("二"));
+    QTest::keyClick(Query(), Qt::Key_Up);  // an empty slot
+    QCOMPARE(Query()->text(), QString());
+    for (int i = 0; i < 25; ++i) QTest::keyClick(Query(), Qt::Key_Up);
+    QCOMPARE(state.history_cursor, kLastHistoryEntry);
+    QTest::keyClick(Query(), Qt::Key_Up, Qt::AltModifier);  // the menu's, not ours
+    QCOMPARE(state.history_cursor, kLastHistoryEntry);
+
+    // A search does not move the cursor.
+    Search(QStringLiteral("研究"));
+    QCOMPARE(state.history_cursor, kLastHistoryEntry);
+    for (int i = 0; i < 18; ++i) QTest::keyClick(Query(), Qt::Key_Down);
+    QCOMPARE(Query()->text(), QStringLiteral("一"));  // slot 1 now that 研究 is slot 0
+    QTest::keyClick(Query(), Qt::Key_Down);
+    QCOMPARE(Query()->text(), QStringLiteral("研究"));
+    QTest::keyClick(Query(), Qt::Key_Down);
+    QCOMPARE(state.history_cursor, kNoHistoryEntry);
+    Query()->setText(QStringLiteral("typed"));
+    QTest::keyClick(Query(), Qt::Key_Down);
+    QCOMPARE(state.history_cursor, kNoHistoryEntry);
+    QCOMPARE(Query()->text(), QString());
+  }
+
+  void shiftEnterStartsEditorEvenWithoutMatch() {
+    WriteHistory({});
+    Start();
+    Search(QStringLiteral("該当なし"), Qt::ShiftModifier);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(Path("editor.log")), kEditorWaitMs);
+    QCOMPARE(ReadAll(Path("editor.log")), (QDir(dir_->path()).canonicalPath() + "\nkekka.txt\n").toUtf8());
+    QCOMPARE(ReadAll(Path("kekka.txt")), QByteArray());
+  }
+
+  void missingRecordsFileShowsOneMessageAndStillStartsEditor() {
+    WriteHistory({});
+    Start();
+    Search(QStringLiteral("研究"));
+    const QByteArray previous = ReadAll(Path("kekka.txt"));
+    QVERIFY(QFile::remove(Path("tolvaneken.txt")));
+    MessageBoxCloser boxes;
+    Search(QStringLiteral("佐藤"), Qt::ShiftModifier);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(Path("editor.log")), kEditorWaitMs);
+    QCOMPARE(boxes.texts, QStringList{QStringLiteral("tolvaneken.txtがありません。")});
+    QCOMPARE(boxes.titles, QStringList{QStringLiteral("Tolvane")});
+    QVERIFY(boxes.plain);
+    QCOMPARE(ReadAll(Path("kekka.txt")), previous);
+  }
+
+  void characterOutsideShiftJisIsNamedNotSearched() {
+    Start();
+    MessageBoxCloser boxes;
+    Search(QStringLiteral("雪☃"));
+    QTRY_COMPARE(boxes.texts.size(), 1);
+    QVERIFY(boxes.texts[0].contains(QStringLiteral("U+2603")));
+    QVERIFY(!QFile::exists(Path("kekka.txt")));
+    QCOMPARE(QByteArray::fromStdString(app_->State().history.Slot(0)), QByteArray("0000"));
+  }
+
+  void queryBoxRefusesWhatHistoryCannotHold() {
+    Start();
+    QLineEdit* box = Query();
+    QTest::keyClicks(box, QString(149, u' ') + u'a');  // 149 blanks count 298, plus one byte
+    QCOMPARE(box->text().size(), 150);
+    QTest::keyClicks(box, QStringLiteral(" b"));
+    QCOMPARE(box->text().size(), 150);
+    box->clear();
+    Type(box, QString(149, u'検'));  // 298 bytes
+    Type(box, QStringLiteral("x漢"));
+    QCOMPARE(box->text(), QString(149, u'検') + u'x');
+
+    // A paste that does not fit is refused whole, also one beyond the box's own 32767 limit.
+    box->setText(QStringLiteral("ab"));
+    QApplication::clipboard()->setText(QString(298, u'z'));
+    box->paste();
+    QCOMPARE(box->text(), QStringLiteral("ab"));
+    QApplication::clipboard()->setText(QString(40000, u'z'));
+    box->paste();
+    QCOMPARE(box->text(), QStringLiteral("ab"));
+    QApplication::clipboard()->setText(QStringLiteral("c\r\nd"));
+    box->paste();
+    QVERIFY(box->text().startsWith(QStringLiteral("abc")));
+    QVERIFY(box->text().endsWith(u'd'));
+  }
+
+  void unhandledAcceleratorsDoNothingButContextMenuEdits() {
+    Start();
+    QLineEdit* box = Query();
+    QApplication::clipboard()->setText(QStringLiteral("clip"));
+    box->setText(QStringLiteral("text"));
+    box->selectAll();
+    const struct {
+      int key;
+      Qt::KeyboardModifiers modifiers;
+    } keys[] = {{Qt::Key_V, Qt::ControlModifier},     {Qt::Key_Insert, Qt::ShiftModifier},
+                {Qt::Key_X, Qt::ControlModifier},     {Qt::Key_Delete, Qt::ShiftModifier},
+                {Qt::Key_C, Qt::ControlModifier},     {Qt::Key_Insert, Qt::ControlModifier},
+                {Qt::Key_Z, Qt::ControlModifier},     {Qt::Key_Backspace, Qt::AltModifier}};
+    for (const auto& k : keys) {
+      QTest::keyClick(box, static_cast<Qt::Key>(k.key), k.modifiers);
+      QCOMPARE(box->text(), QStringLiteral("text"));
+      QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("clip"));
+    }
+    QTest::keyClick(Results(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("clip"));
+
+    std::unique_ptr<QMenu> menu(box->createStandardContextMenu());
+    QAction* paste = nullptr;
+    for (QAction* action : menu->actions()) {
+      if (action->text().startsWith(QStringLiteral("&Paste"))) paste = action;  // no translations loaded
+    }
+    QVERIFY(paste != nullptr);
+    paste->trigger();
+    QCOMPARE(box->text(), QStringLiteral("clip"));
+  }
+
+  void inputMethodConfirmationDoesNotSearch() {
+    Start();
+    QInputMethodEvent preedit(QStringLiteral("けんきゅう"), {});
+    QApplication::sendEvent(Query(), &preedit);
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("研究"));
+    QApplication::sendEvent(Query(), &commit);
+    QCOMPARE(Query()->text(), QStringLiteral("研究"));
+    QVERIFY(!QFile::exists(Path("kekka.txt")));
+  }
+
+  void aboutBoxCarriesTheHelp() {
+    const QString help = FromSjis(BuildAboutText());
+    QCOMPARE(help, QStringLiteral(
+        "文字入力欄に検索語句を入れて、Enterキーを押すと検索します。\n"
+        "複数の検索語句を空白で区切るとand検索します。\n"
+        "上下矢印キーで入力履歴が出ます。\n"
+        "印刷は、shift+Enterキーで結果をエディタで開きますので、そのエディタで行ってください。"
+        "なお、エディタの変更はファイルメニューの「印刷用エディタの変更」から行えます。\n"));
+
+    Start();
+    QString caption, shown;
+    AnswerNextDialog<CAboutDlg>(answerers_.get(), [&](CAboutDlg* dialog) {
+      caption = dialog->windowTitle();
+      shown = dialog->findChild<QLabel*>(QString::fromLatin1(kAboutTextName))->text();
+      dialog->accept();
+    });
+    QAction* help_item = app_->MainFrame()->menuBar()->actions().last();
+    QVERIFY(help_item->menu() == nullptr);  // a command on the bar, not a popup
+    help_item->trigger();
+    QCOMPARE(caption, QStringLiteral("  Tolvane　Version 1.6"));
+    QCOMPARE(shown, help);
+  }
+
+  void newAndOpenRunInitialUpdateAgain() {
+    Start();
+    QTRY_COMPARE(Caption(), QString::fromUtf8(kHintCaption));
+    Query()->setText(QStringLiteral("未検索"));
+    QTest::keyClick(Query(), Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(Caption(), QString::fromUtf8(kFrameCaption));
+    QCOMPARE(Query()->text(), QString());  // the text as of the last Enter, Up or Down
+
+    // Open: the chosen file's folder becomes the start directory and its history is read.
+    QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("other")));
+    WriteLines(Path("other/history.txt"), {QStringLiteral("別の履歴")});
+    WriteLines(Path("other/文献.txt"), {});
+    const QString chosen = Path("other/文献.txt");
+    AnswerNextDialog<QFileDialog>(answerers_.get(), [chosen](QFileDialog* dialog) { ChooseFile(dialog, chosen); });
+    QTest::keyClick(Query(), Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(QString::fromStdString(app_->State().start_dir), QDir(Path("other")).canonicalPath());
+    QCOMPARE(Caption(), QStringLiteral("文献.txt") + QString::fromUtf8(kFrameCaption).mid(1));
+    QCOMPARE(FromSjis(app_->State().history.Slot(0)), QStringLiteral("別の履歴"));
+
+    // Cancel leaves everything as it was. The frame must be active again for its accelerators;
+    // the offscreen platform does not hand the activation back when a dialog closes.
+    app_->MainFrame()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(app_->MainFrame()));
+    auto cancelled = std::make_shared<bool>(false);
+    AnswerNextDialog<QFileDialog>(answerers_.get(), [cancelled](QFileDialog* dialog) {
+      *cancelled = true;
+      dialog->reject();
+    });
+    QTest::keyClick(Query(), Qt::Key_O, Qt::ControlModifier);
+    QVERIFY(*cancelled);
+    QCOMPARE(QString::fromStdString(app_->State().start_dir), QDir(Path("other")).canonicalPath());
+  }
+
+  void saveWritesAnEmptyFileAndNamesTheCaption() {
+    Start();
+    WriteLines(Path("saved.txt"), {QStringLiteral("中身")});
+    const QString chosen = Path("saved.txt");
+    AnswerNextDialog<QFileDialog>(answerers_.get(), [chosen](QFileDialog* dialog) {
+      dialog->setOption(QFileDialog::DontConfirmOverwrite);
+      ChooseFile(dialog, chosen);
+    });
+    QTest::keyClick(Query(), Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(ReadAll(Path("saved.txt")), QByteArray());
+    QVERIFY(Caption().startsWith(QStringLiteral("saved.txt - ")));
+  }
+
+  void historyIsSavedWhenTheWindowCloses() {
+    Start();
+    Search(QStringLiteral("山田 近世"));
+    app_->MainFrame()->close();
+    app_.reset();
+    const QList<QByteArray> lines = ReadAll(Path("history.txt")).split('\n');
+    QCOMPARE(lines.size(), 22);  // 21 lines, each ended by CR LF
+    QCOMPARE(lines[0], Sjis(QStringLiteral("山田　近世")) + "\r");
+    QCOMPARE(lines[1], QByteArray("0000\r"));
+    QCOMPARE(lines[20], QByteArray("notepad\r"));
+  }
+
+  void startDirectoryLongerThan298BytesIsKeptWhole() {
+    QString deep = dir_->path();
+    while (deep.toUtf8().size() <= 320) deep += QStringLiteral("/長いフォルダ名");
+    QVERIFY(QDir().mkpath(deep));
+    QVERIFY(QDir::setCurrent(deep));
+    WriteLines(deep + QStringLiteral("/tolvaneken.txt"), {QStringLiteral("深い所の文献")});
+    Start();
+    QCOMPARE(QString::fromStdString(app_->State().start_dir), QDir(deep).canonicalPath());
+    Search(QStringLiteral("文献"));
+    QVERIFY(QFile::exists(deep + QStringLiteral("/kekka.txt")));
+  }
+};
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
+  WindowTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "window_test.moc"
