@@ -1,0 +1,33 @@
+#!/bin/bash
+# Takes docs/screenshot.png: the window after a Japanese search of the sample bibliography, in a
+# private X server (no window manager, so no title bar).
+#   docs/take_screenshot.sh BUILD_DIR    (after: cmake --build BUILD_DIR --target tolvane sample_bibliography)
+set -eu
+BUILD=$(realpath "$1")
+OUT=$(realpath "$(dirname "$0")")/screenshot.png
+export LC_ALL=C.UTF-8
+TMP=$(mktemp -d)
+trap 'kill $APP_PID $XVFB_PID 2>/dev/null; rm -rf "$TMP"' EXIT
+APP_PID= XVFB_PID=
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$TMP/display" 2>/dev/null &
+XVFB_PID=$!
+until [ -s "$TMP/display" ]; do sleep 0.1; done
+export DISPLAY=":$(head -1 "$TMP/display")"
+
+mkdir "$TMP/run"
+cp "$BUILD/run/tolvaneken.txt" "$TMP/run/"
+(cd "$TMP/run" && exec "$BUILD/app/tolvane") >/dev/null 2>&1 &
+APP_PID=$!
+until WID=$(xdotool search --onlyvisible --pid "$APP_PID" 2>/dev/null | head -1) && [ -n "$WID" ]; do
+  sleep 0.1
+done
+sleep 1
+xdotool windowfocus --sync "$WID"
+xdotool type --delay 250 "近世 研究"
+xdotool key Return
+until xdotool getwindowname "$WID" | grep -q '^件数'; do sleep 0.1; done
+sleep 0.5
+echo "caption: $(xdotool getwindowname "$WID")"
+import -window root -crop 800x600+0+0 +repage "$OUT"
+echo "wrote $OUT"
