@@ -1,0 +1,57 @@
+// The window's latency: from the Enter key in the query box to the results box showing the new
+// text, painted, on the offscreen platform. Prints the median, minimum and maximum in ms.
+//
+//   QT_QPA_PLATFORM=offscreen window_latency DIR TERM [RUNS]
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QtGlobal>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "screen/screen_state.h"
+#include "screen/tolvane_view.h"
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
+                                                                   : qgetenv("QT_QPA_PLATFORM"));
+  QApplication app(argc, argv);
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: window_latency DIR TERM [RUNS]\n");
+    return 2;
+  }
+  if (!QDir::setCurrent(QString::fromLocal8Bit(argv[1]))) {
+    std::fprintf(stderr, "window_latency: cannot enter %s\n", argv[1]);
+    return 2;
+  }
+  const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 10;
+
+  tolvane::ScreenState state;
+  tolvane::CTolvaneView view(state);
+  view.resize(800, 553);
+  view.show();
+  view.OnInitialUpdate();
+  QApplication::processEvents();
+  QLineEdit* query = view.QueryBox();
+  QPlainTextEdit* results = view.ResultsBox();
+  query->setText(QString::fromLocal8Bit(argv[2]));
+  query->setFocus();
+
+  std::vector<double> ms;
+  for (int i = 0; i < runs; ++i) {
+    QElapsedTimer timer;
+    timer.start();
+    QTest::keyClick(query, Qt::Key_Return);
+    results->viewport()->repaint();
+    ms.push_back(timer.nsecsElapsed() / 1e6);
+  }
+  std::sort(ms.begin(), ms.end());
+  std::printf("median %.1f ms, min %.1f ms, max %.1f ms over %d searches (%lld characters shown)\n",
+              ms[ms.size() / 2], ms.front(), ms.back(), runs,
+              static_cast<long long>(results->document()->characterCount()));
+  return 0;
+}
