@@ -1,12 +1,16 @@
 # make run   - install what is missing, build, open the window on the sample bibliography
-# make test  - install what is missing, build, run every test
+# make test  - install what is missing, build, run every test: the main build, the engine and state
+#              under AddressSanitizer and UndefinedBehaviorSanitizer, and 20 s of each fuzz target
+# make fuzz  - each fuzz target for FUZZ_SECONDS (default 300)
 BUILD ?= build
 DEBIAN_PACKAGES = cmake ninja-build g++ make qt6-base-dev libgtest-dev xvfb xdotool \
-                  x11-utils fonts-noto-cjk ripgrep hyperfine time
+                  x11-utils fonts-noto-cjk clang libclang-rt-14-dev ripgrep hyperfine time
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: setup configure build test run clean
+FUZZ_SECONDS ?= 300
+
+.PHONY: setup configure build test fuzz run clean
 
 setup:
 	@missing=$$(for p in $(DEBIAN_PACKAGES); do \
@@ -24,12 +28,18 @@ configure: setup
 build: configure
 	cmake --build $(BUILD)
 
+# The main build's tests run last, so that their summary closes the output.
 test: build
-	ctest --test-dir $(BUILD) --output-on-failure --timeout 600
+	tests/fuzz/run.sh 20
+	tests/sanitize.sh
+	ctest --test-dir $(BUILD) --output-on-failure --timeout 600 -j 2
+
+fuzz: setup
+	tests/fuzz/run.sh $(FUZZ_SECONDS)
 
 run: build
 	cmake --build $(BUILD) --target sample_bibliography
 	cd $(BUILD)/run && ../app/tolvane
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-asan build-fuzz

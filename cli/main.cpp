@@ -101,8 +101,10 @@ int Run(const CliOptions& options) {
       if (matched) Print(ShownRecords(accumulated));
       break;
   }
-  if (std::fflush(stdout) != 0) return Error(std::string("cannot write the output: ") +
-                                             std::strerror(errno));
+  // A write that failed before the final flush leaves only the stream's error flag behind.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    return Error(std::string("cannot write the output: ") + std::strerror(errno));
+  }
   return matched ? kExitMatched : kExitNoMatch;
 }
 
