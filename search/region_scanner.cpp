@@ -42,7 +42,10 @@ void RegionScanner::ChooseFilter(std::string_view sample) {
   for (const std::string& term : terms_.Active()) {
     if (HasLineEndByte(term)) continue;
     PairFilter candidate(term, counts);
-    if (!filter_ || candidate.Cost() < filter_->Cost()) filter_.emplace(candidate);
+    if (!filter_ || candidate.Cost() < filter_->Cost()) {
+      filter_.emplace(candidate);
+      filter_term_ = &term;
+    }
   }
 }
 
@@ -80,8 +83,9 @@ std::optional<std::size_t> RegionScanner::Scan(std::string_view raw, bool at_end
   std::size_t pos = 0;  // always a record boundary
   while (pos < limit) {
     std::size_t start = pos;
+    std::size_t hit = 0;
     if (filter_) {
-      const std::size_t hit = filter_->Find(complete, pos);
+      hit = filter_->Find(complete, pos);
       if (hit == std::string_view::npos) break;
       // Records run from `pos` to each LF, and every 2,998 bytes in between.
       const void* lf = memrchr(raw.data() + pos, kLineFeed, hit - pos);
@@ -89,7 +93,9 @@ std::optional<std::size_t> RegionScanner::Scan(std::string_view raw, bool at_end
       start = line_start + (hit - line_start) / kRecordTextBytes * kRecordTextBytes;
     }
     const Record record = RecordAt(complete, start);
-    if (MatchesAllTerms(record.text, terms_) && !on_match_(record.text)) return std::nullopt;
+    const bool matches = filter_ ? MatchesAllTerms(record.text, terms_, filter_term_, hit - start)
+                                 : MatchesAllTerms(record.text, terms_);
+    if (matches && !on_match_(record.text)) return std::nullopt;
     pos = record.end;
   }
   return limit;

@@ -35,6 +35,7 @@ class RegionScanner {
   const MatchSink& on_match_;
   bool filter_chosen_ = false;
   std::optional<PairFilter> filter_;  // none: every record is looked at
+  const std::string* filter_term_ = nullptr;
   std::array<char, kRecordBufferBytes> record_{};
 };
 

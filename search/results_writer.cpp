@@ -13,23 +13,15 @@ ResultsWriter::ResultsWriter(int fd, std::size_t buffer_bytes)
   buffer_.reserve(buffer_bytes_ + kRecordBufferBytes * 2);
 }
 
-void ResultsWriter::Append(std::string_view bytes) {
-  std::size_t from = 0;
-  while (true) {
-    const std::size_t lf = bytes.find(kLineFeed, from);
-    if (lf == std::string_view::npos) {
-      buffer_.append(bytes.substr(from));
-      return;
-    }
-    buffer_.append(bytes.substr(from, lf - from));
-    buffer_.append(kCrLf);
-    from = lf + 1;
-  }
-}
-
-bool ResultsWriter::Write(std::string_view text) {
+bool ResultsWriter::Write(std::string_view record) {
   if (failed_) return false;
-  Append(text);
+  if (!record.empty() && record.back() == kLineFeed) {
+    record.remove_suffix(1);
+    buffer_.append(record);
+    buffer_.append(kCrLf);
+  } else {
+    buffer_.append(record);
+  }
   if (buffer_.size() >= buffer_bytes_) return Flush();
   return true;
 }

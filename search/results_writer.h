@@ -12,15 +12,14 @@ class ResultsWriter {
  public:
   explicit ResultsWriter(int fd, std::size_t buffer_bytes = kResultsWriteBytes);
 
-  // Buffers a record. Returns false once any write has failed; nothing more is written then.
-  bool Write(std::string_view text);
+  // Buffers a record: an LF, if any, is its last byte. Returns false once any write has failed;
+  // nothing more is written then.
+  bool Write(std::string_view record);
   // Writes what is buffered. Returns false when any write, now or earlier, failed.
   bool Flush();
   bool failed() const { return failed_; }
 
  private:
-  void Append(std::string_view bytes);
-
   int fd_;
   std::size_t buffer_bytes_;
   std::string buffer_;

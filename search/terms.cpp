@@ -30,8 +30,15 @@ TermTable SplitTerms(std::string_view query) {
 }
 
 bool MatchesAllTerms(std::string_view record, const TermTable& terms) {
+  return MatchesAllTerms(record, terms, nullptr, 0);
+}
+
+bool MatchesAllTerms(std::string_view record, const TermTable& terms, const std::string* found_term,
+                     std::size_t found_at) {
   for (const std::string& term : terms.Active()) {
-    if (!CharBoundaryFind(record, term)) return false;
+    const bool known = &term == found_term && found_at + term.size() <= record.size() &&
+                       IsCharBoundary(record, found_at);
+    if (!known && !CharBoundaryFind(record, term)) return false;
   }
   return true;
 }
