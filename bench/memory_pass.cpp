@@ -22,7 +22,7 @@ std::size_t CountByte(int fd, std::size_t size, char byte) {
   std::size_t count = 0;
   for (std::size_t offset = 0; offset < size; offset += tolvane::kScanWindowBytes) {
     const std::size_t length = std::min(tolvane::kScanWindowBytes, size - offset);
-    void* base = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd,
+    void* base = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE, fd,
                         static_cast<off_t>(offset));
     if (base == MAP_FAILED) return count;
     const char* p = static_cast<const char*>(base);

@@ -96,8 +96,10 @@ ScanEnd ScanWindows(int fd, RegionScanner& scanner, const std::size_t window_byt
   while (offset < size) {
     const std::size_t map_start = offset / page * page;
     const std::size_t map_bytes = std::min(size - map_start, window_bytes);
-    void* base = ::mmap(nullptr, map_bytes, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd,
-                        static_cast<off_t>(map_start));
+    // Faulted in as the scan goes (the kernel maps the pages around each fault); populating the
+    // whole window up front measured slower.
+    void* base =
+        ::mmap(nullptr, map_bytes, PROT_READ, MAP_PRIVATE, fd, static_cast<off_t>(map_start));
     if (base == MAP_FAILED) {
       // Some files and file systems cannot be mapped; read them from here on.
       if (::lseek(fd, static_cast<off_t>(offset), SEEK_SET) < 0) return ScanEnd::kReadError;
