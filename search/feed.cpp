@@ -17,14 +17,6 @@ namespace tolvane {
 
 namespace {
 
-// Cuts the region at a Ctrl+Z, which ends a text-mode file wherever it stands.
-bool CutAtEndOfFileByte(std::string_view& region) {
-  const void* z = std::memchr(region.data(), kEndOfFileByte, region.size());
-  if (!z) return false;
-  region = region.substr(0, static_cast<std::size_t>(static_cast<const char*>(z) - region.data()));
-  return true;
-}
-
 // A mapped file that shrinks under the scan raises SIGBUS on the pages it lost. The scan catches
 // it and reports a read error instead of dying.
 thread_local sigjmp_buf* bus_error_jump = nullptr;
@@ -68,14 +60,12 @@ ScanEnd FeedRead(int fd, RegionScanner& scanner, std::size_t chunk_bytes) {
       n = ::read(fd, buffer.data() + carried, chunk_bytes);
     } while (n < 0 && errno == EINTR);
     if (n < 0) return ScanEnd::kReadError;
-    std::string_view fresh(buffer.data() + carried, static_cast<std::size_t>(n));
-    const bool at_end = n == 0 || CutAtEndOfFileByte(fresh);
-    const std::string_view region(buffer.data(), carried + fresh.size());
-    const std::optional<std::size_t> consumed = scanner.Scan(region, at_end);
-    if (!consumed) return ScanEnd::kStopped;
-    if (at_end) return ScanEnd::kEndOfFile;
-    carried = region.size() - *consumed;
-    std::memmove(buffer.data(), buffer.data() + *consumed, carried);
+    const std::string_view region(buffer.data(), carried + static_cast<std::size_t>(n));
+    const RegionScanner::Step step = scanner.Scan(region, n == 0);
+    if (step.outcome == RegionScanner::Step::Outcome::kStopped) return ScanEnd::kStopped;
+    if (step.outcome == RegionScanner::Step::Outcome::kEndOfFile) return ScanEnd::kEndOfFile;
+    carried = region.size() - step.consumed;
+    std::memmove(buffer.data(), buffer.data() + step.consumed, carried);
   }
 }
 
@@ -109,23 +99,21 @@ ScanEnd ScanWindows(int fd, RegionScanner& scanner, const std::size_t window_byt
     mapped = base;
     const std::string_view window(static_cast<const char*>(base), map_bytes);
     const bool window_ends_file = map_start + map_bytes == size;
-    // Go through the window a cache-sized step at a time, so that the Ctrl+Z check and the scan
-    // read the same bytes while they are still in the cache.
+    // Go through the window a cache-sized step at a time, so that the records around a hit are
+    // still in the cache when they are cut out.
     const std::size_t step = std::clamp(window_bytes / 4, kRecordBufferBytes, kScanStepBytes);
     std::size_t at = offset - map_start;
     std::optional<ScanEnd> end;
     while (!end) {
       const std::size_t step_end = std::min(window.size(), at + step);
-      std::string_view region = window.substr(at, step_end - at);
-      const bool cut = CutAtEndOfFileByte(region);
-      const bool at_end = cut || (window_ends_file && step_end == window.size());
-      const std::optional<std::size_t> consumed = scanner.Scan(region, at_end);
-      if (!consumed) {
+      const bool at_end = window_ends_file && step_end == window.size();
+      const RegionScanner::Step result = scanner.Scan(window.substr(at, step_end - at), at_end);
+      if (result.outcome == RegionScanner::Step::Outcome::kStopped) {
         end = ScanEnd::kStopped;
-      } else if (at_end) {
+      } else if (result.outcome == RegionScanner::Step::Outcome::kEndOfFile) {
         end = ScanEnd::kEndOfFile;
       } else {
-        at += *consumed;
+        at += result.consumed;
         if (step_end == window.size()) break;  // map the next window from `at`
       }
     }

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "search/sjis.h"
+
 namespace tolvane {
 
 namespace {
@@ -11,44 +13,54 @@ namespace {
 // The 32-byte loop where the processor has AVX2; the 16-byte SSE2 loop everywhere else.
 const bool kHasAvx2 = __builtin_cpu_supports("avx2");
 
-// Called where the two compared bytes agree; a two-byte term has then matched already.
+constexpr char kStopByte = kEndOfFileByte;
+
+// Called where the two compared bytes agree; a term of one or two bytes has then matched already.
 inline bool TermAt(const char* p, std::string_view term) {
-  return term.size() == 2 || std::memcmp(p, term.data(), term.size()) == 0;
+  return term.size() <= 2 || std::memcmp(p, term.data(), term.size()) == 0;
 }
 
+// Both vector loops look at positions from..last (where the term may start) a vector's width at a
+// time, and return the first that holds the term or a Ctrl+Z, or where they stopped.
 __attribute__((target("avx2"))) std::size_t FindAvx2(const char* text, std::size_t from,
                                                      std::size_t last, std::string_view term,
                                                      std::size_t i, std::size_t j) {
   const __m256i first = _mm256_set1_epi8(term[i]);
   const __m256i second = _mm256_set1_epi8(term[j]);
+  const __m256i stop = _mm256_set1_epi8(kStopByte);
   std::size_t q = from;
   for (; q + 31 <= last; q += 32) {
+    const __m256i here = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + q));
     const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + q + i));
     const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + q + j));
+    const __m256i pair = _mm256_and_si256(_mm256_cmpeq_epi8(a, first), _mm256_cmpeq_epi8(b, second));
     auto mask = static_cast<std::uint32_t>(
-        _mm256_movemask_epi8(_mm256_and_si256(_mm256_cmpeq_epi8(a, first), _mm256_cmpeq_epi8(b, second))));
+        _mm256_movemask_epi8(_mm256_or_si256(pair, _mm256_cmpeq_epi8(here, stop))));
     while (mask) {
       const std::size_t at = q + __builtin_ctz(mask);
-      if (TermAt(text + at, term)) return at;
+      if (text[at] == kStopByte || TermAt(text + at, term)) return at;
       mask &= mask - 1;
     }
   }
-  return q;  // where the caller's tail loop goes on
+  return q;
 }
 
 std::size_t FindSse2(const char* text, std::size_t from, std::size_t last, std::string_view term,
                      std::size_t i, std::size_t j) {
   const __m128i first = _mm_set1_epi8(term[i]);
   const __m128i second = _mm_set1_epi8(term[j]);
+  const __m128i stop = _mm_set1_epi8(kStopByte);
   std::size_t q = from;
   for (; q + 15 <= last; q += 16) {
+    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + q));
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + q + i));
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + q + j));
+    const __m128i pair = _mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, second));
     auto mask = static_cast<std::uint32_t>(
-        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, second))));
+        _mm_movemask_epi8(_mm_or_si128(pair, _mm_cmpeq_epi8(here, stop))));
     while (mask) {
       const std::size_t at = q + __builtin_ctz(mask);
-      if (TermAt(text + at, term)) return at;
+      if (text[at] == kStopByte || TermAt(text + at, term)) return at;
       mask &= mask - 1;
     }
   }
@@ -80,7 +92,7 @@ PairFilter::PairFilter(std::string_view term, const ByteCounts& counts) : term_(
     return (counts[static_cast<unsigned char>(term[at])] + 1.0) / (total + 256.0);
   };
   if (term.size() == 1) {
-    cost_ = frequency(0);
+    cost_ = frequency(0);  // both compared bytes are the one byte
     return;
   }
   cost_ = 2.0;
@@ -97,24 +109,28 @@ PairFilter::PairFilter(std::string_view term, const ByteCounts& counts) : term_(
 }
 
 std::size_t PairFilter::Find(std::string_view text, std::size_t from) const {
-  if (term_.size() > text.size() || from > text.size() - term_.size()) return std::string_view::npos;
-  const std::size_t last = text.size() - term_.size();  // last position the term can start at
-  if (term_.size() == 1) {
-    const void* hit = std::memchr(text.data() + from, term_[0], text.size() - from);
-    return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data())
-               : std::string_view::npos;
-  }
-  // The vector loops stop at a hit or where fewer than a vector's width of positions remain; the
-  // loop below confirms the hit or examines the rest.
-  std::size_t q = kHasAvx2 ? FindAvx2(text.data(), from, last, term_, first_, second_)
-                           : FindSse2(text.data(), from, last, term_, first_, second_);
-  for (; q <= last; ++q) {
-    if (text[q + first_] == term_[first_] && text[q + second_] == term_[second_] &&
-        TermAt(text.data() + q, term_)) {
-      return q;
+  if (from >= text.size()) return std::string_view::npos;
+  std::size_t q = from;
+  if (term_.size() <= text.size()) {
+    const std::size_t last = text.size() - term_.size();  // last position the term can start at
+    // The vector loops stop at a hit or where fewer than a vector's width of positions remain; the
+    // loop below confirms the hit or examines the rest.
+    if (q <= last) {
+      q = kHasAvx2 ? FindAvx2(text.data(), q, last, term_, first_, second_)
+                   : FindSse2(text.data(), q, last, term_, first_, second_);
+    }
+    for (; q <= last; ++q) {
+      if (text[q] == kStopByte) return q;
+      if (text[q + first_] == term_[first_] && text[q + second_] == term_[second_] &&
+          TermAt(text.data() + q, term_)) {
+        return q;
+      }
     }
   }
-  return std::string_view::npos;
+  // Too near the end for the term; only a Ctrl+Z can stand here.
+  const void* stop = std::memchr(text.data() + q, kStopByte, text.size() - q);
+  return stop ? static_cast<std::size_t>(static_cast<const char*>(stop) - text.data())
+              : std::string_view::npos;
 }
 
 }  // namespace tolvane

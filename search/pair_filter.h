@@ -1,6 +1,7 @@
 #pragma once
 // Finding a term fast: compare two of its bytes, the two rarest in the text at hand, at 16 or 32
-// positions at once, and check the whole term only where both agree.
+// positions at once, and check the whole term only where both agree. The same pass watches for the
+// Ctrl+Z that ends a text-mode file, so that the text is read only once.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -17,8 +18,9 @@ class PairFilter {
   // `term` must outlive the filter and must not be empty.
   PairFilter(std::string_view term, const ByteCounts& counts);
 
-  // The first occurrence of the term in text[from, text.size()), or npos. Plain bytes: the caller
-  // decides about character boundaries.
+  // The first position in text[from, text.size()) where the term occurs or a Ctrl+Z stands, or
+  // npos. Plain bytes: the caller decides about character boundaries. The term must not hold a
+  // Ctrl+Z itself.
   std::size_t Find(std::string_view text, std::size_t from) const;
 
   // How many candidates the pair lets through in the sampled text, roughly; lower is better.

@@ -25,8 +25,10 @@ std::size_t CompleteEnd(std::string_view raw, bool at_end) {
   return line_start + (known - line_start) / kRecordTextBytes * kRecordTextBytes;
 }
 
-bool HasLineEndByte(std::string_view term) {
-  return term.find_first_of("\r\n") != std::string_view::npos;
+// Bytes that text-mode reading treats specially: a term holding one is never looked for on the raw
+// bytes, only checked inside records (where a Ctrl+Z never is).
+bool HasSpecialByte(std::string_view term) {
+  return term.find_first_of("\r\n\x1a") != std::string_view::npos;
 }
 
 }  // namespace
@@ -37,20 +39,30 @@ RegionScanner::RegionScanner(const TermTable& terms, const MatchSink& on_match)
 void RegionScanner::ChooseFilter(std::string_view sample) {
   filter_chosen_ = true;
   const ByteCounts counts = CountBytes(sample.substr(0, kByteSampleBytes));
-  // A term with CR or LF may match across the line end that text mode rewrites; such terms are
-  // only checked inside records, never looked for on the raw bytes.
+  // A term with CR or LF may match across the line end that text mode rewrites.
+  std::vector<std::pair<double, const std::string*>> costs;
   for (const std::string& term : terms_.Active()) {
-    if (HasLineEndByte(term)) continue;
     PairFilter candidate(term, counts);
+    costs.emplace_back(candidate.Cost(), &term);
+    if (HasSpecialByte(term)) continue;
     if (!filter_ || candidate.Cost() < filter_->Cost()) {
       filter_.emplace(candidate);
       filter_term_ = &term;
     }
   }
+  std::stable_sort(costs.begin(), costs.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (const auto& [cost, term] : costs) check_order_.push_back(term);
 }
 
 RegionScanner::Record RegionScanner::RecordAt(std::string_view raw, std::size_t start) {
-  const std::size_t window = std::min(raw.size() - start, kRecordTextBytes + 1);
+  std::size_t window = std::min(raw.size() - start, kRecordTextBytes + 1);
+  // A Ctrl+Z before the record's line end makes it the file's last record.
+  bool ends_file = false;
+  if (const void* z = std::memchr(raw.data() + start, kEndOfFileByte, window)) {
+    window = OffsetOf(z, raw) - start;
+    ends_file = true;
+  }
   const void* lf = std::memchr(raw.data() + start, kLineFeed, window);
   std::size_t length;
   std::size_t end;
@@ -60,6 +72,7 @@ RegionScanner::Record RegionScanner::RecordAt(std::string_view raw, std::size_t 
     const std::size_t content_end =
         lf_at > start && raw[lf_at - 1] == kCarriageReturn ? lf_at - 1 : lf_at;
     length = content_end - start;
+    ends_file = false;
     if (length < kRecordTextBytes) {
       ends_line = true;
       end = lf_at + 1;
@@ -73,32 +86,51 @@ RegionScanner::Record RegionScanner::RecordAt(std::string_view raw, std::size_t 
   }
   std::memcpy(record_.data(), raw.data() + start, length);
   if (ends_line) record_[length++] = kLineFeed;
-  return {end, RecordText(std::string_view(record_.data(), length))};
+  return {end, RecordText(std::string_view(record_.data(), length)), ends_file};
 }
 
-std::optional<std::size_t> RegionScanner::Scan(std::string_view raw, bool at_end) {
+RegionScanner::Step RegionScanner::ScanEveryRecord(std::string_view raw, bool at_end) {
+  bool ends_file = false;
+  if (const void* z = std::memchr(raw.data(), kEndOfFileByte, raw.size())) {
+    raw = raw.substr(0, OffsetOf(z, raw));
+    at_end = ends_file = true;
+  }
+  const std::size_t limit = CompleteEnd(raw, at_end);
+  for (std::size_t pos = 0; pos < limit;) {
+    const Record record = RecordAt(raw.substr(0, limit), pos);
+    if (MatchesAllTerms(record.text, terms_) && !on_match_(record.text)) {
+      return {Step::Outcome::kStopped, 0};
+    }
+    pos = record.end;
+  }
+  if (ends_file) return {Step::Outcome::kEndOfFile, limit};
+  return {at_end ? Step::Outcome::kEndOfFile : Step::Outcome::kGoOn, limit};
+}
+
+RegionScanner::Step RegionScanner::Scan(std::string_view raw, bool at_end) {
   if (!filter_chosen_) ChooseFilter(raw);
+  if (!filter_) return ScanEveryRecord(raw, at_end);
   const std::size_t limit = CompleteEnd(raw, at_end);
   const std::string_view complete = raw.substr(0, limit);
   std::size_t pos = 0;  // always a record boundary
   while (pos < limit) {
-    std::size_t start = pos;
-    std::size_t hit = 0;
-    if (filter_) {
-      hit = filter_->Find(complete, pos);
-      if (hit == std::string_view::npos) break;
-      // Records run from `pos` to each LF, and every 2,998 bytes in between.
-      const void* lf = memrchr(raw.data() + pos, kLineFeed, hit - pos);
-      const std::size_t line_start = lf ? OffsetOf(lf, raw) + 1 : pos;
-      start = line_start + (hit - line_start) / kRecordTextBytes * kRecordTextBytes;
-    }
+    const std::size_t hit = filter_->Find(complete, pos);
+    if (hit == std::string_view::npos) break;
+    // No record before a Ctrl+Z holds the term: the file ends here.
+    if (raw[hit] == kEndOfFileByte) return {Step::Outcome::kEndOfFile, hit};
+    // Records run from `pos` to each LF, and every 2,998 bytes in between.
+    const void* lf = memrchr(raw.data() + pos, kLineFeed, hit - pos);
+    const std::size_t line_start = lf ? OffsetOf(lf, raw) + 1 : pos;
+    const std::size_t start = line_start + (hit - line_start) / kRecordTextBytes * kRecordTextBytes;
     const Record record = RecordAt(complete, start);
-    const bool matches = filter_ ? MatchesAllTerms(record.text, terms_, filter_term_, hit - start)
-                                 : MatchesAllTerms(record.text, terms_);
-    if (matches && !on_match_(record.text)) return std::nullopt;
+    if (MatchesAllTerms(record.text, check_order_, filter_term_, hit - start) &&
+        !on_match_(record.text)) {
+      return {Step::Outcome::kStopped, 0};
+    }
+    if (record.ends_file) return {Step::Outcome::kEndOfFile, record.end};
     pos = record.end;
   }
-  return limit;
+  return {at_end ? Step::Outcome::kEndOfFile : Step::Outcome::kGoOn, limit};
 }
 
 }  // namespace tolvane

@@ -5,7 +5,9 @@
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "search/limits.h"
 #include "search/pair_filter.h"
@@ -18,17 +20,23 @@ class RegionScanner {
  public:
   RegionScanner(const TermTable& terms, const MatchSink& on_match);
 
+  struct Step {
+    enum class Outcome { kGoOn, kStopped, kEndOfFile } outcome;
+    std::size_t consumed;  // with kGoOn: where the next region must start
+  };
+
   // Hands every matching record among the complete records of `raw` to the sink. `raw` starts on
-  // a record boundary and ends where the file ends when `at_end`. Returns how many bytes the
-  // complete records take (where the next region must start), or nothing when the sink stopped.
-  std::optional<std::size_t> Scan(std::string_view raw, bool at_end);
+  // a record boundary and ends where the file ends when `at_end`. A Ctrl+Z in it ends the file.
+  Step Scan(std::string_view raw, bool at_end);
 
  private:
   struct Record {
     std::size_t end;        // where the next record starts, in `raw`
     std::string_view text;  // text-mode bytes up to the first NUL, in record_
+    bool ends_file;         // a Ctrl+Z cut it short
   };
   Record RecordAt(std::string_view raw, std::size_t start);
+  Step ScanEveryRecord(std::string_view raw, bool at_end);
   void ChooseFilter(std::string_view sample);
 
   const TermTable& terms_;
@@ -36,6 +44,7 @@ class RegionScanner {
   bool filter_chosen_ = false;
   std::optional<PairFilter> filter_;  // none: every record is looked at
   const std::string* filter_term_ = nullptr;
+  std::vector<const std::string*> check_order_;  // the active terms, rarest first
   std::array<char, kRecordBufferBytes> record_{};
 };
 

@@ -30,15 +30,18 @@ TermTable SplitTerms(std::string_view query) {
 }
 
 bool MatchesAllTerms(std::string_view record, const TermTable& terms) {
-  return MatchesAllTerms(record, terms, nullptr, 0);
+  for (const std::string& term : terms.Active()) {
+    if (!CharBoundaryFind(record, term)) return false;
+  }
+  return true;
 }
 
-bool MatchesAllTerms(std::string_view record, const TermTable& terms, const std::string* found_term,
-                     std::size_t found_at) {
-  for (const std::string& term : terms.Active()) {
-    const bool known = &term == found_term && found_at + term.size() <= record.size() &&
+bool MatchesAllTerms(std::string_view record, std::span<const std::string* const> terms,
+                     const std::string* found_term, std::size_t found_at) {
+  for (const std::string* term : terms) {
+    const bool known = term == found_term && found_at + term->size() <= record.size() &&
                        IsCharBoundary(record, found_at);
-    if (!known && !CharBoundaryFind(record, term)) return false;
+    if (!known && !CharBoundaryFind(record, *term)) return false;
   }
   return true;
 }

@@ -28,9 +28,10 @@ TermTable SplitTerms(std::string_view query);
 // record walked from its start. Order does not matter and occurrences may overlap.
 bool MatchesAllTerms(std::string_view record, const TermTable& terms);
 
-// The same, when the scan already knows that `found_term` (one of the active terms) first occurs in
-// `record` at `found_at`: that occurrence is checked where it stands instead of searched again.
-bool MatchesAllTerms(std::string_view record, const TermTable& terms, const std::string* found_term,
-                     std::size_t found_at);
+// The same over `terms` in the order given, rarest first so that a record fails early. When the
+// scan already knows that `found_term` first occurs in `record` at `found_at`, that occurrence is
+// checked where it stands instead of searched again.
+bool MatchesAllTerms(std::string_view record, std::span<const std::string* const> terms,
+                     const std::string* found_term, std::size_t found_at);
 
 }  // namespace tolvane

@@ -32,6 +32,20 @@ TEST(PairFilter, FindsATermThatEndsTheTextAndNeverReadsPastIt) {
   EXPECT_EQ(filter.Find(text, 0), 95u);
 }
 
+TEST(PairFilter, StopsAtACtrlZBeforeTheTermWhereverItStands) {
+  for (std::size_t z = 0; z < 100; ++z) {
+    std::string text(100, '.');
+    text.replace(60, 3, "abc");
+    text[z] = '\x1a';
+    const PairFilter filter("abc", CountBytes(text));
+    const std::size_t expected = z < 60 || z > 62 ? std::min<std::size_t>(z, 60) : z;
+    ASSERT_EQ(filter.Find(text, 0), expected) << "Ctrl+Z at " << z;
+  }
+  // Past the last place the term fits, only a Ctrl+Z can be found.
+  EXPECT_EQ(PairFilter("abcdef", CountBytes("")).Find("xx\x1a", 0), 2u);
+  EXPECT_EQ(PairFilter("a", CountBytes("")).Find("\x1a", 1), std::string_view::npos);
+}
+
 TEST(PairFilter, PrefersTheRarerBytesOfTheSample) {
   const ByteCounts counts = CountBytes(std::string(1000, 'a') + "b");
   EXPECT_LT(PairFilter("bq", counts).Cost(), PairFilter("aa", counts).Cost());
