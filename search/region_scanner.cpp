@@ -57,13 +57,15 @@ void RegionScanner::ChooseFilter(std::string_view sample) {
 
 RegionScanner::Record RegionScanner::RecordAt(std::string_view raw, std::size_t start) {
   std::size_t window = std::min(raw.size() - start, kRecordTextBytes + 1);
+  const void* lf = std::memchr(raw.data() + start, kLineFeed, window);
   // A Ctrl+Z before the record's line end makes it the file's last record.
   bool ends_file = false;
-  if (const void* z = std::memchr(raw.data() + start, kEndOfFileByte, window)) {
+  const std::size_t before_lf = lf ? OffsetOf(lf, raw) - start : window;
+  if (const void* z = std::memchr(raw.data() + start, kEndOfFileByte, before_lf)) {
     window = OffsetOf(z, raw) - start;
+    lf = nullptr;
     ends_file = true;
   }
-  const void* lf = std::memchr(raw.data() + start, kLineFeed, window);
   std::size_t length;
   std::size_t end;
   bool ends_line = false;
@@ -72,7 +74,6 @@ RegionScanner::Record RegionScanner::RecordAt(std::string_view raw, std::size_t 
     const std::size_t content_end =
         lf_at > start && raw[lf_at - 1] == kCarriageReturn ? lf_at - 1 : lf_at;
     length = content_end - start;
-    ends_file = false;
     if (length < kRecordTextBytes) {
       ends_line = true;
       end = lf_at + 1;
