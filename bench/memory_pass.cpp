@@ -1,4 +1,4 @@
-// The memory-speed line: one memchr pass over a file through the same 16 MiB read-only mappings
+// The memory-speed line: one memchr pass over a file through the same read-only mappings
 // the scan uses. No search can go faster than this; the benchmark prints each tool against it.
 //
 //   memory_pass FILE [RUNS]     prints the median seconds and GB/s

@@ -23,7 +23,7 @@ inline constexpr std::size_t kAccumulatedCutBytes = 75000;
 inline constexpr std::size_t kCutPositionsExamined = 500;
 
 // How much of the records file the scan maps (or reads) at a time; memory stays bounded by this.
-inline constexpr std::size_t kScanWindowBytes = std::size_t{16} << 20;
+inline constexpr std::size_t kScanWindowBytes = std::size_t{8} << 20;
 // How much of a window the scan takes in one step: small enough to stay in the cache.
 inline constexpr std::size_t kScanStepBytes = std::size_t{256} << 10;
 // How much of the records file is sampled to choose which bytes of a term to look for.
