@@ -1,53 +1,20 @@
 // tolvane-search as a shell user meets it: its outputs, files and exit statuses.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "command_runner.h"
 #include "test_util.h"
-
-extern char** environ;
 
 namespace tolvane {
 namespace {
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using Outcome = testing::CommandOutcome;
 
-// Runs the command in `dir` with stdout and stderr caught in files.
 Outcome Command(const testing::ScratchDir& dir, std::vector<std::string> args) {
-  const std::string out_path = dir / ".out";
-  const std::string err_path = dir / ".err";
-  args.insert(args.begin(), TOLVANE_SEARCH_BIN);
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addchdir_np(&actions, dir.path().c_str());
-  pid_t pid;
-  Outcome outcome;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-    int wstatus;
-    waitpid(pid, &wstatus, 0);
-    outcome.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  outcome.out = testing::ReadFile(out_path);
-  outcome.err = testing::ReadFile(err_path);
-  std::filesystem::remove(out_path);
-  std::filesystem::remove(err_path);
-  return outcome;
+  return testing::RunCommand(dir, std::move(args));
 }
 
 // 夏目漱石 こころ / 森鴎外 舞姫 / 夏目漱石 坊っちゃん, in Shift-JIS with CR LF.

@@ -5,20 +5,10 @@
 #include <string_view>
 #include <vector>
 
+#include "fake_screen.h"
 #include "search/run.h"
 
 namespace tolvane::testing {
-
-struct FakeScreen {
-  std::vector<std::string> errors;
-  std::vector<std::string> boxes;
-  std::vector<std::string> captions;
-  DisplayOps ops() {
-    return {[this](std::string_view m) { errors.emplace_back(m); },
-            [this](std::string_view t) { boxes.emplace_back(t); },
-            [this](std::string_view c) { captions.emplace_back(c); }};
-  }
-};
 
 struct ScanPath {
   const char* name;

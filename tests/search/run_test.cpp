@@ -7,22 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "fake_screen.h"
 #include "test_util.h"
 
 namespace tolvane {
 namespace {
-
-// What the window would show: every call of the three display operations, recorded.
-struct FakeScreen {
-  std::vector<std::string> errors;
-  std::vector<std::string> boxes;
-  std::vector<std::string> captions;
-  DisplayOps ops() {
-    return {[this](std::string_view m) { errors.emplace_back(m); },
-            [this](std::string_view t) { boxes.emplace_back(t); },
-            [this](std::string_view c) { captions.emplace_back(c); }};
-  }
-};
 
 class RunSearchTest : public ::testing::Test {
  protected:
@@ -33,7 +22,7 @@ class RunSearchTest : public ::testing::Test {
   std::string Results() { return testing::ReadFile(dir_ / kResultsFileName); }
 
   testing::ScratchDir dir_;
-  FakeScreen screen_;
+  testing::FakeScreen screen_;
   std::string accumulated_;
 };
 
