@@ -3,6 +3,7 @@
 #include <immintrin.h>
 
 #include <cstring>
+#include <utility>
 
 #include "search/sjis.h"
 
@@ -95,17 +96,20 @@ PairFilter::PairFilter(std::string_view term, const ByteCounts& counts) : term_(
     cost_ = frequency(0);  // both compared bytes are the one byte
     return;
   }
-  cost_ = 2.0;
-  for (std::size_t i = 0; i < term.size(); ++i) {
-    for (std::size_t j = i + 1; j < term.size(); ++j) {
-      const double cost = frequency(i) * frequency(j);
-      if (cost < cost_) {
-        cost_ = cost;
-        first_ = i;
-        second_ = j;
-      }
+  // The rarest pair is the rarest byte with the next rarest: one pass, however long the term.
+  first_ = 0;
+  second_ = 1;
+  if (frequency(1) < frequency(0)) std::swap(first_, second_);
+  for (std::size_t at = 2; at < term.size(); ++at) {
+    if (frequency(at) < frequency(first_)) {
+      second_ = first_;
+      first_ = at;
+    } else if (frequency(at) < frequency(second_)) {
+      second_ = at;
     }
   }
+  cost_ = frequency(first_) * frequency(second_);
+  if (second_ < first_) std::swap(first_, second_);
 }
 
 std::size_t PairFilter::Find(std::string_view text, std::size_t from) const {

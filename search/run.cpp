@@ -15,11 +15,15 @@ namespace tolvane {
 
 namespace {
 
-// A directory opens on Linux but is no records file; treat it as missing, as a failed open.
+// Only a regular file is a records file. A directory opens on Linux, a FIFO nobody writes to would
+// block the open and a device such as /dev/zero never ends; each counts as missing. The open does
+// not wait for a FIFO's writer.
 UniqueFd OpenRecordsFile() {
-  UniqueFd fd(::open(kRecordsFileName, O_RDONLY | O_CLOEXEC));
+  UniqueFd fd(::open(kRecordsFileName, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   struct stat st {};
-  if (fd.valid() && (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode))) return UniqueFd();
+  if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return UniqueFd();
+  const int flags = ::fcntl(fd.get(), F_GETFL);
+  if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return UniqueFd();
   return fd;
 }
 

@@ -1,6 +1,7 @@
 #include "search/run.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -117,8 +118,16 @@ TEST_F(RunSearchTest, MissingRecordsFileIsReportedAndNothingIsCreated) {
   EXPECT_FALSE(testing::Exists(dir_ / kResultsFileName));
   EXPECT_TRUE(screen_.boxes.empty());
 
-  std::filesystem::create_directory(dir_ / kRecordsFileName);  // a folder is no records file
+  // Neither is a folder, a FIFO nobody writes to (which would block) or an endless device.
+  std::filesystem::create_directory(dir_ / kRecordsFileName);
   EXPECT_EQ(Search("a").status, RunStatus::kNoRecordsFile);
+  std::filesystem::remove(dir_ / kRecordsFileName);
+  ASSERT_EQ(::mkfifo((dir_ / kRecordsFileName).c_str(), 0600), 0);
+  EXPECT_EQ(Search("a").status, RunStatus::kNoRecordsFile);
+  std::filesystem::remove(dir_ / kRecordsFileName);
+  std::filesystem::create_symlink("/dev/zero", dir_ / kRecordsFileName);
+  EXPECT_EQ(Search("a").status, RunStatus::kNoRecordsFile);
+  EXPECT_FALSE(testing::Exists(dir_ / kResultsFileName));
 }
 
 TEST_F(RunSearchTest, ResultsFileThatCannotBeCreatedIsReported) {
