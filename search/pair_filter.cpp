@@ -21,26 +21,66 @@ inline bool TermAt(const char* p, std::string_view term) {
   return term.size() <= 2 || std::memcmp(p, term.data(), term.size()) == 0;
 }
 
-// Both vector loops look at positions from..last (where the term may start) a vector's width at a
-// time, and return the first that holds the term or a Ctrl+Z, or where they stopped.
+// Where a Ctrl+Z stands at `stop`: the first occurrence of the term before it, else the Ctrl+Z.
+// Runs once per file at most, so it may be plain.
+std::size_t FirstBefore(const char* text, std::size_t q, std::size_t stop, std::string_view term,
+                        std::size_t i, std::size_t j) {
+  for (; q + term.size() <= stop; ++q) {
+    if (text[q + i] == term[i] && text[q + j] == term[j] && TermAt(text + q, term)) return q;
+  }
+  return stop;
+}
+
+// Both vector loops look at positions from..last (where the term may start) two vectors at a time,
+// and return the first that holds the term or a Ctrl+Z, or where they stopped. Ctrl+Z is looked for
+// in the bytes loaded for the first compared offset, so each byte is loaded twice, not three times;
+// the i bytes before the first of those are looked at on entry.
+// Where the pair agrees, and in `stops` where a Ctrl+Z stands, over the 32 positions from p.
+__attribute__((target("avx2"), always_inline)) inline __m256i PairAvx2(
+    const char* p, std::size_t i, std::size_t j, __m256i first, __m256i second, __m256i stop,
+    __m256i& stops) {
+  const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
+  const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + j));
+  stops = _mm256_cmpeq_epi8(a, stop);
+  return _mm256_and_si256(_mm256_cmpeq_epi8(a, first), _mm256_cmpeq_epi8(b, second));
+}
+
+// The byte masks of two vectors, the first in the low half.
+__attribute__((target("avx2"), always_inline)) inline std::uint64_t Mask64(__m256i low,
+                                                                          __m256i high) {
+  return static_cast<std::uint32_t>(_mm256_movemask_epi8(low)) |
+         std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(high))} << 32;
+}
+
 __attribute__((target("avx2"))) std::size_t FindAvx2(const char* text, std::size_t from,
                                                      std::size_t last, std::string_view term,
                                                      std::size_t i, std::size_t j) {
+  if (const void* z = std::memchr(text + from, kStopByte, i)) {
+    return FirstBefore(text, from, static_cast<const char*>(z) - text, term, i, j);
+  }
   const __m256i first = _mm256_set1_epi8(term[i]);
   const __m256i second = _mm256_set1_epi8(term[j]);
   const __m256i stop = _mm256_set1_epi8(kStopByte);
   std::size_t q = from;
-  for (; q + 31 <= last; q += 32) {
-    const __m256i here = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + q));
-    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + q + i));
-    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + q + j));
-    const __m256i pair = _mm256_and_si256(_mm256_cmpeq_epi8(a, first), _mm256_cmpeq_epi8(b, second));
-    auto mask = static_cast<std::uint32_t>(
-        _mm256_movemask_epi8(_mm256_or_si256(pair, _mm256_cmpeq_epi8(here, stop))));
-    while (mask) {
-      const std::size_t at = q + __builtin_ctz(mask);
-      if (text[at] == kStopByte || TermAt(text + at, term)) return at;
-      mask &= mask - 1;
+  for (; q + 127 <= last; q += 128) {
+    __m256i stop0, stop1, stop2, stop3;
+    const __m256i pair0 = PairAvx2(text + q, i, j, first, second, stop, stop0);
+    const __m256i pair1 = PairAvx2(text + q + 32, i, j, first, second, stop, stop1);
+    const __m256i pair2 = PairAvx2(text + q + 64, i, j, first, second, stop, stop2);
+    const __m256i pair3 = PairAvx2(text + q + 96, i, j, first, second, stop, stop3);
+    const __m256i any = _mm256_or_si256(
+        _mm256_or_si256(_mm256_or_si256(pair0, pair1), _mm256_or_si256(pair2, pair3)),
+        _mm256_or_si256(_mm256_or_si256(stop0, stop1), _mm256_or_si256(stop2, stop3)));
+    if (_mm256_testz_si256(any, any)) continue;
+    const std::uint64_t stops = Mask64(stop0, stop1);
+    const std::uint64_t later_stops = Mask64(stop2, stop3);
+    if (stops) return FirstBefore(text, q, q + i + __builtin_ctzll(stops), term, i, j);
+    for (std::uint64_t m = Mask64(pair0, pair1); m; m &= m - 1) {
+      if (TermAt(text + q + __builtin_ctzll(m), term)) return q + __builtin_ctzll(m);
+    }
+    if (later_stops) return FirstBefore(text, q + 64, q + 64 + i + __builtin_ctzll(later_stops), term, i, j);
+    for (std::uint64_t m = Mask64(pair2, pair3); m; m &= m - 1) {
+      if (TermAt(text + q + 64 + __builtin_ctzll(m), term)) return q + 64 + __builtin_ctzll(m);
     }
   }
   return q;
@@ -48,21 +88,32 @@ __attribute__((target("avx2"))) std::size_t FindAvx2(const char* text, std::size
 
 std::size_t FindSse2(const char* text, std::size_t from, std::size_t last, std::string_view term,
                      std::size_t i, std::size_t j) {
+  if (const void* z = std::memchr(text + from, kStopByte, i)) {
+    return FirstBefore(text, from, static_cast<const char*>(z) - text, term, i, j);
+  }
   const __m128i first = _mm_set1_epi8(term[i]);
   const __m128i second = _mm_set1_epi8(term[j]);
   const __m128i stop = _mm_set1_epi8(kStopByte);
   std::size_t q = from;
-  for (; q + 15 <= last; q += 16) {
-    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + q));
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + q + i));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + q + j));
-    const __m128i pair = _mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, second));
-    auto mask = static_cast<std::uint32_t>(
-        _mm_movemask_epi8(_mm_or_si128(pair, _mm_cmpeq_epi8(here, stop))));
-    while (mask) {
-      const std::size_t at = q + __builtin_ctz(mask);
-      if (text[at] == kStopByte || TermAt(text + at, term)) return at;
-      mask &= mask - 1;
+  for (; q + 31 <= last; q += 32) {
+    const __m128i a0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + q + i));
+    const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + q + j));
+    const __m128i a1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + q + 16 + i));
+    const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + q + 16 + j));
+    const __m128i pair0 = _mm_and_si128(_mm_cmpeq_epi8(a0, first), _mm_cmpeq_epi8(b0, second));
+    const __m128i pair1 = _mm_and_si128(_mm_cmpeq_epi8(a1, first), _mm_cmpeq_epi8(b1, second));
+    const __m128i stop0 = _mm_cmpeq_epi8(a0, stop);
+    const __m128i stop1 = _mm_cmpeq_epi8(a1, stop);
+    const __m128i any = _mm_or_si128(_mm_or_si128(pair0, pair1), _mm_or_si128(stop0, stop1));
+    if (_mm_movemask_epi8(any) == 0) continue;
+    const auto stops = static_cast<std::uint32_t>(_mm_movemask_epi8(stop0)) |
+                       static_cast<std::uint32_t>(_mm_movemask_epi8(stop1)) << 16;
+    if (stops) return FirstBefore(text, q, q + i + __builtin_ctz(stops), term, i, j);
+    auto pairs = static_cast<std::uint32_t>(_mm_movemask_epi8(pair0)) |
+                 static_cast<std::uint32_t>(_mm_movemask_epi8(pair1)) << 16;
+    for (; pairs; pairs &= pairs - 1) {
+      const std::size_t at = q + __builtin_ctz(pairs);
+      if (TermAt(text + at, term)) return at;
     }
   }
   return q;
