@@ -12,7 +12,7 @@ namespace tolvane {
 namespace {
 
 // The 32-byte loop where the processor has AVX2; the 16-byte SSE2 loop everywhere else.
-const bool kHasAvx2 = __builtin_cpu_supports("avx2");
+bool use_avx2 = __builtin_cpu_supports("avx2");
 
 constexpr char kStopByte = kEndOfFileByte;
 
@@ -121,6 +121,8 @@ std::size_t FindSse2(const char* text, std::size_t from, std::size_t last, std::
 
 }  // namespace
 
+void AllowAvx2(bool allowed) { use_avx2 = allowed && __builtin_cpu_supports("avx2"); }
+
 ByteCounts CountBytes(std::string_view sample) {
   // Four tables side by side avoid the store-to-load stalls of runs of one byte value.
   std::array<ByteCounts, 4> partial{};
@@ -171,7 +173,7 @@ std::size_t PairFilter::Find(std::string_view text, std::size_t from) const {
     // The vector loops stop at a hit or where fewer than a vector's width of positions remain; the
     // loop below confirms the hit or examines the rest.
     if (q <= last) {
-      q = kHasAvx2 ? FindAvx2(text.data(), q, last, term_, first_, second_)
+      q = use_avx2 ? FindAvx2(text.data(), q, last, term_, first_, second_)
                    : FindSse2(text.data(), q, last, term_, first_, second_);
     }
     for (; q <= last; ++q) {

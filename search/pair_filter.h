@@ -13,6 +13,10 @@ namespace tolvane {
 using ByteCounts = std::array<std::uint64_t, 256>;
 ByteCounts CountBytes(std::string_view sample);
 
+// Find uses AVX2 where the processor has it. Turning it off lets the tests check the SSE2 loop on
+// any machine.
+void AllowAvx2(bool allowed);
+
 class PairFilter {
  public:
   // `term` must outlive the filter and must not be empty.
