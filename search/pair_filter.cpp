@@ -190,4 +190,24 @@ std::size_t PairFilter::Find(std::string_view text, std::size_t from) const {
               : std::string_view::npos;
 }
 
+bool PairFilter::MayOccurIn(std::string_view text) const {
+  if (term_.size() > text.size()) return false;
+  const std::size_t last = text.size() - term_.size();
+  const char* p = text.data();
+  std::size_t q = 0;
+  const __m128i first = _mm_set1_epi8(term_[first_]);
+  const __m128i second = _mm_set1_epi8(term_[second_]);
+  for (; q + 15 <= last; q += 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + q + first_));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + q + second_));
+    if (_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, second)))) {
+      return true;
+    }
+  }
+  for (; q <= last; ++q) {
+    if (p[q + first_] == term_[first_] && p[q + second_] == term_[second_]) return true;
+  }
+  return false;
+}
+
 }  // namespace tolvane

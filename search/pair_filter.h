@@ -27,6 +27,10 @@ class PairFilter {
   // Ctrl+Z itself.
   std::size_t Find(std::string_view text, std::size_t from) const;
 
+  // False when the compared bytes stand together nowhere in `text` where the term would fit, so the
+  // term is not in it. Meant for a record's few bytes: no Ctrl+Z stop, no confirmation.
+  bool MayOccurIn(std::string_view text) const;
+
   // How many candidates the pair lets through in the sampled text, roughly; lower is better.
   double Cost() const { return cost_; }
   std::string_view term() const { return term_; }

@@ -53,6 +53,30 @@ void RegionScanner::ChooseFilter(std::string_view sample) {
   std::stable_sort(costs.begin(), costs.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
   for (const auto& [cost, term] : costs) check_order_.push_back(term);
+  if (!filter_) return;
+  for (const std::string* term : check_order_) {
+    if (term != filter_term_ && !HasSpecialByte(*term)) quick_checks_.emplace_back(*term, counts);
+  }
+}
+
+std::optional<std::size_t> RegionScanner::TurnedAway(std::string_view raw, std::size_t start,
+                                                     std::size_t hit) const {
+  // Only a record that is a whole line, or the last piece of one: its bytes lie as they are on disk
+  // up to its LF, and a term nowhere among them is not in its text either.
+  const std::size_t reach = std::min(raw.size(), start + kRecordTextBytes + 1);
+  const void* lf = std::memchr(raw.data() + hit, kLineFeed, reach - hit);
+  if (!lf) return std::nullopt;
+  const std::size_t lf_at = OffsetOf(lf, raw);
+  const std::size_t content_end =
+      lf_at > start && raw[lf_at - 1] == kCarriageReturn ? lf_at - 1 : lf_at;
+  if (content_end - start >= kRecordTextBytes) return std::nullopt;
+  // The filter has seen no Ctrl+Z before the hit; one after it makes this the file's last record.
+  if (std::memchr(raw.data() + hit, kEndOfFileByte, lf_at - hit)) return std::nullopt;
+  const std::string_view bytes = raw.substr(start, lf_at - start);
+  for (const PairFilter& check : quick_checks_) {
+    if (!check.MayOccurIn(bytes)) return lf_at + 1;
+  }
+  return std::nullopt;
 }
 
 RegionScanner::Record RegionScanner::RecordAt(std::string_view raw, std::size_t start) {
@@ -123,6 +147,13 @@ RegionScanner::Step RegionScanner::Scan(std::string_view raw, bool at_end) {
     const void* lf = memrchr(raw.data() + pos, kLineFeed, hit - pos);
     const std::size_t line_start = lf ? OffsetOf(lf, raw) + 1 : pos;
     const std::size_t start = line_start + (hit - line_start) / kRecordTextBytes * kRecordTextBytes;
+    // Most candidates of a common term lack another term; turn them away before cutting them out.
+    if (!quick_checks_.empty()) {
+      if (const auto next = TurnedAway(complete, start, hit)) {
+        pos = *next;
+        continue;
+      }
+    }
     const Record record = RecordAt(complete, start);
     if (MatchesAllTerms(record.text, check_order_, filter_term_, hit - start) &&
         !on_match_(record.text)) {

@@ -37,6 +37,7 @@ class RegionScanner {
   };
   Record RecordAt(std::string_view raw, std::size_t start);
   Step ScanEveryRecord(std::string_view raw, bool at_end);
+  std::optional<std::size_t> TurnedAway(std::string_view raw, std::size_t start, std::size_t hit) const;
   void ChooseFilter(std::string_view sample);
 
   const TermTable& terms_;
@@ -45,6 +46,7 @@ class RegionScanner {
   std::optional<PairFilter> filter_;  // none: every record is looked at
   const std::string* filter_term_ = nullptr;
   std::vector<const std::string*> check_order_;  // the active terms, rarest first
+  std::vector<PairFilter> quick_checks_;  // the other terms, rarest first, to turn candidates away
   std::array<char, kRecordBufferBytes> record_{};
 };
 

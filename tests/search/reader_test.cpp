@@ -105,6 +105,49 @@ TEST(Scan, ReportsARecordOnceEvenWithManyHitsAndChecksEveryTermInside) {
   }
 }
 
+// The records of `bytes` that hold every term of `query`, through the plain path and the fast scan
+// at several read sizes; fails the test when they disagree.
+Records Found(std::string_view bytes, std::string_view query) {
+  testing::ScratchDir dir;
+  testing::WriteFile(dir / "records", bytes);
+  const TermTable terms = SplitTerms(query);
+  const auto collect = [](Records& into) {
+    return [&into](std::string_view r) {
+      into.emplace_back(r);
+      return true;
+    };
+  };
+  Records plain;
+  UniqueFd fd(::open((dir / "records").c_str(), O_RDONLY));
+  ScanMatchingRecordsPlain(fd.get(), terms, collect(plain));
+  for (bool map : {false, true}) {
+    for (std::size_t window : {1u, 5u, 4096u, 1u << 20}) {
+      Records fast;
+      UniqueFd again(::open((dir / "records").c_str(), O_RDONLY));
+      ScanMatchingRecords(again.get(), terms, collect(fast), window, map);
+      EXPECT_EQ(fast, plain) << (map ? "mapped, window " : "read size ") << window;
+    }
+  }
+  return plain;
+}
+
+// Lines that hold the rarer term but not the other are turned away on their raw bytes; nothing
+// they hold may be skipped with them.
+TEST(Scan, LinesTurnedAwayForAMissingTermSkipNothingElse) {
+  // A Ctrl+Z after the hit ends the file, even in a line that lacks the other term.
+  EXPECT_EQ(Found("qqqqqq a\r\na \x1a\r\nqqqqqq a\r\n", "a q"), (Records{"qqqqqq a\n"}));
+  // Every 2,998-byte piece of a long line is a record of its own.
+  const std::string piece(kRecordTextBytes - 2, '.');
+  EXPECT_EQ(Found("q " + piece + "q a\r\n", "a q"), (Records{"q a\n"}));
+  EXPECT_EQ(Found(piece + "q a" + piece + "\r\n", "a q").size(), 0u);  // split by a piece end
+  EXPECT_EQ(Found(piece + "..q a" + piece + "\r\n", "a q").size(), 1u);
+  // The other term's bytes straddling a line end are not in either line.
+  EXPECT_EQ(Found("q \x83\r\n\x41 q\r\nq \x83\x41\r\n", "q \x83\x41"),
+            (Records{"q \x83\x41\n"}));
+  // A NUL cuts a record's text: a term after it is not in the record.
+  EXPECT_EQ(Found(std::string("q\0 a\r\nq a\r\n", 11), "q a"), (Records{"q a\n"}));
+}
+
 TEST(Scan, AHitInsideACharacterDoesNotHideALaterOneInTheSameRecord) {
   testing::ScratchDir dir;
   testing::WriteFile(dir / "records", "\x83\x41 A\n\x83\x41\n");
