@@ -197,12 +197,17 @@ bool PairFilter::MayOccurIn(std::string_view text) const {
   std::size_t q = 0;
   const __m128i first = _mm_set1_epi8(term_[first_]);
   const __m128i second = _mm_set1_epi8(term_[second_]);
-  for (; q + 15 <= last; q += 16) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + q + first_));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + q + second_));
-    if (_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, second)))) {
-      return true;
+  const auto pair_at = [&](std::size_t at) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at + first_));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at + second_));
+    return _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, second)));
+  };
+  if (last >= 15) {
+    for (; q + 15 <= last; q += 16) {
+      if (pair_at(q)) return true;
     }
+    // The last 16 positions once more, overlapping, rather than one at a time.
+    return q <= last && pair_at(last - 15);
   }
   for (; q <= last; ++q) {
     if (p[q + first_] == term_[first_] && p[q + second_] == term_[second_]) return true;
