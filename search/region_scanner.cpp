@@ -37,6 +37,7 @@ RegionScanner::RegionScanner(const TermTable& terms, const MatchSink& on_match)
     : terms_(terms), on_match_(on_match) {}
 
 void RegionScanner::ChooseFilter(std::string_view sample) {
+  if (filter_chosen_) return;
   filter_chosen_ = true;
   const ByteCounts counts = CountBytes(sample.substr(0, kByteSampleBytes));
   // A term with CR or LF may match across the line end that text mode rewrites.
@@ -128,12 +129,15 @@ RegionScanner::Step RegionScanner::ScanEveryRecord(std::string_view raw, bool at
     }
     pos = record.end;
   }
-  if (ends_file) return {Step::Outcome::kEndOfFile, limit};
+  if (ends_file) {
+    met_end_of_file_byte_ = true;
+    return {Step::Outcome::kEndOfFile, limit};
+  }
   return {at_end ? Step::Outcome::kEndOfFile : Step::Outcome::kGoOn, limit};
 }
 
 RegionScanner::Step RegionScanner::Scan(std::string_view raw, bool at_end) {
-  if (!filter_chosen_) ChooseFilter(raw);
+  ChooseFilter(raw);
   if (!filter_) return ScanEveryRecord(raw, at_end);
   const std::size_t limit = CompleteEnd(raw, at_end);
   const std::string_view complete = raw.substr(0, limit);
@@ -142,7 +146,10 @@ RegionScanner::Step RegionScanner::Scan(std::string_view raw, bool at_end) {
     const std::size_t hit = filter_->Find(complete, pos);
     if (hit == std::string_view::npos) break;
     // No record before a Ctrl+Z holds the term: the file ends here.
-    if (raw[hit] == kEndOfFileByte) return {Step::Outcome::kEndOfFile, hit};
+    if (raw[hit] == kEndOfFileByte) {
+      met_end_of_file_byte_ = true;
+      return {Step::Outcome::kEndOfFile, hit};
+    }
     // Records run from `pos` to each LF, and every 2,998 bytes in between.
     const void* lf = memrchr(raw.data() + pos, kLineFeed, hit - pos);
     const std::size_t line_start = lf ? OffsetOf(lf, raw) + 1 : pos;
@@ -159,7 +166,10 @@ RegionScanner::Step RegionScanner::Scan(std::string_view raw, bool at_end) {
         !on_match_(record.text)) {
       return {Step::Outcome::kStopped, 0};
     }
-    if (record.ends_file) return {Step::Outcome::kEndOfFile, record.end};
+    if (record.ends_file) {
+      met_end_of_file_byte_ = true;
+      return {Step::Outcome::kEndOfFile, record.end};
+    }
     pos = record.end;
   }
   return {at_end ? Step::Outcome::kEndOfFile : Step::Outcome::kGoOn, limit};

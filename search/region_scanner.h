@@ -28,6 +28,11 @@ class RegionScanner {
   // Hands every matching record among the complete records of `raw` to the sink. `raw` starts on
   // a record boundary and ends where the file ends when `at_end`. A Ctrl+Z in it ends the file.
   Step Scan(std::string_view raw, bool at_end);
+  // Which term to look for, and which bytes of it, by the byte counts of `sample`. Done with the
+  // first region scanned unless done before.
+  void ChooseFilter(std::string_view sample);
+  // Whether a Ctrl+Z ended the file, as opposed to its last byte.
+  bool MetEndOfFileByte() const { return met_end_of_file_byte_; }
 
  private:
   struct Record {
@@ -38,11 +43,11 @@ class RegionScanner {
   Record RecordAt(std::string_view raw, std::size_t start);
   Step ScanEveryRecord(std::string_view raw, bool at_end);
   std::optional<std::size_t> TurnedAway(std::string_view raw, std::size_t start, std::size_t hit) const;
-  void ChooseFilter(std::string_view sample);
 
   const TermTable& terms_;
   const MatchSink& on_match_;
   bool filter_chosen_ = false;
+  bool met_end_of_file_byte_ = false;
   std::optional<PairFilter> filter_;  // none: every record is looked at
   const std::string* filter_term_ = nullptr;
   std::vector<const std::string*> check_order_;  // the active terms, rarest first

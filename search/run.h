@@ -66,6 +66,7 @@ struct RunOptions {
   bool plain_scan = false;    // the record-by-record reference path
   bool map_file = true;       // false: the fast path reads instead of mapping
   std::size_t window_bytes = kScanWindowBytes;
+  std::size_t split_min_bytes = kSplitScanMinBytes;  // scanned in two halves from this size on
 };
 
 // Runs one search in `start_dir` (made the working directory first). `accumulated` is the results

@@ -1,5 +1,9 @@
 #include "search/scan.h"
 
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "search/record_reader.h"
@@ -9,10 +13,55 @@
 
 namespace tolvane {
 
+namespace {
+
+// The matching records of the second half, held until the first half has been handed on. The
+// space is taken before the second half starts, so holding never allocates on the other thread.
+class HeldMatches {
+ public:
+  HeldMatches() { bytes_.reserve(kHeldMatchBytes); }
+
+  // False when the record does not fit: the second half then gives up.
+  bool Hold(std::string_view text) {
+    if (bytes_.size() + sizeof(std::uint32_t) + text.size() > bytes_.capacity()) return false;
+    const auto length = static_cast<std::uint32_t>(text.size());
+    bytes_.append(reinterpret_cast<const char*>(&length), sizeof length);
+    bytes_.append(text);
+    return true;
+  }
+
+  // False when the sink wants no more.
+  bool HandOn(const MatchSink& on_match) const {
+    for (std::size_t at = 0; at < bytes_.size();) {
+      std::uint32_t length;
+      std::memcpy(&length, bytes_.data() + at, sizeof length);
+      at += sizeof length;
+      if (!on_match(std::string_view(bytes_).substr(at, length))) return false;
+      at += length;
+    }
+    return true;
+  }
+
+ private:
+  std::string bytes_;
+};
+
+}  // namespace
+
 ScanEnd ScanMatchingRecords(int fd, const TermTable& terms, const MatchSink& on_match,
-                            std::size_t window_bytes, bool allow_mapping) {
+                            std::size_t window_bytes, bool allow_mapping,
+                            std::size_t split_min_bytes) {
   RegionScanner scanner(terms, on_match);
-  return allow_mapping ? FeedMapped(fd, scanner, window_bytes) : FeedRead(fd, scanner, window_bytes);
+  if (!allow_mapping) return FeedRead(fd, scanner, window_bytes);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || static_cast<std::size_t>(st.st_size) < split_min_bytes) {
+    return FeedMapped(fd, scanner, window_bytes);
+  }
+  HeldMatches held;
+  const MatchSink hold = [&held](std::string_view text) { return held.Hold(text); };
+  RegionScanner second(terms, hold);
+  return FeedMappedInTwo(
+      fd, scanner, second, [&] { return held.HandOn(on_match); }, window_bytes, split_min_bytes);
 }
 
 ScanEnd ScanMatchingRecordsPlain(int fd, const TermTable& terms, const MatchSink& on_match) {

@@ -17,9 +17,12 @@ using MatchSink = std::function<bool(std::string_view record_text)>;
 
 // The fast path: maps the file in windows of `window_bytes` (or reads it in such chunks when it
 // cannot be mapped, or when `allow_mapping` is false), looks for one term over the whole window,
-// and cuts out and checks only the records around its hits.
+// and cuts out and checks only the records around its hits. A mapped file of `split_min_bytes` or
+// more is scanned in two halves at once; the sink still sees every record in file order, on the
+// calling thread.
 ScanEnd ScanMatchingRecords(int fd, const TermTable& terms, const MatchSink& on_match,
-                            std::size_t window_bytes = kScanWindowBytes, bool allow_mapping = true);
+                            std::size_t window_bytes = kScanWindowBytes, bool allow_mapping = true,
+                            std::size_t split_min_bytes = kSplitScanMinBytes);
 
 // The reference path: one record at a time through RecordReader.
 ScanEnd ScanMatchingRecordsPlain(int fd, const TermTable& terms, const MatchSink& on_match);

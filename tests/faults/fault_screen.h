@@ -22,7 +22,9 @@ inline std::vector<ScanPath> AllScanPaths() {
   read.map_file = false;
   read.window_bytes = 4096;
   RunOptions mapped;
-  return {{"plain", plain}, {"read", read}, {"mapped", mapped}};
+  RunOptions halves;  // mapped, in two halves at once whatever the size
+  halves.split_min_bytes = 1;
+  return {{"plain", plain}, {"read", read}, {"mapped", mapped}, {"halves", halves}};
 }
 
 // `count` records "<word> <n>" with CR LF line ends.

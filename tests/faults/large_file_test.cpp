@@ -34,6 +34,7 @@ TEST_P(LargeFileTest, RecordsPast4GiBAreFound) {
   ASSERT_TRUE(WriteAt(fd, 4 * kGiB - 8, "\nneedle A\n"));
   ASSERT_TRUE(WriteAt(fd, 4 * kGiB + 1000, "\r\nneedle B\r\n"));
   ASSERT_TRUE(WriteAt(fd, size - 9, "\nneedle C"));
+  ASSERT_TRUE(WriteAt(fd, size / 2, "\n"));  // where a scan in two halves splits it
   ::close(fd);
 
   testing::FakeScreen screen;

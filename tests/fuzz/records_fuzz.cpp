@@ -112,5 +112,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fast.end = ScanMatchingRecords(memory.Rewound(), terms, Collector(fast, stop_after), window, mapped);
     FUZZ_CHECK(fast == model);
   }
+  ScanOutcome halves{};  // mapped, in two halves at once
+  halves.end = ScanMatchingRecords(memory.Rewound(), terms, Collector(halves, stop_after), window,
+                                   true, 1);
+  FUZZ_CHECK(halves == model);
   return 0;
 }

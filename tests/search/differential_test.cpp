@@ -73,6 +73,7 @@ TEST(FastScan, MatchesThePlainPathByteForByte) {
       for (const RunOptions& fast_path : {RunOptions{.map_file = false, .window_bytes = tiny},
                                           RunOptions{.map_file = false, .window_bytes = 4096},
                                           RunOptions{.map_file = true, .window_bytes = 8192},
+                                          RunOptions{.window_bytes = 8192, .split_min_bytes = 1},
                                           RunOptions{}}) {
         const Outcome fast = SearchOnce(dir, query, fast_path);
         const std::size_t window = fast_path.window_bytes;

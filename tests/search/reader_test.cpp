@@ -35,13 +35,16 @@ Records AllRecords(std::string_view bytes) {
   }
   for (bool map : {false, true}) {
     for (std::size_t window : {1u, 2u, 3u, 7u, 4096u, 1u << 20}) {
-      Records fast;
-      UniqueFd fd(::open((dir / "records").c_str(), O_RDONLY));
-      ScanMatchingRecords(fd.get(), everything, [&](std::string_view r) {
-        fast.emplace_back(r);
-        return true;
-      }, window, map);
-      EXPECT_EQ(fast, plain) << (map ? "mapped, window " : "read size ") << window;
+      for (std::size_t split_min : {kSplitScanMinBytes, std::size_t{1}}) {
+        Records fast;
+        UniqueFd fd(::open((dir / "records").c_str(), O_RDONLY));
+        ScanMatchingRecords(fd.get(), everything, [&](std::string_view r) {
+          fast.emplace_back(r);
+          return true;
+        }, window, map, split_min);
+        EXPECT_EQ(fast, plain) << (map ? "mapped, window " : "read size ") << window
+                               << (split_min == 1 ? ", in halves" : "");
+      }
     }
   }
   return plain;
@@ -122,10 +125,13 @@ Records Found(std::string_view bytes, std::string_view query) {
   ScanMatchingRecordsPlain(fd.get(), terms, collect(plain));
   for (bool map : {false, true}) {
     for (std::size_t window : {1u, 5u, 4096u, 1u << 20}) {
-      Records fast;
-      UniqueFd again(::open((dir / "records").c_str(), O_RDONLY));
-      ScanMatchingRecords(again.get(), terms, collect(fast), window, map);
-      EXPECT_EQ(fast, plain) << (map ? "mapped, window " : "read size ") << window;
+      for (std::size_t split_min : {kSplitScanMinBytes, std::size_t{1}}) {
+        Records fast;
+        UniqueFd again(::open((dir / "records").c_str(), O_RDONLY));
+        ScanMatchingRecords(again.get(), terms, collect(fast), window, map, split_min);
+        EXPECT_EQ(fast, plain) << (map ? "mapped, window " : "read size ") << window
+                               << (split_min == 1 ? ", in halves" : "");
+      }
     }
   }
   return plain;
@@ -146,6 +152,47 @@ TEST(Scan, LinesTurnedAwayForAMissingTermSkipNothingElse) {
             (Records{"q \x83\x41\n"}));
   // A NUL cuts a record's text: a term after it is not in the record.
   EXPECT_EQ(Found(std::string("q\0 a\r\nq a\r\n", 11), "q a"), (Records{"q a\n"}));
+}
+
+// Scanned in two halves at once, the sink still gets every record in file order, and whatever
+// ends the scan early in the first half drops what the second half found.
+TEST(Scan, TwoHalvesAtOnceHandOnEveryRecordInOrder) {
+  // The split falls just past the first LF from the middle: a long line across the middle, a CR LF
+  // and a Ctrl+Z near it.
+  const std::string half(5000, 'a');
+  EXPECT_EQ(Found(half + "\r\n" + half + "\r\n", "a").size(), 4u);
+  EXPECT_EQ(Found("a\n" + half + half + "a\r\n", "a").size(), 5u);
+  EXPECT_EQ(Found("a 1\n" + half + "\x1a\na 2\n" + half, "a"), Found("a 1\n" + half, "a"));
+  EXPECT_EQ(Found(half + "\na 1\n\x1a" + half, "a").back(), "a 1\n");
+  EXPECT_EQ(Found("\n\n", "\n").size(), 2u);  // a record of its LF alone, on each side
+}
+
+TEST(Scan, TwoHalvesStopWhenTheSinkSaysSoInEitherHalf) {
+  testing::ScratchDir dir;
+  std::string records;
+  for (int i = 0; i < 2000; ++i) records += "record " + std::to_string(i) + "\n";
+  testing::WriteFile(dir / "records", records);
+  for (const int wanted : {1, 999, 1000, 1001, 2000}) {
+    Records found;
+    UniqueFd fd(::open((dir / "records").c_str(), O_RDONLY));
+    const ScanEnd end = ScanMatchingRecords(fd.get(), SplitTerms("record"), [&](std::string_view r) {
+      found.emplace_back(r);
+      return static_cast<int>(found.size()) < wanted;
+    }, 4096, true, 1);
+    EXPECT_EQ(end, ScanEnd::kStopped) << wanted;
+    ASSERT_EQ(static_cast<int>(found.size()), wanted);
+    EXPECT_EQ(found.back(), "record " + std::to_string(wanted - 1) + "\n");
+  }
+}
+
+// More matches in the second half than it may hold: it gives up, and the first half's scan goes
+// on past the middle. Nothing is lost or doubled.
+TEST(Scan, ASecondHalfWithTooManyMatchesToHoldIsScannedAfterTheFirst) {
+  std::string records;
+  for (int i = 0; records.size() < 3 * kHeldMatchBytes; ++i) records += std::to_string(i) + " x\n";
+  const Records found = Found(records, "x");
+  ASSERT_FALSE(found.empty());
+  EXPECT_EQ(found.back(), records.substr(records.rfind('\n', records.size() - 2) + 1));
 }
 
 TEST(Scan, AHitInsideACharacterDoesNotHideALaterOneInTheSameRecord) {
@@ -183,6 +230,20 @@ TEST(Scan, AFileCutShortUnderTheScanEndsItWithAReadError) {
   }, 8192, true);
   EXPECT_EQ(end, ScanEnd::kReadError);
   EXPECT_LT(seen, 4000);
+
+  // In two halves, the cut may hit either.
+  for (const off_t cut : {off_t{100}, static_cast<off_t>(records.size() * 3 / 4)}) {
+    testing::WriteFile(dir / "records", records);
+    seen = 0;
+    const ScanEnd halves = ScanMatchingRecords(fd.get(), SplitTerms("record"), [&](std::string_view) {
+      if (++seen == 1) {
+        EXPECT_EQ(::ftruncate(fd.get(), cut), 0);
+      }
+      return true;
+    }, 8192, true, 1);
+    EXPECT_EQ(halves, ScanEnd::kReadError) << cut;
+    EXPECT_LT(seen, 4000);
+  }
 }
 
 }  // namespace
