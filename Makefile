@@ -32,6 +32,7 @@ build: configure
 test: build
 	tests/fuzz/run.sh 20
 	tests/sanitize.sh
+	TOLVANE_SANITIZE=thread tests/sanitize.sh -R '^(Scan|FastScan|faults/)' -E LargeFile
 	ctest --test-dir $(BUILD) --output-on-failure --timeout 600 -j 2
 
 fuzz: setup
@@ -42,4 +43,4 @@ run: build
 	cd $(BUILD)/run && ../app/tolvane
 
 clean:
-	rm -rf $(BUILD) build-asan build-fuzz
+	rm -rf $(BUILD) build-asan build-tsan build-fuzz
