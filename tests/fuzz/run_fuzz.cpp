@@ -136,5 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(Search(queries, older, fast_scan) == plain);
   fast_scan.map_file = true;
   FUZZ_CHECK(Search(queries, older, fast_scan) == plain);
+  fast_scan.split_min_bytes = 1;  // in two halves at once
+  FUZZ_CHECK(Search(queries, older, fast_scan) == plain);
   return 0;
 }
