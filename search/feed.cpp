@@ -193,7 +193,8 @@ std::size_t SplitPoint(int fd, std::size_t size) {
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return 0;
     if (const void* lf = std::memchr(buffer.data(), kLineFeed, static_cast<std::size_t>(n))) {
-      const std::size_t split = at + static_cast<std::size_t>(static_cast<const char*>(lf) - buffer.data()) + 1;
+      const auto lf_at = static_cast<std::size_t>(static_cast<const char*>(lf) - buffer.data());
+      const std::size_t split = at + lf_at + 1;
       return split < size ? split : 0;
     }
     at += static_cast<std::size_t>(n);
@@ -209,26 +210,24 @@ ScanEnd FeedMapped(int fd, RegionScanner& scanner, std::size_t window_bytes) {
     return FeedRead(fd, scanner, window_bytes);
   }
   const BusErrorHandler handler;
-  const WindowsEnd end =
-      ScanWindows(fd, scanner, Layout(window_bytes), 0, static_cast<std::size_t>(st.st_size), nullptr);
+  const auto size = static_cast<std::size_t>(st.st_size);
+  const WindowsEnd end = ScanWindows(fd, scanner, Layout(window_bytes), 0, size, nullptr);
   return Finish(end, fd, scanner, window_bytes);
 }
 
-ScanEnd FeedMappedInTwo(int fd, RegionScanner& first, RegionScanner& second,
-                        const std::function<bool()>& hand_over_second, std::size_t window_bytes,
-                        std::size_t min_bytes) {
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return FeedRead(fd, first, window_bytes);
-  const auto size = static_cast<std::size_t>(st.st_size);
-  const std::size_t split = size >= std::max<std::size_t>(min_bytes, 2) ? SplitPoint(fd, size) : 0;
+ScanEnd FeedMappedInTwo(int fd, std::size_t size, RegionScanner& first, RegionScanner& second,
+                        const std::function<bool()>& hand_over_second, std::size_t window_bytes) {
+  const std::size_t split = SplitPoint(fd, size);
   if (split == 0) return FeedMapped(fd, first, window_bytes);
-
-  // Both halves look for the same bytes, chosen from the start of the file as a single scan would.
-  std::string sample(std::min({size, kScanStepBytes, kByteSampleBytes}), '\0');
-  const ssize_t sampled = ::pread(fd, sample.data(), sample.size(), 0);
-  sample.resize(sampled > 0 ? static_cast<std::size_t>(sampled) : 0);
-  first.ChooseFilter(sample);
-  second.ChooseFilter(sample);
+  {
+    // Both halves look for the same bytes, chosen from the file's first step as a single scan
+    // would choose them.
+    std::string sample(std::min(size, kScanStepBytes), '\0');
+    const ssize_t sampled = ::pread(fd, sample.data(), sample.size(), 0);
+    sample.resize(sampled > 0 ? static_cast<std::size_t>(sampled) : 0);
+    first.ChooseFilter(sample);
+    second.ChooseFilter(sample);
+  }
 
   const WindowLayout layout = Layout(window_bytes);
   const BusErrorHandler handler;
@@ -236,7 +235,8 @@ ScanEnd FeedMappedInTwo(int fd, RegionScanner& first, RegionScanner& second,
   WindowsEnd second_end{WindowsEnd::Kind::kCancelled};
   std::thread helper;
   try {
-    helper = std::thread([&] { second_end = ScanWindows(fd, second, layout, split, size, &cancel); });
+    helper = std::thread(
+        [&] { second_end = ScanWindows(fd, second, layout, split, size, &cancel); });
   } catch (const std::system_error&) {
     // No thread to be had: one scan of the whole file.
     return Finish(ScanWindows(fd, first, layout, 0, size, nullptr), fd, first, window_bytes);

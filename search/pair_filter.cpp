@@ -11,7 +11,7 @@ namespace tolvane {
 
 namespace {
 
-// The 32-byte loop where the processor has AVX2; the 16-byte SSE2 loop everywhere else.
+// The AVX2 loop where the processor has it; the SSE2 loop everywhere else.
 bool use_avx2 = __builtin_cpu_supports("avx2");
 
 constexpr char kStopByte = kEndOfFileByte;
@@ -31,10 +31,14 @@ std::size_t FirstBefore(const char* text, std::size_t q, std::size_t stop, std::
   return stop;
 }
 
-// Both vector loops look at positions from..last (where the term may start) two vectors at a time,
-// and return the first that holds the term or a Ctrl+Z, or where they stopped. Ctrl+Z is looked for
-// in the bytes loaded for the first compared offset, so each byte is loaded twice, not three times;
-// the i bytes before the first of those are looked at on entry.
+// Where the pair agrees over the 16 positions from p.
+inline __m128i PairSse2(const char* p, std::size_t i, std::size_t j, __m128i first,
+                        __m128i second) {
+  const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+  const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + j));
+  return _mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, second));
+}
+
 // Where the pair agrees, and in `stops` where a Ctrl+Z stands, over the 32 positions from p.
 __attribute__((target("avx2"), always_inline)) inline __m256i PairAvx2(
     const char* p, std::size_t i, std::size_t j, __m256i first, __m256i second, __m256i stop,
@@ -52,6 +56,10 @@ __attribute__((target("avx2"), always_inline)) inline std::uint64_t Mask64(__m25
          std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(high))} << 32;
 }
 
+// Both vector loops look at positions from..last (where the term may start), 128 (AVX2) or 32
+// (SSE2) a round, and return the first that holds the term or a Ctrl+Z, or where they stopped.
+// Ctrl+Z is looked for in the bytes loaded for the first compared offset, so each byte is loaded
+// twice, not three times; the i bytes before the first of those are looked at on entry.
 __attribute__((target("avx2"))) std::size_t FindAvx2(const char* text, std::size_t from,
                                                      std::size_t last, std::string_view term,
                                                      std::size_t i, std::size_t j) {
@@ -78,7 +86,9 @@ __attribute__((target("avx2"))) std::size_t FindAvx2(const char* text, std::size
     for (std::uint64_t m = Mask64(pair0, pair1); m; m &= m - 1) {
       if (TermAt(text + q + __builtin_ctzll(m), term)) return q + __builtin_ctzll(m);
     }
-    if (later_stops) return FirstBefore(text, q + 64, q + 64 + i + __builtin_ctzll(later_stops), term, i, j);
+    if (later_stops) {
+      return FirstBefore(text, q + 64, q + 64 + i + __builtin_ctzll(later_stops), term, i, j);
+    }
     for (std::uint64_t m = Mask64(pair2, pair3); m; m &= m - 1) {
       if (TermAt(text + q + 64 + __builtin_ctzll(m), term)) return q + 64 + __builtin_ctzll(m);
     }
@@ -96,14 +106,12 @@ std::size_t FindSse2(const char* text, std::size_t from, std::size_t last, std::
   const __m128i stop = _mm_set1_epi8(kStopByte);
   std::size_t q = from;
   for (; q + 31 <= last; q += 32) {
-    const __m128i a0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + q + i));
-    const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + q + j));
-    const __m128i a1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + q + 16 + i));
-    const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + q + 16 + j));
-    const __m128i pair0 = _mm_and_si128(_mm_cmpeq_epi8(a0, first), _mm_cmpeq_epi8(b0, second));
-    const __m128i pair1 = _mm_and_si128(_mm_cmpeq_epi8(a1, first), _mm_cmpeq_epi8(b1, second));
-    const __m128i stop0 = _mm_cmpeq_epi8(a0, stop);
-    const __m128i stop1 = _mm_cmpeq_epi8(a1, stop);
+    const __m128i pair0 = PairSse2(text + q, i, j, first, second);
+    const __m128i pair1 = PairSse2(text + q + 16, i, j, first, second);
+    const __m128i stop0 =
+        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + q + i)), stop);
+    const __m128i stop1 =
+        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + q + 16 + i)), stop);
     const __m128i any = _mm_or_si128(_mm_or_si128(pair0, pair1), _mm_or_si128(stop0, stop1));
     if (_mm_movemask_epi8(any) == 0) continue;
     const auto stops = static_cast<std::uint32_t>(_mm_movemask_epi8(stop0)) |
@@ -198,9 +206,7 @@ bool PairFilter::MayOccurIn(std::string_view text) const {
   const __m128i first = _mm_set1_epi8(term_[first_]);
   const __m128i second = _mm_set1_epi8(term_[second_]);
   const auto pair_at = [&](std::size_t at) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at + first_));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at + second_));
-    return _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, second)));
+    return _mm_movemask_epi8(PairSse2(p + at, first_, second_, first, second));
   };
   if (last >= 15) {
     for (; q + 15 <= last; q += 16) {

@@ -42,7 +42,8 @@ class RegionScanner {
   };
   Record RecordAt(std::string_view raw, std::size_t start);
   Step ScanEveryRecord(std::string_view raw, bool at_end);
-  std::optional<std::size_t> TurnedAway(std::string_view raw, std::size_t start, std::size_t hit) const;
+  std::optional<std::size_t> TurnedAway(std::string_view raw, std::size_t start,
+                                        std::size_t hit) const;
 
   const TermTable& terms_;
   const MatchSink& on_match_;

@@ -54,14 +54,15 @@ ScanEnd ScanMatchingRecords(int fd, const TermTable& terms, const MatchSink& on_
   RegionScanner scanner(terms, on_match);
   if (!allow_mapping) return FeedRead(fd, scanner, window_bytes);
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || static_cast<std::size_t>(st.st_size) < split_min_bytes) {
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<std::size_t>(st.st_size) < split_min_bytes) {
     return FeedMapped(fd, scanner, window_bytes);
   }
   HeldMatches held;
   const MatchSink hold = [&held](std::string_view text) { return held.Hold(text); };
   RegionScanner second(terms, hold);
-  return FeedMappedInTwo(
-      fd, scanner, second, [&] { return held.HandOn(on_match); }, window_bytes, split_min_bytes);
+  return FeedMappedInTwo(fd, static_cast<std::size_t>(st.st_size), scanner, second,
+                         [&] { return held.HandOn(on_match); }, window_bytes);
 }
 
 ScanEnd ScanMatchingRecordsPlain(int fd, const TermTable& terms, const MatchSink& on_match) {

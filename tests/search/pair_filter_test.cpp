@@ -34,7 +34,8 @@ TEST_P(PairFilterLoops, FindsWhatAPlainSearchFindsAtEveryLengthAndPosition) {
   for (std::size_t length = 0; length < 420; length += 1 + length / 64) {
     std::string text(length, 'x');
     for (char& c : text) c = "ab\x81\x40"[rng() % 4];
-    for (const std::string term : {"a", "ab", "\x81\x40", "ba\x81", "aaaa", "b\x40x", "abab\x81q"}) {
+    for (const std::string term :
+         {"a", "ab", "\x81\x40", "ba\x81", "aaaa", "b\x40x", "abab\x81q"}) {
       const PairFilter filter(term, CountBytes(text));
       for (std::size_t from = 0; from <= length + 1; from += 1 + length / 9) {
         ASSERT_EQ(filter.Find(text, from), std::string_view(text).find(term, from))

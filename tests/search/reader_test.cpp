@@ -175,10 +175,11 @@ TEST(Scan, TwoHalvesStopWhenTheSinkSaysSoInEitherHalf) {
   for (const int wanted : {1, 999, 1000, 1001, 2000}) {
     Records found;
     UniqueFd fd(::open((dir / "records").c_str(), O_RDONLY));
-    const ScanEnd end = ScanMatchingRecords(fd.get(), SplitTerms("record"), [&](std::string_view r) {
+    const auto sink = [&](std::string_view r) {
       found.emplace_back(r);
       return static_cast<int>(found.size()) < wanted;
-    }, 4096, true, 1);
+    };
+    const ScanEnd end = ScanMatchingRecords(fd.get(), SplitTerms("record"), sink, 4096, true, 1);
     EXPECT_EQ(end, ScanEnd::kStopped) << wanted;
     ASSERT_EQ(static_cast<int>(found.size()), wanted);
     EXPECT_EQ(found.back(), "record " + std::to_string(wanted - 1) + "\n");
@@ -235,12 +236,14 @@ TEST(Scan, AFileCutShortUnderTheScanEndsItWithAReadError) {
   for (const off_t cut : {off_t{100}, static_cast<off_t>(records.size() * 3 / 4)}) {
     testing::WriteFile(dir / "records", records);
     seen = 0;
-    const ScanEnd halves = ScanMatchingRecords(fd.get(), SplitTerms("record"), [&](std::string_view) {
+    const auto cut_at_first = [&](std::string_view) {
       if (++seen == 1) {
         EXPECT_EQ(::ftruncate(fd.get(), cut), 0);
       }
       return true;
-    }, 8192, true, 1);
+    };
+    const ScanEnd halves =
+        ScanMatchingRecords(fd.get(), SplitTerms("record"), cut_at_first, 8192, true, 1);
     EXPECT_EQ(halves, ScanEnd::kReadError) << cut;
     EXPECT_LT(seen, 4000);
   }
