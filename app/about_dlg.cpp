@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/resources.h"
+#include "texts/texts.h"
 #include "screen/screen_text.h"
 #include "search/sjis.h"
 

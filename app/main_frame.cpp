@@ -7,7 +7,7 @@
 #include <QMenuBar>
 #include <iterator>
 
-#include "app/resources.h"
+#include "texts/texts.h"
 #include "screen/screen_text.h"
 #include "screen/tolvane_view.h"
 

@@ -9,7 +9,7 @@
 #include <QMessageBox>
 
 #include "app/about_dlg.h"
-#include "app/resources.h"
+#include "texts/texts.h"
 #include "screen/screen_text.h"
 #include "screen/tolvane_view.h"
 
@@ -23,8 +23,6 @@ constexpr const char* kJapaneseFaces[] = {
     "Noto Sans CJK JP", "Noto Sans JP", "IPAPGothic", "VL PGothic", "TakaoPGothic",
 };
 
-constexpr char kCannotOpenMessage[] = "%1 を開けません。";
-constexpr char kCannotSaveMessage[] = "%1 を保存できません。";
 
 }  // namespace
 
@@ -80,7 +78,7 @@ void CTolvaneApp::OnFileOpen() {
   // leaves everything as it was.
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) {
-    ShowMessage(QString::fromUtf8(kCannotOpenMessage).arg(QDir::toNativeSeparators(path)));
+    ShowMessage(FromSjis(kCannotOpenMessage).arg(QDir::toNativeSeparators(path)));
     return;
   }
   file.close();
@@ -106,7 +104,7 @@ void CTolvaneApp::OnFileSave() {
   file.close();
   saved = saved && file.error() == QFileDevice::NoError;
   if (!saved) {
-    ShowMessage(QString::fromUtf8(kCannotSaveMessage).arg(QDir::toNativeSeparators(path)));
+    ShowMessage(FromSjis(kCannotSaveMessage).arg(QDir::toNativeSeparators(path)));
     return;
   }
   document_.SetPathName(path);

@@ -2,7 +2,7 @@
 
 #include <QFileInfo>
 
-#include "app/resources.h"
+#include "texts/texts.h"
 #include "screen/screen_text.h"
 
 namespace tolvane {

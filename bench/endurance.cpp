@@ -20,7 +20,8 @@
 #include <vector>
 
 #include "search/limits.h"
-#include "search/run.h"
+#include "session/run.h"
+#include "texts/texts.h"
 
 namespace {
 

@@ -1,18 +1,20 @@
 // tolvane-search: one search from a shell, through the same run as Enter in the window.
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/options.h"
-#include "screen/usage_hint.h"
+#include "texts/texts.h"
 #include "search/cp932.h"
-#include "search/run.h"
+#include "session/run.h"
 #include "search/sjis.h"
 #include "state/history.h"
+#include "state/start_dir.h"
 
 namespace tolvane {
 namespace {
@@ -28,18 +30,11 @@ int Error(const std::string& message) {
 
 void Print(std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), stdout); }
 
-// The shown records of a first search: the box's text without the empty line that closes the
-// block, with LF line ends.
-std::string ShownRecords(std::string_view box) {
-  box.remove_suffix(kCrLf.size());
-  std::string text;
-  text.reserve(box.size());
-  for (std::size_t i = 0; i < box.size(); ++i) {
-    if (box[i] == kCarriageReturn && i + 1 < box.size() && box[i + 1] == kLineFeed) continue;
-    text += box[i];
-  }
-  if (!text.empty() && text.back() != kLineFeed) text += kLineFeed;
-  return Cp932ToUtf8(text);
+// The shown records as read, LF line ends and all, in UTF-8. Converted as one text, so that a
+// character split between two pieces of a long line comes out whole, as it does in the box.
+std::string ShownRecords(std::string records) {
+  if (!records.empty() && records.back() != kLineFeed) records += kLineFeed;
+  return Cp932ToUtf8(records);
 }
 
 int Run(const CliOptions& options) {
@@ -61,14 +56,19 @@ int Run(const CliOptions& options) {
                  "counting as a full-width blank; nothing was searched");
   }
 
-  if (!options.directory.empty() && ::chdir(options.directory.c_str()) != 0) {
-    return Error("cannot change to " + options.directory + ": " + std::strerror(errno));
+  std::string start_dir = options.directory;
+  if (start_dir.empty()) {
+    std::optional<std::string> cwd = CurrentDirectory();
+    if (!cwd) return Error(std::string("cannot read the current directory: ") + std::strerror(errno));
+    start_dir = std::move(*cwd);
   }
-  std::vector<char> cwd(4096);
-  if (!::getcwd(cwd.data(), cwd.size())) {
-    return Error(std::string("cannot read the current directory: ") + std::strerror(errno));
+  // The folder is checked here only to say clearly what is wrong with it; the run itself opens
+  // its files in it and never searches anywhere else.
+  struct stat folder {};
+  if (::stat(start_dir.c_str(), &folder) != 0) {
+    return Error("cannot search in " + start_dir + ": " + std::strerror(errno));
   }
-  const std::string start_dir = cwd.data();
+  if (!S_ISDIR(folder.st_mode)) return Error("cannot search in " + start_dir + ": not a directory");
 
   std::string caption;
   std::string accumulated;
@@ -77,7 +77,10 @@ int Run(const CliOptions& options) {
       [](std::string_view) {},
       [&caption](std::string_view text) { caption = text; },
   };
-  const RunResult result = RunSearch(query.sjis, start_dir, display, accumulated);
+  std::string shown;
+  RunOptions run_options;
+  run_options.on_shown_record = [&shown](std::string_view record) { shown += record; };
+  const RunResult result = RunSearch(query.sjis, start_dir, display, accumulated, run_options);
   switch (result.status) {
     case RunStatus::kMatched:
     case RunStatus::kNoMatch:
@@ -98,7 +101,7 @@ int Run(const CliOptions& options) {
       Print(accumulated);
       break;
     case OutputMode::kRecords:
-      if (matched) Print(ShownRecords(accumulated));
+      if (matched) Print(ShownRecords(std::move(shown)));
       break;
   }
   // A write that failed before the final flush leaves only the stream's error flag behind.

@@ -13,7 +13,7 @@
 #include <system_error>
 
 #include "screen/screen_text.h"
-#include "screen/usage_hint.h"
+#include "texts/texts.h"
 #include "state/editor.h"
 #include "state/history.h"
 

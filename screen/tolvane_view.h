@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "screen/screen_state.h"
-#include "search/run.h"
+#include "session/run.h"
 
 class QKeyEvent;
 

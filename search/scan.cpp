@@ -49,8 +49,11 @@ class HeldMatches {
 }  // namespace
 
 ScanEnd ScanMatchingRecords(int fd, const TermTable& terms, const MatchSink& on_match,
-                            std::size_t window_bytes, bool allow_mapping,
-                            std::size_t split_min_bytes) {
+                            const ScanOptions& options) {
+  if (options.plain) return ScanMatchingRecordsPlain(fd, terms, on_match);
+  const std::size_t window_bytes = options.window_bytes;
+  const bool allow_mapping = options.map_file;
+  const std::size_t split_min_bytes = options.split_min_bytes;
   RegionScanner scanner(terms, on_match);
   if (!allow_mapping) return FeedRead(fd, scanner, window_bytes);
   struct stat st {};

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "search/limits.h"
+#include "search/scan_options.h"
 #include "search/terms.h"
 
 namespace tolvane {
@@ -21,8 +22,7 @@ using MatchSink = std::function<bool(std::string_view record_text)>;
 // more is scanned in two halves at once; the sink still sees every record in file order, on the
 // calling thread.
 ScanEnd ScanMatchingRecords(int fd, const TermTable& terms, const MatchSink& on_match,
-                            std::size_t window_bytes = kScanWindowBytes, bool allow_mapping = true,
-                            std::size_t split_min_bytes = kSplitScanMinBytes);
+                            const ScanOptions& options = {});
 
 // The reference path: one record at a time through RecordReader.
 ScanEnd ScanMatchingRecordsPlain(int fd, const TermTable& terms, const MatchSink& on_match);

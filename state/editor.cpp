@@ -13,7 +13,7 @@
 #include <optional>
 
 #include "search/cp932.h"
-#include "search/run.h"
+#include "texts/texts.h"
 #include "state/history.h"
 
 namespace tolvane {

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 
 #include "search/primitives.h"
@@ -208,14 +207,6 @@ bool IsStorableEditorCommand(std::string_view command) {
     if (byte < 0x20 || byte == 0x7f) return false;
   }
   return true;
-}
-
-std::optional<std::string> CaptureStartDirectory() {
-  char buffer[PATH_MAX];
-  if (::getcwd(buffer, sizeof buffer) == nullptr) return std::nullopt;
-  std::string dir(buffer);
-  if (dir.size() > kStartDirTextBytes) return std::nullopt;
-  return dir;
 }
 
 }  // namespace tolvane

@@ -16,7 +16,6 @@ inline constexpr std::size_t kHistorySlots = 21;
 inline constexpr std::size_t kHistoryQueries = 20;
 inline constexpr std::size_t kEditorSlot = 20;
 inline constexpr std::size_t kSlotTextBytes = kQueryTextBytes;  // 299
-inline constexpr std::size_t kStartDirTextBytes = 298;
 inline constexpr char kDefaultEditor[] = "notepad";
 // The editor is started by the command line "<command> kekka.txt" of at most 299 bytes.
 inline constexpr std::size_t kResultsArgumentBytes = sizeof(" kekka.txt") - 1;
@@ -26,7 +25,6 @@ class HistoryTable {
  public:
   // Slot texts; slots 0-19 queries, slot 20 the editor command. Each at most 299 bytes.
   const std::string& Slot(std::size_t i) const { return slots_[i]; }
-  const std::string& Query(std::size_t i) const { return slots_[i]; }
   const std::string& EditorCommand() const { return slots_[kEditorSlot]; }
   // A command longer than a slot leaves the slot as it was.
   void SetEditorCommand(std::string_view command);
@@ -54,9 +52,5 @@ bool FitsHistorySlot(std::string_view query);
 // True when `command` (Shift-JIS) can be the editor command: it fits the command line and comes back
 // from the state file unchanged (one line, no control characters, no white space at either end).
 bool IsStorableEditorCommand(std::string_view command);
-
-// The process's working directory as the start directory; nothing when it cannot be read or is
-// longer than 298 bytes.
-std::optional<std::string> CaptureStartDirectory();
 
 }  // namespace tolvane

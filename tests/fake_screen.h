@@ -4,7 +4,8 @@
 #include <string_view>
 #include <vector>
 
-#include "search/run.h"
+#include "session/run.h"
+#include "texts/texts.h"
 
 namespace tolvane::testing {
 

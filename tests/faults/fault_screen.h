@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "fake_screen.h"
-#include "search/run.h"
+#include "session/run.h"
 
 namespace tolvane::testing {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "fault_screen.h"
-#include "search/run.h"
+#include "session/run.h"
 #include "test_util.h"
 
 namespace tolvane {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "fault_screen.h"
-#include "search/run.h"
+#include "session/run.h"
 #include "test_util.h"
 
 namespace tolvane {

@@ -9,7 +9,7 @@
 
 #include "fault_screen.h"
 #include "io_faults.h"
-#include "search/run.h"
+#include "session/run.h"
 #include "search/scan.h"
 #include "search/terms.h"
 #include "test_util.h"

@@ -114,7 +114,7 @@ TEST(StateFaultTest, WhatIsNoRegularFileGivesThePlaceholdersWithoutBlocking) {
     }
     HistoryTable table;
     table.Load(dir.path());
-    EXPECT_EQ(table.Query(0), "0000");
+    EXPECT_EQ(table.Slot(0), "0000");
     EXPECT_EQ(table.EditorCommand(), "notepad");
   }
 }

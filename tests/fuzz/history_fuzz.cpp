@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (table.AddToHistory(query)) {
     FUZZ_CHECK(widened <= kSlotTextBytes);
     FUZZ_CHECK(query == ModelReplaceAll(f[0], " ", "\x81\x40"));
-    FUZZ_CHECK(query.empty() || SameSlots(table, before) || table.Query(0) == query);
+    FUZZ_CHECK(query.empty() || SameSlots(table, before) || table.Slot(0) == query);
   } else {
     FUZZ_CHECK(widened > kSlotTextBytes);
     FUZZ_CHECK(query == f[0] && SameSlots(table, before));

@@ -9,7 +9,7 @@
 
 #include "fuzz_util.h"
 #include "search/limits.h"
-#include "search/run.h"
+#include "session/run.h"
 #include "search/scan.h"
 
 namespace tolvane::fuzz {

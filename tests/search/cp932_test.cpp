@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "search/run.h"
 
 namespace tolvane {
 namespace {
@@ -33,17 +32,6 @@ TEST(Cp932, ShowsMalformedBytesAsReplacementCharactersAndLosesNothingElse) {
   EXPECT_EQ(Cp932ToUtf8("a\x81\nb"), "a\xef\xbf\xbd\nb");
   EXPECT_EQ(Cp932ToUtf8("\x80\xa0\xfd"), "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd");
   EXPECT_EQ(Cp932ToUtf8("x\x82"), "x\xef\xbf\xbd");
-}
-
-TEST(Cp932, MessagesAndCaptionsReadAsIntended) {
-  EXPECT_EQ(Cp932ToUtf8(kNoRecordsFileMessage), "tolvaneken.txtがありません。");
-  EXPECT_EQ(Cp932ToUtf8(kCannotCreateResultsMessage), "kekka.txtが作れません。");
-  EXPECT_EQ(Cp932ToUtf8(kCannotReadRecordsMessage), "tolvaneken.txtが読めません。");
-  EXPECT_EQ(Cp932ToUtf8(kCannotWriteResultsMessage), "kekka.txtに書き込めません。");
-  EXPECT_EQ(Cp932ToUtf8(CountCaption(501)),
-            "件数：501   500件までを表示しています。shift+Enterキーでエディタ上に全体を開きます。");
-  EXPECT_EQ(Cp932ToUtf8(CountCaption(7)),
-            "件数：7   空白で区切るとand検索。上下矢印キーで入力履歴。shift+Enter：エディタで結果を開く。");
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "search/run.h"
+#include "session/run.h"
 #include "test_util.h"
 
 namespace tolvane {

@@ -13,6 +13,7 @@
 
 #include "search/primitives.h"
 #include "search/sjis.h"
+#include "state/start_dir.h"
 
 namespace tolvane {
 namespace {
@@ -80,8 +81,8 @@ class HistoryFileTest : public ::testing::Test {
 TEST_F(HistoryFileTest, FirstStartWritesPlaceholdersAndNotepad) {
   HistoryTable table;
   table.Load(dir_);
-  EXPECT_EQ(table.Query(0), "0000");
-  EXPECT_EQ(table.Query(19), "0019");
+  EXPECT_EQ(table.Slot(0), "0000");
+  EXPECT_EQ(table.Slot(19), "0019");
   EXPECT_EQ(table.EditorCommand(), "notepad");
 
   ASSERT_TRUE(table.Save(dir_));
@@ -101,9 +102,9 @@ TEST_F(HistoryFileTest, QueriesWithBlanksRoundTripAsOneEntry) {
 
   EXPECT_EQ(ReadStateFile().substr(0, stored.size() + 8), stored + "\r\n0000\r\n");
   const HistoryTable again = Reloaded();
-  EXPECT_EQ(again.Query(0), stored);
-  EXPECT_EQ(again.Query(1), "0000");
-  EXPECT_EQ(again.Query(19), "0018");
+  EXPECT_EQ(again.Slot(0), stored);
+  EXPECT_EQ(again.Slot(1), "0000");
+  EXPECT_EQ(again.Slot(19), "0018");
   EXPECT_EQ(again.EditorCommand(), "notepad");
 }
 
@@ -116,8 +117,8 @@ TEST_F(HistoryFileTest, LongestQueriesSurviveARestartAsOneEntry) {
     ASSERT_TRUE(table.AddToHistory(query));
     ASSERT_TRUE(table.Save(dir_));
     const HistoryTable again = Reloaded();
-    EXPECT_EQ(again.Query(0), query) << size;
-    EXPECT_EQ(again.Query(1), "0000") << size;
+    EXPECT_EQ(again.Slot(0), query) << size;
+    EXPECT_EQ(again.Slot(1), "0000") << size;
     EXPECT_EQ(again.EditorCommand(), "notepad") << size;
     fs::remove(FilePath());
   }
@@ -152,16 +153,16 @@ TEST_F(HistoryFileTest, TokenRuleForQueryLines) {
   HistoryTable table;
   table.Load(dir_ + "/missing");  // placeholders first, so untouched slots are visible
   table.Load(dir_);
-  EXPECT_EQ(table.Query(0), "lead");
-  EXPECT_EQ(table.Query(1), "mixed");
-  EXPECT_EQ(table.Query(2), "\x81\x40wide");
-  EXPECT_EQ(table.Query(3), "lf-only");
-  EXPECT_EQ(table.Query(4), "lone");
-  EXPECT_EQ(table.Query(5), "nul");
-  EXPECT_EQ(table.Query(6), "0006");  // no token: the slot keeps what it had
-  EXPECT_EQ(table.Query(7), "0007");
-  EXPECT_EQ(table.Query(8), "last-without-line-end");
-  EXPECT_EQ(table.Query(9), "0009");
+  EXPECT_EQ(table.Slot(0), "lead");
+  EXPECT_EQ(table.Slot(1), "mixed");
+  EXPECT_EQ(table.Slot(2), "\x81\x40wide");
+  EXPECT_EQ(table.Slot(3), "lf-only");
+  EXPECT_EQ(table.Slot(4), "lone");
+  EXPECT_EQ(table.Slot(5), "nul");
+  EXPECT_EQ(table.Slot(6), "0006");  // no token: the slot keeps what it had
+  EXPECT_EQ(table.Slot(7), "0007");
+  EXPECT_EQ(table.Slot(8), "last-without-line-end");
+  EXPECT_EQ(table.Slot(9), "0009");
   EXPECT_EQ(table.EditorCommand(), "notepad");
 }
 
@@ -170,9 +171,9 @@ TEST_F(HistoryFileTest, CtrlZEndsTheFile) {
   HistoryTable table;
   table.Load(dir_ + "/missing");
   table.Load(dir_);
-  EXPECT_EQ(table.Query(0), "one");
-  EXPECT_EQ(table.Query(1), "two");
-  EXPECT_EQ(table.Query(2), "0002");
+  EXPECT_EQ(table.Slot(0), "one");
+  EXPECT_EQ(table.Slot(1), "two");
+  EXPECT_EQ(table.Slot(2), "0002");
 }
 
 TEST_F(HistoryFileTest, LineCountOtherThanTwentyOne) {
@@ -181,21 +182,21 @@ TEST_F(HistoryFileTest, LineCountOtherThanTwentyOne) {
   WriteStateFile(thirty);
   HistoryTable table;
   table.Load(dir_);
-  EXPECT_EQ(table.Query(0), "line0");
-  EXPECT_EQ(table.Query(19), "line19");
+  EXPECT_EQ(table.Slot(0), "line0");
+  EXPECT_EQ(table.Slot(19), "line19");
   EXPECT_EQ(table.EditorCommand(), "line20");
 
   // Five lines over a filled table: the rest keeps its contents, editor included.
   table.SetEditorCommand("/usr/bin/gedit");
   WriteStateFile("a\r\nb\r\nc\r\nd\r\ne\r\n");
   table.Load(dir_);
-  EXPECT_EQ(table.Query(4), "e");
-  EXPECT_EQ(table.Query(5), "line5");
+  EXPECT_EQ(table.Slot(4), "e");
+  EXPECT_EQ(table.Slot(5), "line5");
   EXPECT_EQ(table.EditorCommand(), "/usr/bin/gedit");
 
   // On a fresh table the unreached editor command is empty.
   EXPECT_EQ(Reloaded().EditorCommand(), "");
-  EXPECT_EQ(Reloaded().Query(5), "");
+  EXPECT_EQ(Reloaded().Slot(5), "");
 }
 
 TEST_F(HistoryFileTest, ReloadBringsBackTheStoredEditor) {
@@ -215,16 +216,16 @@ TEST_F(HistoryFileTest, OverlongLinesNeverOverflowASlot) {
   table.Load(dir_ + "/missing");
   table.Load(dir_);
   ExpectEverySlotFits(table);
-  EXPECT_EQ(table.Query(0), Repeat(kKen, 149));
-  EXPECT_EQ(table.Query(1), "x" + Repeat(kKen, 149));
-  EXPECT_EQ(table.Query(2), "0002");
+  EXPECT_EQ(table.Slot(0), Repeat(kKen, 149));
+  EXPECT_EQ(table.Slot(1), "x" + Repeat(kKen, 149));
+  EXPECT_EQ(table.Slot(2), "0002");
   EXPECT_EQ(table.EditorCommand(), "notepad");  // a cut path would name another program
 
   // The same without any line end: one line, one slot.
   WriteStateFile(kanji);
   table.Load(dir_);
-  EXPECT_EQ(table.Query(0), Repeat(kKen, 149));
-  EXPECT_EQ(table.Query(1), "x" + Repeat(kKen, 149));
+  EXPECT_EQ(table.Slot(0), Repeat(kKen, 149));
+  EXPECT_EQ(table.Slot(1), "x" + Repeat(kKen, 149));
 
   // 299 bytes of editor path plus trailing blanks still fits; one byte more does not.
   WriteStateFile(Placeholders() + std::string(299, 'e') + "      \r\n");
@@ -249,14 +250,14 @@ TEST_F(HistoryFileTest, StrangeFilesLoadWithoutHarm) {
   WriteStateFile(many);
   table.Load(dir_);
   ExpectEverySlotFits(table);
-  EXPECT_EQ(table.Query(19), "q19");
+  EXPECT_EQ(table.Slot(19), "q19");
   EXPECT_EQ(table.EditorCommand(), "q20");
 
   // A folder or an empty file in its place.
   fs::remove(FilePath());
   fs::create_directory(FilePath());
   table.Load(dir_);
-  EXPECT_EQ(table.Query(0), "0000");
+  EXPECT_EQ(table.Slot(0), "0000");
   fs::remove(FilePath());
   WriteStateFile("");
   table.SetEditorCommand("kept");
@@ -270,10 +271,10 @@ TEST_F(HistoryFileTest, SlotBytesThatWouldBreakTheLayoutStayOnTheirLine) {
   for (std::string query : {"a\nb"s, "c\x1a" "d"s, "e\0f"s}) ASSERT_TRUE(table.AddToHistory(query));
   ASSERT_TRUE(table.Save(dir_));
   const HistoryTable again = Reloaded();
-  EXPECT_EQ(again.Query(0), "e");
-  EXPECT_EQ(again.Query(1), "c");
-  EXPECT_EQ(again.Query(2), "a");
-  EXPECT_EQ(again.Query(3), "0000");
+  EXPECT_EQ(again.Slot(0), "e");
+  EXPECT_EQ(again.Slot(1), "c");
+  EXPECT_EQ(again.Slot(2), "a");
+  EXPECT_EQ(again.Slot(3), "0000");
   EXPECT_EQ(again.EditorCommand(), "notepad");
 }
 
@@ -308,17 +309,22 @@ TEST_F(HistoryFileTest, FailedSaveLeavesTheOldFileAlone) {
   EXPECT_FALSE(table.Save(dir_ + "/history.txt/inner/deeper"));
 }
 
-TEST_F(HistoryFileTest, StartDirectoryHoldsAtMost298Bytes) {
+TEST_F(HistoryFileTest, CurrentDirectoryIsReadWholeAndNotAtAllOnceRemoved) {
   const fs::path saved = fs::current_path();
-  const std::string outer = fs::canonical(dir_).string() + "/" + std::string(200, 'a');
-  const std::string fits = outer + "/" + std::string(298 - outer.size() - 1, 'b');
-  const std::string too_long = fits + "c";
-  fs::create_directories(fits);
-  fs::create_directories(too_long);
-  fs::current_path(fits);
-  EXPECT_EQ(CaptureStartDirectory(), fits);
-  fs::current_path(too_long);
-  EXPECT_EQ(CaptureStartDirectory(), std::nullopt);
+  // Far past the first buffer the reader tries, and past the old 298-byte limit.
+  std::string deep = fs::canonical(dir_).string();
+  for (int i = 0; i < 12; ++i) deep += "/" + std::string(100, static_cast<char>('a' + i));
+  fs::create_directories(deep);
+  fs::current_path(deep);
+  EXPECT_EQ(CurrentDirectory(), deep);
+
+  fs::current_path(dir_);
+  fs::remove_all(deep.substr(0, deep.find('/', fs::canonical(dir_).string().size() + 1)));
+  const std::string gone = fs::canonical(dir_).string() + "/gone";
+  fs::create_directory(gone);
+  fs::current_path(gone);
+  fs::remove(gone);
+  EXPECT_EQ(CurrentDirectory(), std::nullopt);
   fs::current_path(saved);
 }
 
@@ -327,9 +333,9 @@ TEST(AddToHistoryTest, NewQueryShiftsAndDropsTheTwentieth) {
   table.Load("/nonexistent-tolvane-folder");
   std::string query = "fresh";
   ASSERT_TRUE(table.AddToHistory(query));
-  EXPECT_EQ(table.Query(0), "fresh");
-  EXPECT_EQ(table.Query(1), "0000");
-  EXPECT_EQ(table.Query(19), "0018");
+  EXPECT_EQ(table.Slot(0), "fresh");
+  EXPECT_EQ(table.Slot(1), "0000");
+  EXPECT_EQ(table.Slot(19), "0018");
   EXPECT_EQ(table.EditorCommand(), "notepad");
 }
 
@@ -346,18 +352,18 @@ TEST(AddToHistoryTest, EqualQueryIsNotStoredAgainNorMoved) {
   ASSERT_TRUE(table.AddToHistory(typed));
   std::string typed_again = "a b";
   ASSERT_TRUE(table.AddToHistory(typed_again));
-  EXPECT_EQ(table.Query(0), "a\x81\x40" "b");
-  EXPECT_EQ(table.Query(1), "a\x81\x40" "b");
-  std::string browsed = table.Query(1);
+  EXPECT_EQ(table.Slot(0), "a\x81\x40" "b");
+  EXPECT_EQ(table.Slot(1), "a\x81\x40" "b");
+  std::string browsed = table.Slot(1);
   ASSERT_TRUE(table.AddToHistory(browsed));
-  EXPECT_EQ(table.Query(2), "0000");
+  EXPECT_EQ(table.Slot(2), "0000");
 
   // An empty slot never equals.
   HistoryTable empty;
   std::string x = "x";
   ASSERT_TRUE(empty.AddToHistory(x));
-  EXPECT_EQ(empty.Query(0), "x");
-  EXPECT_EQ(empty.Query(1), "");
+  EXPECT_EQ(empty.Slot(0), "x");
+  EXPECT_EQ(empty.Slot(1), "");
 }
 
 TEST(AddToHistoryTest, QueryThatWouldOutgrowASlotIsRefusedUntouched) {
@@ -365,18 +371,18 @@ TEST(AddToHistoryTest, QueryThatWouldOutgrowASlotIsRefusedUntouched) {
   table.Load("/nonexistent-tolvane-folder");
   std::string just_fits = std::string(149, 'a') + " " + std::string(148, 'b');  // 298 + 1
   ASSERT_TRUE(table.AddToHistory(just_fits));
-  EXPECT_EQ(table.Query(0).size(), 299u);
+  EXPECT_EQ(table.Slot(0).size(), 299u);
 
   std::string too_wide = std::string(148, 'a') + "  " + std::string(148, 'b');  // 298 + 2
   const std::string before = too_wide;
   EXPECT_FALSE(table.AddToHistory(too_wide));
   EXPECT_EQ(too_wide, before);
-  EXPECT_EQ(table.Query(0).size(), 299u);
-  EXPECT_EQ(table.Query(1), "0000");
+  EXPECT_EQ(table.Slot(0).size(), 299u);
+  EXPECT_EQ(table.Slot(1), "0000");
 
   std::string too_long(300, 'z');
   EXPECT_FALSE(table.AddToHistory(too_long));
-  EXPECT_EQ(table.Query(1), "0000");
+  EXPECT_EQ(table.Slot(1), "0000");
 }
 
 TEST(FitsHistorySlotTest, AgreesWithTheWidening) {

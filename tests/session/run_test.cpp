@@ -1,4 +1,4 @@
-#include "search/run.h"
+#include "session/run.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -10,6 +10,7 @@
 
 #include "fake_screen.h"
 #include "test_util.h"
+#include "texts/texts.h"
 
 namespace tolvane {
 namespace {
@@ -150,11 +151,40 @@ TEST_F(RunSearchTest, AFullDiskIsReportedAndNoCountIsShown) {
   EXPECT_TRUE(accumulated_.empty());
 }
 
-TEST_F(RunSearchTest, SearchesInTheStartDirectoryWhereverTheProcessStands) {
+TEST_F(RunSearchTest, SearchesInTheStartFolderAndNeverMovesTheProcess) {
   Records("a\n");
-  ASSERT_EQ(::chdir("/"), 0);
+  const std::filesystem::path before = std::filesystem::current_path();
   EXPECT_EQ(Search("a").matches, 1);
   EXPECT_EQ(Results(), "a\r\n");
+  EXPECT_EQ(std::filesystem::current_path(), before);
+}
+
+TEST_F(RunSearchTest, AStartFolderThatIsGoneIsNeverReplacedByTheWorkingDirectory) {
+  // The working directory holds a records file that matches; the start folder has vanished.
+  testing::ScratchDir here;
+  testing::WriteFile(here / kRecordsFileName, "a\n");
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(here.path());
+  const std::string gone = dir_ / "gone";
+  for (const std::string& start_dir : {gone, std::string()}) {
+    const RunResult result = RunSearch("a", start_dir, screen_.ops(), accumulated_);
+    EXPECT_EQ(result.status, RunStatus::kNoRecordsFile) << start_dir;
+  }
+  std::filesystem::current_path(before);
+  EXPECT_EQ(screen_.errors.size(), 2u);
+  EXPECT_FALSE(testing::Exists(here / kResultsFileName));
+  EXPECT_TRUE(screen_.boxes.empty());
+}
+
+TEST_F(RunSearchTest, ShownRecordsReachTheirSinkAsReadUpToTheDisplayLimit) {
+  Records(Lines(502, "hit ") + "hit \x82\n");
+  std::vector<std::string> shown;
+  RunOptions options;
+  options.on_shown_record = [&](std::string_view record) { shown.emplace_back(record); };
+  EXPECT_EQ(RunSearch("hit", dir_.path(), screen_.ops(), accumulated_, options).matches, 503);
+  ASSERT_EQ(shown.size(), 500u);
+  EXPECT_EQ(shown.front(), "hit 1\n");  // the line feed as read, not the box's CR LF
+  EXPECT_EQ(shown.back(), "hit 500\n");
 }
 
 // MergeResults puts a new block over the older text and keeps the whole near 75,000 bytes.

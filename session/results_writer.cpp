@@ -1,4 +1,4 @@
-#include "search/results_writer.h"
+#include "session/results_writer.h"
 
 #include <unistd.h>
 

@@ -1,0 +1,55 @@
+#include "session/display.h"
+
+#include "search/limits.h"
+#include "search/primitives.h"
+#include "search/sjis.h"
+#include "texts/texts.h"
+
+namespace tolvane {
+
+DisplayText::DisplayText() { text_.reserve(kDisplayStopBytes + kRecordBufferBytes + kCrLf.size()); }
+
+bool DisplayText::Append(std::string_view record) {
+  const std::size_t record_start = text_.size();
+  text_ += record;
+  // Only a line feed on a character boundary ends the line; after a lone lead byte it stays bare.
+  ReplaceFirst(text_, kLf, kCrLf, record_start);
+  return text_.size() <= kDisplayStopBytes;
+}
+
+std::string DisplayText::MergeInFrontOf(std::string_view older) && {
+  text_ += kCrLf;
+  return MergeResults(std::move(text_), older);
+}
+
+std::string CountCaption(int matches) {
+  const std::string_view format = matches > kShownRecords ? kManyMatchesCaption : kMatchesCaption;
+  const std::size_t at = format.find("%d");
+  std::string caption(format.substr(0, at));
+  caption += std::to_string(matches);
+  caption += format.substr(at + 2);
+  return caption;
+}
+
+std::string MergeResults(std::string block, std::string_view older) {
+  if (block.size() + older.size() < kAccumulatedCutBytes) {
+    block += older;
+    return block;
+  }
+  // Keep the older text up to its last line end that lets the whole stay within 75,000 bytes.
+  // Looking further back than the first 500 positions, and dropping the older text entirely when
+  // there is no such line end, keeps the new block whole and first and the box's text bounded.
+  std::size_t keep = 0;
+  if (block.size() + 2 <= kAccumulatedCutBytes) {
+    for (std::size_t c = kAccumulatedCutBytes - block.size(); c >= 2; --c) {
+      if (older[c - 2] == kCarriageReturn && older[c - 1] == kLineFeed) {
+        keep = c;
+        break;
+      }
+    }
+  }
+  block += older.substr(0, keep);
+  return block;
+}
+
+}  // namespace tolvane

@@ -1,0 +1,42 @@
+#pragma once
+// One search, as the Enter key and the command run it: scan the records file in the start
+// folder, write every matching record to the results file there, put the first 500 on top of
+// the earlier results, and report the count in the caption.
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "search/scan_options.h"
+#include "session/display.h"
+
+namespace tolvane {
+
+enum class RunStatus {
+  kMatched,             // at least one match; results box and caption updated
+  kNoMatch,             // nothing matched; the screen keeps what it showed
+  kNoRecordsFile,       // the records file could not be opened
+  kCannotCreateResults, // the results file could not be created
+  kReadError,           // the records file failed part way; the results file is incomplete
+  kWriteError,          // the results file did not get every record
+};
+
+struct RunResult {
+  int matches = 0;  // records counted; 0 whenever the run reported a failure
+  RunStatus status = RunStatus::kNoMatch;
+};
+
+struct RunOptions {
+  ScanOptions scan;  // how the records file is read
+  // Sees each shown record as read, before it is shown; for a caller that wants the records
+  // themselves rather than the box's text.
+  std::function<void(std::string_view record_text)> on_shown_record;
+};
+
+// Runs one search in `start_dir`, which is never made the working directory: the records and
+// results files are opened in it, and a folder that no longer exists means no records file.
+// `accumulated` is the results box's text, kept by the caller between searches; it is replaced
+// only when something matched.
+RunResult RunSearch(std::string_view query, const std::string& start_dir, const DisplayOps& display,
+                    std::string& accumulated, const RunOptions& options = {});
+
+}  // namespace tolvane

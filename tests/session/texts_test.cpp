@@ -1,0 +1,38 @@
+// The texts the user reads are Shift-JIS byte strings written as escapes; these pin what they say.
+#include <gtest/gtest.h>
+
+#include "search/cp932.h"
+#include "session/display.h"
+#include "texts/texts.h"
+
+namespace tolvane {
+namespace {
+
+TEST(Texts, MessagesAndCaptionsOfASearchReadAsIntended) {
+  EXPECT_EQ(Cp932ToUtf8(kNoRecordsFileMessage), "tolvaneken.txtがありません。");
+  EXPECT_EQ(Cp932ToUtf8(kCannotCreateResultsMessage), "kekka.txtが作れません。");
+  EXPECT_EQ(Cp932ToUtf8(kCannotReadRecordsMessage), "tolvaneken.txtが読めません。");
+  EXPECT_EQ(Cp932ToUtf8(kCannotWriteResultsMessage), "kekka.txtに書き込めません。");
+  EXPECT_EQ(Cp932ToUtf8(CountCaption(501)),
+            "件数：501   500件までを表示しています。shift+Enterキーでエディタ上に全体を開きます。");
+  EXPECT_EQ(Cp932ToUtf8(CountCaption(7)),
+            "件数：7   空白で区切るとand検索。上下矢印キーで入力履歴。shift+Enter：エディタで結果を開く。");
+  EXPECT_EQ(Cp932ToUtf8(kUsageHint),
+            "　空白で区切るとand検索。上下矢印キーで入力履歴。shift+Enterキー：エディタで結果を開く。");
+}
+
+TEST(Texts, DialogTextsReadAsIntended) {
+  EXPECT_EQ(Cp932ToUtf8(kChooseEditorTitle),
+            "結果表示用エディタを選択します。キャンセルするとメモ帳になります。");
+  EXPECT_EQ(Cp932ToUtf8(kUnusableEditorMessage),
+            "このファイルはエディタに指定できません。パスが長すぎるか、Shift-JISで表せない文字を含んで"
+            "います。エディタは変わりません。");
+  EXPECT_EQ(Cp932ToUtf8(kUnconvertibleQueryMessage),
+            "「%1」はShift-JISで表せない文字なので、検索できません。");
+  EXPECT_EQ(Cp932ToUtf8(kMalformedQueryMessage), "入力された文字を変換できません。");
+  EXPECT_EQ(Cp932ToUtf8(kCannotOpenMessage), "%1 を開けません。");
+  EXPECT_EQ(Cp932ToUtf8(kCannotSaveMessage), "%1 を保存できません。");
+}
+
+}  // namespace
+}  // namespace tolvane
