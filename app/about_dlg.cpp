@@ -25,7 +25,6 @@ constexpr std::size_t HelpBytes() {
   for (const std::string_view part : kHelpParts) bytes += part.size();
   return bytes;
 }
-static_assert(HelpBytes() < kAboutTextBytes, "the usage help outgrows its buffer");
 
 }  // namespace
 
