@@ -17,7 +17,6 @@ class ResultsWriter {
   bool Write(std::string_view record);
   // Writes what is buffered. Returns false when any write, now or earlier, failed.
   bool Flush();
-  bool failed() const { return failed_; }
 
  private:
   int fd_;

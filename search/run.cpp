@@ -89,11 +89,7 @@ RunResult RunSearch(std::string_view query, const std::string& start_dir, const 
     ReplaceFirst(display_text, kLf, kCrLf, record_start);
     return display_text.size() <= kDisplayStopBytes;
   };
-  const ScanEnd end = options.plain_scan
-                          ? ScanMatchingRecordsPlain(records.get(), terms, on_match)
-                          : ScanMatchingRecords(records.get(), terms, on_match,
-                                                options.window_bytes, options.map_file,
-                                                options.split_min_bytes);
+  const ScanEnd end = ScanMatchingRecords(records.get(), terms, on_match, options.scan);
 
   // The results file is finished before anything is shown, so that a count is never shown for
   // records that did not reach it.

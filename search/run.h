@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "search/limits.h"
+#include "search/scan.h"
 
 namespace tolvane {
 
@@ -63,10 +64,7 @@ struct RunResult {
 };
 
 struct RunOptions {
-  bool plain_scan = false;    // the record-by-record reference path
-  bool map_file = true;       // false: the fast path reads instead of mapping
-  std::size_t window_bytes = kScanWindowBytes;
-  std::size_t split_min_bytes = kSplitScanMinBytes;  // scanned in two halves from this size on
+  ScanOptions scan;  // how the records file is read
 };
 
 // Runs one search in `start_dir` (made the working directory first). `accumulated` is the results

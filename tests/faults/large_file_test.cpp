@@ -48,7 +48,7 @@ TEST_P(LargeFileTest, RecordsPast4GiBAreFound) {
 // The paths the window takes; the plain reference path would spend a minute on the holes.
 std::vector<testing::ScanPath> WindowScanPaths() {
   std::vector<testing::ScanPath> paths = testing::AllScanPaths();
-  std::erase_if(paths, [](const testing::ScanPath& p) { return p.options.plain_scan; });
+  std::erase_if(paths, [](const testing::ScanPath& p) { return p.options.scan.plain; });
   return paths;
 }
 

@@ -52,7 +52,7 @@ TEST_F(RecordsFaultTest, ReadErrorAtTheStartOrPartWayIsReported) {
   testing::WriteFile(RecordsPath(), NumberedRecords(30000, "hit"));
   for (const testing::ScanPath& path : testing::AllScanPaths()) {
     // The mapped path reads nothing; its failure is a file cut short, below.
-    if (!path.options.plain_scan && path.options.map_file) continue;
+    if (!path.options.scan.plain && path.options.scan.map_file) continue;
     for (const std::size_t good_bytes : {std::size_t{0}, std::size_t{100000}}) {
       SCOPED_TRACE(std::string(path.name) + " after " + std::to_string(good_bytes));
       SearchSuccessfully(path.options);
