@@ -118,7 +118,7 @@ volatile sig_atomic_t own_signals = 0;
 void* volatile own_signal_address = nullptr;
 
 void OwnBusHandler(int, siginfo_t* info, void*) {
-  ++own_signals;
+  own_signals = own_signals + 1;
   own_signal_address = info->si_addr;
   if (own_jump_armed) siglongjmp(own_fault_jump, 1);
 }
