@@ -8,9 +8,9 @@ namespace tolvane {
 inline constexpr std::size_t kQueryBytes = 300;
 inline constexpr std::size_t kQueryTextBytes = kQueryBytes - 1;
 
-// The term table: 50 slots, at most 45 terms, always closed by an empty slot.
-inline constexpr std::size_t kTermSlots = 50;
+// The term table: at most 45 terms, always closed by an empty slot.
 inline constexpr std::size_t kMaxTerms = 45;
+inline constexpr std::size_t kTermSlots = kMaxTerms + 1;
 
 // One read of the records file: a 3,000-byte buffer holds at most 2,998 bytes of text.
 inline constexpr std::size_t kRecordBufferBytes = 3000;
@@ -20,7 +20,6 @@ inline constexpr std::size_t kRecordTextBytes = kRecordBufferBytes - 2;
 inline constexpr int kShownRecords = 500;
 inline constexpr std::size_t kDisplayStopBytes = 74500;
 inline constexpr std::size_t kAccumulatedCutBytes = 75000;
-inline constexpr std::size_t kCutPositionsExamined = 500;
 
 // How much of the records file the scan maps (or reads) at a time; memory stays bounded by this.
 inline constexpr std::size_t kScanWindowBytes = std::size_t{8} << 20;

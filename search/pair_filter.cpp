@@ -1,6 +1,11 @@
 #include "search/pair_filter.h"
 
+// The vector loops exist only where the compiler targets x86-64; elsewhere, and in a build asked
+// for the portable scan, the plain loops of Find and MayOccurIn do all the work.
+#if defined(__x86_64__) && !defined(TOLVANE_SCALAR_ONLY)
+#define TOLVANE_PAIR_VECTORS 1
 #include <immintrin.h>
+#endif
 
 #include <cstring>
 #include <utility>
@@ -11,15 +16,14 @@ namespace tolvane {
 
 namespace {
 
-// The AVX2 loop where the processor has it; the SSE2 loop everywhere else.
-bool use_avx2 = __builtin_cpu_supports("avx2");
-
 constexpr char kStopByte = kEndOfFileByte;
 
 // Called where the two compared bytes agree; a term of one or two bytes has then matched already.
 inline bool TermAt(const char* p, std::string_view term) {
   return term.size() <= 2 || std::memcmp(p, term.data(), term.size()) == 0;
 }
+
+#ifdef TOLVANE_PAIR_VECTORS
 
 // Where a Ctrl+Z stands at `stop`: the first occurrence of the term before it, else the Ctrl+Z.
 // Runs once per file at most, so it may be plain.
@@ -30,6 +34,9 @@ std::size_t FirstBefore(const char* text, std::size_t q, std::size_t stop, std::
   }
   return stop;
 }
+
+// The AVX2 loop where the processor has it; the SSE2 loop everywhere else.
+bool use_avx2 = __builtin_cpu_supports("avx2");
 
 // Where the pair agrees over the 16 positions from p.
 inline __m128i PairSse2(const char* p, std::size_t i, std::size_t j, __m128i first,
@@ -127,9 +134,15 @@ std::size_t FindSse2(const char* text, std::size_t from, std::size_t last, std::
   return q;
 }
 
+#endif  // TOLVANE_PAIR_VECTORS
+
 }  // namespace
 
+#ifdef TOLVANE_PAIR_VECTORS
 void AllowAvx2(bool allowed) { use_avx2 = allowed && __builtin_cpu_supports("avx2"); }
+#else
+void AllowAvx2(bool) {}
+#endif
 
 ByteCounts CountBytes(std::string_view sample) {
   // Four tables side by side avoid the store-to-load stalls of runs of one byte value.
@@ -180,10 +193,12 @@ std::size_t PairFilter::Find(std::string_view text, std::size_t from) const {
     const std::size_t last = text.size() - term_.size();  // last position the term can start at
     // The vector loops stop at a hit or where fewer than a vector's width of positions remain; the
     // loop below confirms the hit or examines the rest.
+#ifdef TOLVANE_PAIR_VECTORS
     if (q <= last) {
       q = use_avx2 ? FindAvx2(text.data(), q, last, term_, first_, second_)
                    : FindSse2(text.data(), q, last, term_, first_, second_);
     }
+#endif
     for (; q <= last; ++q) {
       if (text[q] == kStopByte) return q;
       if (text[q + first_] == term_[first_] && text[q + second_] == term_[second_] &&
@@ -203,6 +218,7 @@ bool PairFilter::MayOccurIn(std::string_view text) const {
   const std::size_t last = text.size() - term_.size();
   const char* p = text.data();
   std::size_t q = 0;
+#ifdef TOLVANE_PAIR_VECTORS
   const __m128i first = _mm_set1_epi8(term_[first_]);
   const __m128i second = _mm_set1_epi8(term_[second_]);
   const auto pair_at = [&](std::size_t at) {
@@ -215,6 +231,7 @@ bool PairFilter::MayOccurIn(std::string_view text) const {
     // The last 16 positions once more, overlapping, rather than one at a time.
     return q <= last && pair_at(last - 15);
   }
+#endif
   for (; q <= last; ++q) {
     if (p[q + first_] == term_[first_] && p[q + second_] == term_[second_]) return true;
   }

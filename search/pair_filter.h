@@ -14,7 +14,7 @@ using ByteCounts = std::array<std::uint64_t, 256>;
 ByteCounts CountBytes(std::string_view sample);
 
 // Find uses AVX2 where the processor has it. Turning it off lets the tests check the SSE2 loop on
-// any machine.
+// any x86-64 machine; a build without the vector loops ignores it.
 void AllowAvx2(bool allowed);
 
 class PairFilter {

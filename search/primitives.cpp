@@ -4,25 +4,16 @@
 
 namespace tolvane {
 
-bool MatchesPrefix(std::string_view text, std::string_view pattern) {
-  return text.substr(0, pattern.size()) == pattern;
-}
-
 std::optional<std::size_t> CharBoundaryFind(std::string_view text, std::string_view pattern) {
   if (pattern.empty()) return 0;
-  // Whether a hit starts a character depends only on the run of lead bytes before it: the byte
-  // before such a run always ends a character. `known` is a boundary no later than the next hit,
-  // so the runs looked back over never overlap and the whole search stays linear.
+  // `known` is a boundary no later than the next hit, so the runs of lead bytes looked back over
+  // never overlap and the whole search stays linear.
   std::size_t known = 0;
-  std::size_t from = 0;
   while (true) {
-    const std::size_t hit = text.find(pattern, from);
+    const std::size_t hit = text.find(pattern, known);
     if (hit == std::string_view::npos) return std::nullopt;
-    std::size_t run_start = hit;
-    while (run_start > known && IsLeadByte(text[run_start - 1])) --run_start;
-    if ((hit - run_start) % 2 == 0) return hit;
+    if (IsCharBoundary(text, hit, known)) return hit;
     known = hit + 1;  // the hit sat on a trail byte, so the next character starts after it
-    from = hit + 1;
   }
 }
 

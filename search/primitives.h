@@ -7,9 +7,6 @@
 
 namespace tolvane {
 
-// True when `text` begins with `pattern`; the empty pattern always matches.
-bool MatchesPrefix(std::string_view text, std::string_view pattern);
-
 // Offset of the first occurrence of `pattern` in `text` that starts on a character boundary
 // (walked from the start of `text`). `pattern` must not be empty.
 std::optional<std::size_t> CharBoundaryFind(std::string_view text, std::string_view pattern);

@@ -1,9 +1,6 @@
 #include "search/record_reader.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-
+#include "search/io.h"
 #include "search/limits.h"
 #include "search/sjis.h"
 
@@ -18,10 +15,7 @@ int RecordReader::RawByte() {
   if (failed_) return kError;
   if (ended_) return kEof;
   if (pos_ == size_) {
-    ssize_t n;
-    do {
-      n = ::read(fd_, buffer_.data(), buffer_.size());
-    } while (n < 0 && errno == EINTR);
+    const ssize_t n = ReadRetry(fd_, buffer_.data(), buffer_.size());
     if (n < 0) {
       failed_ = true;
       return kError;
@@ -51,16 +45,16 @@ int RecordReader::LogicalByte() {
   return kCarriageReturn;
 }
 
-RecordReader::Status RecordReader::Next(std::string& record) {
+ScanEnd RecordReader::Next(std::string& record) {
   record.clear();
   while (record.size() < kRecordTextBytes) {
     const int byte = LogicalByte();
-    if (byte == kError) return Status::kReadError;
+    if (byte == kError) return ScanEnd::kReadError;
     if (byte == kEof) break;
     record.push_back(static_cast<char>(byte));
     if (byte == kLineFeed) break;
   }
-  return record.empty() ? Status::kEndOfFile : Status::kRecord;
+  return record.empty() ? ScanEnd::kEndOfFile : ScanEnd::kMore;
 }
 
 std::string_view RecordText(std::string_view record) {

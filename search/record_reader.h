@@ -7,16 +7,17 @@
 #include <string>
 #include <string_view>
 
+#include "search/scan.h"
+
 namespace tolvane {
 
 class RecordReader {
  public:
-  enum class Status { kRecord, kEndOfFile, kReadError };
-
   explicit RecordReader(int fd) : fd_(fd) {}
 
-  // The next record's bytes (a NUL may be among them), ending after its LF or at 2,998 bytes.
-  Status Next(std::string& record);
+  // The next record's bytes (a NUL may be among them), ending after its LF or at 2,998 bytes:
+  // kMore with a record, else kEndOfFile or kReadError.
+  ScanEnd Next(std::string& record);
 
  private:
   enum : int { kEof = -1, kError = -2, kNoByte = -3 };

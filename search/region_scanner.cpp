@@ -33,7 +33,7 @@ bool HasSpecialByte(std::string_view term) {
 
 }  // namespace
 
-RegionScanner::RegionScanner(const TermTable& terms, const MatchSink& on_match)
+RegionScanner::RegionScanner(const TermTable* terms, const MatchSink* on_match)
     : terms_(terms), on_match_(on_match) {}
 
 void RegionScanner::ChooseFilter(std::string_view sample) {
@@ -42,7 +42,7 @@ void RegionScanner::ChooseFilter(std::string_view sample) {
   const ByteCounts counts = CountBytes(sample.substr(0, kByteSampleBytes));
   // A term with CR or LF may match across the line end that text mode rewrites.
   std::vector<std::pair<double, const std::string*>> costs;
-  for (const std::string& term : terms_.Active()) {
+  for (const std::string& term : terms_->Active()) {
     PairFilter candidate(term, counts);
     costs.emplace_back(candidate.Cost(), &term);
     if (HasSpecialByte(term)) continue;
@@ -115,7 +115,7 @@ RegionScanner::Record RegionScanner::RecordAt(std::string_view raw, std::size_t 
   return {end, RecordText(std::string_view(record_.data(), length)), ends_file};
 }
 
-RegionScanner::Step RegionScanner::ScanEveryRecord(std::string_view raw, bool at_end) {
+RegionStep RegionScanner::ScanEveryRecord(std::string_view raw, bool at_end) {
   bool ends_file = false;
   if (const void* z = std::memchr(raw.data(), kEndOfFileByte, raw.size())) {
     raw = raw.substr(0, OffsetOf(z, raw));
@@ -124,19 +124,19 @@ RegionScanner::Step RegionScanner::ScanEveryRecord(std::string_view raw, bool at
   const std::size_t limit = CompleteEnd(raw, at_end);
   for (std::size_t pos = 0; pos < limit;) {
     const Record record = RecordAt(raw.substr(0, limit), pos);
-    if (MatchesAllTerms(record.text, terms_) && !on_match_(record.text)) {
-      return {Step::Outcome::kStopped, 0};
+    if (MatchesAllTerms(record.text, *terms_) && !(*on_match_)(record.text)) {
+      return {ScanEnd::kStopped, 0};
     }
     pos = record.end;
   }
   if (ends_file) {
     met_end_of_file_byte_ = true;
-    return {Step::Outcome::kEndOfFile, limit};
+    return {ScanEnd::kEndOfFile, limit};
   }
-  return {at_end ? Step::Outcome::kEndOfFile : Step::Outcome::kGoOn, limit};
+  return {at_end ? ScanEnd::kEndOfFile : ScanEnd::kMore, limit};
 }
 
-RegionScanner::Step RegionScanner::Scan(std::string_view raw, bool at_end) {
+RegionStep RegionScanner::Scan(std::string_view raw, bool at_end) {
   ChooseFilter(raw);
   if (!filter_) return ScanEveryRecord(raw, at_end);
   const std::size_t limit = CompleteEnd(raw, at_end);
@@ -148,7 +148,7 @@ RegionScanner::Step RegionScanner::Scan(std::string_view raw, bool at_end) {
     // No record before a Ctrl+Z holds the term: the file ends here.
     if (raw[hit] == kEndOfFileByte) {
       met_end_of_file_byte_ = true;
-      return {Step::Outcome::kEndOfFile, hit};
+      return {ScanEnd::kEndOfFile, hit};
     }
     // Records run from `pos` to each LF, and every 2,998 bytes in between.
     const void* lf = memrchr(raw.data() + pos, kLineFeed, hit - pos);
@@ -163,16 +163,16 @@ RegionScanner::Step RegionScanner::Scan(std::string_view raw, bool at_end) {
     }
     const Record record = RecordAt(complete, start);
     if (MatchesAllTerms(record.text, check_order_, filter_term_, hit - start) &&
-        !on_match_(record.text)) {
-      return {Step::Outcome::kStopped, 0};
+        !(*on_match_)(record.text)) {
+      return {ScanEnd::kStopped, 0};
     }
     if (record.ends_file) {
       met_end_of_file_byte_ = true;
-      return {Step::Outcome::kEndOfFile, record.end};
+      return {ScanEnd::kEndOfFile, record.end};
     }
     pos = record.end;
   }
-  return {at_end ? Step::Outcome::kEndOfFile : Step::Outcome::kGoOn, limit};
+  return {at_end ? ScanEnd::kEndOfFile : ScanEnd::kMore, limit};
 }
 
 }  // namespace tolvane

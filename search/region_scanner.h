@@ -2,6 +2,15 @@
 // The records inside a stretch of the records file as it lies on disk, CR LF and all. Text-mode
 // reading only ever turns the CR LF that ends a line into LF, so every byte before a line's end is
 // where it was on disk, and the 2,998-byte pieces of a long line can be counted on the raw bytes.
+//
+// `raw` may be a mapping of the file that a SIGBUS cuts short under the scan, left by a jump back
+// to the mapped feed (see bus_guard.h). What makes that jump safe is kept here:
+// - the sink never sees mapped bytes: every record is copied into record_ before it is checked or
+//   handed on, so a sink (and the two-halves hold) only ever keeps copies;
+// - while Scan and ChooseFilter read `raw`, no local with a destructor is alive in their frames
+//   or in those they call (ChooseFilter counts its sample before it builds anything);
+// - the filter term never holds CR, LF or Ctrl+Z (HasSpecialByte), so a hit on the raw bytes is
+//   where the term stands in the record's text, and its position can be trusted.
 #include <array>
 #include <cstddef>
 #include <optional>
@@ -16,18 +25,20 @@
 
 namespace tolvane {
 
+// How far one region's scan went.
+struct RegionStep {
+  ScanEnd end;           // kMore, kStopped or kEndOfFile
+  std::size_t consumed;  // with kMore: where the next region must start
+};
+
 class RegionScanner {
  public:
-  RegionScanner(const TermTable& terms, const MatchSink& on_match);
-
-  struct Step {
-    enum class Outcome { kGoOn, kStopped, kEndOfFile } outcome;
-    std::size_t consumed;  // with kGoOn: where the next region must start
-  };
+  // Both must outlive the scanner; pointers, so that a temporary cannot be passed.
+  RegionScanner(const TermTable* terms, const MatchSink* on_match);
 
   // Hands every matching record among the complete records of `raw` to the sink. `raw` starts on
   // a record boundary and ends where the file ends when `at_end`. A Ctrl+Z in it ends the file.
-  Step Scan(std::string_view raw, bool at_end);
+  RegionStep Scan(std::string_view raw, bool at_end);
   // Which term to look for, and which bytes of it, by the byte counts of `sample`. Done with the
   // first region scanned unless done before.
   void ChooseFilter(std::string_view sample);
@@ -41,12 +52,12 @@ class RegionScanner {
     bool ends_file;         // a Ctrl+Z cut it short
   };
   Record RecordAt(std::string_view raw, std::size_t start);
-  Step ScanEveryRecord(std::string_view raw, bool at_end);
+  RegionStep ScanEveryRecord(std::string_view raw, bool at_end);
   std::optional<std::size_t> TurnedAway(std::string_view raw, std::size_t start,
                                         std::size_t hit) const;
 
-  const TermTable& terms_;
-  const MatchSink& on_match_;
+  const TermTable* terms_;
+  const MatchSink* on_match_;
   bool filter_chosen_ = false;
   bool met_end_of_file_byte_ = false;
   std::optional<PairFilter> filter_;  // none: every record is looked at

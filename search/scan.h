@@ -5,26 +5,40 @@
 #include <string_view>
 
 #include "search/limits.h"
-#include "search/scan_options.h"
-#include "search/terms.h"
 
 namespace tolvane {
 
-enum class ScanEnd { kEndOfFile, kStopped, kReadError };
+// Declared only, so that Qt code, whose `slots` is a macro, can include this through run.h.
+struct TermTable;
+
+// What can end a scan, and a step of one. ScanMatchingRecords itself returns kEndOfFile, kStopped
+// or kReadError.
+enum class ScanEnd {
+  kMore,         // a step ended with more to come
+  kEndOfFile,    // the file's last byte, or a Ctrl+Z
+  kStopped,      // the sink wanted no more
+  kReadError,    // a read failed, or the file was cut short under the scan
+  kUnmappable,   // a window could not be mapped; the rest is to be read instead
+  kCancelled,    // the other half of the scan no longer needs this one
+};
 
 // Receives each matching record's text (up to its first NUL, its LF included when it has one).
 // Returns false to end the scan.
 using MatchSink = std::function<bool(std::string_view record_text)>;
 
-// The fast path: maps the file in windows of `window_bytes` (or reads it in such chunks when it
-// cannot be mapped, or when `allow_mapping` is false), looks for one term over the whole window,
-// and cuts out and checks only the records around its hits. A mapped file of `split_min_bytes` or
-// more is scanned in two halves at once; the sink still sees every record in file order, on the
-// calling thread.
+// How the records file is read; everything but the defaults is for tests and benchmarks.
+struct ScanOptions {
+  bool plain = false;     // the record-by-record reference path (RecordReader)
+  bool map_file = true;   // false: read in chunks of window_bytes instead of mapping
+  std::size_t window_bytes = kScanWindowBytes;
+  std::size_t split_min_bytes = kSplitScanMinBytes;  // mapped files this large are scanned in two halves
+  std::size_t held_match_bytes = kHeldMatchBytes;    // what the second half may hold
+};
+
+// The fast path maps the file in windows (or reads it in chunks when it cannot be mapped), looks
+// for one term over the whole window, and cuts out and checks only the records around its hits.
+// Whatever the path, the sink sees every matching record in file order, on the calling thread.
 ScanEnd ScanMatchingRecords(int fd, const TermTable& terms, const MatchSink& on_match,
                             const ScanOptions& options = {});
-
-// The reference path: one record at a time through RecordReader.
-ScanEnd ScanMatchingRecordsPlain(int fd, const TermTable& terms, const MatchSink& on_match);
 
 }  // namespace tolvane

@@ -1,5 +1,5 @@
 #pragma once
-// Shift-JIS (code page 932) character classification.
+// Shift-JIS (code page 932) character classification, and the one walk over its characters.
 #include <cstddef>
 #include <string_view>
 
@@ -19,8 +19,13 @@ constexpr bool IsLeadByte(unsigned char byte) {
 }
 constexpr bool IsLeadByte(char byte) { return IsLeadByte(static_cast<unsigned char>(byte)); }
 
-// True when `pos` is a character boundary of `text` walked from its start. Looks back only as far as
-// the run of lead bytes before `pos`: the byte before that run always ends a character.
-bool IsCharBoundary(std::string_view text, std::size_t pos);
+// End of the character that starts at boundary `pos`: a lead byte takes the next byte with it
+// (when there is one).
+std::size_t NextCharEnd(std::string_view text, std::size_t pos);
+
+// True when `pos` is a character boundary of `text`, given that `known` (<= pos) is one. Looks
+// back only as far as the run of lead bytes before pos, never before known: the byte before such
+// a run always ends a character.
+bool IsCharBoundary(std::string_view text, std::size_t pos, std::size_t known = 0);
 
 }  // namespace tolvane

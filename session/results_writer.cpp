@@ -1,9 +1,6 @@
 #include "session/results_writer.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-
+#include "search/io.h"
 #include "search/sjis.h"
 
 namespace tolvane {
@@ -27,16 +24,7 @@ bool ResultsWriter::Write(std::string_view record) {
 }
 
 bool ResultsWriter::Flush() {
-  std::size_t done = 0;
-  while (!failed_ && done < buffer_.size()) {
-    const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      failed_ = true;
-      break;
-    }
-    done += static_cast<std::size_t>(n);
-  }
+  if (!failed_ && !WriteAll(fd_, buffer_)) failed_ = true;
   buffer_.clear();
   return !failed_;
 }

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "search/scan_options.h"
+#include "search/scan.h"
 #include "session/display.h"
 
 namespace tolvane {

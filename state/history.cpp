@@ -128,7 +128,7 @@ void HistoryTable::Load(const std::string& dir) {
   std::string piece;
   std::size_t line = 0;
   SlotLine current(line == kEditorSlot);
-  while (line < kHistorySlots && reader.Next(piece) == RecordReader::Status::kRecord) {
+  while (line < kHistorySlots && reader.Next(piece) == ScanEnd::kMore) {
     const bool line_ends = piece.back() == kLineFeed;
     if (line_ends) piece.pop_back();
     current.Add(piece);

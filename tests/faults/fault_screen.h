@@ -17,13 +17,13 @@ struct ScanPath {
 
 inline std::vector<ScanPath> AllScanPaths() {
   RunOptions plain;
-  plain.plain_scan = true;
+  plain.scan.plain = true;
   RunOptions read;
-  read.map_file = false;
-  read.window_bytes = 4096;
+  read.scan.map_file = false;
+  read.scan.window_bytes = 4096;
   RunOptions mapped;
   RunOptions halves;  // mapped, in two halves at once whatever the size
-  halves.split_min_bytes = 1;
+  halves.scan.split_min_bytes = 1;
   return {{"plain", plain}, {"read", read}, {"mapped", mapped}, {"halves", halves}};
 }
 

@@ -9,34 +9,42 @@
 #include <vector>
 
 #include "fault_screen.h"
+#include "search/scan.h"
+#include "search/terms.h"
+#include "search/unique_fd.h"
 #include "session/run.h"
+#include "texts/texts.h"
 #include "test_util.h"
 
 namespace tolvane {
 namespace {
 
 constexpr std::int64_t kGiB = std::int64_t{1} << 30;
+constexpr std::int64_t kLargeFileBytes = 4 * kGiB + kGiB / 2;
+// Where the first planted record starts, just below 2^32.
+constexpr std::int64_t kFirstNeedle = 4 * kGiB - 7;
 
 bool WriteAt(int fd, std::int64_t offset, const std::string& bytes) {
   return ::pwrite(fd, bytes.data(), bytes.size(), offset) == static_cast<ssize_t>(bytes.size());
+}
+
+// The records file in `dir`; false when the disk has no room for it.
+bool MakeLargeRecordsFile(const testing::ScratchDir& dir) {
+  UniqueFd fd(::open((dir / kRecordsFileName).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                     0600));
+  // Around 2^32 an offset kept in 32 bits wraps to 0; the last record has no line end.
+  return fd.valid() && ::ftruncate(fd.get(), kLargeFileBytes) == 0 &&
+         WriteAt(fd.get(), kFirstNeedle - 1, "\nneedle A\n") &&
+         WriteAt(fd.get(), 4 * kGiB + 1000, "\r\nneedle B\r\n") &&
+         WriteAt(fd.get(), kLargeFileBytes - 9, "\nneedle C") &&
+         WriteAt(fd.get(), kLargeFileBytes / 2, "\n");  // where a scan in two halves splits it
 }
 
 class LargeFileTest : public ::testing::TestWithParam<testing::ScanPath> {};
 
 TEST_P(LargeFileTest, RecordsPast4GiBAreFound) {
   testing::ScratchDir dir;
-  const std::string path = dir / kRecordsFileName;
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  ASSERT_GE(fd, 0);
-  const std::int64_t size = 4 * kGiB + kGiB / 2;
-  ASSERT_EQ(::ftruncate(fd, size), 0) << "no room for a sparse 4.5 GiB file";
-  // Around 2^32 an offset kept in 32 bits wraps to 0; the last record has no line end.
-  ASSERT_TRUE(WriteAt(fd, 4 * kGiB - 8, "\nneedle A\n"));
-  ASSERT_TRUE(WriteAt(fd, 4 * kGiB + 1000, "\r\nneedle B\r\n"));
-  ASSERT_TRUE(WriteAt(fd, size - 9, "\nneedle C"));
-  ASSERT_TRUE(WriteAt(fd, size / 2, "\n"));  // where a scan in two halves splits it
-  ::close(fd);
-
+  ASSERT_TRUE(MakeLargeRecordsFile(dir)) << "no room for a sparse 4.5 GiB file";
   testing::FakeScreen screen;
   std::string accumulated;
   const RunResult result = RunSearch("needle", dir.path(), screen.ops(), accumulated, GetParam().options);
@@ -45,15 +53,35 @@ TEST_P(LargeFileTest, RecordsPast4GiBAreFound) {
   EXPECT_EQ(accumulated, "needle A\r\nneedle B\r\nneedle C\r\n");
 }
 
-// The paths the window takes; the plain reference path would spend a minute on the holes.
-std::vector<testing::ScanPath> WindowScanPaths() {
+// The mapped paths, which the window takes. The plain reference path would spend a minute on the
+// holes, and reads take seconds over 4 GiB of them: those are the next test.
+std::vector<testing::ScanPath> MappedScanPaths() {
   std::vector<testing::ScanPath> paths = testing::AllScanPaths();
-  std::erase_if(paths, [](const testing::ScanPath& p) { return p.options.plain_scan; });
+  std::erase_if(paths, [](const testing::ScanPath& p) {
+    return p.options.scan.plain || !p.options.scan.map_file;
+  });
   return paths;
 }
 
-INSTANTIATE_TEST_SUITE_P(WindowPaths, LargeFileTest, ::testing::ValuesIn(WindowScanPaths()),
+INSTANTIATE_TEST_SUITE_P(MappedPaths, LargeFileTest, ::testing::ValuesIn(MappedScanPaths()),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Reads go on across 2^32 from where the file stands, as they do where mapping fails past it.
+TEST(LargeFileReadTest, ReadsFromJustBelow4GiBFindTheRecordsPastIt) {
+  testing::ScratchDir dir;
+  ASSERT_TRUE(MakeLargeRecordsFile(dir)) << "no room for a sparse 4.5 GiB file";
+  for (const std::size_t chunk : {std::size_t{4096}, kScanWindowBytes}) {
+    UniqueFd fd(::open((dir / kRecordsFileName).c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_EQ(::lseek(fd.get(), kFirstNeedle, SEEK_SET), kFirstNeedle);
+    std::vector<std::string> found;
+    const ScanEnd end = ScanMatchingRecords(fd.get(), SplitTerms("needle"), [&](std::string_view r) {
+      found.emplace_back(r);
+      return true;
+    }, {.map_file = false, .window_bytes = chunk});
+    EXPECT_EQ(end, ScanEnd::kEndOfFile);
+    EXPECT_EQ(found, (std::vector<std::string>{"needle A\n", "needle B\n", "needle C"})) << chunk;
+  }
+}
 
 }  // namespace
 }  // namespace tolvane

@@ -81,11 +81,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   RecordReader reader(memory.Rewound());
   std::string record;
   for (const std::string& want : expected) {
-    FUZZ_CHECK(reader.Next(record) == RecordReader::Status::kRecord);
+    FUZZ_CHECK(reader.Next(record) == ScanEnd::kMore);
     FUZZ_CHECK(record == want);
   }
-  FUZZ_CHECK(reader.Next(record) == RecordReader::Status::kEndOfFile);
-  FUZZ_CHECK(reader.Next(record) == RecordReader::Status::kEndOfFile);
+  FUZZ_CHECK(reader.Next(record) == ScanEnd::kEndOfFile);
+  FUZZ_CHECK(reader.Next(record) == ScanEnd::kEndOfFile);
 
   const TermTable terms = SplitTerms(f[0]);
   ScanOutcome model{{}, ScanEnd::kEndOfFile};
@@ -101,7 +101,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   ScanOutcome plain{};
-  plain.end = ScanMatchingRecordsPlain(memory.Rewound(), terms, Collector(plain, stop_after));
+  plain.end = ScanMatchingRecords(memory.Rewound(), terms, Collector(plain, stop_after),
+                                  {.plain = true});
   FUZZ_CHECK(plain == model);
 
   // Small reads put every CR LF, Ctrl+Z and 2,998-byte cut across a read boundary; mapped windows
@@ -109,12 +110,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::size_t window = window_byte < 200 ? 1 + window_byte % 40 : 2998 + window_byte % 8 - 4;
   for (const bool mapped : {false, true}) {
     ScanOutcome fast{};
-    fast.end = ScanMatchingRecords(memory.Rewound(), terms, Collector(fast, stop_after), window, mapped);
+    fast.end = ScanMatchingRecords(memory.Rewound(), terms, Collector(fast, stop_after),
+                                   {.map_file = mapped, .window_bytes = window});
     FUZZ_CHECK(fast == model);
   }
   ScanOutcome halves{};  // mapped, in two halves at once
-  halves.end = ScanMatchingRecords(memory.Rewound(), terms, Collector(halves, stop_after), window,
-                                   true, 1);
+  halves.end = ScanMatchingRecords(memory.Rewound(), terms, Collector(halves, stop_after),
+                                   {.window_bytes = window, .split_min_bytes = 1});
   FUZZ_CHECK(halves == model);
   return 0;
 }

@@ -10,7 +10,9 @@
 #include "fuzz_util.h"
 #include "search/limits.h"
 #include "session/run.h"
+#include "texts/texts.h"
 #include "search/scan.h"
+#include "search/terms.h"
 
 namespace tolvane::fuzz {
 namespace {
@@ -50,10 +52,10 @@ void ExpectRunByTheRules(const std::string& dir, std::string_view query, const s
   std::vector<std::string> matching;
   const int fd = ::open((dir + "/" + kRecordsFileName).c_str(), O_RDONLY | O_CLOEXEC);
   FUZZ_CHECK(fd >= 0);
-  FUZZ_CHECK(ScanMatchingRecordsPlain(fd, SplitTerms(query), [&](std::string_view text) {
+  FUZZ_CHECK(ScanMatchingRecords(fd, SplitTerms(query), [&](std::string_view text) {
                matching.emplace_back(text);
                return true;
-             }) == ScanEnd::kEndOfFile);
+             }, {.plain = true}) == ScanEnd::kEndOfFile);
   ::close(fd);
 
   int matches = 0;
@@ -101,7 +103,7 @@ Outcome Search(const std::vector<std::string>& queries, const std::string& older
     const RunResult result = RunSearch(query, dir, ops, outcome.box, options);
     outcome.results.emplace_back(result.matches, result.status);
     outcome.results_files.push_back(ReadWholeFile(dir + "/" + kResultsFileName));
-    if (options.plain_scan) ExpectRunByTheRules(dir, query, before, outcome, calls_before);
+    if (options.scan.plain) ExpectRunByTheRules(dir, query, before, outcome, calls_before);
   }
   return outcome;
 }
@@ -126,17 +128,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string older = f[2].substr(0, kMaxBlock);
 
   const std::vector<std::string> queries{f[0], f[1]};
-  const Outcome plain = Search(queries, older, {.plain_scan = true});
+  const Outcome plain = Search(queries, older, {.scan = {.plain = true}});
   // Small windows and reads put record ends, CR LF pairs and Ctrl+Z across their edges.
   RunOptions fast_scan;
   // Reads of a byte or two over a large file would only slow the fuzzer down.
   const std::size_t window = window_byte < 128 ? 1 + window_byte : std::size_t{window_byte} << 8;
-  fast_scan.window_bytes = std::max(window, records.size() / 256);
-  fast_scan.map_file = false;
+  fast_scan.scan.window_bytes = std::max(window, records.size() / 256);
+  fast_scan.scan.map_file = false;
   FUZZ_CHECK(Search(queries, older, fast_scan) == plain);
-  fast_scan.map_file = true;
+  fast_scan.scan.map_file = true;
   FUZZ_CHECK(Search(queries, older, fast_scan) == plain);
-  fast_scan.split_min_bytes = 1;  // in two halves at once
+  fast_scan.scan.split_min_bytes = 1;  // in two halves at once
   FUZZ_CHECK(Search(queries, older, fast_scan) == plain);
   return 0;
 }

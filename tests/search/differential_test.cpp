@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "session/run.h"
+#include "texts/texts.h"
 #include "test_util.h"
 
 namespace tolvane {
@@ -68,14 +69,15 @@ TEST(FastScan, MatchesThePlainPathByteForByte) {
     testing::WriteFile(dir / kRecordsFileName, records);
     for (int q = 0; q < 8; ++q) {
       const std::string query = RandomQuery(rng);
-      const Outcome plain = SearchOnce(dir, query, {.plain_scan = true});
+      const Outcome plain = SearchOnce(dir, query, {.scan = {.plain = true}});
       const std::size_t tiny = 1 + rng() % 13;
-      for (const RunOptions& fast_path : {RunOptions{.map_file = false, .window_bytes = tiny},
-                                          RunOptions{.map_file = false, .window_bytes = 4096},
-                                          RunOptions{.map_file = true, .window_bytes = 8192},
-                                          RunOptions{.window_bytes = 8192, .split_min_bytes = 1},
-                                          RunOptions{}}) {
-        const Outcome fast = SearchOnce(dir, query, fast_path);
+      for (const ScanOptions& fast_path :
+           {ScanOptions{.map_file = false, .window_bytes = tiny},
+            ScanOptions{.map_file = false, .window_bytes = 4096},
+            ScanOptions{.map_file = true, .window_bytes = 8192},
+            ScanOptions{.window_bytes = 8192, .split_min_bytes = 1},
+            ScanOptions{}}) {
+        const Outcome fast = SearchOnce(dir, query, {.scan = fast_path});
         const std::size_t window = fast_path.window_bytes;
         ASSERT_EQ(fast.result.matches, plain.result.matches) << "file " << file << " query " << q;
         ASSERT_EQ(fast.results_file, plain.results_file) << "file " << file << " window " << window;

@@ -14,12 +14,23 @@ constexpr std::string_view kKatakanaA = "\x83\x41";
 constexpr std::string_view kSo = "\x83\x5c";
 constexpr std::string_view kHyo = "\x95\x5c";
 
-TEST(MatchesPrefix, ComparesOnlyThePatternsLength) {
-  EXPECT_TRUE(MatchesPrefix("abc", "ab"));
-  EXPECT_TRUE(MatchesPrefix("abc", ""));
-  EXPECT_TRUE(MatchesPrefix("", ""));
-  EXPECT_FALSE(MatchesPrefix("ab", "abc"));
-  EXPECT_FALSE(MatchesPrefix("abc", "b"));
+TEST(NextCharEnd, ALeadByteTakesTheNextByteUnlessItIsLast) {
+  EXPECT_EQ(NextCharEnd("a\x83\x41", 0), 1u);
+  EXPECT_EQ(NextCharEnd("a\x83\x41", 1), 3u);
+  EXPECT_EQ(NextCharEnd("\x83\n", 0), 2u);  // even a LF, as a line reader would not see it
+  EXPECT_EQ(NextCharEnd("a\x83", 1), 2u);
+  EXPECT_EQ(NextCharEnd("\xa0\x41", 0), 1u);  // 0xA0 is no lead byte
+}
+
+TEST(IsCharBoundary, NeverLooksBehindAKnownBoundary) {
+  // From 0 the run of five lead bytes makes 5 a trail byte; known to start a character at 1, the
+  // same bytes pair up differently.
+  const std::string_view text = "\x81\x81\x81\x81\x81" "A";
+  EXPECT_FALSE(IsCharBoundary(text, 5));
+  EXPECT_TRUE(IsCharBoundary(text, 5, 1));
+  EXPECT_TRUE(IsCharBoundary(text, 5, 5));
+  EXPECT_TRUE(IsCharBoundary(text, 0));
+  EXPECT_TRUE(IsCharBoundary("ab", 2));
 }
 
 TEST(CharBoundaryFind, IgnoresAFullWidthBlankHiddenAcrossTwoCharacters) {
@@ -51,7 +62,7 @@ TEST(CharBoundaryFind, HandlesALoneLeadByteAtTheEnd) {
 // The rule itself: walk from the start, a lead byte taking the next byte with it.
 std::optional<std::size_t> WalkingFind(std::string_view text, std::string_view pattern) {
   for (std::size_t p = 0; p < text.size(); p += IsLeadByte(text[p]) ? 2 : 1) {
-    if (MatchesPrefix(text.substr(p), pattern)) return p;
+    if (text.substr(p).starts_with(pattern)) return p;
   }
   return std::nullopt;
 }

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -28,10 +29,10 @@ Records AllRecords(std::string_view bytes) {
   Records plain;
   {
     UniqueFd fd(::open((dir / "records").c_str(), O_RDONLY));
-    ScanMatchingRecordsPlain(fd.get(), everything, [&](std::string_view r) {
+    ScanMatchingRecords(fd.get(), everything, [&](std::string_view r) {
       plain.emplace_back(r);
       return true;
-    });
+    }, {.plain = true});
   }
   for (bool map : {false, true}) {
     for (std::size_t window : {1u, 2u, 3u, 7u, 4096u, 1u << 20}) {
@@ -41,7 +42,7 @@ Records AllRecords(std::string_view bytes) {
         ScanMatchingRecords(fd.get(), everything, [&](std::string_view r) {
           fast.emplace_back(r);
           return true;
-        }, window, map, split_min);
+        }, {.map_file = map, .window_bytes = window, .split_min_bytes = split_min});
         EXPECT_EQ(fast, plain) << (map ? "mapped, window " : "read size ") << window
                                << (split_min == 1 ? ", in halves" : "");
       }
@@ -103,14 +104,16 @@ TEST(Scan, ReportsARecordOnceEvenWithManyHitsAndChecksEveryTermInside) {
     ScanMatchingRecords(fd.get(), SplitTerms("a b"), [&](std::string_view r) {
       found.emplace_back(r);
       return true;
-    }, chunk, false);
+    }, {.map_file = false, .window_bytes = chunk});
     EXPECT_EQ(found, (Records{"aaa b\n", "b aaa\n"})) << chunk;
   }
 }
 
 // The records of `bytes` that hold every term of `query`, through the plain path and the fast scan
-// at several read sizes; fails the test when they disagree.
-Records Found(std::string_view bytes, std::string_view query) {
+// at several read sizes; fails the test when they disagree. `held_match_bytes` is what the second
+// half of a scan in two halves may hold.
+Records Found(std::string_view bytes, std::string_view query,
+              std::size_t held_match_bytes = kHeldMatchBytes) {
   testing::ScratchDir dir;
   testing::WriteFile(dir / "records", bytes);
   const TermTable terms = SplitTerms(query);
@@ -122,13 +125,17 @@ Records Found(std::string_view bytes, std::string_view query) {
   };
   Records plain;
   UniqueFd fd(::open((dir / "records").c_str(), O_RDONLY));
-  ScanMatchingRecordsPlain(fd.get(), terms, collect(plain));
+  ScanMatchingRecords(fd.get(), terms, collect(plain), {.plain = true});
   for (bool map : {false, true}) {
     for (std::size_t window : {1u, 5u, 4096u, 1u << 20}) {
       for (std::size_t split_min : {kSplitScanMinBytes, std::size_t{1}}) {
         Records fast;
         UniqueFd again(::open((dir / "records").c_str(), O_RDONLY));
-        ScanMatchingRecords(again.get(), terms, collect(fast), window, map, split_min);
+        ScanMatchingRecords(again.get(), terms, collect(fast),
+                            {.map_file = map,
+                             .window_bytes = window,
+                             .split_min_bytes = split_min,
+                             .held_match_bytes = held_match_bytes});
         EXPECT_EQ(fast, plain) << (map ? "mapped, window " : "read size ") << window
                                << (split_min == 1 ? ", in halves" : "");
       }
@@ -179,7 +186,8 @@ TEST(Scan, TwoHalvesStopWhenTheSinkSaysSoInEitherHalf) {
       found.emplace_back(r);
       return static_cast<int>(found.size()) < wanted;
     };
-    const ScanEnd end = ScanMatchingRecords(fd.get(), SplitTerms("record"), sink, 4096, true, 1);
+    const ScanEnd end = ScanMatchingRecords(fd.get(), SplitTerms("record"), sink,
+                                            {.window_bytes = 4096, .split_min_bytes = 1});
     EXPECT_EQ(end, ScanEnd::kStopped) << wanted;
     ASSERT_EQ(static_cast<int>(found.size()), wanted);
     EXPECT_EQ(found.back(), "record " + std::to_string(wanted - 1) + "\n");
@@ -189,11 +197,18 @@ TEST(Scan, TwoHalvesStopWhenTheSinkSaysSoInEitherHalf) {
 // More matches in the second half than it may hold: it gives up, and the first half's scan goes
 // on past the middle. Nothing is lost or doubled.
 TEST(Scan, ASecondHalfWithTooManyMatchesToHoldIsScannedAfterTheFirst) {
+  constexpr std::size_t kHeld = 4096;
   std::string records;
-  for (int i = 0; records.size() < 3 * kHeldMatchBytes; ++i) records += std::to_string(i) + " x\n";
-  const Records found = Found(records, "x");
+  for (int i = 0; records.size() < 3 * kHeld; ++i) records += std::to_string(i) + " x\n";
+  const Records found = Found(records, "x", kHeld);
   ASSERT_FALSE(found.empty());
   EXPECT_EQ(found.back(), records.substr(records.rfind('\n', records.size() - 2) + 1));
+  // The second half is "x 4\n": held when it just fits (its length is held too), and scanned
+  // again by the first half when one byte is missing. Nothing is lost or doubled either way.
+  const std::string file = "x 1\nx 2\nx 3\nx 4\n";
+  const Records all{"x 1\n", "x 2\n", "x 3\n", "x 4\n"};
+  EXPECT_EQ(Found(file, "x", sizeof(std::uint32_t) + 4), all);
+  EXPECT_EQ(Found(file, "x", sizeof(std::uint32_t) + 3), all);
 }
 
 TEST(Scan, AHitInsideACharacterDoesNotHideALaterOneInTheSameRecord) {
@@ -213,7 +228,8 @@ TEST(Scan, ReportsAReadErrorInsteadOfAnEnd) {
   UniqueFd fd(::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY));
   const auto sink = [](std::string_view) { return true; };
   EXPECT_EQ(ScanMatchingRecords(fd.get(), SplitTerms("a"), sink), ScanEnd::kReadError);
-  EXPECT_EQ(ScanMatchingRecordsPlain(fd.get(), SplitTerms("a"), sink), ScanEnd::kReadError);
+  EXPECT_EQ(ScanMatchingRecords(fd.get(), SplitTerms("a"), sink, {.plain = true}),
+            ScanEnd::kReadError);
 }
 
 TEST(Scan, AFileCutShortUnderTheScanEndsItWithAReadError) {
@@ -228,7 +244,7 @@ TEST(Scan, AFileCutShortUnderTheScanEndsItWithAReadError) {
       EXPECT_EQ(::ftruncate(fd.get(), 100), 0);
     }
     return true;
-  }, 8192, true);
+  }, {.window_bytes = 8192});
   EXPECT_EQ(end, ScanEnd::kReadError);
   EXPECT_LT(seen, 4000);
 
@@ -243,7 +259,8 @@ TEST(Scan, AFileCutShortUnderTheScanEndsItWithAReadError) {
       return true;
     };
     const ScanEnd halves =
-        ScanMatchingRecords(fd.get(), SplitTerms("record"), cut_at_first, 8192, true, 1);
+        ScanMatchingRecords(fd.get(), SplitTerms("record"), cut_at_first,
+                            {.window_bytes = 8192, .split_min_bytes = 1});
     EXPECT_EQ(halves, ScanEnd::kReadError) << cut;
     EXPECT_LT(seen, 4000);
   }

@@ -1,0 +1,15 @@
+#pragma once
+// Bringing the records file to the region scanner through plain reads, from wherever the file
+// stands: any file, mapped or not, can be read.
+#include <cstddef>
+
+#include "search/region_scanner.h"
+#include "search/scan.h"
+
+namespace tolvane {
+
+// Reads the file from its current offset to its end in chunks of `chunk_bytes` and scans each
+// chunk with what the last one left unfinished. Returns kEndOfFile, kStopped or kReadError.
+ScanEnd FeedRead(int fd, RegionScanner& scanner, std::size_t chunk_bytes);
+
+}  // namespace tolvane

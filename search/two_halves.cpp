@@ -1,0 +1,127 @@
+#include "search/two_halves.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "search/io.h"
+#include "search/limits.h"
+#include "search/mapped_feed.h"
+#include "search/region_scanner.h"
+#include "search/sjis.h"
+
+namespace tolvane {
+
+namespace {
+
+// How much of the file one read of the split search takes.
+constexpr std::size_t kSplitReadBytes = std::size_t{64} << 10;
+
+// The matching records of the second half, held until the first half has been handed on. The
+// space is taken before the second half starts, so holding never allocates on the other thread.
+class HeldMatches {
+ public:
+  explicit HeldMatches(std::size_t limit) : limit_(limit) { bytes_.reserve(limit_); }
+
+  // False when the record does not fit: the second half then gives up.
+  bool Hold(std::string_view text) {
+    if (bytes_.size() + sizeof(std::uint32_t) + text.size() > limit_) return false;
+    const auto length = static_cast<std::uint32_t>(text.size());
+    bytes_.append(reinterpret_cast<const char*>(&length), sizeof length);
+    bytes_.append(text);
+    return true;
+  }
+
+  // False when the sink wants no more.
+  bool HandOn(const MatchSink& on_match) const {
+    for (std::size_t at = 0; at < bytes_.size();) {
+      std::uint32_t length;
+      std::memcpy(&length, bytes_.data() + at, sizeof length);
+      at += sizeof length;
+      if (!on_match(std::string_view(bytes_).substr(at, length))) return false;
+      at += length;
+    }
+    return true;
+  }
+
+ private:
+  std::size_t limit_;
+  std::string bytes_;
+};
+
+// Where the second half of the file starts: just past the first LF from the middle on, which ends
+// a record whatever came before it. 0 when no LF lies near enough past the middle.
+std::size_t SplitPoint(int fd, std::size_t size) {
+  std::vector<char> buffer(kSplitReadBytes);
+  const std::size_t middle = size / 2;
+  for (std::size_t at = middle; at < size && at - middle < kSplitSearchBytes;) {
+    const ssize_t n =
+        PreadRetry(fd, buffer.data(), std::min(buffer.size(), size - at), static_cast<off_t>(at));
+    if (n <= 0) return 0;
+    if (const void* lf = std::memchr(buffer.data(), kLineFeed, static_cast<std::size_t>(n))) {
+      const auto lf_at = static_cast<std::size_t>(static_cast<const char*>(lf) - buffer.data());
+      const std::size_t split = at + lf_at + 1;
+      return split < size ? split : 0;
+    }
+    at += static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
+// Both halves look for the same bytes, chosen from the file's first step as a single scan would
+// choose them.
+void ChooseOneFilter(int fd, std::size_t size, RegionScanner& first, RegionScanner& second) {
+  std::string sample(std::min(size, kScanStepBytes), '\0');
+  const ssize_t sampled = PreadRetry(fd, sample.data(), sample.size(), 0);
+  sample.resize(sampled > 0 ? static_cast<std::size_t>(sampled) : 0);
+  first.ChooseFilter(sample);
+  second.ChooseFilter(sample);
+}
+
+}  // namespace
+
+ScanEnd ScanInTwoHalves(int fd, std::size_t size, const TermTable& terms,
+                        const MatchSink& on_match, const ScanOptions& options) {
+  RegionScanner first(&terms, &on_match);
+  const std::size_t split = SplitPoint(fd, size);
+  if (split == 0) return FeedMapped(fd, first, size, options.window_bytes);
+
+  HeldMatches held(options.held_match_bytes);
+  const MatchSink hold = [&held](std::string_view text) { return held.Hold(text); };
+  RegionScanner second(&terms, &hold);
+  ChooseOneFilter(fd, size, first, second);
+
+  const WindowLayout layout = LayoutFor(options.window_bytes);
+  MappedEnd second_end{ScanEnd::kCancelled};
+  std::jthread helper;
+  try {
+    helper = std::jthread([&](std::stop_token stop) {
+      second_end = ScanMappedRange(fd, second, layout, split, size, stop);
+    });
+  } catch (const std::system_error&) {
+    // No thread to be had: one scan of the whole file.
+    return FinishMapped(ScanMappedRange(fd, first, layout, 0, size), fd, first,
+                        options.window_bytes);
+  }
+  const MappedEnd first_end = ScanMappedRange(fd, first, layout, 0, split);
+  const bool first_half_done =
+      first_end.end == ScanEnd::kEndOfFile && !first.MetEndOfFileByte();
+  if (!first_half_done) helper.request_stop();
+  helper.join();
+  // A stop, a Ctrl+Z or a failure in the first half decides the outcome; what the second half
+  // found is dropped. A file that could not be mapped is read from there to its end.
+  if (!first_half_done) return FinishMapped(first_end, fd, first, options.window_bytes);
+  if (second_end.end == ScanEnd::kEndOfFile || second_end.end == ScanEnd::kReadError) {
+    if (!held.HandOn(on_match)) return ScanEnd::kStopped;
+    return second_end.end;
+  }
+  // The second half gave up (more matches than it may hold, or no mapping): go on from the split.
+  return FinishMapped(ScanMappedRange(fd, first, layout, split, size), fd, first,
+                      options.window_bytes);
+}
+
+}  // namespace tolvane
