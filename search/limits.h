@@ -16,11 +16,6 @@ inline constexpr std::size_t kTermSlots = kMaxTerms + 1;
 inline constexpr std::size_t kRecordBufferBytes = 3000;
 inline constexpr std::size_t kRecordTextBytes = kRecordBufferBytes - 2;
 
-// What one search puts on screen.
-inline constexpr int kShownRecords = 500;
-inline constexpr std::size_t kDisplayStopBytes = 74500;
-inline constexpr std::size_t kAccumulatedCutBytes = 75000;
-
 // How much of the records file the scan maps (or reads) at a time; memory stays bounded by this.
 inline constexpr std::size_t kScanWindowBytes = std::size_t{8} << 20;
 // A records file at least this large is scanned in two halves at once, one on another thread.
@@ -34,7 +29,5 @@ inline constexpr std::size_t kHeldMatchBytes = std::size_t{2} << 20;
 inline constexpr std::size_t kScanStepBytes = std::size_t{256} << 10;
 // How much of the records file is sampled to choose which bytes of a term to look for.
 inline constexpr std::size_t kByteSampleBytes = std::size_t{1} << 20;
-// How much of the results file is buffered before it is written.
-inline constexpr std::size_t kResultsWriteBytes = std::size_t{1} << 20;
 
 }  // namespace tolvane

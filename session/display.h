@@ -1,11 +1,18 @@
 #pragma once
 // What one search puts on screen: the display text of its shown records, merged in front of the
 // earlier results, and the caption with its count. The run builds them; the window only shows them.
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
 
 namespace tolvane {
+
+// What one search puts on screen: at most 500 records, and no more once its text passes 74,500
+// bytes; the box keeps the newest blocks within about 75,000 bytes.
+inline constexpr int kShownRecords = 500;
+inline constexpr std::size_t kDisplayStopBytes = 74500;
+inline constexpr std::size_t kAccumulatedCutBytes = 75000;
 
 // What the window offers a run. Every text is Shift-JIS.
 struct DisplayOps {

@@ -8,6 +8,9 @@
 
 namespace tolvane {
 
+// How much of the results file is buffered before it is written.
+inline constexpr std::size_t kResultsWriteBytes = std::size_t{1} << 20;
+
 class ResultsWriter {
  public:
   explicit ResultsWriter(int fd, std::size_t buffer_bytes = kResultsWriteBytes);

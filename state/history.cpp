@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "search/io.h"
 #include "search/primitives.h"
 #include "search/record_reader.h"
 #include "search/sjis.h"
@@ -30,13 +31,12 @@ std::string PathIn(const std::string& dir, std::string_view name) {
   return path;
 }
 
-// Longest prefix of `text` made of whole characters and at most `limit` bytes.
-std::size_t WholeCharacterPrefix(std::string_view text, std::size_t limit) {
+// The whole characters at the front of a token that was cut short: a lead byte that ends the
+// kept bytes lost its trail byte in the cut.
+std::size_t WholeCharacterPrefix(std::string_view cut) {
   std::size_t end = 0;
-  while (end < text.size()) {
-    const std::size_t step = IsLeadByte(text[end]) ? 2 : 1;
-    if (end + step > limit) break;
-    end += step;
+  while (end < cut.size() && !(IsLeadByte(cut[end]) && end + 1 == cut.size())) {
+    end = NextCharEnd(cut, end);
   }
   return end;
 }
@@ -74,7 +74,7 @@ class SlotLine {
       if (too_long_) return std::nullopt;
       while (!text_.empty() && IsWhiteSpace(text_.back())) text_.pop_back();
     } else if (too_long_) {
-      text_.resize(WholeCharacterPrefix(text_, kSlotTextBytes));
+      text_.resize(WholeCharacterPrefix(text_));
     }
     if (text_.empty()) return std::nullopt;
     return std::move(text_);
@@ -91,16 +91,6 @@ class SlotLine {
 // later line, a Ctrl+Z would end the file there, and nothing is read past a NUL.
 std::string_view LineText(std::string_view slot) {
   return slot.substr(0, slot.find_first_of(std::string_view("\n\x1a\0", 3)));
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
 }
 
 }  // namespace
@@ -188,13 +178,8 @@ bool HistoryTable::AddToHistory(std::string& query) {
 
 bool FitsHistorySlot(std::string_view query) {
   std::size_t size = query.size();
-  for (std::size_t i = 0; i < query.size() && size <= kSlotTextBytes;) {
-    if (IsLeadByte(query[i])) {
-      i += 2;
-    } else {
-      if (query[i] == ' ') size += kFullWidthBlank.size() - kAsciiBlank.size();
-      ++i;
-    }
+  for (std::size_t i = 0; i < query.size() && size <= kSlotTextBytes; i = NextCharEnd(query, i)) {
+    if (query[i] == ' ') size += kFullWidthBlank.size() - kAsciiBlank.size();
   }
   return size <= kSlotTextBytes;
 }
