@@ -48,13 +48,13 @@ struct Outcome {
   std::vector<std::string> calls;
 };
 
-Outcome SearchOnce(const testing::ScratchDir& dir, std::string_view query, const RunOptions& options) {
+Outcome SearchOnce(const testing::ScratchDir& dir, std::string_view query, const ScanOptions& scan) {
   Outcome outcome;
   const DisplayOps ops{
       [&](std::string_view m) { outcome.calls.push_back("error " + std::string(m)); },
       [&](std::string_view t) { outcome.calls.push_back("box " + std::string(t)); },
       [&](std::string_view c) { outcome.calls.push_back("caption " + std::string(c)); }};
-  outcome.result = RunSearch(query, dir.path(), ops, outcome.box, options);
+  outcome.result = RunSearch(query, dir.path(), ops, outcome.box, RunOptions{.scan = scan, .on_shown_record = {}});
   outcome.results_file = testing::ReadFile(dir / kResultsFileName);
   return outcome;
 }
@@ -69,7 +69,7 @@ TEST(FastScan, MatchesThePlainPathByteForByte) {
     testing::WriteFile(dir / kRecordsFileName, records);
     for (int q = 0; q < 8; ++q) {
       const std::string query = RandomQuery(rng);
-      const Outcome plain = SearchOnce(dir, query, {.scan = {.plain = true}});
+      const Outcome plain = SearchOnce(dir, query, {.plain = true});
       const std::size_t tiny = 1 + rng() % 13;
       for (const ScanOptions& fast_path :
            {ScanOptions{.map_file = false, .window_bytes = tiny},
@@ -77,7 +77,7 @@ TEST(FastScan, MatchesThePlainPathByteForByte) {
             ScanOptions{.map_file = true, .window_bytes = 8192},
             ScanOptions{.window_bytes = 8192, .split_min_bytes = 1},
             ScanOptions{}}) {
-        const Outcome fast = SearchOnce(dir, query, {.scan = fast_path});
+        const Outcome fast = SearchOnce(dir, query, fast_path);
         const std::size_t window = fast_path.window_bytes;
         ASSERT_EQ(fast.result.matches, plain.result.matches) << "file " << file << " query " << q;
         ASSERT_EQ(fast.results_file, plain.results_file) << "file " << file << " window " << window;
