@@ -12,9 +12,9 @@
 #include <optional>
 #include <system_error>
 
+#include "screen/editor.h"
 #include "screen/screen_text.h"
 #include "screen/usage_hint.h"
-#include "state/editor.h"
 #include "state/history.h"
 
 namespace tolvane {

@@ -1,4 +1,4 @@
-#include "state/editor.h"
+#include "screen/editor.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

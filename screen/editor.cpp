@@ -1,4 +1,4 @@
-#include "state/editor.h"
+#include "screen/editor.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
