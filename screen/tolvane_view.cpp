@@ -8,9 +8,6 @@
 #include <QPlainTextEdit>
 #include <QValidator>
 #include <algorithm>
-#include <filesystem>
-#include <optional>
-#include <system_error>
 
 #include "screen/editor.h"
 #include "screen/screen_text.h"
@@ -52,13 +49,6 @@ class QueryLengthValidator : public QValidator {
   }
 };
 
-std::optional<std::string> CurrentDirectory() {
-  std::error_code error;
-  const std::filesystem::path dir = std::filesystem::current_path(error);
-  if (error) return std::nullopt;
-  return dir.string();
-}
-
 class WaitCursor {
  public:
   WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -97,16 +87,15 @@ CTolvaneView::~CTolvaneView() {
   if (history_loaded_) (void)state_.history.Save(state_.start_dir);
 }
 
-void CTolvaneView::OnInitialUpdate() {
+void CTolvaneView::OnInitialUpdate(const std::string& start_dir) {
   if (query_box_) query_box_->setText(query_text_);
-  // The start directory is kept whole, however long: nothing here holds it in a fixed buffer.
-  // When the working directory cannot be read at all, the previous start directory stays.
-  if (std::optional<std::string> dir = CurrentDirectory()) state_.start_dir = std::move(*dir);
+  // Kept whole, however long: nothing here holds it in a fixed buffer.
+  state_.start_dir = start_dir;
   state_.history.Load(state_.start_dir);
   history_loaded_ = true;
 }
 
-void CTolvaneView::OnChangeEditor() { tolvane::OnChangeEditor(this, state_.history, state_.start_dir); }
+void CTolvaneView::OnChangeEditor() { tolvane::OnChangeEditor(this, state_.history); }
 
 DisplayOps CTolvaneView::MakeDisplayOps() {
   return DisplayOps{

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <string>
 #include <string_view>
 
 #include "screen/screen_state.h"
@@ -33,9 +34,9 @@ class CTolvaneView : public QWidget {
   // Saves the history, as long as it was ever loaded.
   ~CTolvaneView() override;
 
-  // Takes the working directory as the start directory and loads the history from there. Runs at
-  // start-up and again for the new and open commands.
-  void OnInitialUpdate();
+  // Makes `start_dir` the folder of the records, results and state files and loads the history
+  // from there. Runs at start-up and again for the new and open commands.
+  void OnInitialUpdate(const std::string& start_dir);
   // The File menu's editor choice; the view owns the dialog.
   void OnChangeEditor();
 

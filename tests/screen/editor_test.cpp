@@ -99,6 +99,8 @@ class EditorTest : public ::testing::Test {
     record_ = root_ / "record.out";
     saved_path_ = ::getenv("PATH");
     history_.Load(root_ / "no-such-folder");
+    // Not the start folder, so that a launch that moved the process would show.
+    fs::current_path(root_);
   }
   void TearDown() override {
     ::setenv("PATH", saved_path_.c_str(), 1);
@@ -144,15 +146,14 @@ TEST_F(EditorTest, DialogTitleAndFiltersAndCancelGivesNotepad) {
     EXPECT_EQ(dialog->fileMode(), QFileDialog::AnyFile);
     dialog->reject();
   });
-  fs::current_path(root_);
-  OnChangeEditor(nullptr, history_, start_.string());
+  OnChangeEditor(nullptr, history_);
 
   EXPECT_TRUE(driver.saw_dialog);
   EXPECT_EQ(title, QStringLiteral("結果表示用エディタを選択します。キャンセルするとメモ帳になります。"));
   EXPECT_EQ(shown, QStringList({"exe files(*.exe)", "all files(*.*)"}));
   EXPECT_EQ(filter_after_switch, QStringList({"*"}));  // files without a dot show too
   EXPECT_EQ(history_.EditorCommand(), "notepad");
-  EXPECT_EQ(fs::current_path(), start_);
+  EXPECT_EQ(fs::current_path(), root_);
   EXPECT_TRUE(driver.message.isEmpty());
 }
 
@@ -171,10 +172,10 @@ TEST_F(EditorTest, ChosenPathBecomesTheCommandInShiftJis) {
     DialogDriver driver([&](QFileDialog* dialog) {
       TypeAndOpen(dialog, one.chosen);
     });
-    OnChangeEditor(nullptr, history_, start_.string());
+    OnChangeEditor(nullptr, history_);
     EXPECT_EQ(history_.EditorCommand(), one.stored);
     EXPECT_TRUE(driver.message.isEmpty());
-    EXPECT_EQ(fs::current_path(), start_);
+    EXPECT_EQ(fs::current_path(), root_);
   }
 }
 
@@ -190,10 +191,10 @@ TEST_F(EditorTest, UnusablePathKeepsThePreviousEditorAndSaysSo) {
     DialogDriver driver([&](QFileDialog* dialog) {
       TypeAndOpen(dialog, chosen);
     });
-    OnChangeEditor(nullptr, history_, start_.string());
+    OnChangeEditor(nullptr, history_);
     EXPECT_EQ(history_.EditorCommand(), "/usr/bin/previous");
     EXPECT_FALSE(driver.message.isEmpty());
-    EXPECT_EQ(fs::current_path(), start_);
+    EXPECT_EQ(fs::current_path(), root_);
   }
 }
 
@@ -203,7 +204,7 @@ TEST_F(EditorTest, ProgramWithBlankInItsPathGetsResultsFileAndStartDirectory) {
   const auto started = Clock::now();
   OpenResultsInEditor(history_, start_.string());
   EXPECT_LT(Clock::now() - started, std::chrono::seconds(1));  // it never waits for the editor
-  EXPECT_EQ(fs::current_path(), start_);
+  EXPECT_EQ(fs::current_path(), root_);
   EXPECT_EQ(WaitForFile(record_, kLaunchTimeout), Expected("kekka.txt\n"));
   // Detached: nothing is left for this process to reap.
   EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);

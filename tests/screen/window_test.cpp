@@ -447,6 +447,7 @@ class WindowTest : public QObject {
     AnswerNextDialog<QFileDialog>(answerers_.get(), [chosen](QFileDialog* dialog) { ChooseFile(dialog, chosen); });
     QTest::keyClick(Query(), Qt::Key_O, Qt::ControlModifier);
     QCOMPARE(QString::fromStdString(app_->State().start_dir), QDir(Path("other")).canonicalPath());
+    QCOMPARE(QDir::currentPath(), QDir(dir_->path()).canonicalPath());
     QCOMPARE(Caption(), QStringLiteral("文献.txt") + QString::fromUtf8(kFrameCaption).mid(1));
     QCOMPARE(FromSjis(app_->State().history.Slot(0)), QStringLiteral("別の履歴"));
 
@@ -462,6 +463,18 @@ class WindowTest : public QObject {
     QTest::keyClick(Query(), Qt::Key_O, Qt::ControlModifier);
     QVERIFY(*cancelled);
     QCOMPARE(QString::fromStdString(app_->State().start_dir), QDir(Path("other")).canonicalPath());
+
+    // New stays in the chosen folder; the process never left its own, and searches go there.
+    app_->MainFrame()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(app_->MainFrame()));
+    QTest::keyClick(Query(), Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(Caption(), QString::fromUtf8(kFrameCaption));
+    QCOMPARE(QString::fromStdString(app_->State().start_dir), QDir(Path("other")).canonicalPath());
+    QCOMPARE(QDir::currentPath(), QDir(dir_->path()).canonicalPath());
+    WriteLines(Path("other/tolvaneken.txt"), {QStringLiteral("別の文献")});
+    Search(QStringLiteral("別"));
+    QCOMPARE(ReadAll(Path("other/kekka.txt")), Sjis(QStringLiteral("別の文献\r\n")));
+    QVERIFY(!QFile::exists(Path("kekka.txt")));
   }
 
   void saveWritesAnEmptyFileAndNamesTheCaption() {
