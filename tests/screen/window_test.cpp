@@ -215,6 +215,21 @@ class WindowTest : public QObject {
     QTRY_COMPARE(view.QueryBox()->width(), 282);
   }
 
+  void viewInTheFrameIsLaidOutOnRestore() {
+    Start();
+    CMainFrame* frame = app_->MainFrame();
+    CTolvaneView* view = frame->View();
+    QCOMPARE(view->QueryBox()->width(), view->width() - 18);
+    const int query_width = view->QueryBox()->width();
+    frame->showMinimized();
+    frame->resize(frame->width() + 100, frame->height() + 50);
+    QTRY_COMPARE(view->width(), query_width + 18 + 100);
+    QCOMPARE(view->QueryBox()->width(), query_width);
+    frame->showNormal();
+    QTRY_COMPARE(view->QueryBox()->width(), query_width + 100);
+    QCOMPARE(view->ResultsBox()->geometry(), QRect(9, 37, view->width() - 18, view->height() - 47));
+  }
+
   void mainWindowIs800By600() {
     Start();
     QCOMPARE(app_->MainFrame()->frameGeometry().size(), QSize(kFrameWidth, kFrameHeight));
