@@ -54,7 +54,7 @@ bool CTolvaneApp::InitInstance() {
 
   document_.OnNewDocument();
   frame_->UpdateFrameTitleForDocument(document_.GetTitle());
-  // The folder the program was started in; unreadable, it leaves the start directory empty.
+  // The folder the program was started in; if it cannot be read, the start directory stays empty.
   frame_->View()->OnInitialUpdate(CurrentDirectory().value_or(state_.start_dir));
   frame_->show();
   return true;

@@ -47,7 +47,7 @@ void BoxLayout::setGeometry(const QRect& rect) {
   for (const Box& box : boxes_) {
     QWidget* widget = box.item->widget();
     if (widget == nullptr) continue;
-    // Straight onto the widget: QWidgetItem would cap a box at its size hint, and the rule is exact.
+    // Straight onto the widget: QWidgetItem would cap a box at its size hint; the rule is exact.
     if (box.band == Band::kQueryStrip) {
       widget->setGeometry(left, rect.y() + kQueryBoxTop, width, kQueryBoxHeight);
     } else {

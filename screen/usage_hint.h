@@ -1,5 +1,5 @@
 #pragma once
-// The usage hint the caption shows after the window's first paint, in Shift-JIS. Plain C++, so
+// The usage hint the caption shows once the window is first shown, in Shift-JIS. Plain C++, so
 // that the command-line tool can print the same caption.
 #include <string_view>
 
