@@ -1,46 +1,15 @@
 #include "app/main_frame.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
-#include <iterator>
 
+#include "app/unhandled_accelerators.h"
 #include "texts/texts.h"
 #include "screen/screen_text.h"
 #include "screen/tolvane_view.h"
 
 namespace tolvane {
-namespace {
-
-struct KeyCombination {
-  int key;
-  Qt::KeyboardModifiers modifiers;
-};
-
-// Accelerators bound to undo, cut, copy, paste and the pane commands, none of which the program
-// handles: in either box they do nothing at all.
-constexpr KeyCombination kUnhandledAccelerators[] = {
-    {Qt::Key_Z, Qt::ControlModifier},        {Qt::Key_Backspace, Qt::AltModifier},
-    {Qt::Key_X, Qt::ControlModifier},        {Qt::Key_Delete, Qt::ShiftModifier},
-    {Qt::Key_C, Qt::ControlModifier},        {Qt::Key_Insert, Qt::ControlModifier},
-    {Qt::Key_V, Qt::ControlModifier},        {Qt::Key_Insert, Qt::ShiftModifier},
-    {Qt::Key_F6, Qt::NoModifier},            {Qt::Key_F6, Qt::ShiftModifier},
-};
-
-constexpr Qt::KeyboardModifiers kAcceleratorModifiers =
-    Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
-
-bool IsUnhandledAccelerator(const QKeyEvent& key) {
-  const Qt::KeyboardModifiers modifiers = key.modifiers() & kAcceleratorModifiers;
-  for (const KeyCombination& combination : kUnhandledAccelerators) {
-    if (key.key() == combination.key && modifiers == combination.modifiers) return true;
-  }
-  return false;
-}
-
-}  // namespace
 
 CMainFrame::CMainFrame(ScreenState& state) {
   PreCreateWindow();
@@ -58,8 +27,10 @@ CMainFrame::CMainFrame(ScreenState& state) {
   AddAccelerator(QKeySequence(Qt::CTRL | Qt::Key_N), &CMainFrame::FileNew);
   AddAccelerator(QKeySequence(Qt::CTRL | Qt::Key_O), &CMainFrame::FileOpen);
   AddAccelerator(QKeySequence(Qt::CTRL | Qt::Key_S), &CMainFrame::FileSave);
-  // The boxes claim the editing keys before any shortcut sees them; the frame must get in first.
-  qApp->installEventFilter(this);
+  // Last, so that it sees the keys before the view's own filter and the boxes themselves.
+  auto* unhandled = new UnhandledAcceleratorFilter(this);
+  view_->QueryBox()->installEventFilter(unhandled);
+  view_->ResultsBox()->installEventFilter(unhandled);
 }
 
 void CMainFrame::PreCreateWindow() {
@@ -94,17 +65,6 @@ void CMainFrame::FitOuterSize() {
   if (frame_extra.width() <= 0 && frame_extra.height() <= 0) return;  // no frame (yet)
   outer_size_fitted_ = true;
   resize(kFrameWidth - frame_extra.width(), kFrameHeight - frame_extra.height());
-}
-
-bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
-    const auto* widget = qobject_cast<QWidget*>(watched);
-    if (widget != nullptr && widget->window() == this &&
-        IsUnhandledAccelerator(*static_cast<QKeyEvent*>(event))) {
-      return true;
-    }
-  }
-  return QMainWindow::eventFilter(watched, event);
 }
 
 }  // namespace tolvane

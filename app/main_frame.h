@@ -32,8 +32,6 @@ class CMainFrame : public QMainWindow {
 
  protected:
   bool event(QEvent* event) override;
-  // Swallows the editing and pane accelerators, which reach no handler.
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void PreCreateWindow();

@@ -7,11 +7,13 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QMessageBox>
+#include <string>
 
 #include "app/about_dlg.h"
 #include "texts/texts.h"
 #include "screen/screen_text.h"
 #include "screen/tolvane_view.h"
+#include "state/start_dir.h"
 
 namespace tolvane {
 namespace {
@@ -23,6 +25,14 @@ constexpr const char* kJapaneseFaces[] = {
     "Noto Sans CJK JP", "Noto Sans JP", "IPAPGothic", "VL PGothic", "TakaoPGothic",
 };
 
+
+// The folder of `path` in local bytes, as the working directory would read once changed there:
+// absolute, with symbolic links resolved while the folder exists.
+std::string FolderOf(const QString& path) {
+  const QDir folder = QFileInfo(path).absoluteDir();
+  const QString canonical = folder.canonicalPath();
+  return QFile::encodeName(canonical.isEmpty() ? folder.absolutePath() : canonical).toStdString();
+}
 
 }  // namespace
 
@@ -42,7 +52,8 @@ bool CTolvaneApp::InitInstance() {
 
   document_.OnNewDocument();
   frame_->UpdateFrameTitleForDocument(document_.GetTitle());
-  frame_->View()->OnInitialUpdate();
+  // The folder the program was started in; if it cannot be read, the start directory stays empty.
+  frame_->View()->OnInitialUpdate(CurrentDirectory().value_or(state_.start_dir));
   frame_->show();
   return true;
 }
@@ -64,7 +75,8 @@ void CTolvaneApp::OnAppAbout() {
 void CTolvaneApp::OnFileNew() {
   document_.OnNewDocument();
   frame_->UpdateFrameTitleForDocument(document_.GetTitle());
-  frame_->View()->OnInitialUpdate();
+  // A new document stays in the folder that start-up or the last open chose.
+  frame_->View()->OnInitialUpdate(state_.start_dir);
 }
 
 void CTolvaneApp::OnFileOpen() {
@@ -82,11 +94,9 @@ void CTolvaneApp::OnFileOpen() {
     return;
   }
   file.close();
-  // The view takes the working directory as its start directory: the chosen file's folder.
-  QDir::setCurrent(QFileInfo(path).absolutePath());
   document_.SetPathName(path);
   frame_->UpdateFrameTitleForDocument(document_.GetTitle());
-  frame_->View()->OnInitialUpdate();
+  frame_->View()->OnInitialUpdate(FolderOf(path));
 }
 
 void CTolvaneApp::OnFileSave() {

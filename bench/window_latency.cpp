@@ -3,8 +3,9 @@
 //
 //   QT_QPA_PLATFORM=offscreen window_latency DIR TERM [RUNS]
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QtGlobal>
@@ -24,8 +25,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: window_latency DIR TERM [RUNS]\n");
     return 2;
   }
-  if (!QDir::setCurrent(QString::fromLocal8Bit(argv[1]))) {
-    std::fprintf(stderr, "window_latency: cannot enter %s\n", argv[1]);
+  const QFileInfo dir(QFile::decodeName(argv[1]));
+  if (!dir.isDir()) {
+    std::fprintf(stderr, "window_latency: %s is no folder\n", argv[1]);
     return 2;
   }
   const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 10;
@@ -34,7 +36,7 @@ int main(int argc, char** argv) {
   tolvane::CTolvaneView view(state);
   view.resize(800, 553);
   view.show();
-  view.OnInitialUpdate();
+  view.OnInitialUpdate(QFile::encodeName(dir.absoluteFilePath()).toStdString());
   QApplication::processEvents();
   QLineEdit* query = view.QueryBox();
   QPlainTextEdit* results = view.ResultsBox();

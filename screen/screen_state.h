@@ -21,7 +21,8 @@ struct ScreenState {
   int history_cursor = kNoHistoryEntry;
   // True while the results box, not the query box, was the last of the two to get the focus.
   bool results_focus = false;
-  bool first_paint = true;
+  // Until the view was first shown and put the usage hint in the caption.
+  bool first_show = true;
 };
 
 }  // namespace tolvane

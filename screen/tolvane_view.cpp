@@ -8,13 +8,10 @@
 #include <QPlainTextEdit>
 #include <QValidator>
 #include <algorithm>
-#include <filesystem>
-#include <optional>
-#include <system_error>
 
+#include "screen/editor.h"
 #include "screen/screen_text.h"
 #include "texts/texts.h"
-#include "state/editor.h"
 #include "state/history.h"
 
 namespace tolvane {
@@ -52,13 +49,6 @@ class QueryLengthValidator : public QValidator {
   }
 };
 
-std::optional<std::string> CurrentDirectory() {
-  std::error_code error;
-  const std::filesystem::path dir = std::filesystem::current_path(error);
-  if (error) return std::nullopt;
-  return dir.string();
-}
-
 class WaitCursor {
  public:
   WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -87,9 +77,12 @@ CTolvaneView::CTolvaneView(ScreenState& state, QWidget* parent) : QWidget(parent
   results->installEventFilter(this);
   results_box_ = results;
 
+  layout_ = new BoxLayout(this);
+  layout_->AddQueryBox(query);
+  layout_->AddResultsBox(results);
+
   setTabOrder(query, results);
   query->setFocus();
-  WatchWindowState();
 }
 
 CTolvaneView::~CTolvaneView() {
@@ -97,16 +90,15 @@ CTolvaneView::~CTolvaneView() {
   if (history_loaded_) (void)state_.history.Save(state_.start_dir);
 }
 
-void CTolvaneView::OnInitialUpdate() {
+void CTolvaneView::OnInitialUpdate(const std::string& start_dir) {
   if (query_box_) query_box_->setText(query_text_);
-  // The start directory is kept whole, however long: nothing here holds it in a fixed buffer.
-  // When the working directory cannot be read at all, the previous start directory stays.
-  if (std::optional<std::string> dir = CurrentDirectory()) state_.start_dir = std::move(*dir);
+  // Kept whole, however long: nothing here holds it in a fixed buffer.
+  state_.start_dir = start_dir;
   state_.history.Load(state_.start_dir);
   history_loaded_ = true;
 }
 
-void CTolvaneView::OnChangeEditor() { tolvane::OnChangeEditor(this, state_.history, state_.start_dir); }
+void CTolvaneView::OnChangeEditor() { tolvane::OnChangeEditor(this, state_.history); }
 
 DisplayOps CTolvaneView::MakeDisplayOps() {
   return DisplayOps{
@@ -116,27 +108,8 @@ DisplayOps CTolvaneView::MakeDisplayOps() {
   };
 }
 
-bool CTolvaneView::event(QEvent* event) {
-  if (event->type() == QEvent::ParentChange) WatchWindowState();
-  return QWidget::event(event);
-}
-
-void CTolvaneView::WatchWindowState() {
-  QWidget* top = window();
-  if (top == watched_window_) return;
-  if (watched_window_) watched_window_->removeEventFilter(this);
-  watched_window_ = nullptr;
-  // A top-level view gets its own changeEvent.
-  if (top != this) {
-    top->installEventFilter(this);
-    watched_window_ = top;
-  }
-}
-
 bool CTolvaneView::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == watched_window_ && event->type() == QEvent::WindowStateChange) {
-    OnSize(size());
-  } else if (watched == query_box_ || watched == results_box_) {
+  if (watched == query_box_ || watched == results_box_) {
     switch (event->type()) {
       case QEvent::FocusIn:
         state_.results_focus = watched == results_box_;
@@ -151,32 +124,14 @@ bool CTolvaneView::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void CTolvaneView::resizeEvent(QResizeEvent* event) {
-  QWidget::resizeEvent(event);
-  OnSize(size());
-}
-
-void CTolvaneView::changeEvent(QEvent* event) {
-  QWidget::changeEvent(event);
-  // Restoring from the task bar may bring no resize with it; the boxes still need laying out.
-  if (event->type() == QEvent::WindowStateChange && isWindow()) OnSize(size());
-}
-
-void CTolvaneView::OnSize(QSize client) {
-  if (window()->windowState() & Qt::WindowMinimized) return;
-  // A client area too small for the margins gives the boxes no width or height rather than a
-  // negative one, which Qt would treat as undefined.
-  const int width = std::max(0, client.width() - 2 * kBoxMarginX);
-  const int results_height = std::max(0, client.height() - kResultsBoxTop - kResultsBoxBottomGap);
-  if (query_box_) query_box_->setGeometry(kBoxMarginX, kQueryBoxTop, width, kQueryBoxHeight);
-  if (results_box_) results_box_->setGeometry(kBoxMarginX, kResultsBoxTop, width, results_height);
-}
-
-void CTolvaneView::paintEvent(QPaintEvent* event) {
-  QWidget::paintEvent(event);
-  if (!state_.first_paint) return;
-  state_.first_paint = false;
-  SetCaption(kUsageHint);
+void CTolvaneView::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // A restore from minimised shows the view again but may bring no resize with it.
+  layout_->Relayout();
+  if (!state_.first_show) return;
+  state_.first_show = false;
+  // Queued, so that the caption changes once the window is up, not while it is being shown.
+  QMetaObject::invokeMethod(this, [this] { SetCaption(kUsageHint); }, Qt::QueuedConnection);
 }
 
 void CTolvaneView::PreTranslateMessage(const QKeyEvent& key) {

@@ -1,26 +1,22 @@
 #pragma once
-// The search view: the one-line query box above the read-only results box, their layout, which of
-// the two last had the focus, the first-paint hint, and the Enter, Up and Down keys.
+// The search view: the one-line query box above the read-only results box (placed by BoxLayout),
+// which of the two last had the focus, the usage hint on the first show, and the Enter, Up and
+// Down keys.
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <string>
 #include <string_view>
 
+#include "screen/box_layout.h"
 #include "screen/screen_state.h"
 #include "session/run.h"
 
 class QKeyEvent;
 
 namespace tolvane {
-
-// Layout of the two boxes inside the view, in pixels.
-inline constexpr int kBoxMarginX = 9;
-inline constexpr int kQueryBoxTop = 8;
-inline constexpr int kQueryBoxHeight = 20;
-inline constexpr int kResultsBoxTop = 37;
-inline constexpr int kResultsBoxBottomGap = 10;
 
 inline constexpr char kQueryBoxName[] = "queryBox";
 inline constexpr char kResultsBoxName[] = "resultsBox";
@@ -33,9 +29,9 @@ class CTolvaneView : public QWidget {
   // Saves the history, as long as it was ever loaded.
   ~CTolvaneView() override;
 
-  // Takes the working directory as the start directory and loads the history from there. Runs at
-  // start-up and again for the new and open commands.
-  void OnInitialUpdate();
+  // Makes `start_dir` the folder of the records, results and state files and loads the history
+  // from there. Runs at start-up and again for the new and open commands.
+  void OnInitialUpdate(const std::string& start_dir);
   // The File menu's editor choice; the view owns the dialog.
   void OnChangeEditor();
 
@@ -46,17 +42,11 @@ class CTolvaneView : public QWidget {
   QPlainTextEdit* ResultsBox() const { return results_box_; }
 
  protected:
-  bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
-  void changeEvent(QEvent* event) override;
-  // The view draws nothing itself; its first paint puts the usage hint in the caption.
-  void paintEvent(QPaintEvent* event) override;
+  // The first show puts the usage hint in the caption; a restore from minimised lays out again.
+  void showEvent(QShowEvent* event) override;
 
  private:
-  // The layout rule for a view client area of `client`; nothing moves while minimised.
-  void OnSize(QSize client);
-  void WatchWindowState();
   // Looks at a key before the box handles it; never consumes it.
   void PreTranslateMessage(const QKeyEvent& key);
   void OnEnter();
@@ -74,7 +64,7 @@ class CTolvaneView : public QWidget {
   QPointer<QPlainTextEdit> results_box_;
   // The box's text as of the last Enter, Up or Down; an initial update puts it back in the box.
   QString query_text_;
-  QPointer<QWidget> watched_window_;
+  BoxLayout* layout_;  // owned by the view, as its layout
   bool history_loaded_ = false;
 };
 

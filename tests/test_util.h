@@ -1,5 +1,5 @@
 #pragma once
-// Helpers shared by the engine and command tests: a scratch folder and whole-file reads and writes.
+// Helpers shared by the test suites: a scratch folder and whole-file reads and writes.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -11,19 +11,23 @@
 
 namespace tolvane::testing {
 
-// A fresh folder under /tmp, removed with everything in it at the end of the test.
+// A fresh folder under the temporary directory, removed with everything in it at the end of the
+// test. Its path is empty when none could be made.
 class ScratchDir {
  public:
   ScratchDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "tolvane-test-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
+    if (::mkdtemp(pattern.data()) != nullptr) path_ = std::move(pattern);
   }
   ~ScratchDir() {
+    if (path_.empty()) return;
     std::error_code ignored;
     std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ignored);
     std::filesystem::remove_all(path_, ignored);
   }
   const std::string& path() const { return path_; }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
   std::string operator/(std::string_view name) const { return path_ + "/" + std::string(name); }
 
  private:

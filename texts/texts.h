@@ -50,7 +50,7 @@ inline constexpr std::string_view kUsageHint =
 
 inline constexpr char kApplicationTitle[] = "Tolvane";
 
-// The frame title, shown with the document name until the first paint.
+// The frame title, shown with the document name until the window is first shown.
 // "空白で区切るとand検索、上下カーソルキー：入力履歴、shift+Enter：エディタで結果を開く"
 inline constexpr std::string_view kFrameTitle =
     "\x8b\xf3\x94\x92\x82\xc5\x8b\xe6\x90\xd8\x82\xe9\x82\xc6" "and\x8c\x9f\x8d\xf5\x81\x41\x8f\xe3"

@@ -1,119 +1,73 @@
-#include "state/editor.h"
+#include "screen/editor.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QTimer>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <functional>
-#include <sstream>
 #include <thread>
 
+#include "dialog_driver.h"
 #include "state/history.h"
+#include "test_util.h"
 
 namespace tolvane {
 namespace {
+
+using testing::AnswerNextDialog;
+using testing::ChooseFile;
+using testing::MessageBoxCloser;
+using testing::ScratchDir;
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr auto kLaunchTimeout = std::chrono::seconds(10);
-constexpr auto kQuietPeriod = std::chrono::milliseconds(700);
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 // Waits for a file that a started process writes; empty when it never comes.
 std::string WaitForFile(const fs::path& path, Clock::duration timeout) {
   const auto deadline = Clock::now() + timeout;
   while (Clock::now() < deadline) {
-    if (fs::exists(path)) return ReadFile(path);
+    if (fs::exists(path)) return testing::ReadFile(path.string());
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return {};
 }
 
-// Answers the dialogs that OnChangeEditor opens, without blocking the test: the file dialog with
-// `on_dialog`, any message box with OK (its text kept in `message`).
-class DialogDriver {
- public:
-  explicit DialogDriver(std::function<void(QFileDialog*)> on_dialog) : on_dialog_(std::move(on_dialog)) {
-    timer_.setInterval(20);
-    QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
-    timer_.start();
-  }
-  QString message;
-  bool saw_dialog = false;
-
- private:
-  void Poll() {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
-      saw_dialog = true;
-      // A dialog that will not close fails the test instead of hanging it.
-      if (++attempts_ > kMaxAttempts) {
-        ADD_FAILURE() << "the file dialog did not close";
-        dialog->reject();
-        return;
-      }
-      on_dialog_(dialog);
-    } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-      message = box->text();
-      box->accept();
-    }
-  }
-  static constexpr int kMaxAttempts = 20;
-  std::function<void(QFileDialog*)> on_dialog_;
-  int attempts_ = 0;
-  QTimer timer_;
-};
-
-// What a user does who types a path into the name box and presses Open.
-void TypeAndOpen(QFileDialog* dialog, const QString& path) {
-  if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) name->setText(path);
-  static_cast<QDialog*>(dialog)->accept();
-}
-
 class EditorTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tolvane-editor-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    root_ = fs::canonical(pattern);
+    ASSERT_FALSE(scratch_.path().empty());
+    root_ = fs::canonical(scratch_.path());
     start_ = root_ / "start dir";
     fs::create_directories(start_);
     record_ = root_ / "record.out";
     saved_path_ = ::getenv("PATH");
     history_.Load(root_ / "no-such-folder");
+    // Not the start folder, so that a launch that moved the process would show.
+    fs::current_path(root_);
   }
   void TearDown() override {
     ::setenv("PATH", saved_path_.c_str(), 1);
     fs::current_path("/");
-    fs::remove_all(root_);
   }
 
-  // A program that writes its arguments and working directory, one a line, after `delay`.
-  fs::path MakeRecorder(const fs::path& path, int delay_seconds = 0) const {
+  // A program that writes its arguments and working directory, one a line, to `record` (the
+  // fixture's by default) after `delay`.
+  fs::path MakeRecorder(const fs::path& path, int delay_seconds = 0, fs::path record = {}) const {
+    if (record.empty()) record = record_;
     fs::create_directories(path.parent_path());
     std::ofstream(path) << "#!/bin/sh\n"
                         << "sleep " << delay_seconds << "\n"
                         << "{ for a in \"$@\"; do printf '%s\\n' \"$a\"; done; pwd -P; } > '"
-                        << record_.string() << ".part'\n"
-                        << "mv '" << record_.string() << ".part' '" << record_.string() << "'\n";
+                        << record.string() << ".part'\n"
+                        << "mv '" << record.string() << ".part' '" << record.string() << "'\n";
     fs::permissions(path, fs::perms::owner_all);
     return path;
   }
@@ -124,9 +78,12 @@ class EditorTest : public ::testing::Test {
   }
   std::string Expected(const std::string& arguments) const { return arguments + start_.string() + "\n"; }
 
+  ScratchDir scratch_;
   fs::path root_, start_, record_;
   std::string saved_path_;
   HistoryTable history_;
+  // Owns the dialog answerers of one test.
+  QObject answerers_;
 };
 
 TEST_F(EditorTest, DialogTitleAndFiltersAndCancelGivesNotepad) {
@@ -134,7 +91,10 @@ TEST_F(EditorTest, DialogTitleAndFiltersAndCancelGivesNotepad) {
   QString title;
   QStringList shown;
   QStringList filter_after_switch;
-  DialogDriver driver([&](QFileDialog* dialog) {
+  bool saw_dialog = false;
+  MessageBoxCloser boxes;
+  AnswerNextDialog<QFileDialog>(&answerers_, [&](QFileDialog* dialog) {
+    saw_dialog = true;
     title = dialog->windowTitle();
     auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
     for (int i = 0; combo && i < combo->count(); ++i) shown << combo->itemText(i);
@@ -144,16 +104,15 @@ TEST_F(EditorTest, DialogTitleAndFiltersAndCancelGivesNotepad) {
     EXPECT_EQ(dialog->fileMode(), QFileDialog::AnyFile);
     dialog->reject();
   });
-  fs::current_path(root_);
-  OnChangeEditor(nullptr, history_, start_.string());
+  OnChangeEditor(nullptr, history_);
 
-  EXPECT_TRUE(driver.saw_dialog);
+  EXPECT_TRUE(saw_dialog);
   EXPECT_EQ(title, QStringLiteral("結果表示用エディタを選択します。キャンセルするとメモ帳になります。"));
   EXPECT_EQ(shown, QStringList({"exe files(*.exe)", "all files(*.*)"}));
   EXPECT_EQ(filter_after_switch, QStringList({"*"}));  // files without a dot show too
   EXPECT_EQ(history_.EditorCommand(), "notepad");
-  EXPECT_EQ(fs::current_path(), start_);
-  EXPECT_TRUE(driver.message.isEmpty());
+  EXPECT_EQ(fs::current_path(), root_);
+  EXPECT_TRUE(boxes.texts.isEmpty());
 }
 
 TEST_F(EditorTest, ChosenPathBecomesTheCommandInShiftJis) {
@@ -168,13 +127,12 @@ TEST_F(EditorTest, ChosenPathBecomesTheCommandInShiftJis) {
   fs::create_directories(root_ / "My Editor");
   fs::create_directories(root_ / "\xe6\xa4\x9c\xe7\xb4\xa2");
   for (const auto& one : cases) {
-    DialogDriver driver([&](QFileDialog* dialog) {
-      TypeAndOpen(dialog, one.chosen);
-    });
-    OnChangeEditor(nullptr, history_, start_.string());
+    MessageBoxCloser boxes;
+    AnswerNextDialog<QFileDialog>(&answerers_, [&](QFileDialog* dialog) { ChooseFile(dialog, one.chosen); });
+    OnChangeEditor(nullptr, history_);
     EXPECT_EQ(history_.EditorCommand(), one.stored);
-    EXPECT_TRUE(driver.message.isEmpty());
-    EXPECT_EQ(fs::current_path(), start_);
+    EXPECT_TRUE(boxes.texts.isEmpty());
+    EXPECT_EQ(fs::current_path(), root_);
   }
 }
 
@@ -187,13 +145,12 @@ TEST_F(EditorTest, UnusablePathKeepsThePreviousEditorAndSaysSo) {
   const QString too_long = QString::fromStdString((deep / "edit").string());
   const QString not_shift_jis = base + QStringLiteral("caf\u00e9/edit");  // é has no Shift-JIS form
   for (const QString& chosen : {too_long, not_shift_jis}) {
-    DialogDriver driver([&](QFileDialog* dialog) {
-      TypeAndOpen(dialog, chosen);
-    });
-    OnChangeEditor(nullptr, history_, start_.string());
+    MessageBoxCloser boxes;
+    AnswerNextDialog<QFileDialog>(&answerers_, [&](QFileDialog* dialog) { ChooseFile(dialog, chosen); });
+    OnChangeEditor(nullptr, history_);
     EXPECT_EQ(history_.EditorCommand(), "/usr/bin/previous");
-    EXPECT_FALSE(driver.message.isEmpty());
-    EXPECT_EQ(fs::current_path(), start_);
+    EXPECT_EQ(boxes.texts.size(), 1);
+    EXPECT_EQ(fs::current_path(), root_);
   }
 }
 
@@ -203,7 +160,7 @@ TEST_F(EditorTest, ProgramWithBlankInItsPathGetsResultsFileAndStartDirectory) {
   const auto started = Clock::now();
   OpenResultsInEditor(history_, start_.string());
   EXPECT_LT(Clock::now() - started, std::chrono::seconds(1));  // it never waits for the editor
-  EXPECT_EQ(fs::current_path(), start_);
+  EXPECT_EQ(fs::current_path(), root_);
   EXPECT_EQ(WaitForFile(record_, kLaunchTimeout), Expected("kekka.txt\n"));
   // Detached: nothing is left for this process to reap.
   EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
@@ -242,7 +199,12 @@ TEST_F(EditorTest, EmptyOrOverlongCommandStartsNothingAndSaysNothing) {
     OpenResultsInEditor(history_, start_.string());
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
   }
-  EXPECT_EQ(WaitForFile(record_, kQuietPeriod), "");
+  // Anything started above would have recorded before a program started now.
+  const fs::path later_record = root_ / "later.out";
+  history_.SetEditorCommand(MakeRecorder(root_ / "later", 0, later_record).string());
+  OpenResultsInEditor(history_, start_.string());
+  EXPECT_EQ(WaitForFile(later_record, kLaunchTimeout), Expected("kekka.txt\n"));
+  EXPECT_FALSE(fs::exists(record_));
 
   // One slash fewer, the same program starts.
   std::string fits = padded;

@@ -1,7 +1,6 @@
-#include "state/editor.h"
+#include "screen/editor.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <QFile>
 #include <QFileDialog>
@@ -30,10 +29,6 @@ constexpr char kUnusablePathMessage[] =
     "エディタは変わりません。";
 // Linux has no Notepad; the desktop's own choice for the file stands in for it.
 constexpr char kDesktopOpener[] = "xdg-open";
-
-void EnterStartDirectory(const std::string& start_dir) {
-  if (!start_dir.empty()) (void)::chdir(start_dir.c_str());
-}
 
 struct Launch {
   QString program;
@@ -65,7 +60,7 @@ std::optional<Launch> LaunchFor(const std::string& command, const std::string& s
 
 }  // namespace
 
-void OnChangeEditor(QWidget* owner, HistoryTable& history, const std::string& start_dir) {
+void OnChangeEditor(QWidget* owner, HistoryTable& history) {
   QFileDialog dialog(owner, QString::fromUtf8(kDialogTitle));
   // Details hidden before the filters are set, or the combo box shows the patterns.
   dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
@@ -85,11 +80,9 @@ void OnChangeEditor(QWidget* owner, HistoryTable& history, const std::string& st
   } else {
     history.SetEditorCommand(kDefaultEditor);
   }
-  EnterStartDirectory(start_dir);
 }
 
 void OpenResultsInEditor(const HistoryTable& history, const std::string& start_dir) {
-  EnterStartDirectory(start_dir);
   const std::string& command = history.EditorCommand();
   // Too long for the command line "<command> kekka.txt"; nothing is started.
   if (command.size() > kEditorCommandBytes) return;
