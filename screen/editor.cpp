@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <optional>
 
+#include "screen/screen_text.h"
 #include "search/cp932.h"
 #include "texts/texts.h"
 #include "state/history.h"
@@ -18,15 +19,11 @@
 namespace tolvane {
 namespace {
 
-constexpr char kDialogTitle[] = "結果表示用エディタを選択します。キャンセルするとメモ帳になります。";
 // Qt filters by the pattern in the last brackets and, with the details hidden, shows what comes
 // before them: the names read as they always did, and "all files" shows files without a dot too.
-constexpr char kExeFilter[] = "exe files(*.exe) (*.exe)";
-constexpr char kAllFilter[] = "all files(*.*) (*)";
-constexpr char kMessageCaption[] = "Tolvane";
-constexpr char kUnusablePathMessage[] =
-    "このファイルはエディタに指定できません。パスが長すぎるか、Shift-JISで表せない文字を含んでいます。"
-    "エディタは変わりません。";
+QString NameFilter(std::string_view name, const char* pattern) {
+  return FromSjis(name) + QStringLiteral(" (") + QString::fromLatin1(pattern) + u')';
+}
 // Linux has no Notepad; the desktop's own choice for the file stands in for it.
 constexpr char kDesktopOpener[] = "xdg-open";
 
@@ -61,12 +58,12 @@ std::optional<Launch> LaunchFor(const std::string& command, const std::string& s
 }  // namespace
 
 void OnChangeEditor(QWidget* owner, HistoryTable& history) {
-  QFileDialog dialog(owner, QString::fromUtf8(kDialogTitle));
+  QFileDialog dialog(owner, FromSjis(kChooseEditorTitle));
   // Details hidden before the filters are set, or the combo box shows the patterns.
   dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setNameFilters({QString::fromLatin1(kExeFilter), QString::fromLatin1(kAllFilter)});
+  dialog.setNameFilters({NameFilter(kExeFilesFilter, "*.exe"), NameFilter(kAllFilesFilter, "*")});
 
   if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
     const QByteArray path = QFile::encodeName(dialog.selectedFiles().constFirst());
@@ -75,7 +72,7 @@ void OnChangeEditor(QWidget* owner, HistoryTable& history) {
       history.SetEditorCommand(command.sjis);
     } else {
       // Storing a cut or mangled path would start some other program later.
-      QMessageBox::warning(owner, QString::fromLatin1(kMessageCaption), QString::fromUtf8(kUnusablePathMessage));
+      QMessageBox::warning(owner, QString::fromLatin1(kApplicationTitle), FromSjis(kUnusableEditorMessage));
     }
   } else {
     history.SetEditorCommand(kDefaultEditor);

@@ -16,28 +16,23 @@
 
 namespace tolvane {
 namespace {
-
-constexpr char kUnconvertibleMessage[] = "「%1」はShift-JISで表せない文字なので、検索できません。";
-constexpr char kMalformedMessage[] = "入力された文字を変換できません。";
-
-// Shift-JIS bytes a character would take: one for ASCII and half-width katakana, two otherwise,
-// and two for an ASCII blank, which history stores as a full-width blank.
-std::size_t StoredBytes(char32_t c) {
-  if (c == U' ') return 2;
-  if (c < 0x80 || (c >= 0xff61 && c <= 0xff9f)) return 1;
-  return 2;
-}
+// The geta mark, two bytes like most characters Shift-JIS lacks.
+constexpr std::string_view kStandIn = "\x81\xac";
 
 // True when `text` still fits a history slot once converted and widened. A character Shift-JIS
-// lacks is let in at its likely size; Enter then names it instead of the box swallowing it.
+// lacks is let in, counted as a two-byte stand-in; Enter then names it instead of the box
+// swallowing it.
 bool FitsQueryBox(const QString& text) {
   // Every UTF-16 unit is at least one stored byte, so a long paste is refused without converting.
   if (static_cast<std::size_t>(text.size()) > kQueryTextBytes) return false;
   const Cp932Encoding sjis = ToSjis(text);
   if (sjis.ok()) return FitsHistorySlot(sjis.sjis);
-  std::size_t bytes = 0;
-  for (const char32_t c : text.toUcs4()) bytes += StoredBytes(c);
-  return bytes <= kQueryTextBytes;
+  std::string measured;
+  for (const char32_t c : text.toUcs4()) {
+    const Cp932Encoding one = ToSjis(QString::fromUcs4(&c, 1));
+    measured += one.ok() ? std::string_view(one.sjis) : kStandIn;
+  }
+  return FitsHistorySlot(measured);
 }
 
 // Refuses an edit, typed or pasted, whose result would not fit; the box keeps its previous text.
@@ -161,12 +156,12 @@ void CTolvaneView::OnEnter() {
 
   Cp932Encoding query = ToSjis(query_text_);
   if (query.unconvertible) {
-    MessageBox(QString::fromUtf8(kUnconvertibleMessage)
+    MessageBox(FromSjis(kUnconvertibleQueryMessage)
                    .arg(QString::fromStdString(DescribeCharacter(*query.unconvertible))));
     return;
   }
   if (!query.ok()) {
-    MessageBox(QString::fromUtf8(kMalformedMessage));
+    MessageBox(FromSjis(kMalformedQueryMessage));
     return;
   }
   // The box refuses text that would not fit a slot, so this fails only for text put there by

@@ -330,6 +330,17 @@ class WindowTest : public QObject {
     Type(box, QString(149, u'検'));  // 298 bytes
     Type(box, QStringLiteral("x漢"));
     QCOMPARE(box->text(), QString(149, u'検') + u'x');
+    // A character Shift-JIS lacks is let in as two bytes, so that Enter can name it; blanks
+    // next to it still count twice.
+    box->clear();
+    const QString emoji = QString::fromUcs4(U"\U0001F600", 1);
+    Type(box, QString(147, u'検'));  // 294 bytes
+    QKeyEvent pair(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, emoji);  // + 2
+    QApplication::sendEvent(box, &pair);
+    Type(box, QStringLiteral(" a"));           // 296 + 2 + 1
+    QCOMPARE(box->text(), QString(147, u'検') + emoji + QStringLiteral(" a"));
+    Type(box, QStringLiteral("b"));
+    QCOMPARE(box->text(), QString(147, u'検') + emoji + QStringLiteral(" a"));
 
     // A paste that does not fit is refused whole, also one beyond the box's own 32767 limit.
     box->setText(QStringLiteral("ab"));
