@@ -1,14 +1,22 @@
 # make run   - install what is missing, build, open the window on the sample bibliography
-# make test  - install what is missing, build, run every test: the main build, the engine and state
-#              under AddressSanitizer and UndefinedBehaviorSanitizer, and 20 s of each fuzz target
+# make test  - install what is missing, build, run every test: the engine, state and command built
+#              for 64-bit Arm, the fuzz corpora replayed, the engine, state and command tests
+#              under AddressSanitizer and UndefinedBehaviorSanitizer, the scan under
+#              ThreadSanitizer on the scalar pair filter, and last every test of the main build
 # make fuzz  - each fuzz target for FUZZ_SECONDS (default 300)
-BUILD ?= build
+# Each tree is a preset of CMakePresets.json: build/, build-aarch64/, build-fuzz/, build-asan/, ...
 DEBIAN_PACKAGES = cmake ninja-build g++ make qt6-base-dev libgtest-dev xvfb xdotool \
-                  x11-utils fonts-noto-cjk clang libclang-rt-14-dev ripgrep hyperfine time
+                  x11-utils fonts-noto-cjk clang libclang-rt-14-dev g++-aarch64-linux-gnu \
+                  ripgrep hyperfine time
 
+# sudo resets the environment, so the frontend is set by env on its far side.
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+APT_GET = $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get
 
 FUZZ_SECONDS ?= 300
+
+# Configures and builds the tree of one preset.
+build_preset = cmake --preset $(1) >/dev/null && cmake --build --preset $(1)
 
 .PHONY: setup configure build test fuzz run clean
 
@@ -18,29 +26,29 @@ setup:
 	  done); \
 	if [ -n "$$missing" ]; then \
 	  echo "Installing:" $$missing; \
-	  $(SUDO) apt-get update -q && \
-	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -q $$missing; \
+	  $(APT_GET) update -q && $(APT_GET) install -y -q $$missing; \
 	fi
 
 configure: setup
-	cmake -S . -B $(BUILD) -G Ninja
+	cmake --preset default
 
 build: configure
-	cmake --build $(BUILD)
+	cmake --build --preset default
 
 # The main build's tests run last, so that their summary closes the output.
 test: build
-	tests/fuzz/run.sh 20
-	tests/sanitize.sh
-	TOLVANE_SANITIZE=thread tests/sanitize.sh -R '^(Scan|FastScan|faults/)' -E LargeFile
-	ctest --test-dir $(BUILD) --output-on-failure --timeout 600 -j 2
+	$(call build_preset,aarch64)
+	$(call build_preset,fuzz) && ctest --preset fuzz
+	$(call build_preset,asan) && ctest --preset asan
+	$(call build_preset,tsan) && ctest --preset tsan
+	ctest --preset default
 
 fuzz: setup
 	tests/fuzz/run.sh $(FUZZ_SECONDS)
 
 run: build
-	cmake --build $(BUILD) --target sample_bibliography
-	cd $(BUILD)/run && ../app/tolvane
+	cmake --build --preset default --target sample_bibliography
+	cd build/run && ../app/tolvane
 
 clean:
-	rm -rf $(BUILD) build-asan build-tsan build-fuzz
+	rm -rf build build-aarch64 build-fuzz build-asan build-tsan build-scalar
