@@ -12,11 +12,12 @@ namespace {
 
 // Sends the cursor change to the X server without processing any event: QGuiApplication::sync()
 // would deliver pending events, keys and clicks included, in the middle of a search. Platforms
-// other than X11 have nothing to flush here.
+// other than X11 have nothing to flush here; the offscreen one offers the X11 interface with no
+// connection behind it.
 void FlushToDisplay() {
-  if (auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>()) {
-    xcb_flush(x11->connection());
-  }
+  auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+  if (x11 == nullptr) return;
+  if (xcb_connection_t* connection = x11->connection()) xcb_flush(connection);
 }
 
 }  // namespace
