@@ -44,14 +44,6 @@ class QueryLengthValidator : public QValidator {
   }
 };
 
-class WaitCursor {
- public:
-  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
 }  // namespace
 
 CTolvaneView::CTolvaneView(ScreenState& state, QWidget* parent) : QWidget(parent), state_(state) {
@@ -71,6 +63,7 @@ CTolvaneView::CTolvaneView(ScreenState& state, QWidget* parent) : QWidget(parent
   results->setUndoRedoEnabled(false);  // nothing to undo in a read-only box; saves a copy per search
   results->installEventFilter(this);
   results_box_ = results;
+  marks_ = new TermMarks(results->document(), results->palette());
 
   layout_ = new BoxLayout(this);
   layout_->AddQueryBox(query);
@@ -129,6 +122,13 @@ void CTolvaneView::showEvent(QShowEvent* event) {
   QMetaObject::invokeMethod(this, [this] { SetCaption(kUsageHint); }, Qt::QueuedConnection);
 }
 
+void CTolvaneView::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::PaletteChange && results_box_) {
+    marks_->SetPalette(results_box_->palette());
+  }
+}
+
 void CTolvaneView::PreTranslateMessage(const QKeyEvent& key) {
   // Alt combinations belong to the menu bar.
   if (key.modifiers() & Qt::AltModifier) return;
@@ -171,15 +171,25 @@ void CTolvaneView::OnEnter() {
     QApplication::beep();
     return;
   }
-  {
-    const WaitCursor wait;
-    (void)RunSearch(copy, state_.start_dir, MakeDisplayOps(), state_.accumulated);
-  }
+  Search(copy);
   // The modifier state as of the last input event handled, so a Shift let go while a message box
   // of the search was open counts as let go.
   if (QGuiApplication::keyboardModifiers() & Qt::ShiftModifier) {
     OpenResultsInEditor(state_.history, state_.start_dir);
   }
+}
+
+void CTolvaneView::Search(const std::string& query) {
+  BusyCursor busy(busy_clock_);
+  busy_ = &busy;
+  RunOptions options;
+  options.scan.on_progress = [&busy] { busy.OnProgress(); };
+  options.on_newest_block = [this](std::size_t bytes, std::span<const std::string> terms) {
+    newest_block_ = NewestBlock{bytes, MarkableTerms(terms)};
+  };
+  (void)RunSearch(query, state_.start_dir, MakeDisplayOps(), state_.accumulated, options);
+  busy_ = nullptr;
+  newest_block_.reset();
 }
 
 void CTolvaneView::OnUp() {
@@ -202,10 +212,20 @@ void CTolvaneView::ShowQueryText() {
   if (query_box_) query_box_->setText(query_text_);
 }
 
-void CTolvaneView::ShowError(std::string_view message) { MessageBox(FromSjis(message)); }
+void CTolvaneView::ShowError(std::string_view message) {
+  if (busy_) busy_->Restore();
+  MessageBox(FromSjis(message));
+}
 
 void CTolvaneView::SetResultsText(std::string_view text) {
-  if (results_box_) results_box_->setPlainText(FromSjis(text));
+  if (!results_box_) return;
+  const QString shown = FromSjis(text);
+  const int box_length = BoxLength(shown);
+  // Text from elsewhere than a search is one block with nothing to mark.
+  const NewestBlock block = newest_block_.value_or(NewestBlock{text.size(), {}});
+  newest_block_.reset();
+  marks_->AddNewestBlock(BoxLength(FromSjis(text.substr(0, block.bytes))), block.terms, box_length);
+  results_box_->setPlainText(shown);
 }
 
 void CTolvaneView::SetCaption(std::string_view caption) {

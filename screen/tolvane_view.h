@@ -7,11 +7,14 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "screen/box_layout.h"
+#include "screen/busy_cursor.h"
 #include "screen/screen_state.h"
+#include "screen/term_marks.h"
 #include "session/run.h"
 
 class QKeyEvent;
@@ -40,16 +43,22 @@ class CTolvaneView : public QWidget {
 
   QLineEdit* QueryBox() const { return query_box_; }
   QPlainTextEdit* ResultsBox() const { return results_box_; }
+  // The clock the busy cursor measures a search by; tests replace it.
+  void SetBusyClock(BusyClock clock) { busy_clock_ = std::move(clock); }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   // The first show puts the usage hint in the caption; a restore from minimised lays out again.
   void showEvent(QShowEvent* event) override;
+  // A new palette (a theme change) recolours the marked terms.
+  void changeEvent(QEvent* event) override;
 
  private:
   // Looks at a key before the box handles it; never consumes it.
   void PreTranslateMessage(const QKeyEvent& key);
   void OnEnter();
+  // Runs the search of `query` under the busy cursor, marking its terms in the box.
+  void Search(const std::string& query);
   void OnUp();
   void OnDown();
   void ShowQueryText();
@@ -65,6 +74,15 @@ class CTolvaneView : public QWidget {
   // The box's text as of the last Enter, Up or Down; an initial update puts it back in the box.
   QString query_text_;
   BoxLayout* layout_;  // owned by the view, as its layout
+  TermMarks* marks_ = nullptr;  // owned by the results box's document
+  BusyClock busy_clock_ = std::chrono::steady_clock::now;
+  BusyCursor* busy_ = nullptr;  // while a search runs
+  // The newest block as the run told it, for the results text that follows.
+  struct NewestBlock {
+    std::size_t bytes = 0;
+    QStringList terms;
+  };
+  std::optional<NewestBlock> newest_block_;
   bool history_loaded_ = false;
 };
 

@@ -28,7 +28,7 @@ WindowLayout LayoutFor(std::size_t window_bytes) {
 
 MappedEnd ScanMappedRange(int fd, RegionScanner& scanner, const WindowLayout layout,
                           const std::size_t begin, const std::size_t end,
-                          const std::stop_token stop) {
+                          const ProgressHook& on_progress, const std::stop_token stop) {
   const std::size_t window_bytes = layout.bytes;
   const std::size_t align = layout.align;
   InstallBusGuard();
@@ -72,6 +72,7 @@ MappedEnd ScanMappedRange(int fd, RegionScanner& scanner, const WindowLayout lay
       outcome = result.end;
       if (outcome != ScanEnd::kMore) break;
       at += result.consumed;
+      if (on_progress) on_progress();
       if (step_end == window.size()) break;  // map the next window from `at`
     }
     guard.Unwatch();
@@ -84,7 +85,7 @@ MappedEnd ScanMappedRange(int fd, RegionScanner& scanner, const WindowLayout lay
 }
 
 ScanEnd FinishMapped(const MappedEnd& end, int fd, RegionScanner& scanner,
-                     std::size_t window_bytes) {
+                     const ScanOptions& options) {
   switch (end.end) {
     case ScanEnd::kEndOfFile:
     case ScanEnd::kStopped:
@@ -92,7 +93,7 @@ ScanEnd FinishMapped(const MappedEnd& end, int fd, RegionScanner& scanner,
     case ScanEnd::kUnmappable:
       // Some files and file systems cannot be mapped; those are read from where mapping failed.
       if (::lseek(fd, static_cast<off_t>(end.offset), SEEK_SET) < 0) return ScanEnd::kReadError;
-      return FeedRead(fd, scanner, window_bytes);
+      return FeedRead(fd, scanner, options);
     case ScanEnd::kMore:
     case ScanEnd::kReadError:
     case ScanEnd::kCancelled:
@@ -101,9 +102,10 @@ ScanEnd FinishMapped(const MappedEnd& end, int fd, RegionScanner& scanner,
   return ScanEnd::kReadError;
 }
 
-ScanEnd FeedMapped(int fd, RegionScanner& scanner, std::size_t size, std::size_t window_bytes) {
-  const MappedEnd end = ScanMappedRange(fd, scanner, LayoutFor(window_bytes), 0, size);
-  return FinishMapped(end, fd, scanner, window_bytes);
+ScanEnd FeedMapped(int fd, RegionScanner& scanner, std::size_t size, const ScanOptions& options) {
+  const MappedEnd end =
+      ScanMappedRange(fd, scanner, LayoutFor(options.window_bytes), 0, size, options.on_progress);
+  return FinishMapped(end, fd, scanner, options);
 }
 
 }  // namespace tolvane

@@ -8,8 +8,9 @@
 
 namespace tolvane {
 
-// Reads the file from its current offset to its end in chunks of `chunk_bytes` and scans each
-// chunk with what the last one left unfinished. Returns kEndOfFile, kStopped or kReadError.
-ScanEnd FeedRead(int fd, RegionScanner& scanner, std::size_t chunk_bytes);
+// Reads the file from its current offset to its end in chunks of `options.window_bytes` and scans
+// each chunk, with what the last one left unfinished, a step at a time, telling
+// `options.on_progress` after each step. Returns kEndOfFile, kStopped or kReadError.
+ScanEnd FeedRead(int fd, RegionScanner& scanner, const ScanOptions& options);
 
 }  // namespace tolvane

@@ -15,12 +15,19 @@ namespace tolvane {
 
 namespace {
 
-ScanEnd ScanRecordByRecord(int fd, const TermTable& terms, const MatchSink& on_match) {
+ScanEnd ScanRecordByRecord(int fd, const TermTable& terms, const MatchSink& on_match,
+                           const ProgressHook& on_progress) {
   RecordReader reader(fd);
   std::string record;
+  std::size_t since_progress = 0;
   while (true) {
     const ScanEnd end = reader.Next(record);
     if (end != ScanEnd::kMore) return end;
+    since_progress += record.size();
+    if (since_progress >= kScanStepBytes) {
+      since_progress = 0;
+      if (on_progress) on_progress();
+    }
     const std::string_view text = RecordText(record);
     if (MatchesAllTerms(text, terms) && !on_match(text)) return ScanEnd::kStopped;
   }
@@ -30,7 +37,7 @@ ScanEnd ScanRecordByRecord(int fd, const TermTable& terms, const MatchSink& on_m
 
 ScanEnd ScanMatchingRecords(int fd, const TermTable& terms, const MatchSink& on_match,
                             const ScanOptions& options) {
-  if (options.plain) return ScanRecordByRecord(fd, terms, on_match);
+  if (options.plain) return ScanRecordByRecord(fd, terms, on_match, options.on_progress);
   // Only a regular file with bytes in it can be mapped; anything else is read.
   struct stat st {};
   const bool mappable =
@@ -40,8 +47,8 @@ ScanEnd ScanMatchingRecords(int fd, const TermTable& terms, const MatchSink& on_
     return ScanInTwoHalves(fd, size, terms, on_match, options);
   }
   RegionScanner scanner(&terms, &on_match);
-  if (!mappable) return FeedRead(fd, scanner, options.window_bytes);
-  return FeedMapped(fd, scanner, size, options.window_bytes);
+  if (!mappable) return FeedRead(fd, scanner, options);
+  return FeedMapped(fd, scanner, size, options);
 }
 
 }  // namespace tolvane

@@ -26,6 +26,10 @@ enum class ScanEnd {
 // Returns false to end the scan.
 using MatchSink = std::function<bool(std::string_view record_text)>;
 
+// Told between steps of the scan, about every 256 KiB, that it is still running; always on the
+// calling thread, never from the helper of a two-halves scan.
+using ProgressHook = std::function<void()>;
+
 // How the records file is read; everything but the defaults is for tests and benchmarks.
 struct ScanOptions {
   bool plain = false;     // the record-by-record reference path (RecordReader)
@@ -33,6 +37,7 @@ struct ScanOptions {
   std::size_t window_bytes = kScanWindowBytes;
   std::size_t split_min_bytes = kSplitScanMinBytes;  // mapped files this large are scanned in two halves
   std::size_t held_match_bytes = kHeldMatchBytes;    // what the second half may hold
+  ProgressHook on_progress = nullptr;  // empty in the command: tested once per step, never per record
 };
 
 // The fast path maps the file in windows (or reads it in chunks when it cannot be mapped), looks

@@ -88,7 +88,7 @@ ScanEnd ScanInTwoHalves(int fd, std::size_t size, const TermTable& terms,
                         const MatchSink& on_match, const ScanOptions& options) {
   RegionScanner first(&terms, &on_match);
   const std::size_t split = SplitPoint(fd, size);
-  if (split == 0) return FeedMapped(fd, first, size, options.window_bytes);
+  if (split == 0) return FeedMapped(fd, first, size, options);
 
   HeldMatches held(options.held_match_bytes);
   const MatchSink hold = [&held](std::string_view text) { return held.Hold(text); };
@@ -97,31 +97,33 @@ ScanEnd ScanInTwoHalves(int fd, std::size_t size, const TermTable& terms,
 
   const WindowLayout layout = LayoutFor(options.window_bytes);
   MappedEnd second_end{ScanEnd::kCancelled};
+  // The hook belongs to the calling thread; the helper reports to nobody.
+  const ProgressHook helper_progress;
   std::jthread helper;
   try {
     helper = std::jthread([&](std::stop_token stop) {
-      second_end = ScanMappedRange(fd, second, layout, split, size, stop);
+      second_end = ScanMappedRange(fd, second, layout, split, size, helper_progress, stop);
     });
   } catch (const std::system_error&) {
     // No thread to be had: one scan of the whole file.
-    return FinishMapped(ScanMappedRange(fd, first, layout, 0, size), fd, first,
-                        options.window_bytes);
+    return FinishMapped(ScanMappedRange(fd, first, layout, 0, size, options.on_progress), fd, first,
+                        options);
   }
-  const MappedEnd first_end = ScanMappedRange(fd, first, layout, 0, split);
+  const MappedEnd first_end = ScanMappedRange(fd, first, layout, 0, split, options.on_progress);
   const bool first_half_done =
       first_end.end == ScanEnd::kEndOfFile && !first.MetEndOfFileByte();
   if (!first_half_done) helper.request_stop();
   helper.join();
   // A stop, a Ctrl+Z or a failure in the first half decides the outcome; what the second half
   // found is dropped. A file that could not be mapped is read from there to its end.
-  if (!first_half_done) return FinishMapped(first_end, fd, first, options.window_bytes);
+  if (!first_half_done) return FinishMapped(first_end, fd, first, options);
   if (second_end.end == ScanEnd::kEndOfFile || second_end.end == ScanEnd::kReadError) {
     if (!held.HandOn(on_match)) return ScanEnd::kStopped;
     return second_end.end;
   }
   // The second half gave up (more matches than it may hold, or no mapping): go on from the split.
-  return FinishMapped(ScanMappedRange(fd, first, layout, split, size), fd, first,
-                      options.window_bytes);
+  return FinishMapped(ScanMappedRange(fd, first, layout, split, size, options.on_progress), fd,
+                      first, options);
 }
 
 }  // namespace tolvane

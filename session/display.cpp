@@ -17,6 +17,8 @@ bool DisplayText::Append(std::string_view record) {
   return text_.size() <= kDisplayStopBytes;
 }
 
+std::size_t DisplayText::ClosedBytes() const { return text_.size() + kCrLf.size(); }
+
 std::string DisplayText::MergeInFrontOf(std::string_view older) && {
   text_ += kCrLf;
   return MergeResults(std::move(text_), older);

@@ -28,6 +28,8 @@ class DisplayText {
   DisplayText();
   // Appends a shown record. False once the text has passed 74,500 bytes: the scan ends there.
   bool Append(std::string_view record);
+  // How long the block will be once closed with its empty line.
+  std::size_t ClosedBytes() const;
   // Closes the block with its empty line and puts it in front of `older` (see MergeResults).
   std::string MergeInFrontOf(std::string_view older) &&;
 

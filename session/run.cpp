@@ -73,7 +73,9 @@ RunResult RunSearch(std::string_view query, const std::string& start_dir, const 
   }
   if (matches == 0) return {0, RunStatus::kNoMatch};
 
+  const std::size_t block_bytes = display_text.ClosedBytes();
   accumulated = std::move(display_text).MergeInFrontOf(accumulated);
+  if (options.on_newest_block) options.on_newest_block(block_bytes, terms.Active());
   display.set_results_text(accumulated);
   display.set_caption(CountCaption(matches));
   return {matches, RunStatus::kMatched};

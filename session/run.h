@@ -2,7 +2,9 @@
 // One search, as the Enter key and the command run it: scan the records file in the start
 // folder, write every matching record to the results file there, put the first 500 on top of
 // the earlier results, and report the count in the caption.
+#include <cstddef>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -30,6 +32,9 @@ struct RunOptions {
   // Sees each shown record as read, before it is shown; for a caller that wants the records
   // themselves rather than the box's text.
   std::function<void(std::string_view record_text)> on_shown_record;
+  // Told, just before the box gets the merged text, how many of its first bytes are this search's
+  // block (its closing line end included) and which terms found it; for a box that marks them.
+  std::function<void(std::size_t block_bytes, std::span<const std::string> terms)> on_newest_block;
 };
 
 // Runs one search in `start_dir`, which is never made the working directory: the records and

@@ -15,6 +15,10 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -22,6 +26,7 @@
 #include "app/main_frame.h"
 #include "app/tolvane_app.h"
 #include "screen/screen_text.h"
+#include "screen/term_marks.h"
 #include "screen/tolvane_view.h"
 
 #include "dialog_driver.h"
@@ -61,6 +66,21 @@ void Type(QWidget* widget, const QString& text) {
     QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
     QApplication::sendEvent(widget, &press);
   }
+}
+
+using Marks = QList<QPair<int, int>>;  // start and length of each marked stretch
+
+// The marked stretches of every line of `document`, as its highlighter formatted them.
+QList<Marks> MarksOf(const QTextDocument* document) {
+  QList<Marks> lines;
+  for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+    Marks marks;
+    for (const QTextLayout::FormatRange& range : block.layout()->formats()) {
+      if (range.format.background().style() != Qt::NoBrush) marks << qMakePair(range.start, range.length);
+    }
+    lines << marks;
+  }
+  return lines;
 }
 
 }  // namespace
@@ -217,6 +237,96 @@ class WindowTest : public QObject {
     QCOMPARE(Query()->text(), QStringLiteral("山田 近世"));
     QCOMPARE(FromSjis(app_->State().history.Slot(0)), QStringLiteral("山田　近世"));
     QCOMPARE(ReadAll(Path("kekka.txt")), Sjis(QStringLiteral("山田太郎（1998）「近世日本の研究」『日本史研究』\r\n")));
+  }
+
+  void eachBlockMarksItsOwnSearchsTerms() {
+    Start();
+    Search(QStringLiteral("研究"));
+    Search(QStringLiteral("佐藤 京都"));
+    QCOMPARE(Results()->toPlainText(),
+             FromSjis(app_->State().accumulated).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    QCOMPARE(Results()->toPlainText(),
+             QStringLiteral("佐藤花子（2001）「中世京都の研究」『史林』\n\n"
+                            "山田太郎（1998）「近世日本の研究」『日本史研究』\n"
+                            "佐藤花子（2001）「中世京都の研究」『史林』\n\n"));
+    // The newest block's 研究 is not its search's; the older block's 佐藤 is not its search's.
+    const QList<Marks> expected = {{{0, 2}, {13, 2}}, {}, {{16, 2}, {23, 2}}, {{16, 2}}, {}, {}};
+    QCOMPARE(MarksOf(Results()->document()), expected);
+
+    // A search without a match leaves text and marks alone.
+    Search(QStringLiteral("該当なし"));
+    QCOMPARE(MarksOf(Results()->document()), expected);
+    QCOMPARE(Results()->toPlainText().size(), BoxLength(FromSjis(app_->State().accumulated)));
+  }
+
+  void termsStartOnlyOnCharacterBoundaries() {
+    // ソ is 0x83 0x5C: its second byte is a backslash to bytes, but no character of the text.
+    QFile records(Path("tolvaneken.txt"));
+    QVERIFY(records.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    records.write("\x83\x5c\x5c\x83\x5c\r\n\x83\x5c only\r\n");
+    records.close();
+    Start();
+    Search(QStringLiteral("\\"));
+    QCOMPARE(Results()->toPlainText(), QStringLiteral("ソ\\ソ\n\n"));
+    QCOMPARE(MarksOf(Results()->document()), (QList<Marks>{{{1, 1}}, {}, {}}));
+  }
+
+  void termMarksForgetWhatTheCutDropped() {
+    QPlainTextEdit box;
+    const QTextDocument& document = *box.document();
+    TermMarks marks(box.document(), box.palette());
+    const auto show = [&](const QString& text, int newest_length, const QString& term) {
+      marks.AddNewestBlock(newest_length, {term}, BoxLength(text));
+      box.setPlainText(text);
+    };
+    show(QStringLiteral("a\r\n"), 2, QStringLiteral("a"));
+    show(QStringLiteral("b\r\na\r\n"), 2, QStringLiteral("b"));
+    QCOMPARE(MarksOf(&document), (QList<Marks>{{{0, 1}}, {{0, 1}}, {}}));
+    show(QStringLiteral("cc\r\nb\r\n"), 3, QStringLiteral("c"));  // the cut took the oldest line
+    // The "a" the cut dropped comes back as text of no search: it stays unmarked.
+    show(QStringLiteral("d\r\ncc\r\nb\r\na\r\n"), 2, QStringLiteral("d"));
+    QCOMPARE(MarksOf(&document), (QList<Marks>{{{0, 1}}, {{0, 2}}, {{0, 1}}, {}, {}}));
+  }
+
+  void busyCursorFromTwoHundredMsUntilTheSearchReturns() {
+    // Eight steps of the scan, with the only match at the end.
+    QFile records(Path("tolvaneken.txt"));
+    QVERIFY(records.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    const QByteArray line = Sjis(QStringLiteral("ありふれた文献の一行です。")) + "\r\n";
+    for (qint64 written = 0; written < (qint64{2} << 20); written += line.size()) records.write(line);
+    records.write(Sjis(QStringLiteral("末尾の文献")) + "\r\n");
+    records.close();
+    Start();
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+    std::chrono::steady_clock::time_point now{};
+    std::chrono::milliseconds tick{};
+    app_->MainFrame()->View()->SetBusyClock([&] { return now += tick; });
+    // The box gets its text while the search still runs.
+    bool busy_when_shown = false;
+    connect(Results()->document(), &QTextDocument::contentsChange, answerers_.get(), [&] {
+      busy_when_shown = QApplication::overrideCursor() != nullptr &&
+                        QApplication::overrideCursor()->shape() == Qt::BusyCursor;
+    });
+    tick = std::chrono::milliseconds(10);
+    Search(QStringLiteral("末尾"));
+    QVERIFY(Caption().startsWith(QStringLiteral("件数：1 ")));
+    QVERIFY(!busy_when_shown);
+    tick = std::chrono::milliseconds(100);
+    Search(QStringLiteral("末尾"));
+    QVERIFY(busy_when_shown);
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+
+    // The message box after a long scan shows the normal cursor.
+    QVERIFY(QFile::remove(Path("kekka.txt")));
+    QVERIFY(QFile::link(QStringLiteral("/dev/full"), Path("kekka.txt")));
+    auto box_cursor = std::make_shared<int>(-1);
+    AnswerNextDialog<QMessageBox>(answerers_.get(), [box_cursor](QMessageBox* box) {
+      *box_cursor = QApplication::overrideCursor() ? QApplication::overrideCursor()->shape() : -2;
+      box->accept();
+    });
+    Search(QStringLiteral("末尾"));
+    QCOMPARE(*box_cursor, static_cast<int>(Qt::ArrowCursor));
+    QVERIFY(QApplication::overrideCursor() == nullptr);
   }
 
   void enterDoesNothingForEmptyBoxOrResultsFocus() {

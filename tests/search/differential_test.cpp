@@ -54,7 +54,7 @@ Outcome SearchOnce(const testing::ScratchDir& dir, std::string_view query, const
       [&](std::string_view m) { outcome.calls.push_back("error " + std::string(m)); },
       [&](std::string_view t) { outcome.calls.push_back("box " + std::string(t)); },
       [&](std::string_view c) { outcome.calls.push_back("caption " + std::string(c)); }};
-  outcome.result = RunSearch(query, dir.path(), ops, outcome.box, RunOptions{.scan = scan, .on_shown_record = {}});
+  outcome.result = RunSearch(query, dir.path(), ops, outcome.box, RunOptions{.scan = scan, .on_shown_record = {}, .on_newest_block = {}});
   outcome.results_file = testing::ReadFile(dir / kResultsFileName);
   return outcome;
 }

@@ -187,6 +187,23 @@ TEST_F(RunSearchTest, ShownRecordsReachTheirSinkAsReadUpToTheDisplayLimit) {
   EXPECT_EQ(shown.back(), "hit 500\n");
 }
 
+TEST_F(RunSearchTest, TheNewestBlockIsToldWithItsTermsBeforeTheBoxGetsIt) {
+  Records("apple 1\r\nbanana 2\r\napple banana 3\r\n");
+  std::vector<std::string> calls;
+  RunOptions options;
+  options.on_newest_block = [&](std::size_t bytes, std::span<const std::string> terms) {
+    std::string call = std::to_string(bytes);
+    for (const std::string& term : terms) call += " " + term;
+    calls.push_back(call + " before " + std::to_string(screen_.boxes.size()));
+  };
+  RunSearch("banana\x81\x40" "3", dir_.path(), screen_.ops(), accumulated_, options);
+  RunSearch("no-such-term", dir_.path(), screen_.ops(), accumulated_, options);
+  RunSearch("apple", dir_.path(), screen_.ops(), accumulated_, options);
+  // A full-width blank splits terms; a search without matches tells nothing.
+  EXPECT_EQ(calls, (std::vector<std::string>{"18 banana 3 before 0", "27 apple before 1"}));
+  EXPECT_EQ(accumulated_.substr(27), "apple banana 3\r\n\r\n");
+}
+
 // MergeResults puts a new block over the older text and keeps the whole near 75,000 bytes.
 std::string OlderText(std::size_t size, std::string_view ending) {
   return std::string(size - ending.size(), 'o') + std::string(ending);

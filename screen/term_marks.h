@@ -1,0 +1,50 @@
+#pragma once
+// Marks, in the results box, where each shown search's terms occur in that search's block, without
+// touching the box's text: a syntax highlighter over the box's document. Positions are the
+// document's, in which every CR LF of the accumulated text is one paragraph break; each block ends
+// with one, so a line of the box always lies within one search's block.
+#include <QPalette>
+#include <QString>
+#include <QStringList>
+#include <QSyntaxHighlighter>
+#include <QTextCharFormat>
+#include <span>
+#include <string>
+#include <vector>
+
+class QTextDocument;
+
+namespace tolvane {
+
+// How long `text` is once set into a document as plain text.
+int BoxLength(const QString& text);
+
+// The Shift-JIS terms of a search as the box finds them. A term that does not decode to whole
+// characters (a lone lead byte) matches bytes the Unicode text does not show, and is left out.
+QStringList MarkableTerms(std::span<const std::string> sjis_terms);
+
+class TermMarks : public QSyntaxHighlighter {
+ public:
+  TermMarks(QTextDocument* document, const QPalette& palette);
+
+  // The newest search's block, `length` long at the top of a box about to be `box_length` long.
+  // The older blocks the box's cut dropped are forgotten, and one it shortened is shortened. Called
+  // before the box gets its text, which marks it.
+  void AddNewestBlock(int length, QStringList terms, int box_length);
+  // The mark is derived from the palette, so that it reads on a light and on a dark base alike.
+  void SetPalette(const QPalette& palette);
+
+ protected:
+  void highlightBlock(const QString& text) override;
+
+ private:
+  struct Block {
+    int start;
+    int length;
+    QStringList terms;
+  };
+  std::vector<Block> blocks_;  // newest first, which is their order in the box
+  QTextCharFormat mark_;
+};
+
+}  // namespace tolvane
