@@ -1,12 +1,14 @@
 #pragma once
 // The search view: the one-line query box above the read-only results box (placed by BoxLayout),
 // which of the two last had the focus, the usage hint on the first show, and the Enter, Up and
-// Down keys.
+// Down keys. The history file is rewritten whenever the table changes, so that an end the view
+// never sees (a lost display, a crash) loses nothing.
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -28,6 +30,9 @@ class CTolvaneView : public QWidget {
   explicit CTolvaneView(ScreenState& state, QWidget* parent = nullptr);
   // Saves the history, as long as it was ever loaded.
   ~CTolvaneView() override;
+  // Writes the history file now; nothing before the first initial update, so that an empty table
+  // never overwrites it. For the desktop session's end.
+  void SaveHistory();
 
   // Makes `start_dir` the folder of the records, results and state files and loads the history
   // from there. Runs at start-up and again for the new and open commands.
@@ -53,6 +58,7 @@ class CTolvaneView : public QWidget {
   void OnUp();
   void OnDown();
   void ShowQueryText();
+  void SaveHistoryIfChanged();
 
   void ShowError(std::string_view message);
   void SetResultsText(std::string_view text);
@@ -66,6 +72,8 @@ class CTolvaneView : public QWidget {
   QString query_text_;
   BoxLayout* layout_;  // owned by the view, as its layout
   bool history_loaded_ = false;
+  // The table's revision the history file holds.
+  std::uint64_t saved_revision_ = 0;
 };
 
 }  // namespace tolvane

@@ -104,7 +104,7 @@ TEST_F(EditorTest, DialogTitleAndFiltersAndCancelGivesNotepad) {
     EXPECT_EQ(dialog->fileMode(), QFileDialog::AnyFile);
     dialog->reject();
   });
-  OnChangeEditor(nullptr, history_);
+  OnChangeEditor(nullptr, history_, start_.string());
 
   EXPECT_TRUE(saw_dialog);
   EXPECT_EQ(title, QStringLiteral("結果表示用エディタを選択します。キャンセルするとメモ帳になります。"));
@@ -129,7 +129,7 @@ TEST_F(EditorTest, ChosenPathBecomesTheCommandInShiftJis) {
   for (const auto& one : cases) {
     MessageBoxCloser boxes;
     AnswerNextDialog<QFileDialog>(&answerers_, [&](QFileDialog* dialog) { ChooseFile(dialog, one.chosen); });
-    OnChangeEditor(nullptr, history_);
+    OnChangeEditor(nullptr, history_, start_.string());
     EXPECT_EQ(history_.EditorCommand(), one.stored);
     EXPECT_TRUE(boxes.texts.isEmpty());
     EXPECT_EQ(fs::current_path(), root_);
@@ -147,7 +147,7 @@ TEST_F(EditorTest, UnusablePathKeepsThePreviousEditorAndSaysSo) {
   for (const QString& chosen : {too_long, not_shift_jis}) {
     MessageBoxCloser boxes;
     AnswerNextDialog<QFileDialog>(&answerers_, [&](QFileDialog* dialog) { ChooseFile(dialog, chosen); });
-    OnChangeEditor(nullptr, history_);
+    OnChangeEditor(nullptr, history_, start_.string());
     EXPECT_EQ(history_.EditorCommand(), "/usr/bin/previous");
     EXPECT_EQ(boxes.texts.size(), 1);
     EXPECT_EQ(fs::current_path(), root_);
@@ -158,7 +158,7 @@ TEST_F(EditorTest, ProgramWithBlankInItsPathGetsResultsFileAndStartDirectory) {
   const fs::path editor = MakeRecorder(root_ / "My Editor" / "record", /*delay_seconds=*/2);
   history_.SetEditorCommand(editor.string());
   const auto started = Clock::now();
-  OpenResultsInEditor(history_, start_.string());
+  OpenResultsInEditor(nullptr, history_, start_.string());
   EXPECT_LT(Clock::now() - started, std::chrono::seconds(1));  // it never waits for the editor
   EXPECT_EQ(fs::current_path(), root_);
   EXPECT_EQ(WaitForFile(record_, kLaunchTimeout), Expected("kekka.txt\n"));
@@ -169,21 +169,21 @@ TEST_F(EditorTest, ProgramWithBlankInItsPathGetsResultsFileAndStartDirectory) {
 TEST_F(EditorTest, ShiftJisPathIsStartedByItsLocalName) {
   const fs::path editor = MakeRecorder(root_ / "\xe6\xa4\x9c\xe7\xb4\xa2 dir" / "record");  // 検索 dir
   history_.SetEditorCommand(root_.string() + "/\x8c\x9f\x8d\xf5 dir/record");
-  OpenResultsInEditor(history_, start_.string());
+  OpenResultsInEditor(nullptr, history_, start_.string());
   EXPECT_EQ(WaitForFile(record_, kLaunchTimeout), Expected("kekka.txt\n"));
 }
 
 TEST_F(EditorTest, CommandThatIsNoFileIsProgramAndArguments) {
   RecorderOnPath("my-editor");
   history_.SetEditorCommand("my-editor  --new-window");
-  OpenResultsInEditor(history_, start_.string());
+  OpenResultsInEditor(nullptr, history_, start_.string());
   EXPECT_EQ(WaitForFile(record_, kLaunchTimeout), Expected("--new-window\nkekka.txt\n"));
 }
 
 TEST_F(EditorTest, NotepadOpensTheResultsWithTheDesktopOpener) {
   RecorderOnPath("xdg-open");
   history_.SetEditorCommand("notepad");
-  OpenResultsInEditor(history_, start_.string());
+  OpenResultsInEditor(nullptr, history_, start_.string());
   EXPECT_EQ(WaitForFile(record_, kLaunchTimeout), Expected("kekka.txt\n"));
   EXPECT_EQ(history_.EditorCommand(), "notepad");
 }
@@ -196,13 +196,13 @@ TEST_F(EditorTest, EmptyOrOverlongCommandStartsNothingAndSaysNothing) {
   ASSERT_EQ(padded.size(), 290u);
   for (const std::string& command : {std::string(), std::string("   "), padded}) {
     history_.SetEditorCommand(command);
-    OpenResultsInEditor(history_, start_.string());
+    OpenResultsInEditor(nullptr, history_, start_.string());
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
   }
   // Anything started above would have recorded before a program started now.
   const fs::path later_record = root_ / "later.out";
   history_.SetEditorCommand(MakeRecorder(root_ / "later", 0, later_record).string());
-  OpenResultsInEditor(history_, start_.string());
+  OpenResultsInEditor(nullptr, history_, start_.string());
   EXPECT_EQ(WaitForFile(later_record, kLaunchTimeout), Expected("kekka.txt\n"));
   EXPECT_FALSE(fs::exists(record_));
 
@@ -210,7 +210,7 @@ TEST_F(EditorTest, EmptyOrOverlongCommandStartsNothingAndSaysNothing) {
   std::string fits = padded;
   fits.erase(root_.string().size(), 1);
   history_.SetEditorCommand(fits);
-  OpenResultsInEditor(history_, start_.string());
+  OpenResultsInEditor(nullptr, history_, start_.string());
   EXPECT_EQ(WaitForFile(record_, kLaunchTimeout), Expected("kekka.txt\n"));
 }
 

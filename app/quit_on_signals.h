@@ -1,0 +1,34 @@
+#pragma once
+// Ends the program through the event loop's normal exit when SIGTERM, SIGHUP or SIGINT arrives (a
+// logout, `systemctl --user stop`, a closed terminal, Ctrl+C), so that every destructor runs and
+// the view saves the history. The handler only writes one byte to a pipe, which is all an
+// async-signal-safe handler may do here; the loop reads it and quits.
+#include <QObject>
+#include <array>
+
+class QSocketNotifier;
+
+namespace tolvane {
+
+class QuitOnSignals : public QObject {
+  Q_OBJECT
+
+ public:
+  // One instance per process, made after the application object and before its event loop.
+  explicit QuitOnSignals(QObject* parent = nullptr);
+  ~QuitOnSignals() override;
+  QuitOnSignals(const QuitOnSignals&) = delete;
+  QuitOnSignals& operator=(const QuitOnSignals&) = delete;
+
+  // False when the pipe or a handler could not be set up; the signals then end the program as
+  // before, and the history saved at every change is all that is kept.
+  bool Installed() const { return installed_; }
+
+ private:
+  // The pipe's read and write ends, closed by the destructor; -1 when not open.
+  std::array<int, 2> pipe_{-1, -1};
+  QSocketNotifier* notifier_ = nullptr;
+  bool installed_ = false;
+};
+
+}  // namespace tolvane
