@@ -115,8 +115,10 @@ void OnChangeEditor(QWidget* owner, HistoryTable& history, const std::string& st
   dialog.setNameFilters({executables, NameFilter(kAllFilesFilter, kEveryName)});
   auto* filter = new ExecutableFilter(&dialog);
   dialog.setProxyModel(filter);
-  QObject::connect(&dialog, &QFileDialog::filterSelected, filter,
-                   [filter, executables](const QString& chosen) { filter->SetExecutablesOnly(chosen == executables); });
+  // The signal carries the filter as shown, without its pattern; the dialog still knows it whole.
+  QObject::connect(&dialog, &QFileDialog::filterSelected, filter, [&dialog, filter, executables] {
+    filter->SetExecutablesOnly(dialog.selectedNameFilter() == executables);
+  });
   dialog.setDirectory(DialogFolderFor(history.EditorCommand(), start_dir));
 
   if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QListView>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -113,6 +114,73 @@ TEST_F(EditorTest, DialogTitleAndFiltersAndCancelGivesNotepad) {
   EXPECT_EQ(history_.EditorCommand(), "notepad");
   EXPECT_EQ(fs::current_path(), root_);
   EXPECT_TRUE(boxes.texts.isEmpty());
+}
+
+// The names the dialog's list shows in its current folder.
+QStringList ListedNames(QFileDialog* dialog) {
+  QStringList names;
+  auto* list = dialog->findChild<QListView*>(QStringLiteral("listView"));
+  if (list == nullptr || list->model() == nullptr) return names;
+  const QModelIndex folder = list->rootIndex();
+  for (int row = 0; row < list->model()->rowCount(folder); ++row) {
+    names << list->model()->index(row, 0, folder).data().toString();
+  }
+  return names;
+}
+
+TEST_F(EditorTest, FirstFilterListsExecutablesAndFolders) {
+  const fs::path folder = root_ / "programs";
+  const fs::path tool = MakeRecorder(folder / "tool");
+  std::ofstream(folder / "notes.txt") << "not a program\n";
+  fs::create_directories(folder / "sub");
+  history_.SetEditorCommand(tool.string());
+  QStringList executables_listed, all_listed;
+  AnswerNextDialog<QFileDialog>(&answerers_, [&](QFileDialog* dialog) {
+    auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    ASSERT_NE(combo, nullptr);
+    // The folder loads in the background; each list is taken once the folder shows in it.
+    const QStringList names = ListedNames(dialog);
+    if (executables_listed.isEmpty()) {
+      if (!names.contains(QStringLiteral("sub"))) return;
+      executables_listed = names;
+      // What a user's pick in the combo box emits.
+      combo->setCurrentIndex(1);
+      emit combo->activated(1);
+      emit combo->textActivated(combo->currentText());
+    } else if (names.contains(QStringLiteral("notes.txt"))) {
+      all_listed = names;
+      dialog->reject();
+    }
+  });
+  OnChangeEditor(nullptr, history_, start_.string());
+  EXPECT_TRUE(executables_listed.contains(QStringLiteral("tool")));
+  EXPECT_FALSE(executables_listed.contains(QStringLiteral("notes.txt")));
+  EXPECT_TRUE(all_listed.contains(QStringLiteral("tool")));
+  EXPECT_TRUE(all_listed.contains(QStringLiteral("sub")));
+}
+
+TEST_F(EditorTest, DialogOpensInTheEditorsFolderOrWhereProgramsAre) {
+  fs::create_directories(root_ / "tools");
+  fs::create_directories(start_ / "relative");
+  const struct {
+    std::string command;
+    QString folder;
+  } cases[] = {
+      {"notepad", QStringLiteral("/usr/bin")},
+      {"gedit --new-window", QStringLiteral("/usr/bin")},
+      {(root_ / "tools" / "edit").string(), QString::fromStdString((root_ / "tools").string())},
+      {"relative/edit", QString::fromStdString((start_ / "relative").string())},
+  };
+  for (const auto& one : cases) {
+    history_.SetEditorCommand(one.command);
+    QString opened_in;
+    AnswerNextDialog<QFileDialog>(&answerers_, [&](QFileDialog* dialog) {
+      opened_in = dialog->directory().absolutePath();
+      dialog->reject();
+    });
+    OnChangeEditor(nullptr, history_, start_.string());
+    EXPECT_EQ(opened_in, one.folder) << one.command;
+  }
 }
 
 TEST_F(EditorTest, ChosenPathBecomesTheCommandInShiftJis) {
