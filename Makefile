@@ -3,8 +3,9 @@
 #              under AddressSanitizer and UndefinedBehaviorSanitizer, and 20 s of each fuzz target
 # make fuzz  - each fuzz target for FUZZ_SECONDS (default 300)
 BUILD ?= build
-DEBIAN_PACKAGES = cmake ninja-build g++ make qt6-base-dev libgtest-dev xvfb xdotool \
-                  x11-utils fonts-noto-cjk clang libclang-rt-14-dev ripgrep hyperfine time
+DEBIAN_PACKAGES = cmake ninja-build g++ make qt6-base-dev qt6-translations-l10n libgtest-dev \
+                  xvfb xdotool openbox x11-utils xdg-utils fonts-noto-cjk clang libclang-rt-14-dev \
+                  ripgrep hyperfine time
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
