@@ -1,4 +1,6 @@
-// Tolvane: search a Shift-JIS bibliography ("tolvaneken.txt" in the working directory).
+// Tolvane: search a Shift-JIS bibliography ("tolvaneken.txt" in the working directory). Qt's own
+// texts come in Japanese, and the ending signals leave through the event loop, so that the view
+// saves the history on the way out.
 #include <QApplication>
 
 #include "app/qt_translations.h"
