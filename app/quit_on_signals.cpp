@@ -41,8 +41,7 @@ QuitOnSignals::QuitOnSignals(QObject* parent) : QObject(parent) {
   action.sa_handler = OnQuitSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  installed_ = true;
-  for (const int signal : kQuitSignals) installed_ = ::sigaction(signal, &action, nullptr) == 0 && installed_;
+  for (const int signal : kQuitSignals) ::sigaction(signal, &action, nullptr);
 }
 
 QuitOnSignals::~QuitOnSignals() {

@@ -14,21 +14,18 @@ class QuitOnSignals : public QObject {
   Q_OBJECT
 
  public:
-  // One instance per process, made after the application object and before its event loop.
+  // One instance per process, made after the application object and before its event loop. When
+  // the pipe cannot be made the signals end the program as before, and the history saved at every
+  // change is all that is kept.
   explicit QuitOnSignals(QObject* parent = nullptr);
   ~QuitOnSignals() override;
   QuitOnSignals(const QuitOnSignals&) = delete;
   QuitOnSignals& operator=(const QuitOnSignals&) = delete;
 
-  // False when the pipe or a handler could not be set up; the signals then end the program as
-  // before, and the history saved at every change is all that is kept.
-  bool Installed() const { return installed_; }
-
  private:
   // The pipe's read and write ends, closed by the destructor; -1 when not open.
   std::array<int, 2> pipe_{-1, -1};
   QSocketNotifier* notifier_ = nullptr;
-  bool installed_ = false;
 };
 
 }  // namespace tolvane

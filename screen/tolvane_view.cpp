@@ -197,9 +197,8 @@ void CTolvaneView::OnEnter() {
   SaveHistoryIfChanged();
   {
     const WaitCursor wait;
-    if (RunSearch(copy, state_.start_dir, MakeDisplayOps(), state_.accumulated).status == RunStatus::kNoMatch) {
-      QApplication::beep();
-    }
+    const RunResult run = RunSearch(copy, state_.start_dir, MakeDisplayOps(), state_.accumulated);
+    if (run.status == RunStatus::kNoMatch) QApplication::beep();
   }
   // The modifier state as of the last input event handled, so a Shift let go while a message box
   // of the search was open counts as let go.
