@@ -5,8 +5,9 @@
 #              ThreadSanitizer on the scalar pair filter, and last every test of the main build
 # make fuzz  - each fuzz target for FUZZ_SECONDS (default 300)
 # Each tree is a preset of CMakePresets.json: build/, build-aarch64/, build-fuzz/, build-asan/, ...
-DEBIAN_PACKAGES = cmake ninja-build g++ make qt6-base-dev libxcb1-dev libgtest-dev xvfb xdotool \
-                  x11-utils fonts-noto-cjk clang libclang-rt-14-dev g++-aarch64-linux-gnu \
+DEBIAN_PACKAGES = cmake ninja-build g++ make qt6-base-dev qt6-translations-l10n libxcb1-dev \
+                  libgtest-dev xvfb xdotool openbox x11-utils xdg-utils fonts-noto-cjk clang \
+                  libclang-rt-14-dev g++-aarch64-linux-gnu \
                   ripgrep hyperfine time
 
 # sudo resets the environment, so the frontend is set by env on its far side.

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QMessageBox>
+#include <QSessionManager>
 #include <string>
 
 #include "app/about_dlg.h"
@@ -54,6 +55,9 @@ bool CTolvaneApp::InitInstance() {
   frame_->UpdateFrameTitleForDocument(document_.GetTitle());
   // The folder the program was started in; if it cannot be read, the start directory stays empty.
   frame_->View()->OnInitialUpdate(CurrentDirectory().value_or(state_.start_dir));
+  // The desktop session may end the process without closing the window.
+  CTolvaneView* view = frame_->View();
+  connect(qApp, &QGuiApplication::commitDataRequest, view, [view](QSessionManager&) { view->SaveHistory(); });
   frame_->show();
   return true;
 }

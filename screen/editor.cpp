@@ -2,11 +2,16 @@
 
 #include <sys/stat.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemModel>
 #include <QMessageBox>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSortFilterProxyModel>
+#include <QStandardPaths>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -26,6 +31,34 @@ QString NameFilter(std::string_view name, const char* pattern) {
 }
 // Linux has no Notepad; the desktop's own choice for the file stands in for it.
 constexpr char kDesktopOpener[] = "xdg-open";
+// Where the dialog opens while the editor is a program found on PATH.
+constexpr char kProgramsFolder[] = "/usr/bin";
+// Both filters let every name through to the file system model; the executables filter does
+// its work in ExecutableFilter, since Linux programs have no extension to match.
+constexpr char kEveryName[] = "*";
+
+// Under the first filter the dialog lists what ".exe" stands for here: executable files, and the
+// folders to reach them.
+class ExecutableFilter : public QSortFilterProxyModel {
+ public:
+  using QSortFilterProxyModel::QSortFilterProxyModel;
+  void SetExecutablesOnly(bool only) {
+    if (only == executables_only_) return;
+    executables_only_ = only;
+    invalidateFilter();
+  }
+
+ protected:
+  bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+    const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+    if (!executables_only_ || files == nullptr) return true;
+    const QFileInfo info = files->fileInfo(files->index(row, 0, parent));
+    return info.isDir() || info.isExecutable();
+  }
+
+ private:
+  bool executables_only_ = true;
+};
 
 struct Launch {
   QString program;
@@ -55,15 +88,38 @@ std::optional<Launch> LaunchFor(const std::string& command, const std::string& s
   return Launch{program, words + results};
 }
 
+// True when `program` can be started: a path (from `start_dir` when relative) to an executable
+// file, or a bare name found on PATH.
+bool IsStartable(const QString& program, const QString& start_dir) {
+  if (!program.contains(u'/')) return !QStandardPaths::findExecutable(program).isEmpty();
+  const QFileInfo info(QDir(start_dir), program);
+  return info.isFile() && info.isExecutable();
+}
+
+// The folder of the current editor's program, or where programs are for a bare name.
+QString DialogFolderFor(const std::string& command, const std::string& start_dir) {
+  const std::optional<Launch> launch = LaunchFor(command, start_dir);
+  if (!launch || !launch->program.contains(u'/')) return QString::fromLatin1(kProgramsFolder);
+  return QFileInfo(QDir(QFile::decodeName(start_dir.c_str())), launch->program).absolutePath();
+}
+
 }  // namespace
 
-void OnChangeEditor(QWidget* owner, HistoryTable& history) {
+void OnChangeEditor(QWidget* owner, HistoryTable& history, const std::string& start_dir) {
   QFileDialog dialog(owner, FromSjis(kChooseEditorTitle));
   // Details hidden before the filters are set, or the combo box shows the patterns.
   dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setNameFilters({NameFilter(kExeFilesFilter, "*.exe"), NameFilter(kAllFilesFilter, "*")});
+  const QString executables = NameFilter(kExeFilesFilter, kEveryName);
+  dialog.setNameFilters({executables, NameFilter(kAllFilesFilter, kEveryName)});
+  auto* filter = new ExecutableFilter(&dialog);
+  dialog.setProxyModel(filter);
+  // The signal carries the filter as shown, without its pattern; the dialog still knows it whole.
+  QObject::connect(&dialog, &QFileDialog::filterSelected, filter, [&dialog, filter, executables] {
+    filter->SetExecutablesOnly(dialog.selectedNameFilter() == executables);
+  });
+  dialog.setDirectory(DialogFolderFor(history.EditorCommand(), start_dir));
 
   if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
     const QByteArray path = QFile::encodeName(dialog.selectedFiles().constFirst());
@@ -79,14 +135,21 @@ void OnChangeEditor(QWidget* owner, HistoryTable& history) {
   }
 }
 
-void OpenResultsInEditor(const HistoryTable& history, const std::string& start_dir) {
+void OpenResultsInEditor(QWidget* owner, const HistoryTable& history, const std::string& start_dir) {
   const std::string& command = history.EditorCommand();
   // Too long for the command line "<command> kekka.txt"; nothing is started.
   if (command.size() > kEditorCommandBytes) return;
   const std::optional<Launch> launch = LaunchFor(command, start_dir);
   if (!launch) return;
-  // Detached through a double fork: no waiting, no zombie; a failure stays silent.
-  QProcess::startDetached(launch->program, launch->arguments, QFile::decodeName(start_dir.c_str()));
+  const QString folder = QFile::decodeName(start_dir.c_str());
+  // Detached through a double fork: no waiting, no zombie.
+  if (IsStartable(launch->program, folder) &&
+      QProcess::startDetached(launch->program, launch->arguments, folder)) {
+    return;
+  }
+  QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kApplicationTitle),
+                  FromSjis(kCannotStartEditorMessage).arg(launch->program), QMessageBox::Ok, owner);
+  box.exec();
 }
 
 }  // namespace tolvane

@@ -9,10 +9,14 @@ namespace tolvane {
 class HistoryTable;
 
 // The open-file dialog; OK stores the chosen path as the editor command, anything else "notepad".
-void OnChangeEditor(QWidget* owner, HistoryTable& history);
+// Its first filter lists executable files; it opens in the current editor's folder (a relative
+// path taken from `start_dir`), or in /usr/bin while the editor is a bare program name.
+void OnChangeEditor(QWidget* owner, HistoryTable& history, const std::string& start_dir);
 
 // Starts the editor command on "kekka.txt" with `start_dir` as its working directory (the
-// process's own stays as it is); never waits, never reports a failure.
-void OpenResultsInEditor(const HistoryTable& history, const std::string& start_dir);
+// process's own stays as it is); never waits. A program that is missing, not executable or does
+// not start is named in a message box owned by `owner`; an empty or overlong command starts
+// nothing and says nothing.
+void OpenResultsInEditor(QWidget* owner, const HistoryTable& history, const std::string& start_dir);
 
 }  // namespace tolvane

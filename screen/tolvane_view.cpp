@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QValidator>
 #include <algorithm>
 
@@ -61,6 +62,12 @@ CTolvaneView::CTolvaneView(ScreenState& state, QWidget* parent) : QWidget(parent
   results->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   results->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   results->setUndoRedoEnabled(false);  // nothing to undo in a read-only box; saves a copy per search
+  // A click gives the focus to the nearest ancestor that takes it on a click, so a click on a scroll
+  // bar would reach the box and silence the keys. The box takes it from clicks on its text only.
+  results->verticalScrollBar()->setFocusPolicy(Qt::NoFocus);
+  results->horizontalScrollBar()->setFocusPolicy(Qt::NoFocus);
+  results->setFocusPolicy(Qt::TabFocus);
+  results->viewport()->installEventFilter(this);
   results->installEventFilter(this);
   results_box_ = results;
   marks_ = new TermMarks(results->document(), results->palette());
@@ -73,9 +80,17 @@ CTolvaneView::CTolvaneView(ScreenState& state, QWidget* parent) : QWidget(parent
   query->setFocus();
 }
 
-CTolvaneView::~CTolvaneView() {
+CTolvaneView::~CTolvaneView() { SaveHistory(); }
+
+void CTolvaneView::SaveHistory() {
   // A table that was never loaded would overwrite the state file with empty slots.
-  if (history_loaded_) (void)state_.history.Save(state_.start_dir);
+  if (!history_loaded_) return;
+  // A failed save is tried again at the next change or at exit; the old file stays whole.
+  if (state_.history.Save(state_.start_dir)) saved_revision_ = state_.history.Revision();
+}
+
+void CTolvaneView::SaveHistoryIfChanged() {
+  if (state_.history.Revision() != saved_revision_) SaveHistory();
 }
 
 void CTolvaneView::OnInitialUpdate(const std::string& start_dir) {
@@ -84,9 +99,14 @@ void CTolvaneView::OnInitialUpdate(const std::string& start_dir) {
   state_.start_dir = start_dir;
   state_.history.Load(state_.start_dir);
   history_loaded_ = true;
+  // What was just read is what the file holds; a load alone never rewrites it.
+  saved_revision_ = state_.history.Revision();
 }
 
-void CTolvaneView::OnChangeEditor() { tolvane::OnChangeEditor(this, state_.history); }
+void CTolvaneView::OnChangeEditor() {
+  tolvane::OnChangeEditor(this, state_.history, state_.start_dir);
+  SaveHistoryIfChanged();
+}
 
 DisplayOps CTolvaneView::MakeDisplayOps() {
   return DisplayOps{
@@ -97,6 +117,9 @@ DisplayOps CTolvaneView::MakeDisplayOps() {
 }
 
 bool CTolvaneView::eventFilter(QObject* watched, QEvent* event) {
+  if (results_box_ && watched == results_box_->viewport() && event->type() == QEvent::MouseButtonPress) {
+    results_box_->setFocus(Qt::MouseFocusReason);
+  }
   if (watched == query_box_ || watched == results_box_) {
     switch (event->type()) {
       case QEvent::FocusIn:
@@ -171,15 +194,16 @@ void CTolvaneView::OnEnter() {
     QApplication::beep();
     return;
   }
-  Search(copy);
+  SaveHistoryIfChanged();
+  if (Search(copy).status == RunStatus::kNoMatch) QApplication::beep();
   // The modifier state as of the last input event handled, so a Shift let go while a message box
   // of the search was open counts as let go.
   if (QGuiApplication::keyboardModifiers() & Qt::ShiftModifier) {
-    OpenResultsInEditor(state_.history, state_.start_dir);
+    OpenResultsInEditor(this, state_.history, state_.start_dir);
   }
 }
 
-void CTolvaneView::Search(const std::string& query) {
+RunResult CTolvaneView::Search(const std::string& query) {
   BusyCursor busy(busy_clock_);
   busy_ = &busy;
   RunOptions options;
@@ -187,9 +211,11 @@ void CTolvaneView::Search(const std::string& query) {
   options.on_newest_block = [this](std::size_t bytes, std::span<const std::string> terms) {
     newest_block_ = NewestBlock{bytes, MarkableTerms(terms)};
   };
-  (void)RunSearch(query, state_.start_dir, MakeDisplayOps(), state_.accumulated, options);
+  const RunResult result =
+      RunSearch(query, state_.start_dir, MakeDisplayOps(), state_.accumulated, options);
   busy_ = nullptr;
   newest_block_.reset();
+  return result;
 }
 
 void CTolvaneView::OnUp() {
@@ -234,7 +260,7 @@ void CTolvaneView::SetCaption(std::string_view caption) {
 
 void CTolvaneView::MessageBox(const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok, this);
-  // The search's wait cursor would otherwise hang over the box.
+  // The box shows the ordinary arrow whatever cursor the window was showing.
   QApplication::setOverrideCursor(Qt::ArrowCursor);
   box.exec();
   QApplication::restoreOverrideCursor();

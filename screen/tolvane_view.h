@@ -1,12 +1,14 @@
 #pragma once
 // The search view: the one-line query box above the read-only results box (placed by BoxLayout),
 // which of the two last had the focus, the usage hint on the first show, and the Enter, Up and
-// Down keys.
+// Down keys. The history file is rewritten whenever the table changes, so that an end the view
+// never sees (a lost display, a crash) loses nothing.
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,6 +33,9 @@ class CTolvaneView : public QWidget {
   explicit CTolvaneView(ScreenState& state, QWidget* parent = nullptr);
   // Saves the history, as long as it was ever loaded.
   ~CTolvaneView() override;
+  // Writes the history file now; nothing before the first initial update, so that an empty table
+  // never overwrites it. For the desktop session's end.
+  void SaveHistory();
 
   // Makes `start_dir` the folder of the records, results and state files and loads the history
   // from there. Runs at start-up and again for the new and open commands.
@@ -58,10 +63,11 @@ class CTolvaneView : public QWidget {
   void PreTranslateMessage(const QKeyEvent& key);
   void OnEnter();
   // Runs the search of `query` under the busy cursor, marking its terms in the box.
-  void Search(const std::string& query);
+  RunResult Search(const std::string& query);
   void OnUp();
   void OnDown();
   void ShowQueryText();
+  void SaveHistoryIfChanged();
 
   void ShowError(std::string_view message);
   void SetResultsText(std::string_view text);
@@ -84,6 +90,8 @@ class CTolvaneView : public QWidget {
   };
   std::optional<NewestBlock> newest_block_;
   bool history_loaded_ = false;
+  // The table's revision the history file holds.
+  std::uint64_t saved_revision_ = 0;
 };
 
 }  // namespace tolvane

@@ -96,10 +96,13 @@ std::string_view LineText(std::string_view slot) {
 }  // namespace
 
 void HistoryTable::SetEditorCommand(std::string_view command) {
-  if (command.size() <= kSlotTextBytes) slots_[kEditorSlot] = std::string(command);
+  if (command.size() > kSlotTextBytes || slots_[kEditorSlot] == command) return;
+  slots_[kEditorSlot] = std::string(command);
+  ++revision_;
 }
 
 void HistoryTable::Load(const std::string& dir) {
+  ++revision_;
   const std::string path = PathIn(dir, kHistoryFileName);
   // Non-blocking so that a FIFO in its place cannot hang the start-up.
   UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
@@ -173,6 +176,7 @@ bool HistoryTable::AddToHistory(std::string& query) {
   for (std::size_t i = kHistoryQueries - 1; i > 0; --i) slots_[i] = std::move(slots_[i - 1]);
   ReplaceAll(query, kAsciiBlank, kFullWidthBlank);
   slots_[0] = query;
+  ++revision_;
   return true;
 }
 

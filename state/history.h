@@ -3,6 +3,7 @@
 // "history.txt" in the start directory. Plain C++ over Shift-JIS byte strings.
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,8 +43,13 @@ class HistoryTable {
   // (ASCII blanks become full-width blanks) and stores it in slot 0 unless an equal query is stored.
   bool AddToHistory(std::string& query);
 
+  // Counts the changes to the table: a load, a stored query, a different editor command. A
+  // caller that saved at one count knows the file is current while the count stays.
+  std::uint64_t Revision() const { return revision_; }
+
  private:
   std::array<std::string, kHistorySlots> slots_;
+  std::uint64_t revision_ = 0;
 };
 
 // True when `query`, once its ASCII blanks became full-width blanks, fits the 299-byte copy.

@@ -1,6 +1,8 @@
 #!/bin/bash
-# The real program in a private X server: type a query, search, browse the history, open the
-# results in the editor with Shift+Enter, leave through File > Exit, then check the files.
+# The real program in a private X server with a window manager: type a query, click the results
+# box's scroll bar and still search and browse the history with the keys, open the results in the
+# editor with Shift+Enter, leave through File > Exit, then check the files. Then three sessions
+# that end without the window closing (SIGTERM, SIGHUP, the X server gone) keep their query.
 #   window_e2e.sh path/to/tolvane
 set -u
 
@@ -10,15 +12,17 @@ readonly TIMEOUT_S=20
 readonly SKIP=77
 export LC_ALL=C.UTF-8  # xdotool reads the typed text in the locale's encoding
 
-for tool in Xvfb xdotool xdpyinfo iconv; do
+for tool in Xvfb openbox xdotool xdpyinfo xprop iconv; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit "$SKIP"; }
 done
 
 TMP=$(mktemp -d)
 XVFB_PID=
+WM_PID=
 APP_PID=
 cleanup() {
   [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null
+  [ -n "$WM_PID" ] && kill "$WM_PID" 2>/dev/null
   [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
   wait 2>/dev/null
   rm -rf "$TMP"
@@ -51,20 +55,27 @@ wait_for() {
 sjis() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
 
 # The server picks a free display itself and tells us which. A server that never answers (a
-# display freed by another run a moment ago) is replaced by a fresh one.
-for attempt in 1 2 3; do
-  : >"$TMP/display"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$TMP/display" 2>"$TMP/xvfb.log" &
-  XVFB_PID=$!
-  if succeeds_within "$TIMEOUT_S" test -s "$TMP/display"; then
-    export DISPLAY=":$(head -1 "$TMP/display")"
-    succeeds_within "$TIMEOUT_S" xdpyinfo && break
-  fi
-  kill "$XVFB_PID" 2>/dev/null
-  wait "$XVFB_PID" 2>/dev/null
-  XVFB_PID=
-done
-[ -n "$XVFB_PID" ] || fail "no X server came up: $(cat "$TMP/xvfb.log")"
+# display freed by another run a moment ago) is replaced by a fresh one. Openbox manages it, as a
+# desktop would: focus and clicks then go through a real window manager.
+start_x() {
+  for attempt in 1 2 3; do
+    : >"$TMP/display"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$TMP/display" 2>"$TMP/xvfb.log" &
+    XVFB_PID=$!
+    if succeeds_within "$TIMEOUT_S" test -s "$TMP/display"; then
+      export DISPLAY=":$(head -1 "$TMP/display")"
+      succeeds_within "$TIMEOUT_S" xdpyinfo && break
+    fi
+    kill "$XVFB_PID" 2>/dev/null
+    wait "$XVFB_PID" 2>/dev/null
+    XVFB_PID=
+  done
+  [ -n "$XVFB_PID" ] || fail "no X server came up: $(cat "$TMP/xvfb.log")"
+  openbox --sm-disable >"$TMP/openbox.log" 2>&1 &
+  WM_PID=$!
+  wait_for "the window manager" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
+}
+start_x
 
 WORK="$TMP/work"
 mkdir "$WORK"
@@ -85,23 +96,63 @@ printf '%s\r\n' \
   printf '%s\r\n' "$TMP/editor.sh"
 } | iconv -f UTF-8 -t CP932 >"$WORK/history.txt"
 
-(cd "$WORK" && exec "$TOLVANE") >"$TMP/app.log" 2>&1 &
-APP_PID=$!
-
 window() { xdotool search --onlyvisible --pid "$APP_PID" 2>/dev/null | head -1; }
 has_window() { [ -n "$(window)" ]; }
-wait_for "the main window" has_window
-WID=$(window)
 title() { xdotool getwindowname "$WID"; }
 title_is() { [ "$(title)" = "$1" ]; }
 title_starts() { case "$(title)" in "$1"*) return 0 ;; *) return 1 ;; esac; }
 
-wait_for "the usage hint" title_is "　空白で区切るとand検索。上下矢印キーで入力履歴。shift+Enterキー：エディタで結果を開く。"
-xdotool windowfocus --sync "$WID" || fail "cannot focus the window"
+# Starts the program in $WORK and waits until its window has the keyboard.
+start_app() {
+  (cd "$WORK" && exec "$TOLVANE") >"$TMP/app.log" 2>&1 &
+  APP_PID=$!
+  wait_for "the main window" has_window
+  WID=$(window)
+  wait_for "the usage hint" title_is "　空白で区切るとand検索。上下矢印キーで入力履歴。shift+Enterキー：エディタで結果を開く。"
+  xdotool windowfocus --sync "$WID" || fail "cannot focus the window"
+}
+
+# A click on the middle of the results box's vertical scroll bar, at the view's right edge below
+# the query box and the menu bar.
+click_scroll_bar() {
+  eval "$(xdotool getwindowgeometry --shell "$WID")"
+  xdotool mousemove --window "$WID" $((WIDTH - 17)) $((HEIGHT / 2 + 20)) click 1
+}
+
+# Waits for the program to end; its exit status in $status.
+wait_for_exit() {
+  local deadline=$((SECONDS + TIMEOUT_S))
+  while kill -0 "$APP_PID" 2>/dev/null; do
+    [ "$SECONDS" -lt "$deadline" ] || fail "$1 did not end the program"
+    sleep 0.1
+  done
+  wait "$APP_PID"
+  status=$?
+  APP_PID=
+}
+
+# Leaves through File > Exit; the exit status in $status.
+exit_through_menu() {
+  xdotool key alt+f
+  sleep 0.3  # the menu opens asynchronously; X is harmless if typed too early, so retry below
+  xdotool key x
+  local deadline=$((SECONDS + TIMEOUT_S))
+  while kill -0 "$APP_PID" 2>/dev/null; do
+    [ "$SECONDS" -lt "$deadline" ] || fail "File > Exit did not end the program"
+    sleep 0.3
+    kill -0 "$APP_PID" 2>/dev/null && xdotool key alt+f sleep 0.3 key x
+  done
+  wait "$APP_PID"
+  status=$?
+  APP_PID=
+}
+
+start_app
 
 # xdotool lends each Japanese character a spare key for the moment of typing it; a generous delay
 # gives the program time to read the borrowed mapping before it is taken back.
 xdotool type --delay 250 "研究 山田"
+click_scroll_bar
 xdotool key Return
 wait_for "the count caption" title_is "件数：2   空白で区切るとand検索。上下矢印キーで入力履歴。shift+Enter：エディタで結果を開く。"
 expected=$(printf '%s\r\n' "山田太郎（1998）「近世日本の研究」『日本史研究』第45巻、12-34頁" \
@@ -109,6 +160,7 @@ expected=$(printf '%s\r\n' "山田太郎（1998）「近世日本の研究」『
 [ "$(od -An -tx1 <"$WORK/kekka.txt")" = "$expected" ] || fail "kekka.txt does not hold the two matches"
 
 # History now: 研究　山田, 佐藤, 中世. Up three times reaches 中世, Down goes back to 佐藤.
+click_scroll_bar
 xdotool key Up Up Up Down
 rm -f "$WORK/kekka.txt"
 xdotool key shift+Return
@@ -118,18 +170,7 @@ title_starts "件数：2 " || fail "caption after the second search: $(title)"
 [ "$(LC_ALL=C grep -c . "$WORK/kekka.txt")" = 2 ] && LC_ALL=C grep -qF "$(sjis 佐藤一郎)" "$WORK/kekka.txt" ||
   fail "the second search was not for 佐藤"
 
-xdotool key alt+f
-sleep 0.3  # the menu opens asynchronously; X is harmless if typed too early, so retry below
-xdotool key x
-deadline=$((SECONDS + TIMEOUT_S))
-while kill -0 "$APP_PID" 2>/dev/null; do
-  [ "$SECONDS" -lt "$deadline" ] || fail "File > Exit did not end the program"
-  sleep 0.3
-  kill -0 "$APP_PID" 2>/dev/null && xdotool key alt+f sleep 0.3 key x
-done
-wait "$APP_PID"
-status=$?
-APP_PID=
+exit_through_menu
 [ "$status" = 0 ] || fail "the program ended with status $status"
 
 mapfile -t lines < <(tr -d '\r' <"$WORK/history.txt")
@@ -138,4 +179,42 @@ mapfile -t lines < <(tr -d '\r' <"$WORK/history.txt")
   fail "slot 0 is not 研究　山田 in Shift-JIS but $(printf '%s' "${lines[0]}" | iconv -f CP932 -t UTF-8)"
 [ "${lines[1]}" = "$(sjis "佐藤")" ] || fail "slot 1 is not 佐藤"
 [ "${lines[20]}" = "$TMP/editor.sh" ] || fail "the editor line changed"
+
+# Sessions that end without the window closing: each query is in history.txt, whole.
+check_history_slot0() {
+  mapfile -t lines < <(tr -d '\r' <"$WORK/history.txt")
+  [ "${#lines[@]}" = 21 ] || fail "history.txt has ${#lines[@]} lines after $1"
+  [ "${lines[0]}" = "$2" ] || fail "slot 0 after $1 is ${lines[0]}, not $2"
+  [ "${lines[20]}" = "$TMP/editor.sh" ] || fail "the editor line changed after $1"
+}
+query=7000  # digits: typed without borrowed keys, and no record holds them
+for ending in TERM HUP display; do
+  query=$((query + 1))
+  printf 'x\r\n' >"$WORK/kekka.txt"  # emptied by the search, which matches nothing
+  start_app
+  xdotool type --delay 50 "$query"
+  xdotool key Return
+  wait_for "the search of $query" test ! -s "$WORK/kekka.txt"
+  if [ "$ending" = display ]; then
+    kill "$XVFB_PID"
+    wait_for_exit "the lost display"
+    wait "$XVFB_PID" "$WM_PID" 2>/dev/null
+    XVFB_PID= WM_PID=
+    start_x
+  else
+    kill -"$ending" "$APP_PID"
+    wait_for_exit "SIG$ending"
+    [ "$status" = 0 ] || fail "SIG$ending ended the program with status $status, not through its exit"
+  fi
+  check_history_slot0 "$ending" "$query"
+done
+
+# The next start's Up brings the last query back: searching it again matches nothing, so the
+# results file is emptied, and the history keeps its order.
+printf 'x\r\n' >"$WORK/kekka.txt"
+start_app
+xdotool key Up Return
+wait_for "the search of the last query" test ! -s "$WORK/kekka.txt"
+exit_through_menu
+check_history_slot0 "the last start" "$query"
 echo "PASS"

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QListView>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -104,7 +105,7 @@ TEST_F(EditorTest, DialogTitleAndFiltersAndCancelGivesNotepad) {
     EXPECT_EQ(dialog->fileMode(), QFileDialog::AnyFile);
     dialog->reject();
   });
-  OnChangeEditor(nullptr, history_);
+  OnChangeEditor(nullptr, history_, start_.string());
 
   EXPECT_TRUE(saw_dialog);
   EXPECT_EQ(title, QStringLiteral("結果表示用エディタを選択します。キャンセルするとメモ帳になります。"));
@@ -113,6 +114,73 @@ TEST_F(EditorTest, DialogTitleAndFiltersAndCancelGivesNotepad) {
   EXPECT_EQ(history_.EditorCommand(), "notepad");
   EXPECT_EQ(fs::current_path(), root_);
   EXPECT_TRUE(boxes.texts.isEmpty());
+}
+
+// The names the dialog's list shows in its current folder.
+QStringList ListedNames(QFileDialog* dialog) {
+  QStringList names;
+  auto* list = dialog->findChild<QListView*>(QStringLiteral("listView"));
+  if (list == nullptr || list->model() == nullptr) return names;
+  const QModelIndex folder = list->rootIndex();
+  for (int row = 0; row < list->model()->rowCount(folder); ++row) {
+    names << list->model()->index(row, 0, folder).data().toString();
+  }
+  return names;
+}
+
+TEST_F(EditorTest, FirstFilterListsExecutablesAndFolders) {
+  const fs::path folder = root_ / "programs";
+  const fs::path tool = MakeRecorder(folder / "tool");
+  std::ofstream(folder / "notes.txt") << "not a program\n";
+  fs::create_directories(folder / "sub");
+  history_.SetEditorCommand(tool.string());
+  QStringList executables_listed, all_listed;
+  AnswerNextDialog<QFileDialog>(&answerers_, [&](QFileDialog* dialog) {
+    auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    ASSERT_NE(combo, nullptr);
+    // The folder loads in the background; each list is taken once the folder shows in it.
+    const QStringList names = ListedNames(dialog);
+    if (executables_listed.isEmpty()) {
+      if (!names.contains(QStringLiteral("sub"))) return;
+      executables_listed = names;
+      // What a user's pick in the combo box emits.
+      combo->setCurrentIndex(1);
+      emit combo->activated(1);
+      emit combo->textActivated(combo->currentText());
+    } else if (names.contains(QStringLiteral("notes.txt"))) {
+      all_listed = names;
+      dialog->reject();
+    }
+  });
+  OnChangeEditor(nullptr, history_, start_.string());
+  EXPECT_TRUE(executables_listed.contains(QStringLiteral("tool")));
+  EXPECT_FALSE(executables_listed.contains(QStringLiteral("notes.txt")));
+  EXPECT_TRUE(all_listed.contains(QStringLiteral("tool")));
+  EXPECT_TRUE(all_listed.contains(QStringLiteral("sub")));
+}
+
+TEST_F(EditorTest, DialogOpensInTheEditorsFolderOrWhereProgramsAre) {
+  fs::create_directories(root_ / "tools");
+  fs::create_directories(start_ / "relative");
+  const struct {
+    std::string command;
+    QString folder;
+  } cases[] = {
+      {"notepad", QStringLiteral("/usr/bin")},
+      {"gedit --new-window", QStringLiteral("/usr/bin")},
+      {(root_ / "tools" / "edit").string(), QString::fromStdString((root_ / "tools").string())},
+      {"relative/edit", QString::fromStdString((start_ / "relative").string())},
+  };
+  for (const auto& one : cases) {
+    history_.SetEditorCommand(one.command);
+    QString opened_in;
+    AnswerNextDialog<QFileDialog>(&answerers_, [&](QFileDialog* dialog) {
+      opened_in = dialog->directory().absolutePath();
+      dialog->reject();
+    });
+    OnChangeEditor(nullptr, history_, start_.string());
+    EXPECT_EQ(opened_in, one.folder) << one.command;
+  }
 }
 
 TEST_F(EditorTest, ChosenPathBecomesTheCommandInShiftJis) {
@@ -129,7 +197,7 @@ TEST_F(EditorTest, ChosenPathBecomesTheCommandInShiftJis) {
   for (const auto& one : cases) {
     MessageBoxCloser boxes;
     AnswerNextDialog<QFileDialog>(&answerers_, [&](QFileDialog* dialog) { ChooseFile(dialog, one.chosen); });
-    OnChangeEditor(nullptr, history_);
+    OnChangeEditor(nullptr, history_, start_.string());
     EXPECT_EQ(history_.EditorCommand(), one.stored);
     EXPECT_TRUE(boxes.texts.isEmpty());
     EXPECT_EQ(fs::current_path(), root_);
@@ -147,7 +215,7 @@ TEST_F(EditorTest, UnusablePathKeepsThePreviousEditorAndSaysSo) {
   for (const QString& chosen : {too_long, not_shift_jis}) {
     MessageBoxCloser boxes;
     AnswerNextDialog<QFileDialog>(&answerers_, [&](QFileDialog* dialog) { ChooseFile(dialog, chosen); });
-    OnChangeEditor(nullptr, history_);
+    OnChangeEditor(nullptr, history_, start_.string());
     EXPECT_EQ(history_.EditorCommand(), "/usr/bin/previous");
     EXPECT_EQ(boxes.texts.size(), 1);
     EXPECT_EQ(fs::current_path(), root_);
@@ -158,7 +226,7 @@ TEST_F(EditorTest, ProgramWithBlankInItsPathGetsResultsFileAndStartDirectory) {
   const fs::path editor = MakeRecorder(root_ / "My Editor" / "record", /*delay_seconds=*/2);
   history_.SetEditorCommand(editor.string());
   const auto started = Clock::now();
-  OpenResultsInEditor(history_, start_.string());
+  OpenResultsInEditor(nullptr, history_, start_.string());
   EXPECT_LT(Clock::now() - started, std::chrono::seconds(1));  // it never waits for the editor
   EXPECT_EQ(fs::current_path(), root_);
   EXPECT_EQ(WaitForFile(record_, kLaunchTimeout), Expected("kekka.txt\n"));
@@ -169,21 +237,21 @@ TEST_F(EditorTest, ProgramWithBlankInItsPathGetsResultsFileAndStartDirectory) {
 TEST_F(EditorTest, ShiftJisPathIsStartedByItsLocalName) {
   const fs::path editor = MakeRecorder(root_ / "\xe6\xa4\x9c\xe7\xb4\xa2 dir" / "record");  // 検索 dir
   history_.SetEditorCommand(root_.string() + "/\x8c\x9f\x8d\xf5 dir/record");
-  OpenResultsInEditor(history_, start_.string());
+  OpenResultsInEditor(nullptr, history_, start_.string());
   EXPECT_EQ(WaitForFile(record_, kLaunchTimeout), Expected("kekka.txt\n"));
 }
 
 TEST_F(EditorTest, CommandThatIsNoFileIsProgramAndArguments) {
   RecorderOnPath("my-editor");
   history_.SetEditorCommand("my-editor  --new-window");
-  OpenResultsInEditor(history_, start_.string());
+  OpenResultsInEditor(nullptr, history_, start_.string());
   EXPECT_EQ(WaitForFile(record_, kLaunchTimeout), Expected("--new-window\nkekka.txt\n"));
 }
 
 TEST_F(EditorTest, NotepadOpensTheResultsWithTheDesktopOpener) {
   RecorderOnPath("xdg-open");
   history_.SetEditorCommand("notepad");
-  OpenResultsInEditor(history_, start_.string());
+  OpenResultsInEditor(nullptr, history_, start_.string());
   EXPECT_EQ(WaitForFile(record_, kLaunchTimeout), Expected("kekka.txt\n"));
   EXPECT_EQ(history_.EditorCommand(), "notepad");
 }
@@ -196,13 +264,13 @@ TEST_F(EditorTest, EmptyOrOverlongCommandStartsNothingAndSaysNothing) {
   ASSERT_EQ(padded.size(), 290u);
   for (const std::string& command : {std::string(), std::string("   "), padded}) {
     history_.SetEditorCommand(command);
-    OpenResultsInEditor(history_, start_.string());
+    OpenResultsInEditor(nullptr, history_, start_.string());
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
   }
   // Anything started above would have recorded before a program started now.
   const fs::path later_record = root_ / "later.out";
   history_.SetEditorCommand(MakeRecorder(root_ / "later", 0, later_record).string());
-  OpenResultsInEditor(history_, start_.string());
+  OpenResultsInEditor(nullptr, history_, start_.string());
   EXPECT_EQ(WaitForFile(later_record, kLaunchTimeout), Expected("kekka.txt\n"));
   EXPECT_FALSE(fs::exists(record_));
 
@@ -210,7 +278,7 @@ TEST_F(EditorTest, EmptyOrOverlongCommandStartsNothingAndSaysNothing) {
   std::string fits = padded;
   fits.erase(root_.string().size(), 1);
   history_.SetEditorCommand(fits);
-  OpenResultsInEditor(history_, start_.string());
+  OpenResultsInEditor(nullptr, history_, start_.string());
   EXPECT_EQ(WaitForFile(record_, kLaunchTimeout), Expected("kekka.txt\n"));
 }
 

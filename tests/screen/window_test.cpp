@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -398,10 +399,68 @@ class WindowTest : public QObject {
   void shiftEnterStartsEditorEvenWithoutMatch() {
     WriteHistory({});
     Start();
+    MessageBoxCloser boxes;
     Search(QStringLiteral("該当なし"), Qt::ShiftModifier);
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(Path("editor.log")), kEditorWaitMs);
     QCOMPARE(ReadAll(Path("editor.log")), (QDir(Dir()).canonicalPath() + "\nkekka.txt\n").toUtf8());
     QCOMPARE(ReadAll(Path("kekka.txt")), QByteArray());
+    QVERIFY(boxes.texts.isEmpty());  // a started editor is not announced
+  }
+
+  void editorThatCannotStartIsNamed() {
+    Start();
+    WriteLines(Path("not-executable"), {QStringLiteral("#!/bin/sh")});
+    const QString cases[] = {Path("missing/editor"), Path("not-executable"), Dir(),
+                             QStringLiteral("tolvane-no-such-editor --new-window")};
+    const QString expected[] = {Path("missing/editor"), Path("not-executable"), Dir(),
+                                QStringLiteral("tolvane-no-such-editor")};
+    for (int i = 0; i < 4; ++i) {
+      app_->State().history.SetEditorCommand(ToSjis(cases[i]).sjis);
+      MessageBoxCloser boxes;
+      Search(QStringLiteral("研究"), Qt::ShiftModifier);
+      QTRY_COMPARE(boxes.texts.size(), 1);
+      QCOMPARE(boxes.texts[0], QStringLiteral("エディタ「%1」を起動できません。ファイルメニューの"
+                                              "「印刷用エディタの変更」で選んでください。").arg(expected[i]));
+      QCOMPARE(boxes.titles, QStringList{QStringLiteral("Tolvane")});
+      QVERIFY(boxes.plain);
+    }
+  }
+
+  void noMatchKeepsBoxAndCaption() {
+    Start();
+    Search(QStringLiteral("研究"));
+    const QString shown = Results()->toPlainText();
+    const QString caption = Caption();
+    QVERIFY(caption.startsWith(QStringLiteral("件数：2")));
+    Search(QStringLiteral("該当なし"));
+    QCOMPARE(ReadAll(Path("kekka.txt")), QByteArray());  // the search did run
+    QCOMPARE(Results()->toPlainText(), shown);
+    QCOMPARE(Caption(), caption);
+    QCOMPARE(FromSjis(app_->State().history.Slot(0)), QStringLiteral("該当なし"));
+  }
+
+  void scrollBarClicksLeaveTheKeysWhereTheyWere() {
+    WriteHistory({QStringLiteral("一")});
+    Start();
+    for (int i = 0; i < 30; ++i) Search(i % 2 ? QStringLiteral("研究 山") : QStringLiteral("研究 佐"));
+    QScrollBar* bar = Results()->verticalScrollBar();
+    QTRY_VERIFY(bar->maximum() > 0);  // something to scroll
+    const QPoint middle = bar->rect().center();
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, middle);
+    QTest::mouseClick(Results()->horizontalScrollBar(), Qt::LeftButton, Qt::NoModifier,
+                      Results()->horizontalScrollBar()->rect().center());
+    QVERIFY(Query()->hasFocus());
+    QVERIFY(!app_->State().results_focus);
+    QTest::keyClick(Query(), Qt::Key_Up);
+    QCOMPARE(Query()->text(), QStringLiteral("研究　山"));
+
+    // A click on the text still gives the box the focus, and the scroll bar leaves it there.
+    QTest::mouseClick(Results()->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    QTRY_VERIFY(app_->State().results_focus);
+    QVERIFY(Results()->hasFocus());
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, middle);
+    QVERIFY(Results()->hasFocus());
+    QVERIFY(app_->State().results_focus);
   }
 
   void missingRecordsFileShowsOneMessageAndStillStartsEditor() {
@@ -497,15 +556,28 @@ class WindowTest : public QObject {
     QCOMPARE(box->text(), QStringLiteral("clip"));
   }
 
+  // The Enter, Up and Down an input method takes during a composition never reach the view: Qt
+  // hands the view the composition and its confirmation only, as input method events.
   void inputMethodConfirmationDoesNotSearch() {
     Start();
+    const QByteArray history_before = ReadAll(Path("history.txt"));
     QInputMethodEvent preedit(QStringLiteral("けんきゅう"), {});
     QApplication::sendEvent(Query(), &preedit);
+    QInputMethodEvent candidate(QStringLiteral("研究"), {});  // Down through the candidates
+    QApplication::sendEvent(Query(), &candidate);
     QInputMethodEvent commit;
     commit.setCommitString(QStringLiteral("研究"));
     QApplication::sendEvent(Query(), &commit);
     QCOMPARE(Query()->text(), QStringLiteral("研究"));
     QVERIFY(!QFile::exists(Path("kekka.txt")));
+    QCOMPARE(app_->State().history_cursor, kNoHistoryEntry);
+    QCOMPARE(QByteArray::fromStdString(app_->State().history.Slot(0)), QByteArray("0000"));
+    QCOMPARE(ReadAll(Path("history.txt")), history_before);
+
+    // The first Enter after the confirmation is the user's own.
+    QTest::keyClick(Query(), Qt::Key_Return);
+    QVERIFY(Caption().startsWith(QStringLiteral("件数：2")));
+    QCOMPARE(FromSjis(app_->State().history.Slot(0)), QStringLiteral("研究"));
   }
 
   void aboutBoxCarriesTheHelp() {
@@ -588,6 +660,31 @@ class WindowTest : public QObject {
     QTest::keyClick(Query(), Qt::Key_S, Qt::ControlModifier);
     QCOMPARE(ReadAll(Path("saved.txt")), QByteArray());
     QVERIFY(Caption().startsWith(QStringLiteral("saved.txt - ")));
+  }
+
+  void historyIsWrittenAtEveryChangeOnly() {
+    Start();
+    QVERIFY(!QFile::exists(Path("history.txt")));  // a load alone writes nothing
+    Search(QStringLiteral("山田 近世"));
+    QList<QByteArray> lines = ReadAll(Path("history.txt")).split('\n');
+    QCOMPARE(lines.size(), 22);
+    QCOMPARE(lines[0], Sjis(QStringLiteral("山田　近世")) + "\r");
+    QCOMPARE(lines[20], QByteArray("notepad\r"));
+
+    // A query already stored and an editor choice that changes nothing leave the file alone.
+    QVERIFY(QFile::remove(Path("history.txt")));
+    Search(QStringLiteral("山田　近世"));
+    AnswerNextDialog<QFileDialog>(answerers_.get(), [](QFileDialog* dialog) { dialog->reject(); });
+    app_->MainFrame()->View()->OnChangeEditor();
+    QVERIFY(!QFile::exists(Path("history.txt")));
+
+    const QString editor = WriteEditor(QStringLiteral("chosen"));
+    AnswerNextDialog<QFileDialog>(answerers_.get(), [editor](QFileDialog* dialog) { ChooseFile(dialog, editor); });
+    app_->MainFrame()->View()->OnChangeEditor();
+    lines = ReadAll(Path("history.txt")).split('\n');
+    QCOMPARE(lines.size(), 22);
+    QCOMPARE(lines[0], Sjis(QStringLiteral("山田　近世")) + "\r");
+    QCOMPARE(lines[20], editor.toUtf8() + "\r");
   }
 
   void historyIsSavedWhenTheWindowCloses() {

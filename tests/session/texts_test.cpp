@@ -27,6 +27,8 @@ TEST(Texts, DialogTextsReadAsIntended) {
   EXPECT_EQ(Cp932ToUtf8(kUnusableEditorMessage),
             "このファイルはエディタに指定できません。パスが長すぎるか、Shift-JISで表せない文字を含んで"
             "います。エディタは変わりません。");
+  EXPECT_EQ(Cp932ToUtf8(kCannotStartEditorMessage),
+            "エディタ「%1」を起動できません。ファイルメニューの「印刷用エディタの変更」で選んでください。");
   EXPECT_EQ(Cp932ToUtf8(kUnconvertibleQueryMessage),
             "「%1」はShift-JISで表せない文字なので、検索できません。");
   EXPECT_EQ(Cp932ToUtf8(kMalformedQueryMessage), "入力された文字を変換できません。");

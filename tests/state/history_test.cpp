@@ -385,6 +385,35 @@ TEST(AddToHistoryTest, QueryThatWouldOutgrowASlotIsRefusedUntouched) {
   EXPECT_EQ(table.Slot(1), "0000");
 }
 
+TEST(HistoryRevisionTest, CountsOnlyRealChanges) {
+  HistoryTable table;
+  table.Load("/nonexistent-tolvane-folder");
+  std::uint64_t seen = table.Revision();
+  const auto changed = [&] {
+    const bool moved = table.Revision() != seen;
+    seen = table.Revision();
+    return moved;
+  };
+  std::string repeated = "0003";
+  ASSERT_TRUE(table.AddToHistory(repeated));
+  EXPECT_FALSE(changed());
+  std::string too_long(300, 'z');
+  EXPECT_FALSE(table.AddToHistory(too_long));
+  EXPECT_FALSE(changed());
+  std::string fresh = "fresh";
+  ASSERT_TRUE(table.AddToHistory(fresh));
+  EXPECT_TRUE(changed());
+
+  table.SetEditorCommand("notepad");
+  EXPECT_FALSE(changed());
+  table.SetEditorCommand(std::string(300, 'e'));  // refused, the slot keeps its command
+  EXPECT_FALSE(changed());
+  table.SetEditorCommand("gedit");
+  EXPECT_TRUE(changed());
+  table.Load("/nonexistent-tolvane-folder");
+  EXPECT_TRUE(changed());
+}
+
 TEST(FitsHistorySlotTest, AgreesWithTheWidening) {
   const std::string cases[] = {
       std::string(299, 'x'),

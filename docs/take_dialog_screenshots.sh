@@ -1,0 +1,61 @@
+#!/bin/bash
+# Takes docs/dialogs-ja.png: the open dialog (Ctrl+O), the editor dialog (File menu) and the query
+# box's context menu, side by side, as a desktop with a window manager shows them. Needs Xvfb,
+# openbox, xdotool and imagemagick.
+#   docs/take_dialog_screenshots.sh BUILD_DIR    (after: cmake --build BUILD_DIR --target tolvane sample_bibliography)
+set -eu
+BUILD=$(realpath "$1")
+OUT=$(realpath "$(dirname "$0")")/dialogs-ja.png
+export LC_ALL=C.UTF-8  # not a Japanese locale: Qt's texts are Japanese all the same
+TMP=$(mktemp -d)
+trap 'kill $APP_PID $WM_PID $XVFB_PID 2>/dev/null; rm -rf "$TMP"' EXIT
+APP_PID= WM_PID= XVFB_PID=
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$TMP/display" 2>/dev/null &
+XVFB_PID=$!
+until [ -s "$TMP/display" ]; do sleep 0.1; done
+export DISPLAY=":$(head -1 "$TMP/display")"
+openbox --sm-disable >/dev/null 2>&1 &
+WM_PID=$!
+until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do sleep 0.1; done
+
+mkdir "$TMP/run"
+cp "$BUILD/run/tolvaneken.txt" "$TMP/run/"
+(cd "$TMP/run" && exec "$BUILD/app/tolvane") >/dev/null 2>&1 &
+APP_PID=$!
+until WID=$(xdotool search --onlyvisible --pid "$APP_PID" 2>/dev/null | head -1) && [ -n "$WID" ]; do
+  sleep 0.1
+done
+sleep 1
+xdotool windowfocus --sync "$WID"
+
+# Waits for a second visible window of the program (a dialog) and lets it draw.
+dialog_up() {
+  until [ "$(xdotool search --onlyvisible --pid "$APP_PID" 2>/dev/null | wc -l)" -ge 2 ]; do sleep 0.1; done
+  sleep 1
+}
+shot() { import -window root -crop 1024x720+0+0 +repage "$TMP/$1.png"; }
+
+xdotool key ctrl+o
+dialog_up
+shot 1-open
+xdotool key Escape
+sleep 0.5
+xdotool windowfocus --sync "$WID"
+xdotool key alt+f
+sleep 0.5
+xdotool key e
+dialog_up
+shot 2-editor
+xdotool key Escape
+sleep 0.5
+xdotool windowfocus --sync "$WID"
+xdotool type --delay 250 "近世 研究"  # something for the menu to act on
+xdotool key shift+Home
+xdotool mousemove --window "$WID" 120 40 click 3
+sleep 1
+shot 3-context-menu
+xdotool key Escape
+
+montage "$TMP"/[123]-*.png -tile 3x1 -geometry +6+6 -background '#808080' "$OUT"
+echo "wrote $OUT"
