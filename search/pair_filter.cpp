@@ -18,19 +18,30 @@ namespace {
 
 constexpr char kStopByte = kEndOfFileByte;
 
-// Called where the two compared bytes agree; a term of one or two bytes has then matched already.
-inline bool TermAt(const char* p, std::string_view term) {
-  return term.size() <= 2 || std::memcmp(p, term.data(), term.size()) == 0;
-}
+// What confirms a hit where the two compared bytes agree. For a term of one spelling a term of one
+// or two bytes has then matched already; a term with twins may differ from the typed one only at
+// its twin characters, which the compared bytes never are.
+struct ExactTerm {
+  std::string_view term;
+  bool operator()(const char* p) const {
+    return term.size() <= 2 || std::memcmp(p, term.data(), term.size()) == 0;
+  }
+};
+struct AnySpelling {
+  std::string_view term;
+  const TermTwins* twins;
+  bool operator()(const char* p) const { return twins->SpellingAt(p, term); }
+};
 
 #ifdef TOLVANE_PAIR_VECTORS
 
 // Where a Ctrl+Z stands at `stop`: the first occurrence of the term before it, else the Ctrl+Z.
 // Runs once per file at most, so it may be plain.
+template <class Confirm>
 std::size_t FirstBefore(const char* text, std::size_t q, std::size_t stop, std::string_view term,
-                        std::size_t i, std::size_t j) {
+                        std::size_t i, std::size_t j, Confirm confirm) {
   for (; q + term.size() <= stop; ++q) {
-    if (text[q + i] == term[i] && text[q + j] == term[j] && TermAt(text + q, term)) return q;
+    if (text[q + i] == term[i] && text[q + j] == term[j] && confirm(text + q)) return q;
   }
   return stop;
 }
@@ -67,11 +78,12 @@ __attribute__((target("avx2"), always_inline)) inline std::uint64_t Mask64(__m25
 // (SSE2) a round, and return the first that holds the term or a Ctrl+Z, or where they stopped.
 // Ctrl+Z is looked for in the bytes loaded for the first compared offset, so each byte is loaded
 // twice, not three times; the i bytes before the first of those are looked at on entry.
+template <class Confirm>
 __attribute__((target("avx2"))) std::size_t FindAvx2(const char* text, std::size_t from,
                                                      std::size_t last, std::string_view term,
-                                                     std::size_t i, std::size_t j) {
+                                                     std::size_t i, std::size_t j, Confirm confirm) {
   if (const void* z = std::memchr(text + from, kStopByte, i)) {
-    return FirstBefore(text, from, static_cast<const char*>(z) - text, term, i, j);
+    return FirstBefore(text, from, static_cast<const char*>(z) - text, term, i, j, confirm);
   }
   const __m256i first = _mm256_set1_epi8(term[i]);
   const __m256i second = _mm256_set1_epi8(term[j]);
@@ -89,24 +101,25 @@ __attribute__((target("avx2"))) std::size_t FindAvx2(const char* text, std::size
     if (_mm256_testz_si256(any, any)) continue;
     const std::uint64_t stops = Mask64(stop0, stop1);
     const std::uint64_t later_stops = Mask64(stop2, stop3);
-    if (stops) return FirstBefore(text, q, q + i + __builtin_ctzll(stops), term, i, j);
+    if (stops) return FirstBefore(text, q, q + i + __builtin_ctzll(stops), term, i, j, confirm);
     for (std::uint64_t m = Mask64(pair0, pair1); m; m &= m - 1) {
-      if (TermAt(text + q + __builtin_ctzll(m), term)) return q + __builtin_ctzll(m);
+      if (confirm(text + q + __builtin_ctzll(m))) return q + __builtin_ctzll(m);
     }
     if (later_stops) {
-      return FirstBefore(text, q + 64, q + 64 + i + __builtin_ctzll(later_stops), term, i, j);
+      return FirstBefore(text, q + 64, q + 64 + i + __builtin_ctzll(later_stops), term, i, j, confirm);
     }
     for (std::uint64_t m = Mask64(pair2, pair3); m; m &= m - 1) {
-      if (TermAt(text + q + 64 + __builtin_ctzll(m), term)) return q + 64 + __builtin_ctzll(m);
+      if (confirm(text + q + 64 + __builtin_ctzll(m))) return q + 64 + __builtin_ctzll(m);
     }
   }
   return q;
 }
 
+template <class Confirm>
 std::size_t FindSse2(const char* text, std::size_t from, std::size_t last, std::string_view term,
-                     std::size_t i, std::size_t j) {
+                     std::size_t i, std::size_t j, Confirm confirm) {
   if (const void* z = std::memchr(text + from, kStopByte, i)) {
-    return FirstBefore(text, from, static_cast<const char*>(z) - text, term, i, j);
+    return FirstBefore(text, from, static_cast<const char*>(z) - text, term, i, j, confirm);
   }
   const __m128i first = _mm_set1_epi8(term[i]);
   const __m128i second = _mm_set1_epi8(term[j]);
@@ -123,12 +136,12 @@ std::size_t FindSse2(const char* text, std::size_t from, std::size_t last, std::
     if (_mm_movemask_epi8(any) == 0) continue;
     const auto stops = static_cast<std::uint32_t>(_mm_movemask_epi8(stop0)) |
                        static_cast<std::uint32_t>(_mm_movemask_epi8(stop1)) << 16;
-    if (stops) return FirstBefore(text, q, q + i + __builtin_ctz(stops), term, i, j);
+    if (stops) return FirstBefore(text, q, q + i + __builtin_ctz(stops), term, i, j, confirm);
     auto pairs = static_cast<std::uint32_t>(_mm_movemask_epi8(pair0)) |
                  static_cast<std::uint32_t>(_mm_movemask_epi8(pair1)) << 16;
     for (; pairs; pairs &= pairs - 1) {
       const std::size_t at = q + __builtin_ctz(pairs);
-      if (TermAt(text + at, term)) return at;
+      if (confirm(text + at)) return at;
     }
   }
   return q;
@@ -159,34 +172,49 @@ ByteCounts CountBytes(std::string_view sample) {
   return counts;
 }
 
-PairFilter::PairFilter(std::string_view term, const ByteCounts& counts) : term_(term) {
+PairFilter::PairFilter(std::string_view term, const ByteCounts& counts, const TermTwins* twins)
+    : term_(term), twins_(twins && !twins->empty() ? twins : nullptr) {
   std::uint64_t total = 0;
   for (std::uint64_t c : counts) total += c;
   // Add one to every count, so that bytes the sample lacks still rank by what was seen.
   const auto frequency = [&](std::size_t at) {
     return (counts[static_cast<unsigned char>(term[at])] + 1.0) / (total + 256.0);
   };
-  if (term.size() == 1) {
-    cost_ = frequency(0);  // both compared bytes are the one byte
-    return;
-  }
-  // The rarest pair is the rarest byte with the next rarest: one pass, however long the term.
-  first_ = 0;
-  second_ = 1;
-  if (frequency(1) < frequency(0)) std::swap(first_, second_);
-  for (std::size_t at = 2; at < term.size(); ++at) {
-    if (frequency(at) < frequency(first_)) {
+  // The rarest pair is the rarest byte with the next rarest: one pass, however long the term. Of a
+  // term with twins only the bytes the same in every spelling can be compared.
+  bool have_first = false;
+  bool have_second = false;
+  for (std::size_t at = 0; at < term.size(); ++at) {
+    if (twins_ && !twins_->IsFixed(at)) continue;
+    if (!have_first) {
+      first_ = at;
+      have_first = true;
+    } else if (frequency(at) < frequency(first_)) {
       second_ = first_;
       first_ = at;
-    } else if (frequency(at) < frequency(second_)) {
+      have_second = true;
+    } else if (!have_second || frequency(at) < frequency(second_)) {
       second_ = at;
+      have_second = true;
     }
+  }
+  if (!have_second) {
+    second_ = first_;  // one byte to compare: both compared bytes are that byte
+    cost_ = frequency(first_);
+    return;
   }
   cost_ = frequency(first_) * frequency(second_);
   if (second_ < first_) std::swap(first_, second_);
 }
 
 std::size_t PairFilter::Find(std::string_view text, std::size_t from) const {
+  // Chosen once a call, not once a hit: a term of one spelling runs the loops it always ran.
+  return twins_ ? FindWith(text, from, AnySpelling{term_, twins_})
+                : FindWith(text, from, ExactTerm{term_});
+}
+
+template <class Confirm>
+std::size_t PairFilter::FindWith(std::string_view text, std::size_t from, Confirm confirm) const {
   if (from >= text.size()) return std::string_view::npos;
   std::size_t q = from;
   if (term_.size() <= text.size()) {
@@ -195,14 +223,14 @@ std::size_t PairFilter::Find(std::string_view text, std::size_t from) const {
     // loop below confirms the hit or examines the rest.
 #ifdef TOLVANE_PAIR_VECTORS
     if (q <= last) {
-      q = use_avx2 ? FindAvx2(text.data(), q, last, term_, first_, second_)
-                   : FindSse2(text.data(), q, last, term_, first_, second_);
+      q = use_avx2 ? FindAvx2(text.data(), q, last, term_, first_, second_, confirm)
+                   : FindSse2(text.data(), q, last, term_, first_, second_, confirm);
     }
 #endif
     for (; q <= last; ++q) {
       if (text[q] == kStopByte) return q;
       if (text[q + first_] == term_[first_] && text[q + second_] == term_[second_] &&
-          TermAt(text.data() + q, term_)) {
+          confirm(text.data() + q)) {
         return q;
       }
     }

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "search/term_twins.h"
+
 namespace tolvane {
 
 // How often each byte value occurs in a sample of the text being searched.
@@ -19,12 +21,14 @@ void AllowAvx2(bool allowed);
 
 class PairFilter {
  public:
-  // `term` must outlive the filter and must not be empty.
-  PairFilter(std::string_view term, const ByteCounts& counts);
+  // `term` must outlive the filter and must not be empty. With `twins` (which must outlive the
+  // filter too, and leave some byte of the term fixed: !CoverAll) the compared bytes are chosen
+  // among those the same in every spelling, and a hit is any spelling.
+  PairFilter(std::string_view term, const ByteCounts& counts, const TermTwins* twins = nullptr);
 
-  // The first position in text[from, text.size()) where the term occurs or a Ctrl+Z stands, or
-  // npos. Plain bytes: the caller decides about character boundaries. The term must not hold a
-  // Ctrl+Z itself.
+  // The first position in text[from, text.size()) where the term (a spelling of it) occurs or a
+  // Ctrl+Z stands, or npos. Plain bytes: the caller decides about character boundaries. The term
+  // must not hold a Ctrl+Z itself.
   std::size_t Find(std::string_view text, std::size_t from) const;
 
   // False when the compared bytes stand together nowhere in `text` where the term would fit, so the
@@ -36,7 +40,11 @@ class PairFilter {
   std::string_view term() const { return term_; }
 
  private:
+  template <class Confirm>
+  std::size_t FindWith(std::string_view text, std::size_t from, Confirm confirm) const;
+
   std::string_view term_;
+  const TermTwins* twins_ = nullptr;  // none: the term has one spelling
   std::size_t first_ = 0;   // offsets of the two bytes compared
   std::size_t second_ = 0;
   double cost_ = 0;

@@ -31,6 +31,9 @@ bool HasSpecialByte(std::string_view term) {
   return term.find_first_of("\r\n\x1a") != std::string_view::npos;
 }
 
+// Above every pair's cost, which is a product of frequencies below 1.
+constexpr double kUnfilterableCost = 2.0;
+
 }  // namespace
 
 RegionScanner::RegionScanner(const TermTable* terms, const MatchSink* on_match)
@@ -40,10 +43,17 @@ void RegionScanner::ChooseFilter(std::string_view sample) {
   if (filter_chosen_) return;
   filter_chosen_ = true;
   const ByteCounts counts = CountBytes(sample.substr(0, kByteSampleBytes));
-  // A term with CR or LF may match across the line end that text mode rewrites.
+  // A term with CR or LF may match across the line end that text mode rewrites. A term made only
+  // of twin characters has no byte that every spelling shares, so no pair can stand for it; it is
+  // checked last, as if it were the most common.
   std::vector<std::pair<double, const std::string*>> costs;
   for (const std::string& term : terms_->Active()) {
-    PairFilter candidate(term, counts);
+    const TermTwins& twins = terms_->TwinsOf(&term);
+    if (twins.CoverAll(term)) {
+      costs.emplace_back(kUnfilterableCost, &term);
+      continue;
+    }
+    PairFilter candidate(term, counts, &twins);
     costs.emplace_back(candidate.Cost(), &term);
     if (HasSpecialByte(term)) continue;
     if (!filter_ || candidate.Cost() < filter_->Cost()) {
@@ -56,7 +66,10 @@ void RegionScanner::ChooseFilter(std::string_view sample) {
   for (const auto& [cost, term] : costs) check_order_.push_back(term);
   if (!filter_) return;
   for (const std::string* term : check_order_) {
-    if (term != filter_term_ && !HasSpecialByte(*term)) quick_checks_.emplace_back(*term, counts);
+    const TermTwins& twins = terms_->TwinsOf(term);
+    if (term != filter_term_ && !HasSpecialByte(*term) && !twins.CoverAll(*term)) {
+      quick_checks_.emplace_back(*term, counts, &twins);
+    }
   }
 }
 
@@ -162,7 +175,7 @@ RegionStep RegionScanner::Scan(std::string_view raw, bool at_end) {
       }
     }
     const Record record = RecordAt(complete, start);
-    if (MatchesAllTerms(record.text, check_order_, filter_term_, hit - start) &&
+    if (MatchesAllTerms(record.text, *terms_, check_order_, filter_term_, hit - start) &&
         !(*on_match_)(record.text)) {
       return {ScanEnd::kStopped, 0};
     }

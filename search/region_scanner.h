@@ -10,7 +10,10 @@
 // - while Scan and ChooseFilter read `raw`, no local with a destructor is alive in their frames
 //   or in those they call (ChooseFilter counts its sample before it builds anything);
 // - the filter term never holds CR, LF or Ctrl+Z (HasSpecialByte), so a hit on the raw bytes is
-//   where the term stands in the record's text, and its position can be trusted.
+//   where the term stands in the record's text, and its position can be trusted. The same holds
+//   for every spelling of a term with twins: twin codes are double-byte, their bytes never those;
+// - the filter and the quick checks of a term with twins compare only bytes that every spelling
+//   shares, so neither passes over nor turns away a record that holds another spelling.
 #include <array>
 #include <cstddef>
 #include <optional>

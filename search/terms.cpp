@@ -23,25 +23,37 @@ TermTable SplitTerms(std::string_view query) {
   for (std::size_t i = 0; i < kMaxTerms; ++i) {
     const std::size_t blank = rest.find(' ');
     table.slots[i] = std::string(rest.substr(0, blank));
+    table.twins[i] = TermTwins::Of(table.slots[i]);
     if (blank == std::string_view::npos) break;
     rest.remove_prefix(blank + 1);
   }
   return table;
 }
 
+namespace {
+
+bool Holds(std::string_view record, const std::string& term, const TermTwins& twins) {
+  return twins.empty() ? CharBoundaryFind(record, term).has_value()
+                       : twins.FindOnBoundary(record, term).has_value();
+}
+
+}  // namespace
+
 bool MatchesAllTerms(std::string_view record, const TermTable& terms) {
-  for (const std::string& term : terms.Active()) {
-    if (!CharBoundaryFind(record, term)) return false;
+  const std::span<const std::string> active = terms.Active();
+  for (std::size_t i = 0; i < active.size(); ++i) {
+    if (!Holds(record, active[i], terms.twins[i])) return false;
   }
   return true;
 }
 
-bool MatchesAllTerms(std::string_view record, std::span<const std::string* const> terms,
-                     const std::string* found_term, std::size_t found_at) {
-  for (const std::string* term : terms) {
+bool MatchesAllTerms(std::string_view record, const TermTable& table,
+                     std::span<const std::string* const> order, const std::string* found_term,
+                     std::size_t found_at) {
+  for (const std::string* term : order) {
     const bool known = term == found_term && found_at + term->size() <= record.size() &&
                        IsCharBoundary(record, found_at);
-    if (!known && !CharBoundaryFind(record, *term)) return false;
+    if (!known && !Holds(record, *term, table.TwinsOf(term))) return false;
   }
   return true;
 }

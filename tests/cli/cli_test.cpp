@@ -54,6 +54,21 @@ TEST_F(CommandTest, CountCaptionAndRawOutputs) {
   EXPECT_EQ(Command(dir_, {"--raw", "舞姫"}).out, "\x90\x58\x89\xa8\x8a\x4f \x95\x91\x95\x50\r\n\r\n");
 }
 
+// The argument converts to one code of a character CP932 holds twice (Ⅰ to NEC's 0x8754, 纊 to
+// IBM's 0xFA5C); a bibliography converted elsewhere holds the other, and is found all the same.
+TEST_F(CommandTest, FindsACharacterUnderEitherOfItsCodes) {
+  testing::WriteFile(dir_ / "tolvaneken.txt",
+                     "\x91\xe6\xfa\x4a\x95\x94\r\n"  // 第Ⅰ部, IBM's Ⅰ
+                     "\xed\x40\r\n"                  // 纊, the NEC-selected code
+                     "I\r\n");
+  const Outcome o = Command(dir_, {"Ⅰ"});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out, "第Ⅰ部\n");
+  EXPECT_EQ(testing::ReadFile(dir_ / "kekka.txt"), "\x91\xe6\xfa\x4a\x95\x94\r\n");
+  EXPECT_EQ(Command(dir_, {"第Ⅰ部"}).out, "第Ⅰ部\n");
+  EXPECT_EQ(Command(dir_, {"--raw", "纊"}).out, "\xed\x40\r\n\r\n");
+}
+
 TEST_F(CommandTest, NoMatchExitsOne) {
   const Outcome o = Command(dir_, {"--count", "芥川"});
   EXPECT_EQ(o.status, 1);

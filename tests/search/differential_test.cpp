@@ -18,7 +18,9 @@ std::string RandomRecordsFile(std::mt19937& rng, std::size_t size) {
   static const std::vector<std::string> pieces = {
       "a", "b", "A", " ", "\x81\x40", "\x83\x41", "\x83\x5c", "\x95\x5c", "\x88\x9f", "\x81",
       "\x9f", "\\", "\r\n", "\n", "\r", std::string(1, '\0'), "ab", "\x88\x9f\x88\x9f", "\xe0",
-      "\xfc\x40"};
+      "\xfc\x40",
+      // Twin codes: Ⅰ as NEC's and IBM's, ∵ in all three codes, a kanji as NEC-selected and IBM.
+      "\x87\x54", "\xfa\x4a", "\x81\xe6", "\x87\x9a", "\xfa\x5b", "\xed\x40", "\xfa\x5c", "\x87"};
   std::string text;
   while (text.size() < size) {
     const unsigned roll = rng() % 100000;
@@ -34,7 +36,8 @@ std::string RandomRecordsFile(std::mt19937& rng, std::size_t size) {
 std::string RandomQuery(std::mt19937& rng) {
   static const std::vector<std::string> words = {
       "a", "b", "A", "ab", "\x83\x41", "\\", "\x9f\x88", "\x88\x9f", "\x81", "\x40", "\r", " ",
-      "\x81\x40", "x", "xa"};
+      "\x81\x40", "x", "xa", "\x87\x54", "\xfa\x4a", "\xfa\x5b", "\xed\x40", "a\xfa\x4a",
+      "\x87\x54\x81\xe6", "\x87\x54" "b", "\x9a\xfa"};
   std::string query;
   const int count = 1 + rng() % 3;
   for (int i = 0; i < count; ++i) query += (i ? " " : "") + words[rng() % words.size()];

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "search/cp932.h"
 #include "search/limits.h"
 #include "search/record_reader.h"
 #include "search/scan.h"
@@ -159,6 +160,46 @@ TEST(Scan, LinesTurnedAwayForAMissingTermSkipNothingElse) {
             (Records{"q \x83\x41\n"}));
   // A NUL cuts a record's text: a term after it is not in the record.
   EXPECT_EQ(Found(std::string("q\0 a\r\nq a\r\n", 11), "q a"), (Records{"q a\n"}));
+}
+
+// CP932's twin codes through every scan path: a term finds each spelling of its characters, a
+// spelling only where a character begins, and the filter passes over none of them.
+TEST(Scan, FindsEverySpellingOfATwinCharacter) {
+  // Each file holds every spelling, one a record; a query in any spelling finds them all.
+  const std::vector<std::vector<std::string>> groups = {
+      {"\x87\x54", "\xfa\x4a"},              // Ⅰ
+      {"\x81\xe0", "\x87\x90"},              // ≒
+      {"\x81\xe6", "\x87\x9a", "\xfa\x5b"},  // ∵
+      {"\xed\x40", "\xfa\x5c"}};             // 纊, NEC-selected IBM kanji against IBM kanji
+  for (const auto& spellings : groups) {
+    std::string file = "none\r\n";
+    Records expected;
+    for (const std::string& s : spellings) {
+      file += "rec " + s + "\r\n\x88" + s + "\r\n";  // the second hides it behind a lead byte
+      expected.push_back("rec " + s + "\n");
+    }
+    for (const std::string& query : spellings) {
+      EXPECT_EQ(Found(file, query), expected) << "query " << Cp932ToUtf8(query);
+      EXPECT_EQ(Found(file, "rec " + query), expected);  // a plain filter term, the twin checked
+    }
+  }
+}
+
+TEST(Scan, TwinCharactersAmongPlainOnesInOneTerm) {
+  const std::string part_one = "\x91\xe6\x87\x54\x95\x94";         // 第Ⅰ部 with NEC's Ⅰ
+  const std::string file = "\x91\xe6\xfa\x4a\x95\x94 a\r\n"         // IBM's Ⅰ
+                           "\x91\xe6\xfa\x4b\x95\x94 a\r\n"         // 第Ⅱ部
+                           "\x91\xe6\x87\x54\x95\x94\r\n"           // NEC's Ⅰ, no "a"
+                           "x\x91\xe6\x87\x54\x95\x94 a\r\n";
+  EXPECT_EQ(Found(file, part_one),
+            (Records{"\x91\xe6\xfa\x4a\x95\x94 a\n", "\x91\xe6\x87\x54\x95\x94\n",
+                     "x\x91\xe6\x87\x54\x95\x94 a\n"}));
+  // The twin term turns candidates away on its plain bytes only, or is the filter term itself.
+  EXPECT_EQ(Found(file, "a " + part_one).size(), 2u);
+  EXPECT_EQ(Found(file, part_one + " \xfa\x4a a").size(), 2u);
+  // Made only of twins, the term is checked in every record.
+  EXPECT_EQ(Found(file, "\xfa\x4a").size(), 3u);
+  EXPECT_EQ(Found(file + "\x1a\xfa\x4a\r\n", "\x87\x54").size(), 3u);
 }
 
 // Scanned in two halves at once, the sink still gets every record in file order, and whatever
