@@ -240,6 +240,18 @@ class WindowTest : public QObject {
     QCOMPARE(ReadAll(Path("kekka.txt")), Sjis(QStringLiteral("山田太郎（1998）「近世日本の研究」『日本史研究』\r\n")));
   }
 
+  void twinCodesAreFoundAsOneCharacter() {
+    // "Ⅰ" as the NEC code 0x8754 and as the IBM code 0xFA4A; the box shows both alike.
+    QFile records(Path("tolvaneken.txt"));
+    QVERIFY(records.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    records.write("nec \x87\x54\r\nibm \xfa\x4a\r\nneither \x87\x55\r\n");
+    records.close();
+    Start();
+    Search(QStringLiteral("Ⅰ"));
+    QCOMPARE(Results()->toPlainText(), QStringLiteral("nec Ⅰ\nibm Ⅰ\n\n"));
+    QCOMPARE(ReadAll(Path("kekka.txt")), QByteArray("nec \x87\x54\r\nibm \xfa\x4a\r\n"));
+  }
+
   void eachBlockMarksItsOwnSearchsTerms() {
     Start();
     Search(QStringLiteral("研究"));
