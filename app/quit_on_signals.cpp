@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <cerrno>
+#include <iterator>
 
 namespace tolvane {
 namespace {
@@ -14,6 +15,7 @@ namespace {
 constexpr int kQuitSignals[] = {SIGTERM, SIGHUP, SIGINT};
 // Read by the handler, so a plain int that is set before any handler is installed.
 volatile sig_atomic_t g_write_end = -1;
+static_assert(std::size(kQuitSignals) == 3, "one saved action per signal in quit_on_signals.h");
 
 void OnQuitSignal(int /*signal*/) {
   const int saved_errno = errno;  // the interrupted code may be about to read it
@@ -41,12 +43,19 @@ QuitOnSignals::QuitOnSignals(QObject* parent) : QObject(parent) {
   action.sa_handler = OnQuitSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  for (const int signal : kQuitSignals) ::sigaction(signal, &action, nullptr);
+  for (std::size_t i = 0; i < std::size(kQuitSignals); ++i) {
+    struct sigaction& before = previous_[i];
+    // A signal the program was started to ignore (nohup, a background job) stays ignored.
+    if (::sigaction(kQuitSignals[i], nullptr, &before) != 0 || before.sa_handler == SIG_IGN) continue;
+    installed_[i] = ::sigaction(kQuitSignals[i], &action, nullptr) == 0;
+  }
 }
 
 QuitOnSignals::~QuitOnSignals() {
-  // Back to the default first, so that no handler writes to a closed descriptor.
-  for (const int signal : kQuitSignals) ::signal(signal, SIG_DFL);
+  // Back to what was there first, so that no handler writes to a closed descriptor.
+  for (std::size_t i = 0; i < std::size(kQuitSignals); ++i) {
+    if (installed_[i]) ::sigaction(kQuitSignals[i], &previous_[i], nullptr);
+  }
   g_write_end = -1;
   for (const int fd : pipe_) {
     if (fd >= 0) ::close(fd);

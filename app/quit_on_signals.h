@@ -3,6 +3,8 @@
 // logout, `systemctl --user stop`, a closed terminal, Ctrl+C), so that every destructor runs and
 // the view saves the history. The handler only writes one byte to a pipe, which is all an
 // async-signal-safe handler may do here; the loop reads it and quits.
+#include <signal.h>
+
 #include <QObject>
 #include <array>
 
@@ -26,6 +28,9 @@ class QuitOnSignals : public QObject {
   // The pipe's read and write ends, closed by the destructor; -1 when not open.
   std::array<int, 2> pipe_{-1, -1};
   QSocketNotifier* notifier_ = nullptr;
+  // SIGTERM, SIGHUP, SIGINT: what each had before, and whether ours replaced it.
+  std::array<struct sigaction, 3> previous_{};
+  std::array<bool, 3> installed_{};
 };
 
 }  // namespace tolvane

@@ -121,6 +121,10 @@ void OnChangeEditor(QWidget* owner, HistoryTable& history, const std::string& st
   });
   dialog.setDirectory(DialogFolderFor(history.EditorCommand(), start_dir));
 
+  // Cancel and the window's close button reject the dialog; a quit of the whole program (a
+  // logout's SIGTERM) only ends its loop, and must not reset the editor that is saved at exit.
+  bool rejected = false;
+  QObject::connect(&dialog, &QDialog::rejected, [&rejected] { rejected = true; });
   if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
     const QByteArray path = QFile::encodeName(dialog.selectedFiles().constFirst());
     const Cp932Encoding command = Utf8ToCp932(std::string_view(path.constData(), path.size()));
@@ -130,7 +134,7 @@ void OnChangeEditor(QWidget* owner, HistoryTable& history, const std::string& st
       // Storing a cut or mangled path would start some other program later.
       QMessageBox::warning(owner, QString::fromLatin1(kApplicationTitle), FromSjis(kUnusableEditorMessage));
     }
-  } else {
+  } else if (rejected) {
     history.SetEditorCommand(kDefaultEditor);
   }
 }

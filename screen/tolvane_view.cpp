@@ -194,8 +194,10 @@ void CTolvaneView::OnEnter() {
     QApplication::beep();
     return;
   }
-  SaveHistoryIfChanged();
   if (Search(copy).status == RunStatus::kNoMatch) QApplication::beep();
+  // Saved once the search has shown its results: the fsyncs do not delay them, and a quit
+  // asked for meanwhile is only handled after this.
+  SaveHistoryIfChanged();
   // The modifier state as of the last input event handled, so a Shift let go while a message box
   // of the search was open counts as let go.
   if (QGuiApplication::keyboardModifiers() & Qt::ShiftModifier) {

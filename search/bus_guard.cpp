@@ -47,7 +47,10 @@ void PassOn(int signal, siginfo_t* info, void* context) {
 
 void OnBusError(int signal, siginfo_t* info, void* context) {
   const auto address = reinterpret_cast<std::uintptr_t>(info->si_addr);
-  if (watched.jump && address - watched.begin < watched.bytes) siglongjmp(*watched.jump, 1);
+  // A SIGBUS sent by a process (si_code <= 0) carries no fault address, whatever si_addr reads.
+  if (info->si_code > 0 && watched.jump && address - watched.begin < watched.bytes) {
+    siglongjmp(*watched.jump, 1);
+  }
   PassOn(signal, info, context);
 }
 

@@ -56,6 +56,7 @@ class DecoderHandle {
       char* dst = reinterpret_cast<char*>(out.data());
       std::size_t dst_left = out.size();
       const bool stopped = iconv(cd_, &src, &src_left, &dst, &dst_left) == static_cast<std::size_t>(-1);
+      const int why = stopped ? errno : 0;  // before anything else can touch errno
       iconv(cd_, nullptr, nullptr, nullptr, nullptr);
       const std::size_t consumed = in.size() - next_code * 2 - src_left;
       const std::size_t produced = out.size() - dst_left;
@@ -67,7 +68,7 @@ class DecoderHandle {
       }
       next_code += consumed / 2;
       if (stopped) {
-        if (errno != EILSEQ && errno != EINVAL) return {};
+        if (why != EILSEQ && why != EINVAL) return {};
         ++next_code;  // this code is no character of CP932
       }
     }

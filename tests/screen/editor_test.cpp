@@ -116,6 +116,20 @@ TEST_F(EditorTest, DialogTitleAndFiltersAndCancelGivesNotepad) {
   EXPECT_TRUE(boxes.texts.isEmpty());
 }
 
+TEST_F(EditorTest, ADialogEndedByTheProgramsQuitKeepsTheEditor) {
+  // A quit (a logout's SIGTERM) ends the dialog's loop without the user rejecting it; the editor
+  // then saved at exit must be the one chosen before, not "notepad".
+  history_.SetEditorCommand("/usr/bin/custom");
+  bool saw_dialog = false;
+  AnswerNextDialog<QFileDialog>(&answerers_, [&](QFileDialog* dialog) {
+    saw_dialog = true;
+    dialog->hide();
+  });
+  OnChangeEditor(nullptr, history_, start_.string());
+  EXPECT_TRUE(saw_dialog);
+  EXPECT_EQ(history_.EditorCommand(), "/usr/bin/custom");
+}
+
 // The names the dialog's list shows in its current folder.
 QStringList ListedNames(QFileDialog* dialog) {
   QStringList names;

@@ -25,6 +25,7 @@
 
 #include "app/about_dlg.h"
 #include "app/main_frame.h"
+#include "app/quit_on_signals.h"
 #include "app/tolvane_app.h"
 #include "screen/screen_text.h"
 #include "screen/term_marks.h"
@@ -202,6 +203,27 @@ class WindowTest : public QObject {
     frame->showNormal();
     QTRY_COMPARE(view->QueryBox()->width(), query_width + 100);
     QCOMPARE(view->ResultsBox()->geometry(), QRect(9, 37, view->width() - 18, view->height() - 47));
+  }
+
+  void quitSignalsLeaveIgnoredOnesIgnoredAndPutBackWhatWasThere() {
+    // Started under nohup: SIGHUP ignored, and it must stay so; SIGTERM gets ours, then back.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    struct sigaction hup_before {}, term_before {};
+    QVERIFY(::sigaction(SIGHUP, &ignore, &hup_before) == 0);
+    QVERIFY(::sigaction(SIGTERM, nullptr, &term_before) == 0);
+    {
+      const QuitOnSignals quit;
+      struct sigaction now {};
+      ::sigaction(SIGHUP, nullptr, &now);
+      QVERIFY(now.sa_handler == SIG_IGN);
+      ::sigaction(SIGTERM, nullptr, &now);
+      QVERIFY(now.sa_handler != term_before.sa_handler);
+    }
+    struct sigaction after {};
+    ::sigaction(SIGTERM, nullptr, &after);
+    QVERIFY(after.sa_handler == term_before.sa_handler);
+    ::sigaction(SIGHUP, &hup_before, nullptr);
   }
 
   void mainWindowIs800By600() {
