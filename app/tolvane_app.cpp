@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/about_dlg.h"
+#include "app/app_icon.h"
 #include "texts/texts.h"
 #include "screen/screen_text.h"
 #include "screen/tolvane_view.h"
@@ -43,6 +44,7 @@ CTolvaneApp::~CTolvaneApp() = default;
 
 bool CTolvaneApp::InitInstance() {
   QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
+  SetDesktopIdentity();
   SetJapaneseFont();
 
   frame_ = std::make_unique<CMainFrame>(state_);
