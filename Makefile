@@ -2,12 +2,16 @@
 # make test  - install what is missing, build, run every test: the engine, state and command built
 #              for 64-bit Arm, the fuzz corpora replayed, the engine, state and command tests
 #              under AddressSanitizer and UndefinedBehaviorSanitizer, the scan under
-#              ThreadSanitizer on the scalar pair filter, and last every test of the main build
+#              ThreadSanitizer on the scalar pair filter, the Debian package built and checked, and
+#              last every test of the main build (the installed layout among them)
 # make fuzz  - each fuzz target for FUZZ_SECONDS (default 300)
+# make deb   - the Debian package build-deb/tolvane_VERSION-1_ARCH.deb, checked with lintian
+# make install - the programs and their desktop files under PREFIX (default /usr/local)
 # Each tree is a preset of CMakePresets.json: build/, build-aarch64/, build-fuzz/, build-asan/, ...
 DEBIAN_PACKAGES = cmake ninja-build g++ make qt6-base-dev qt6-translations-l10n libxcb1-dev \
                   libgtest-dev xvfb xdotool openbox x11-utils xdg-utils fonts-noto-cjk clang \
                   libclang-rt-14-dev g++-aarch64-linux-gnu \
+                  desktop-file-utils appstream lintian dpkg-dev file man-db \
                   ripgrep hyperfine time
 
 # sudo resets the environment, so the frontend is set by env on its far side.
@@ -15,11 +19,16 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 APT_GET = $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get
 
 FUZZ_SECONDS ?= 300
+PREFIX ?= /usr/local
 
 # Configures and builds the tree of one preset.
 build_preset = cmake --preset $(1) >/dev/null && cmake --build --preset $(1)
 
-.PHONY: setup configure build test fuzz run clean
+# The package from its own tree (Debian's build flags, no tests), then its checks.
+make_deb = $(call build_preset,deb) && rm -f build-deb/tolvane_*.deb && \
+           cpack --preset deb >/dev/null && packaging/check_deb.sh build-deb/tolvane_*.deb
+
+.PHONY: setup configure build test fuzz run deb install clean
 
 setup:
 	@missing=$$(for p in $(DEBIAN_PACKAGES); do \
@@ -42,6 +51,7 @@ test: build
 	$(call build_preset,fuzz) && ctest --preset fuzz
 	$(call build_preset,asan) && ctest --preset asan
 	$(call build_preset,tsan) && ctest --preset tsan
+	$(make_deb)
 	ctest --preset default
 
 fuzz: setup
@@ -51,5 +61,11 @@ run: build
 	cmake --build --preset default --target sample_bibliography
 	cd build/run && ../app/tolvane
 
+deb: setup
+	$(make_deb)
+
+install: build
+	$(SUDO) cmake --install build --prefix $(PREFIX)
+
 clean:
-	rm -rf build build-aarch64 build-fuzz build-asan build-tsan build-scalar
+	rm -rf build build-aarch64 build-fuzz build-asan build-tsan build-scalar build-deb

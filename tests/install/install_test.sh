@@ -1,0 +1,153 @@
+#!/bin/bash
+# The installed program, as a package would lay it out: `cmake --install` into a scratch DESTDIR
+# with prefix /usr, then the desktop entry and the AppStream metadata validated, the manual pages
+# read by man, the bash completion asked, the installed tolvane-search run on a sample
+# bibliography, and the installed `tolvane DIR` started under a real X server from another folder,
+# searching DIR's records.
+#   install_test.sh BUILD_DIR MAKE_SAMPLE
+set -u
+
+readonly BUILD=$(realpath "$1")
+readonly MAKE_SAMPLE=$(realpath "$2")
+readonly ID=org.tolvane.Tolvane
+readonly SKIP=77
+export LC_ALL=C.UTF-8
+
+for tool in desktop-file-validate appstreamcli man readelf iconv Xvfb openbox xdotool xdpyinfo xprop; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit "$SKIP"; }
+done
+
+TMP=$(mktemp -d)
+APP_PID=
+source "$(dirname "$0")/../xsession.sh"
+cleanup() {
+  [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null
+  stop_x
+  wait 2>/dev/null
+  rm -rf "$TMP"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*"
+  [ -s "$TMP/app.log" ] && { echo "--- program output"; cat "$TMP/app.log"; }
+  exit 1
+}
+
+# Nothing of the test reaches the real home or config folders.
+export HOME="$TMP/home" XDG_CONFIG_HOME="$TMP/config" XDG_RUNTIME_DIR="$TMP/runtime"
+mkdir -p "$HOME" "$XDG_CONFIG_HOME"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+
+ROOT="$TMP/root"
+DESTDIR="$ROOT" cmake --install "$BUILD" --prefix /usr >"$TMP/install.log" 2>&1 ||
+  fail "cmake --install: $(cat "$TMP/install.log")"
+USR="$ROOT/usr"
+
+# --- What is installed, and where.
+for path in bin/tolvane bin/tolvane-search share/applications/$ID.desktop \
+    share/metainfo/$ID.metainfo.xml share/icons/hicolor/scalable/apps/$ID.svg \
+    share/man/man1/tolvane.1.gz share/man/man1/tolvane-search.1.gz \
+    share/bash-completion/completions/tolvane-search share/doc/tolvane/copyright; do
+  [ -f "$USR/$path" ] || fail "not installed: /usr/$path"
+done
+for size in 16 22 24 32 48 64 128 256; do
+  png="$USR/share/icons/hicolor/${size}x${size}/apps/$ID.png"
+  [ -f "$png" ] || fail "no ${size}px icon"
+  # The PNG header's width and height: big-endian, at bytes 16 to 23.
+  read -r w3 w2 w1 w0 h3 h2 h1 h0 < <(od -An -tu1 -j16 -N8 "$png")
+  [ $(((w3 << 24) | (w2 << 16) | (w1 << 8) | w0)) = "$size" ] &&
+    [ $(((h3 << 24) | (h2 << 16) | (h1 << 8) | h0)) = "$size" ] || fail "the ${size}px icon is not ${size}x${size}"
+done
+for program in tolvane tolvane-search; do
+  [ -x "$USR/bin/$program" ] || fail "$program is not executable"
+  readelf -d "$USR/bin/$program" | grep -qE 'RUNPATH|RPATH' && fail "$program still has a run path"
+done
+[ -z "$(find "$ROOT" ! -path "$USR" ! -path "$USR/*" -mindepth 1 -maxdepth 1)" ] ||
+  fail "files installed outside /usr: $(find "$ROOT" -mindepth 1 -maxdepth 1)"
+
+# --- The desktop entry and the metadata, as the desktop and the software centres read them.
+# Office and Education are both main categories: desktop-file-validate hints at that, and only
+# that, by design.
+desktop-file-validate "$USR/share/applications/$ID.desktop" >"$TMP/validate.log" 2>&1 ||
+  fail "desktop-file-validate: $(cat "$TMP/validate.log")"
+grep -v 'hint: value "Office;Education;" for key "Categories"' "$TMP/validate.log" | grep . &&
+  fail "desktop-file-validate says more than the known hint"
+entry() { sed -n "s/^$1=//p" "$USR/share/applications/$ID.desktop"; }
+[ "$(entry Exec)" = "tolvane %f" ] || fail "Exec is $(entry Exec)"
+[ "$(entry Icon)" = "$ID" ] || fail "Icon is $(entry Icon)"
+[ -n "$(entry 'Name\[ja\]')" ] && [ -n "$(entry 'Comment\[ja\]')" ] && [ -n "$(entry 'Keywords\[ja\]')" ] ||
+  fail "the entry lacks its Japanese name, comment or keywords"
+appstreamcli validate --no-net "$USR/share/metainfo/$ID.metainfo.xml" >"$TMP/appstream.log" 2>&1 ||
+  fail "appstreamcli validate: $(cat "$TMP/appstream.log")"
+appstreamcli validate-tree --no-net "$ROOT" >"$TMP/appstream.log" 2>&1 ||
+  fail "appstreamcli validate-tree: $(cat "$TMP/appstream.log")"
+grep -q '<summary xml:lang="ja">' "$USR/share/metainfo/$ID.metainfo.xml" || fail "no Japanese summary"
+
+# --- Manual pages: man formats them without a warning.
+for page in tolvane tolvane-search; do
+  MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$USR/share/man/man1/$page.1.gz" \
+    >"$TMP/man.out" 2>"$TMP/man.err" || fail "man $page: $(cat "$TMP/man.err")"
+  [ -s "$TMP/man.err" ] && fail "man $page warns: $(cat "$TMP/man.err")"
+  MANWIDTH=80 man -l "$USR/share/man/man1/$page.1.gz" 2>/dev/null | grep -q "^ *$page  *- " ||
+    fail "man $page has no NAME line"
+done
+
+# --- Bash completion: options, folders after -C, nothing after --.
+complete_words() {
+  bash -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _tolvane_search
+           printf "<%s>" "${COMPREPLY[@]}"' _ "$USR/share/bash-completion/completions/tolvane-search" "$@"
+}
+mkdir -p "$TMP/completion/my biblio" "$TMP/completion/other"
+[ "$(complete_words tolvane-search --c)" = "<--count><--caption>" ] || fail "completion of --c"
+[ "$(cd "$TMP/completion" && complete_words tolvane-search -C my)" = "<my biblio>" ] ||
+  fail "completion after -C: $(cd "$TMP/completion" && complete_words tolvane-search -C my)"
+[ "$(complete_words tolvane-search -- --c)" = "<>" ] || fail "completion after --"
+
+# --- The installed tolvane-search on a sample bibliography, run from another folder.
+BIBLIO="$TMP/home/文献 目録"
+ELSEWHERE="$TMP/elsewhere"
+mkdir -p "$BIBLIO" "$ELSEWHERE"
+"$MAKE_SAMPLE" --records 2000 --output "$BIBLIO/tolvaneken.txt" >/dev/null || fail "make_sample"
+sjis() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
+TERM_SJIS=$(sjis 研究)
+expected=$(LC_ALL=C grep -c -F "$TERM_SJIS" "$BIBLIO/tolvaneken.txt")
+[ "$expected" -gt 0 ] || fail "the sample holds no 研究"
+count=$(cd "$ELSEWHERE" && "$USR/bin/tolvane-search" -C "$BIBLIO" --count 研究) ||
+  fail "the installed tolvane-search failed"
+[ "$count" = "$expected" ] || fail "tolvane-search counted $count, grep $expected"
+[ "$(LC_ALL=C grep -c . "$BIBLIO/kekka.txt")" = "$expected" ] || fail "kekka.txt is not the $expected matches"
+[ -e "$ELSEWHERE/kekka.txt" ] && fail "tolvane-search wrote into the working directory"
+cp "$BIBLIO/kekka.txt" "$TMP/kekka.expected"
+rm "$BIBLIO/kekka.txt"
+
+# --- The installed window started as `tolvane DIR` from another folder.
+start_x
+(cd "$ELSEWHERE" && exec "$USR/bin/tolvane" "$BIBLIO") >"$TMP/app.log" 2>&1 &
+APP_PID=$!
+window() { xdotool search --onlyvisible --pid "$APP_PID" 2>/dev/null | head -1; }
+has_window() { [ -n "$(window)" ]; }
+wait_for "the main window" has_window
+WID=$(window)
+xdotool windowfocus --sync "$WID" || fail "cannot focus the window"
+# The window manager shows the program's own icon.
+xprop -id "$WID" _NET_WM_ICON | grep -q '_NET_WM_ICON(CARDINAL) = ' || fail "the window has no icon"
+xdotool type --delay 250 "研究"
+xdotool key Return
+wait_for "kekka.txt in DIR" cmp -s "$BIBLIO/kekka.txt" "$TMP/kekka.expected"
+[ -e "$ELSEWHERE/kekka.txt" ] && fail "the window searched the working directory"
+xdotool key alt+f
+sleep 0.3  # the menu opens asynchronously; X is harmless if typed too early, so retry below
+xdotool key x
+deadline=$((SECONDS + TIMEOUT_S))
+while kill -0 "$APP_PID" 2>/dev/null; do
+  [ "$SECONDS" -lt "$deadline" ] || fail "File > Exit did not end the program"
+  sleep 0.3
+  kill -0 "$APP_PID" 2>/dev/null && xdotool key alt+f sleep 0.3 key x
+done
+wait "$APP_PID"
+status=$?
+APP_PID=
+[ "$status" = 0 ] || fail "the program ended with status $status"
+[ "$(head -1 "$BIBLIO/history.txt" | tr -d '\r')" = "$TERM_SJIS" ] || fail "history.txt in DIR lacks the query"
+[ -e "$ELSEWHERE/history.txt" ] && fail "the window wrote history.txt into the working directory"
+echo "PASS"
