@@ -129,8 +129,10 @@ has_window() { [ -n "$(window)" ]; }
 wait_for "the main window" has_window
 WID=$(window)
 xdotool windowfocus --sync "$WID" || fail "cannot focus the window"
-# The window manager shows the program's own icon.
-xprop -id "$WID" _NET_WM_ICON | grep -q '_NET_WM_ICON(CARDINAL) = ' || fail "the window has no icon"
+# The window manager shows the program's own icon, and a dock finds the entry by the window's class.
+xprop -notype -id "$WID" _NET_WM_ICON | head -1 | grep -q '^_NET_WM_ICON' || fail "the window has no icon"
+[ "$(xprop -notype -id "$WID" WM_CLASS)" = "WM_CLASS = \"tolvane\", \"$(entry StartupWMClass)\"" ] ||
+  fail "the window's class is not the entry's StartupWMClass: $(xprop -id "$WID" WM_CLASS)"
 xdotool type --delay 250 "研究"
 xdotool key Return
 wait_for "kekka.txt in DIR" cmp -s "$BIBLIO/kekka.txt" "$TMP/kekka.expected"
