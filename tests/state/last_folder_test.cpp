@@ -63,8 +63,8 @@ class LastFolderFileTest : public ::testing::Test {
     WriteFile(File(), bytes);
   }
   std::size_t EntriesBesideTheFile() const {
-    return static_cast<std::size_t>(std::distance(fs::directory_iterator(scratch_ / "config/tolvane"),
-                                                  fs::directory_iterator()));
+    return static_cast<std::size_t>(std::distance(
+        fs::directory_iterator(scratch_ / "config/tolvane"), fs::directory_iterator()));
   }
   ino_t Inode() const {
     struct stat info {};
@@ -82,7 +82,8 @@ TEST_F(LastFolderFileTest, GivesBackOneAbsoluteFolderOnly) {
   } cases[] = {
       {"/home/u/biblio\n", "/home/u/biblio"},
       {"/home/u/biblio", "/home/u/biblio"},  // written by hand without its line feed
-      {"/home/u/\x8c\x9f\x8d\xf5 dir\r\n", "/home/u/\x8c\x9f\x8d\xf5 dir\r"},  // any byte but NUL and LF
+      // Any byte but NUL and LF is the folder's.
+      {"/home/u/\x8c\x9f\x8d\xf5 dir\r\n", "/home/u/\x8c\x9f\x8d\xf5 dir\r"},
       {longest + "\n", longest},
       {"", std::nullopt},
       {"\n", std::nullopt},
@@ -127,7 +128,8 @@ TEST_F(LastFolderFileTest, SaveMakesTheFoldersAndWritesOnlyAChange) {
   EXPECT_EQ(EntriesBesideTheFile(), 1u);  // no temporary file left
 
   // What the file could not give back is not written at all.
-  for (const std::string& folder : {"relative"s, ""s, "/a\nb"s, "/a\0b"s, "/" + std::string(kLastFolderBytes, 'a')}) {
+  for (const std::string& folder :
+       {"relative"s, ""s, "/a\nb"s, "/a\0b"s, "/" + std::string(kLastFolderBytes, 'a')}) {
     EXPECT_FALSE(SaveLastFolder(File(), folder));
     EXPECT_EQ(ReadFile(File()), "/home/u/other\n");
   }
