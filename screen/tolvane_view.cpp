@@ -249,7 +249,8 @@ void CTolvaneView::ShowMissingRecords(std::string_view message) {
   QString text = FromSjis(message);
   // The start folder may not be the one the user has in mind (a remembered one, say).
   if (!state_.start_dir.empty()) {
-    text += u'\n' + QDir::toNativeSeparators(QFile::decodeName(QByteArray::fromStdString(state_.start_dir)));
+    const QString folder = QFile::decodeName(QByteArray::fromStdString(state_.start_dir));
+    text += u'\n' + QDir::toNativeSeparators(folder);
   }
   ShowRunMessage(text);
 }

@@ -32,7 +32,7 @@ GivenPathKind InspectGivenPath(const std::string& path) {
   if (S_ISDIR(info.st_mode)) {
     // As the opens of the records and state files will be checked: by the effective user.
     return ::faccessat(AT_FDCWD, path.c_str(), X_OK, AT_EACCESS) == 0 ? GivenPathKind::kFolder
-                                                                       : FromErrno(errno);
+                                                                      : FromErrno(errno);
   }
   // Only a regular file: a FIFO would block the opens to come and a device never ends.
   if (!S_ISREG(info.st_mode)) return GivenPathKind::kCannotOpen;

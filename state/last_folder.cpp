@@ -34,10 +34,11 @@ std::string WithoutTrailingSlashes(std::string path) {
 void MakeFolders(const std::string& folder) {
   struct stat info {};
   if (::stat(folder.c_str(), &info) == 0) return;
-  for (std::size_t slash = folder.find('/', 1); ; slash = folder.find('/', slash + 1)) {
+  std::size_t slash = 0;
+  do {
+    slash = folder.find('/', slash + 1);
     ::mkdir(folder.substr(0, slash).c_str(), kFolderMode);
-    if (slash == std::string::npos) return;
-  }
+  } while (slash != std::string::npos);
 }
 
 }  // namespace
@@ -93,8 +94,9 @@ bool SaveLastFolder(const std::string& file, std::string_view folder) {
   return ReplaceFileWhole(file, content);
 }
 
-std::optional<std::string> ChooseStartFolder(const StartFolderCandidates& candidates,
-                                             const std::function<bool(const std::string&)>& holds_records) {
+std::optional<std::string> ChooseStartFolder(
+    const StartFolderCandidates& candidates,
+    const std::function<bool(const std::string&)>& holds_records) {
   if (candidates.argument) return candidates.argument;
   if (candidates.working && holds_records(*candidates.working)) return candidates.working;
   if (candidates.remembered && holds_records(*candidates.remembered)) return candidates.remembered;

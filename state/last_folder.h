@@ -39,7 +39,8 @@ struct StartFolderCandidates {
   std::optional<std::string> working;
   std::optional<std::string> remembered;
 };
-std::optional<std::string> ChooseStartFolder(const StartFolderCandidates& candidates,
-                                             const std::function<bool(const std::string&)>& holds_records);
+std::optional<std::string> ChooseStartFolder(
+    const StartFolderCandidates& candidates,
+    const std::function<bool(const std::string&)>& holds_records);
 
 }  // namespace tolvane
