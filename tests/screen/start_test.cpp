@@ -3,7 +3,6 @@
 // this process, where it can be answered; the real program is run for what only it shows: its
 // standard output and error and its exit status. Every case runs in a scratch working directory
 // with a scratch configuration folder, so that no remembered folder reaches ~/.config.
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QProcess>
 #include <QTest>
 #include <memory>
@@ -21,11 +19,12 @@
 #include "app/main_frame.h"
 #include "app/start_options.h"
 #include "app/tolvane_app.h"
-#include "dialog_driver.h"
 #include "screen/screen_text.h"
 #include "screen/tolvane_view.h"
-#include "test_util.h"
 #include "texts/texts.h"
+
+#include "dialog_driver.h"
+#include "test_util.h"
 
 using namespace tolvane;
 using tolvane::testing::MessageBoxCloser;
@@ -34,6 +33,8 @@ using tolvane::testing::ScratchDir;
 namespace {
 
 constexpr int kProgramWaitMs = 10000;
+// The exit status of a child that could not become an ordinary user; the program never gives it.
+constexpr int kCannotDropRoot = 99;
 constexpr char kUntitledCaption[] =
     "  - 空白で区切るとand検索、上下カーソルキー：入力履歴、shift+Enter：エディタで結果を開く";
 
@@ -121,8 +122,8 @@ class StartTest : public QObject {
     program.setWorkingDirectory(Dir());
     if (as_ordinary_user && ::geteuid() == 0) {
       program.setChildProcessModifier([] {
-        if (::setgid(tolvane::testing::kNobody) != 0 || ::setuid(tolvane::testing::kNobody) != 0)
-          ::_exit(99);
+        using tolvane::testing::kNobody;
+        if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(kCannotDropRoot);
       });
     }
     program.setReadChannel(QProcess::StandardError);
@@ -194,7 +195,7 @@ class StartTest : public QObject {
   }
 
   void folderArgumentIsTheStartFolderAndItsMissingRecordsAreNamed() {
-    // The working directory and the remembered folder hold records; the argument wins all the same.
+    // The working directory holds records; the argument wins all the same.
     WriteRecords(Dir(), QStringLiteral("ここの文献"));
     QVERIFY(QDir(Dir()).mkpath(QStringLiteral("資料")));
     QVERIFY(QFile::link(Path("資料"), Path("資料へ")));
@@ -271,24 +272,12 @@ class StartTest : public QObject {
                   QStringLiteral("-x が見つかりません。"));
   }
 
-  void unreadablePathsShowOneBoxAndNoWindow() {
-    if (::geteuid() == 0) QSKIP("root reads and enters whatever the permission bits say");
-    QVERIFY(QFile(Path("unreadable.txt")).open(QIODevice::WriteOnly));
-    QVERIFY(QFile::setPermissions(Path("unreadable.txt"), {}));
-    QVERIFY(QDir(Dir()).mkdir(QStringLiteral("closed")));
-    QVERIFY(QFile::setPermissions(Path("closed"), QFile::ReadOwner | QFile::WriteOwner));
-    ExpectRefused({QStringLiteral("unreadable.txt")},
-                  QStringLiteral("unreadable.txt を開く権限がありません。"));
-    ExpectRefused({Path("closed")}, Path("closed") + QStringLiteral(" を開く権限がありません。"));
-    QVERIFY(QFile::setPermissions(Path("closed"),
-                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-  }
-
   void helpAndVersionNeedNoDisplay() {
     QProcessEnvironment env = ProgramEnvironment();
-    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
       env.remove(QString::fromLatin1(name));
-    ProgramOutcome help = RunProgram({QStringLiteral("--help")}, env, false);
+    }
+    const ProgramOutcome help = RunProgram({QStringLiteral("--help")}, env, false);
     QCOMPARE(help.status, 0);
     QVERIFY2(help.out.startsWith("Usage: tolvane [--help] [--version] [FILE | DIR]\n"),
              help.out.constData());
@@ -305,60 +294,32 @@ class StartTest : public QObject {
     QCOMPARE(late.out, version.out);
   }
 
-  void folderArgumentStartsTheProgramAfterQtsOwnArguments() {
-    QVERIFY(QDir(Dir()).mkdir(QStringLiteral("biblio")));
-    WriteRecords(Path("biblio"), QStringLiteral("文献"));
-    QProcessEnvironment env = ProgramEnvironment();
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    QProcess program;
-    program.setProcessEnvironment(env);
-    program.setWorkingDirectory(Dir());
-    program.start(
-        QStringLiteral(TOLVANE_BIN),
-        {QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("biblio")});
-    // Remembering the folder is the last thing the start does before the window shows.
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(LastFolderFile()), kProgramWaitMs);
-    QCOMPARE(ReadAll(LastFolderFile()), (Canonical(Path("biblio")) + u'\n').toUtf8());
-    program.terminate();
-    QVERIFY(program.waitForFinished(kProgramWaitMs));
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(program.exitCode(), 0);
-    QVERIFY(MessageLines(program.readAllStandardError()).isEmpty());
-  }
-
   void badCommandLinesEndTheProgramWithStatusTwo() {
-    QVERIFY(QFile(Path("plain.txt")).open(QIODevice::WriteOnly));
+    // The unreadable file is tried as an ordinary user: root reads it whatever its mode says.
+    QVERIFY(QFile::setPermissions(Dir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                             QFile::ReadOther | QFile::ExeOther));
+    QVERIFY(QFile(Path("unreadable.txt")).open(QIODevice::WriteOnly));
+    QVERIFY(QFile::setPermissions(Path("unreadable.txt"), {}));
     const struct {
       QStringList args;
       QString message;
+      bool as_ordinary_user;
     } cases[] = {
-        {{Path("missing")}, Path("missing") + QStringLiteral(" が見つかりません。")},
-        {{QStringLiteral("plain.txt"), QStringLiteral("plain.txt")},
-         QStringLiteral("指定できるファイルまたはフォルダは一つだけです。")},
-        {{QStringLiteral("--bogus"), QStringLiteral("plain.txt")},
-         QStringLiteral("--bogus は不明なオプションです。")},
+        {{Path("missing")}, Path("missing") + QStringLiteral(" が見つかりません。"), false},
+        {{QStringLiteral("--bogus"), QStringLiteral("unreadable.txt")},
+         QStringLiteral("--bogus は不明なオプションです。"), false},
+        {{QStringLiteral("unreadable.txt")}, QStringLiteral("unreadable.txt を開く権限がありません。"),
+         true},
     };
     for (const auto& c : cases) {
-      const ProgramOutcome outcome = RunProgram(c.args, ProgramEnvironment(), true);
+      const ProgramOutcome outcome =
+          RunProgram(c.args, ProgramEnvironment(), true, c.as_ordinary_user);
       QCOMPARE(MessageLines(outcome.err),
                QByteArrayList{QStringLiteral("tolvane: %1").arg(c.message).toUtf8()});
       QCOMPARE(outcome.status, 2);
       QCOMPARE(outcome.out, QByteArray());
     }
     QVERIFY(!QFile::exists(LastFolderFile()));
-  }
-
-  void unreadableFileEndsTheProgramWithStatusTwo() {
-    // Run as an ordinary user, since root reads whatever the permission bits say.
-    QVERIFY(QFile::setPermissions(Dir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                             QFile::ReadOther | QFile::ExeOther));
-    QVERIFY(QFile(Path("unreadable.txt")).open(QIODevice::WriteOnly));
-    QVERIFY(QFile::setPermissions(Path("unreadable.txt"), {}));
-    const ProgramOutcome outcome =
-        RunProgram({QStringLiteral("unreadable.txt")}, ProgramEnvironment(), true, true);
-    QCOMPARE(MessageLines(outcome.err),
-             QByteArrayList{"tolvane: unreadable.txt を開く権限がありません。"});
-    QCOMPARE(outcome.status, 2);
   }
 };
 
