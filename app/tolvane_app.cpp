@@ -12,9 +12,13 @@
 
 #include "app/about_dlg.h"
 #include "app/app_icon.h"
+#include "app/start_problem.h"
 #include "texts/texts.h"
 #include "screen/screen_text.h"
 #include "screen/tolvane_view.h"
+#include "session/run.h"
+#include "state/given_path.h"
+#include "state/last_folder.h"
 #include "state/start_dir.h"
 
 namespace tolvane {
@@ -28,12 +32,59 @@ constexpr const char* kJapaneseFaces[] = {
 };
 
 
-// The folder of `path` in local bytes, as the working directory would read once changed there:
-// absolute, with symbolic links resolved while the folder exists.
-std::string FolderOf(const QString& path) {
-  const QDir folder = QFileInfo(path).absoluteDir();
+// `folder` in local bytes, as the working directory would read once changed there: absolute,
+// with symbolic links resolved while the folder exists.
+std::string CanonicalFolder(const QDir& folder) {
   const QString canonical = folder.canonicalPath();
   return QFile::encodeName(canonical.isEmpty() ? folder.absolutePath() : canonical).toStdString();
+}
+
+std::string FolderOf(const QString& path) { return CanonicalFolder(QFileInfo(path).absoluteDir()); }
+
+QString FromLocal(const std::string& bytes) {
+  return QFile::decodeName(QByteArray::fromStdString(bytes));
+}
+
+// Why `path` cannot be opened or entered, by what it turned out to be.
+QString PathProblem(GivenPathKind kind, const QString& path) {
+  const QString shown = QDir::toNativeSeparators(path);
+  switch (kind) {
+    case GivenPathKind::kMissing:
+      return FromSjis(kPathNotFoundMessage).arg(shown);
+    case GivenPathKind::kNoPermission:
+      return FromSjis(kNoPermissionMessage).arg(shown);
+    default:
+      return FromSjis(kCannotOpenMessage).arg(shown);
+  }
+}
+
+// What is wrong with the command line; nothing when the program can start as it asks.
+std::optional<QString> StartProblem(const StartOptions& options,
+                                    std::optional<GivenPathKind> path_kind) {
+  switch (options.problem) {
+    case StartOptionsProblem::kUnknownOption:
+      return FromSjis(kUnknownOptionMessage).arg(FromLocal(options.unknown_option));
+    case StartOptionsProblem::kTooManyPaths:
+      return FromSjis(kTooManyPathsMessage);
+    case StartOptionsProblem::kNone:
+      break;
+  }
+  if (path_kind && *path_kind != GivenPathKind::kFile && *path_kind != GivenPathKind::kFolder) {
+    return PathProblem(*path_kind, FromLocal(*options.path));
+  }
+  return std::nullopt;
+}
+
+// The start folder of a start without a document: the folder argument, else what the working
+// directory and the remembered folder make. Empty when there is neither argument nor working
+// directory to read, nor a remembered folder with records.
+std::string StartFolderWithoutDocument(std::optional<std::string> folder_argument,
+                                       const std::optional<std::string>& last_folder_file) {
+  StartFolderCandidates candidates;
+  candidates.argument = std::move(folder_argument);
+  candidates.working = CurrentDirectory();
+  if (last_folder_file) candidates.remembered = LoadLastFolder(*last_folder_file);
+  return ChooseStartFolder(candidates, HoldsRecordsFile).value_or(std::string());
 }
 
 }  // namespace
@@ -42,10 +93,17 @@ CTolvaneApp::CTolvaneApp() = default;
 
 CTolvaneApp::~CTolvaneApp() = default;
 
-bool CTolvaneApp::InitInstance() {
+bool CTolvaneApp::InitInstance(const StartOptions& options) {
   QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
   SetDesktopIdentity();
   SetJapaneseFont();
+  std::optional<GivenPathKind> path_kind;
+  if (options.path) path_kind = InspectGivenPath(*options.path);
+  if (const std::optional<QString> problem = StartProblem(options, path_kind)) {
+    ReportStartProblem(*problem);
+    return false;
+  }
+  last_folder_file_ = LastFolderFileOfEnvironment();
 
   frame_ = std::make_unique<CMainFrame>(state_);
   connect(frame_.get(), &CMainFrame::AppAbout, this, &CTolvaneApp::OnAppAbout);
@@ -55,8 +113,15 @@ bool CTolvaneApp::InitInstance() {
 
   document_.OnNewDocument();
   frame_->UpdateFrameTitleForDocument(document_.GetTitle());
-  // The folder the program was started in; if it cannot be read, the start directory stays empty.
-  frame_->View()->OnInitialUpdate(CurrentDirectory().value_or(state_.start_dir));
+  if (path_kind == GivenPathKind::kFile) {
+    OpenDocument(FromLocal(*options.path));
+  } else {
+    std::optional<std::string> folder_argument;
+    if (path_kind == GivenPathKind::kFolder) {
+      folder_argument = CanonicalFolder(QDir(FromLocal(*options.path)));
+    }
+    SetStartFolder(StartFolderWithoutDocument(folder_argument, last_folder_file_));
+  }
   // The desktop session may end the process without closing the window.
   CTolvaneView* view = frame_->View();
   connect(qApp, &QGuiApplication::commitDataRequest, view, [view](QSessionManager&) { view->SaveHistory(); });
@@ -82,7 +147,7 @@ void CTolvaneApp::OnFileNew() {
   document_.OnNewDocument();
   frame_->UpdateFrameTitleForDocument(document_.GetTitle());
   // A new document stays in the folder that start-up or the last open chose.
-  frame_->View()->OnInitialUpdate(state_.start_dir);
+  SetStartFolder(state_.start_dir);
 }
 
 void CTolvaneApp::OnFileOpen() {
@@ -94,15 +159,26 @@ void CTolvaneApp::OnFileOpen() {
 
   // The document is opened and closed again without being read; a file that will not open
   // leaves everything as it was.
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    ShowMessage(FromSjis(kCannotOpenMessage).arg(QDir::toNativeSeparators(path)));
+  const GivenPathKind kind = InspectGivenPath(QFile::encodeName(path).toStdString());
+  if (kind != GivenPathKind::kFile) {
+    ShowMessage(PathProblem(kind, path));
     return;
   }
-  file.close();
+  OpenDocument(path);
+}
+
+void CTolvaneApp::OpenDocument(const QString& path) {
   document_.SetPathName(path);
   frame_->UpdateFrameTitleForDocument(document_.GetTitle());
-  frame_->View()->OnInitialUpdate(FolderOf(path));
+  SetStartFolder(FolderOf(path));
+}
+
+void CTolvaneApp::SetStartFolder(const std::string& folder) {
+  frame_->View()->OnInitialUpdate(folder);
+  // A convenience: a folder that cannot be remembered changes nothing else.
+  if (last_folder_file_ && HoldsRecordsFile(folder)) {
+    (void)SaveLastFolder(*last_folder_file_, folder);
+  }
 }
 
 void CTolvaneApp::OnFileSave() {

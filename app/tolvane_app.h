@@ -1,10 +1,15 @@
 #pragma once
-// The application object: builds the document, the main frame and the view, and answers the
-// about, new, open and save commands. Owns the screen's state for the life of the process.
+// The application object: checks the command line, builds the document, the main frame and the
+// view, chooses the start folder, and answers the about, new, open and save commands. Owns the
+// screen's state for the life of the process.
 #include <QObject>
+#include <QString>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "app/main_frame.h"
+#include "app/start_options.h"
 #include "app/tolvane_doc.h"
 #include "screen/screen_state.h"
 
@@ -18,8 +23,11 @@ class CTolvaneApp : public QObject {
   // Destroys the frame, whose view saves the history.
   ~CTolvaneApp() override;
 
-  // Sets up the application and shows the main window; false ends the program.
-  bool InitInstance();
+  // Sets up the application and shows the main window: with the file of `options` as the
+  // document, in the folder of `options`, or else in the folder the working directory and the
+  // remembered folder make (see ChooseStartFolder). False, once the problem was reported and no
+  // window shown, when the command line has one; that ends the program.
+  bool InitInstance(const StartOptions& options = {});
 
   CMainFrame* MainFrame() const { return frame_.get(); }
   const CTolvaneDoc& Document() const { return document_; }
@@ -32,11 +40,19 @@ class CTolvaneApp : public QObject {
   void OnFileSave();
   void SetJapaneseFont();
   void ShowMessage(const QString& text);
+  // What Open does once the file is known to open: the document takes the file's name and the
+  // start folder becomes the file's folder.
+  void OpenDocument(const QString& path);
+  // Every change of the start folder: the view moves there, and a folder with records is
+  // remembered for a later start from elsewhere.
+  void SetStartFolder(const std::string& folder);
 
   // Declared first so that it outlives the view, which saves from it.
   ScreenState state_;
   CTolvaneDoc document_;
   std::unique_ptr<CMainFrame> frame_;
+  // Where the remembered folder is kept; nothing when it cannot be (no HOME).
+  std::optional<std::string> last_folder_file_;
 };
 
 }  // namespace tolvane

@@ -76,6 +76,8 @@ int Run(const CliOptions& options) {
       [](std::string_view message) { Error(Cp932ToUtf8(message)); },
       [](std::string_view) {},
       [&caption](std::string_view text) { caption = text; },
+      // The folder first, as a shell user reads a path's trouble.
+      [&start_dir](std::string_view message) { Error(start_dir + ": " + Cp932ToUtf8(message)); },
   };
   std::string shown;
   RunOptions run_options;

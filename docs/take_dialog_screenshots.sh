@@ -8,6 +8,7 @@ BUILD=$(realpath "$1")
 OUT=$(realpath "$(dirname "$0")")/dialogs-ja.png
 export LC_ALL=C.UTF-8  # not a Japanese locale: Qt's texts are Japanese all the same
 TMP=$(mktemp -d)
+export XDG_CONFIG_HOME="$TMP/config"  # not remembered as the user's last folder
 trap 'kill $APP_PID $WM_PID $XVFB_PID 2>/dev/null; rm -rf "$TMP"' EXIT
 APP_PID= WM_PID= XVFB_PID=
 

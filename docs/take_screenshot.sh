@@ -7,6 +7,7 @@ BUILD=$(realpath "$1")
 OUT=$(realpath "$(dirname "$0")")/screenshot.png
 export LC_ALL=C.UTF-8
 TMP=$(mktemp -d)
+export XDG_CONFIG_HOME="$TMP/config"  # not remembered as the user's last folder
 trap 'kill $APP_PID $XVFB_PID 2>/dev/null; rm -rf "$TMP"' EXIT
 APP_PID= XVFB_PID=
 

@@ -1,6 +1,8 @@
 #include "screen/tolvane_view.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -113,6 +115,7 @@ DisplayOps CTolvaneView::MakeDisplayOps() {
       [this](std::string_view message) { ShowError(message); },
       [this](std::string_view text) { SetResultsText(text); },
       [this](std::string_view caption) { SetCaption(caption); },
+      [this](std::string_view message) { ShowMissingRecords(message); },
   };
 }
 
@@ -240,9 +243,21 @@ void CTolvaneView::ShowQueryText() {
   if (query_box_) query_box_->setText(query_text_);
 }
 
-void CTolvaneView::ShowError(std::string_view message) {
+void CTolvaneView::ShowError(std::string_view message) { ShowRunMessage(FromSjis(message)); }
+
+void CTolvaneView::ShowMissingRecords(std::string_view message) {
+  QString text = FromSjis(message);
+  // The start folder may not be the one the user has in mind (a remembered one, say).
+  if (!state_.start_dir.empty()) {
+    const QString folder = QFile::decodeName(QByteArray::fromStdString(state_.start_dir));
+    text += u'\n' + QDir::toNativeSeparators(folder);
+  }
+  ShowRunMessage(text);
+}
+
+void CTolvaneView::ShowRunMessage(const QString& text) {
   if (busy_) busy_->Restore();
-  MessageBox(FromSjis(message));
+  MessageBox(text);
 }
 
 void CTolvaneView::SetResultsText(std::string_view text) {

@@ -70,6 +70,10 @@ class CTolvaneView : public QWidget {
   void SaveHistoryIfChanged();
 
   void ShowError(std::string_view message);
+  // The message, then the start folder on a line of its own.
+  void ShowMissingRecords(std::string_view message);
+  // A run's message, under the ordinary cursor.
+  void ShowRunMessage(const QString& text);
   void SetResultsText(std::string_view text);
   void SetCaption(std::string_view caption);
   void MessageBox(const QString& text);

@@ -19,6 +19,9 @@ struct DisplayOps {
   std::function<void(std::string_view message)> show_error;  // modal; returns when closed
   std::function<void(std::string_view text)> set_results_text;
   std::function<void(std::string_view caption)> set_caption;
+  // Instead of show_error when the records file is missing, for a screen that also names the
+  // folder it was looked for in; left empty, show_error shows the message alone.
+  std::function<void(std::string_view message)> show_missing_records = {};
 };
 
 // The display text of one search: its first 500 matching records, each ending with CR LF when it

@@ -31,7 +31,24 @@ RunResult Fail(const DisplayOps& display, std::string_view message, RunStatus st
   return {0, status};
 }
 
+RunResult FailForMissingRecords(const DisplayOps& display) {
+  const auto& show = display.show_missing_records ? display.show_missing_records : display.show_error;
+  show(kNoRecordsFileMessage);
+  return {0, RunStatus::kNoRecordsFile};
+}
+
+// The folder the files are opened in; not open when `start_dir` is empty or not a folder.
+UniqueFd OpenFolder(const std::string& start_dir) {
+  if (start_dir.empty()) return UniqueFd();
+  return UniqueFd(::open(start_dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+}
+
 }  // namespace
+
+bool HoldsRecordsFile(const std::string& folder) {
+  const UniqueFd fd = OpenFolder(folder);
+  return fd.valid() && OpenRecordsFile(fd.get()).valid();
+}
 
 RunResult RunSearch(std::string_view query, const std::string& start_dir, const DisplayOps& display,
                     std::string& accumulated, const RunOptions& options) {
@@ -40,12 +57,9 @@ RunResult RunSearch(std::string_view query, const std::string& start_dir, const 
 
   // Both files are opened relative to the folder itself, so that the search can never land in
   // whatever the working directory happens to be.
-  UniqueFd folder;
-  if (!start_dir.empty()) {
-    folder = UniqueFd(::open(start_dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-  }
+  const UniqueFd folder = OpenFolder(start_dir);
   UniqueFd records = folder.valid() ? OpenRecordsFile(folder.get()) : UniqueFd();
-  if (!records.valid()) return Fail(display, kNoRecordsFileMessage, RunStatus::kNoRecordsFile);
+  if (!records.valid()) return FailForMissingRecords(display);
   UniqueFd results(
       ::openat(folder.get(), kResultsFileName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
   if (!results.valid()) {

@@ -37,6 +37,9 @@ struct RunOptions {
   std::function<void(std::size_t block_bytes, std::span<const std::string> terms)> on_newest_block;
 };
 
+// True when a search in `folder` would find its records file.
+bool HoldsRecordsFile(const std::string& folder);
+
 // Runs one search in `start_dir`, which is never made the working directory: the records and
 // results files are opened in it, and a folder that no longer exists means no records file.
 // `accumulated` is the results box's text, kept by the caller between searches; it is replaced

@@ -2,22 +2,17 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 
-#include "search/io.h"
 #include "search/primitives.h"
 #include "search/record_reader.h"
 #include "search/sjis.h"
 #include "search/unique_fd.h"
+#include "state/replace_file.h"
 
 namespace tolvane {
 namespace {
-
-// Names tried for the temporary file before Save gives up.
-constexpr int kTempNameAttempts = 100;
 
 constexpr bool IsWhiteSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -145,26 +140,7 @@ bool HistoryTable::Save(const std::string& dir) const {
 
   // The old file is replaced only once the new one is complete on disk, so a failure anywhere
   // leaves it as it was.
-  const std::string target = PathIn(dir, kHistoryFileName);
-  std::string temp;
-  UniqueFd fd;
-  for (int attempt = 0; attempt < kTempNameAttempts && !fd.valid(); ++attempt) {
-    temp = target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-    fd = UniqueFd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (!fd.valid() && errno != EEXIST) return false;
-  }
-  if (!fd.valid()) return false;
-
-  bool ok = WriteAll(fd.get(), content) && ::fsync(fd.get()) == 0;
-  ok = fd.Close() && ok;
-  ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) {
-    ::unlink(temp.c_str());
-    return false;
-  }
-  UniqueFd folder(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.valid()) ::fsync(folder.get());  // the rename itself is done; this only hastens it
-  return true;
+  return ReplaceFileWhole(PathIn(dir, kHistoryFileName), content);
 }
 
 bool HistoryTable::AddToHistory(std::string& query) {

@@ -1,11 +1,14 @@
 #pragma once
 // Helpers shared by the test suites: a scratch folder and whole-file reads and writes.
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -44,5 +47,24 @@ inline std::string ReadFile(const std::string& path) {
 }
 
 inline bool Exists(const std::string& path) { return std::filesystem::exists(path); }
+
+// The user id root becomes to meet the permission bits, which do not stop root.
+inline constexpr uid_t kNobody = 65534;
+
+// Runs `work` in a child process as an ordinary user (nobody, when this is root) and gives back
+// its answer; nothing when the child could not drop root or did not end normally. For
+// single-threaded tests only: the child runs on after fork.
+inline std::optional<bool> AsOrdinaryUser(const std::function<bool()>& work) {
+  constexpr int kCannotDrop = 3;
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) ::_exit(kCannotDrop);
+    ::_exit(work() ? 0 : 1);
+  }
+  int status = 0;
+  if (child < 0 || ::waitpid(child, &status, 0) != child) return std::nullopt;
+  if (!WIFEXITED(status) || WEXITSTATUS(status) == kCannotDrop) return std::nullopt;
+  return WEXITSTATUS(status) == 0;
+}
 
 }  // namespace tolvane::testing

@@ -84,6 +84,9 @@ TEST_F(CommandTest, TheRunsErrorsGoToStderrInUtf8AndExitTwo) {
   EXPECT_EQ(o.status, 2);
   EXPECT_EQ(o.out, "");
   EXPECT_NE(o.err.find("tolvaneken.txtがありません。"), std::string::npos);
+  // The working directory, as the command reads it.
+  EXPECT_EQ(o.err, "tolvane-search: " + std::filesystem::canonical(dir_.path()).string() +
+                       ": tolvaneken.txtがありません。\n");
 
   SetUp();
   std::filesystem::create_directory(dir_ / "kekka.txt");

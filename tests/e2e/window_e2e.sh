@@ -2,7 +2,8 @@
 # The real program in a private X server with a window manager: type a query, click the results
 # box's scroll bar and still search and browse the history with the keys, open the results in the
 # editor with Shift+Enter, leave through File > Exit, then check the files. Then three sessions
-# that end without the window closing (SIGTERM, SIGHUP, the X server gone) keep their query.
+# that end without the window closing (SIGTERM, SIGHUP, the X server gone) keep their query. Last,
+# the start from elsewhere: `tolvane DIR`, which is remembered, and a path that does not exist.
 #   window_e2e.sh path/to/tolvane
 set -u
 
@@ -17,6 +18,9 @@ for tool in Xvfb openbox xdotool xdpyinfo xprop iconv; do
 done
 
 TMP=$(mktemp -d)
+# The remembered folder goes here, never to the user's own configuration.
+export XDG_CONFIG_HOME="$TMP/config"
+readonly LAST_FOLDER="$XDG_CONFIG_HOME/tolvane/last-folder"
 XVFB_PID=
 WM_PID=
 APP_PID=
@@ -102,9 +106,15 @@ title() { xdotool getwindowname "$WID"; }
 title_is() { [ "$(title)" = "$1" ]; }
 title_starts() { case "$(title)" in "$1"*) return 0 ;; *) return 1 ;; esac; }
 
-# Starts the program in $WORK and waits until its window has the keyboard.
+# Starts the program in the folder $1 ($WORK when not given) with the arguments after it, and
+# waits until its window has the keyboard.
 start_app() {
-  (cd "$WORK" && exec "$TOLVANE") >"$TMP/app.log" 2>&1 &
+  local dir=$WORK
+  if [ $# -gt 0 ]; then
+    dir=$1
+    shift
+  fi
+  (cd "$dir" && exec "$TOLVANE" "$@") >"$TMP/app.log" 2>&1 &
   APP_PID=$!
   wait_for "the main window" has_window
   WID=$(window)
@@ -179,6 +189,7 @@ mapfile -t lines < <(tr -d '\r' <"$WORK/history.txt")
   fail "slot 0 is not 研究　山田 in Shift-JIS but $(printf '%s' "${lines[0]}" | iconv -f CP932 -t UTF-8)"
 [ "${lines[1]}" = "$(sjis "佐藤")" ] || fail "slot 1 is not 佐藤"
 [ "${lines[20]}" = "$TMP/editor.sh" ] || fail "the editor line changed"
+[ "$(cat "$LAST_FOLDER")" = "$(realpath "$WORK")" ] || fail "the remembered folder is not $WORK"
 
 # Sessions that end without the window closing: each query is in history.txt, whole.
 check_history_slot0() {
@@ -217,4 +228,31 @@ xdotool key Up Return
 wait_for "the search of the last query" test ! -s "$WORK/kekka.txt"
 exit_through_menu
 check_history_slot0 "the last start" "$query"
+
+# Started as `tolvane DIR` from a folder without records, as a launcher in the home folder would:
+# the search runs in DIR, which is remembered, and the working directory stays as it was.
+BIBLIO="$TMP/biblio"
+ELSEWHERE="$TMP/elsewhere"
+mkdir "$BIBLIO" "$ELSEWHERE"
+cp "$WORK/tolvaneken.txt" "$BIBLIO/"
+start_app "$ELSEWHERE" "$BIBLIO"
+xdotool type --delay 50 "1998"
+xdotool key Return
+wait_for "the search in DIR" title_starts "件数：1 "
+LC_ALL=C grep -qF "$(sjis 山田太郎)" "$BIBLIO/kekka.txt" || fail "kekka.txt in DIR lacks the match"
+[ ! -e "$ELSEWHERE/kekka.txt" ] || fail "the search wrote into the working directory"
+exit_through_menu
+[ "$status" = 0 ] || fail "the DIR session ended with status $status"
+[ "$(cat "$LAST_FOLDER")" = "$(realpath "$BIBLIO")" ] || fail "DIR was not remembered"
+
+# A path that does not exist: a message box and no main window; OK ends the program with 2.
+(cd "$ELSEWHERE" && exec "$TOLVANE" "$TMP/missing") >"$TMP/app.log" 2>&1 &
+APP_PID=$!
+wait_for "the message box" has_window
+WID=$(window)
+title_is "Tolvane" || fail "the message box is captioned $(title)"
+xdotool windowfocus --sync "$WID" key Return || fail "cannot answer the message box"
+wait_for_exit "OK in the message box"
+[ "$status" = 2 ] || fail "a missing path ended the program with status $status"
+grep -qxF "tolvane: $TMP/missing が見つかりません。" "$TMP/app.log" || fail "no message on standard error"
 echo "PASS"

@@ -301,6 +301,9 @@ TEST_F(EditorTest, EmptyOrOverlongCommandStartsNothingAndSaysNothing) {
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // The file dialogs keep their state in Qt's own settings file: a scratch one, not ~/.config's.
+  const tolvane::testing::ScratchDir config;
+  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.path()));
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

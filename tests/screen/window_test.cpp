@@ -1,5 +1,6 @@
 // The window under the offscreen platform: layout, focus, the search keys, captions, dialogs and
-// the accelerators. Every case runs in a fresh scratch folder that is also the working directory.
+// the accelerators. Every case runs in a fresh scratch folder that is also the working directory,
+// with a scratch configuration folder of its own, so that no remembered folder reaches ~/.config.
 
 #include <QAction>
 #include <QApplication>
@@ -92,6 +93,7 @@ class WindowTest : public QObject {
 
  private:
   std::unique_ptr<ScratchDir> dir_;
+  std::unique_ptr<ScratchDir> config_;
   QString old_dir_;
   std::unique_ptr<CTolvaneApp> app_;
   // Owns the dialog answerers of one test.
@@ -145,6 +147,8 @@ class WindowTest : public QObject {
     answerers_ = std::make_unique<QObject>();
     dir_ = std::make_unique<ScratchDir>();
     QVERIFY(!dir_->path().empty());
+    config_ = std::make_unique<ScratchDir>();
+    QVERIFY(qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config_->path())));
     old_dir_ = QDir::currentPath();
     QVERIFY(QDir::setCurrent(Dir()));
     WriteLines(Path("tolvaneken.txt"), {QStringLiteral("山田太郎（1998）「近世日本の研究」『日本史研究』"),
@@ -157,6 +161,7 @@ class WindowTest : public QObject {
     app_.reset();
     QDir::setCurrent(old_dir_);
     dir_.reset();
+    config_.reset();
   }
 
   void layoutFollowsTheClientArea() {
@@ -506,7 +511,9 @@ class WindowTest : public QObject {
     MessageBoxCloser boxes;
     Search(QStringLiteral("佐藤"), Qt::ShiftModifier);
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(Path("editor.log")), kEditorWaitMs);
-    QCOMPARE(boxes.texts, QStringList{QStringLiteral("tolvaneken.txtがありません。")});
+    // The message as it always was, then the folder it was looked for in.
+    QCOMPARE(boxes.texts, QStringList{QStringLiteral("tolvaneken.txtがありません。\n") +
+                                      QDir::toNativeSeparators(QDir(Dir()).canonicalPath())});
     QCOMPARE(boxes.titles, QStringList{QStringLiteral("Tolvane")});
     QVERIFY(boxes.plain);
     QCOMPARE(ReadAll(Path("kekka.txt")), previous);

@@ -131,6 +131,28 @@ TEST_F(RunSearchTest, MissingRecordsFileIsReportedAndNothingIsCreated) {
   EXPECT_FALSE(testing::Exists(dir_ / kResultsFileName));
 }
 
+TEST_F(RunSearchTest, AScreenThatNamesTheFolderGetsTheMissingRecordsAloneAndTheRecordsFileIsFound) {
+  EXPECT_FALSE(HoldsRecordsFile(dir_.path()));
+  std::vector<std::string> missing;
+  DisplayOps ops = screen_.ops();
+  ops.show_missing_records = [&](std::string_view message) { missing.emplace_back(message); };
+  EXPECT_EQ(RunSearch("a", dir_.path(), ops, accumulated_).status, RunStatus::kNoRecordsFile);
+  EXPECT_EQ(missing, std::vector<std::string>{std::string(kNoRecordsFileMessage)});
+  EXPECT_TRUE(screen_.errors.empty());
+
+  // The other failures still go to show_error.
+  Records("a\n");
+  EXPECT_TRUE(HoldsRecordsFile(dir_.path()));
+  std::filesystem::create_directory(dir_ / kResultsFileName);
+  EXPECT_EQ(RunSearch("a", dir_.path(), ops, accumulated_).status, RunStatus::kCannotCreateResults);
+  EXPECT_EQ(missing.size(), 1u);
+  EXPECT_EQ(screen_.errors, std::vector<std::string>{std::string(kCannotCreateResultsMessage)});
+  // Where a search finds none, neither is one held.
+  for (const std::string& folder : {dir_ / "gone", dir_ / kRecordsFileName + "/..", std::string()}) {
+    EXPECT_FALSE(HoldsRecordsFile(folder)) << folder;
+  }
+}
+
 TEST_F(RunSearchTest, ResultsFileThatCannotBeCreatedIsReported) {
   Records("a\n");
   std::filesystem::create_directory(dir_ / kResultsFileName);

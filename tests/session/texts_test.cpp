@@ -34,6 +34,10 @@ TEST(Texts, DialogTextsReadAsIntended) {
   EXPECT_EQ(Cp932ToUtf8(kMalformedQueryMessage), "入力された文字を変換できません。");
   EXPECT_EQ(Cp932ToUtf8(kCannotOpenMessage), "%1 を開けません。");
   EXPECT_EQ(Cp932ToUtf8(kCannotSaveMessage), "%1 を保存できません。");
+  EXPECT_EQ(Cp932ToUtf8(kPathNotFoundMessage), "%1 が見つかりません。");
+  EXPECT_EQ(Cp932ToUtf8(kNoPermissionMessage), "%1 を開く権限がありません。");
+  EXPECT_EQ(Cp932ToUtf8(kUnknownOptionMessage), "%1 は不明なオプションです。");
+  EXPECT_EQ(Cp932ToUtf8(kTooManyPathsMessage), "指定できるファイルまたはフォルダは一つだけです。");
 }
 
 }  // namespace

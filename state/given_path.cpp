@@ -1,0 +1,44 @@
+#include "state/given_path.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "search/unique_fd.h"
+
+namespace tolvane {
+namespace {
+
+GivenPathKind FromErrno(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+      return GivenPathKind::kMissing;
+    case EACCES:
+    case EPERM:
+      return GivenPathKind::kNoPermission;
+    default:
+      return GivenPathKind::kCannotOpen;
+  }
+}
+
+}  // namespace
+
+GivenPathKind InspectGivenPath(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return FromErrno(errno);
+  if (S_ISDIR(info.st_mode)) {
+    // As the opens of the records and state files will be checked: by the effective user.
+    return ::faccessat(AT_FDCWD, path.c_str(), X_OK, AT_EACCESS) == 0 ? GivenPathKind::kFolder
+                                                                      : FromErrno(errno);
+  }
+  // Only a regular file: a FIFO would block the opens to come and a device never ends.
+  if (!S_ISREG(info.st_mode)) return GivenPathKind::kCannotOpen;
+  // Non-blocking in case the file was replaced by a FIFO since the stat.
+  const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  return fd.valid() ? GivenPathKind::kFile : FromErrno(errno);
+}
+
+}  // namespace tolvane

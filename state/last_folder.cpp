@@ -1,0 +1,106 @@
+#include "state/last_folder.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include "search/io.h"
+#include "search/unique_fd.h"
+#include "state/replace_file.h"
+
+namespace tolvane {
+namespace {
+
+constexpr std::string_view kConfigUnderHome = "/.config";
+constexpr std::string_view kFileUnderConfig = "/tolvane/last-folder";
+constexpr char kLineFeed = '\n';
+// Folders made on the way to the file are the user's own, as the XDG base directories ask.
+constexpr mode_t kFolderMode = 0700;
+
+bool IsAbsolute(const char* path) { return path != nullptr && path[0] == '/'; }
+
+// One absolute folder that the file can hold and give back unchanged.
+bool IsRememberable(std::string_view folder) {
+  return !folder.empty() && folder.size() <= kLastFolderBytes && folder.front() == '/' &&
+         folder.find_first_of(std::string_view("\n\0", 2)) == std::string_view::npos;
+}
+
+std::string WithoutTrailingSlashes(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+// Makes each missing folder on the way to `folder`; a failure shows when the file is written.
+void MakeFolders(const std::string& folder) {
+  struct stat info {};
+  if (::stat(folder.c_str(), &info) == 0) return;
+  std::size_t slash = 0;
+  do {
+    slash = folder.find('/', slash + 1);
+    ::mkdir(folder.substr(0, slash).c_str(), kFolderMode);
+  } while (slash != std::string::npos);
+}
+
+}  // namespace
+
+std::optional<std::string> LastFolderFile(const char* xdg_config_home, const char* home) {
+  std::string config;
+  if (IsAbsolute(xdg_config_home)) {
+    config = xdg_config_home;
+  } else if (IsAbsolute(home)) {
+    config = WithoutTrailingSlashes(home);
+    config += kConfigUnderHome;
+  } else {
+    return std::nullopt;
+  }
+  config = WithoutTrailingSlashes(std::move(config));
+  if (config == "/") config.clear();
+  config += kFileUnderConfig;
+  return config;
+}
+
+std::optional<std::string> LastFolderFileOfEnvironment() {
+  return LastFolderFile(::getenv("XDG_CONFIG_HOME"), ::getenv("HOME"));
+}
+
+std::optional<std::string> LoadLastFolder(const std::string& file) {
+  // Non-blocking, so that a FIFO in its place cannot hang the start.
+  UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  struct stat info {};
+  if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+
+  // One byte more than the longest content shows a file that is too long.
+  std::string content(kLastFolderBytes + 2, '\0');
+  std::size_t size = 0;
+  while (size < content.size()) {
+    const ssize_t n = ReadRetry(fd.get(), content.data() + size, content.size() - size);
+    if (n < 0) return std::nullopt;
+    if (n == 0) break;
+    size += static_cast<std::size_t>(n);
+  }
+  content.resize(size);
+  if (!content.empty() && content.back() == kLineFeed) content.pop_back();
+  if (!IsRememberable(content)) return std::nullopt;
+  return content;
+}
+
+bool SaveLastFolder(const std::string& file, std::string_view folder) {
+  if (!IsRememberable(folder)) return false;
+  if (LoadLastFolder(file) == folder) return true;
+  const std::size_t slash = file.rfind('/');
+  if (slash != std::string::npos && slash > 0) MakeFolders(file.substr(0, slash));
+  std::string content(folder);
+  content += kLineFeed;
+  return ReplaceFileWhole(file, content);
+}
+
+std::optional<std::string> ChooseStartFolder(
+    const StartFolderCandidates& candidates,
+    const std::function<bool(const std::string&)>& holds_records) {
+  if (candidates.argument) return candidates.argument;
+  if (candidates.working && holds_records(*candidates.working)) return candidates.working;
+  if (candidates.remembered && holds_records(*candidates.remembered)) return candidates.remembered;
+  return candidates.working;
+}
+
+}  // namespace tolvane

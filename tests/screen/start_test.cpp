@@ -1,0 +1,333 @@
+// The window program's start: a file or a folder named on the command line, the remembered
+// folder, and the command lines it cannot start with. The message box of a bad line is checked in
+// this process, where it can be answered; the real program is run for what only it shows: its
+// standard output and error and its exit status. Every case runs in a scratch working directory
+// with a scratch configuration folder, so that no remembered folder reaches ~/.config.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QTest>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/main_frame.h"
+#include "app/start_options.h"
+#include "app/tolvane_app.h"
+#include "screen/screen_text.h"
+#include "screen/tolvane_view.h"
+#include "texts/texts.h"
+
+#include "dialog_driver.h"
+#include "test_util.h"
+
+using namespace tolvane;
+using tolvane::testing::MessageBoxCloser;
+using tolvane::testing::ScratchDir;
+
+namespace {
+
+constexpr int kProgramWaitMs = 10000;
+// The exit status of a child that could not become an ordinary user; the program never gives it.
+constexpr int kCannotDropRoot = 99;
+constexpr char kUntitledCaption[] =
+    "  - 空白で区切るとand検索、上下カーソルキー：入力履歴、shift+Enter：エディタで結果を開く";
+
+void WriteRecords(const QString& folder, const QString& record) {
+  QFile file(folder + QStringLiteral("/tolvaneken.txt"));
+  QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  file.write(QByteArray::fromStdString(ToSjis(record).sjis) + "\r\n");
+}
+
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+StartOptions Parse(const QStringList& args) {
+  std::vector<std::string> bytes;
+  for (const QString& arg : args) bytes.push_back(QFile::encodeName(arg).toStdString());
+  return ParseStartOptions(bytes);
+}
+
+QString Canonical(const QString& path) { return QDir(path).canonicalPath(); }
+
+struct ProgramOutcome {
+  int status = -1;  // -1 when the program did not end by itself or through its exit
+  QByteArray out, err;
+};
+
+// The program's own complete lines on standard error; Qt may add warnings of its own around them.
+QByteArrayList MessageLines(const QByteArray& err) {
+  QByteArrayList lines = err.split('\n');
+  lines.removeLast();  // what follows the last line feed is no complete line
+  QByteArrayList own;
+  for (const QByteArray& line : lines) {
+    if (line.startsWith("tolvane: ")) own << line;
+  }
+  return own;
+}
+
+}  // namespace
+
+class StartTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<ScratchDir> dir_;
+  std::unique_ptr<ScratchDir> config_;
+  QString old_dir_;
+  std::unique_ptr<CTolvaneApp> app_;
+
+  QString Dir() const { return QFile::decodeName(dir_->path().c_str()); }
+  QString Path(const QString& name) const { return Dir() + u'/' + name; }
+  QString LastFolderFile() const {
+    return QFile::decodeName(config_->path().c_str()) + QStringLiteral("/tolvane/last-folder");
+  }
+  QString StartDir() const {
+    return QFile::decodeName(QByteArray::fromStdString(app_->State().start_dir));
+  }
+  QString Caption() const { return app_->MainFrame()->windowTitle(); }
+
+  bool Start(const QStringList& args = {}) {
+    app_ = std::make_unique<CTolvaneApp>();
+    return app_->InitInstance(Parse(args));
+  }
+
+  void Search(const QString& query) {
+    QLineEdit* box = app_->MainFrame()->View()->QueryBox();
+    box->setText(query);
+    QTest::keyClick(box, Qt::Key_Return);
+  }
+
+  QProcessEnvironment ProgramEnvironment() const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), QFile::decodeName(config_->path().c_str()));
+    return env;
+  }
+
+  // Runs the real program in the scratch folder until it ends. With `end_after_message`, the
+  // program is ended by SIGTERM once it has printed its message line: the box it then shows cannot
+  // be answered from here, and a quit signal is what a logout would send it.
+  ProgramOutcome RunProgram(const QStringList& args, const QProcessEnvironment& env,
+                            bool end_after_message, bool as_ordinary_user = false) {
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(Dir());
+    if (as_ordinary_user && ::geteuid() == 0) {
+      program.setChildProcessModifier([] {
+        using tolvane::testing::kNobody;
+        if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(kCannotDropRoot);
+      });
+    }
+    program.setReadChannel(QProcess::StandardError);
+    program.start(QStringLiteral(TOLVANE_BIN), args);
+    ProgramOutcome outcome;
+    if (!program.waitForStarted(kProgramWaitMs)) return outcome;
+    if (end_after_message) {
+      while (MessageLines(outcome.err).isEmpty() && program.waitForReadyRead(kProgramWaitMs)) {
+        outcome.err += program.readAllStandardError();
+      }
+      program.terminate();
+    }
+    if (!program.waitForFinished(kProgramWaitMs)) {
+      program.kill();
+      program.waitForFinished(kProgramWaitMs);
+      return outcome;
+    }
+    outcome.err += program.readAllStandardError();
+    outcome.out = program.readAllStandardOutput();
+    if (program.exitStatus() == QProcess::NormalExit) outcome.status = program.exitCode();
+    return outcome;
+  }
+
+  // Each bad line in this process: its one box, and no window.
+  void ExpectRefused(const QStringList& args, const QString& message) {
+    CTolvaneApp app;
+    MessageBoxCloser boxes;
+    QVERIFY2(!app.InitInstance(Parse(args)), qPrintable(args.join(u' ')));
+    QCOMPARE(boxes.texts, QStringList{message});
+    QCOMPARE(boxes.titles, QStringList{QStringLiteral("Tolvane")});
+    QVERIFY(boxes.plain);
+    QVERIFY(app.MainFrame() == nullptr);
+    QVERIFY(!QFile::exists(LastFolderFile()));
+  }
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<ScratchDir>();
+    config_ = std::make_unique<ScratchDir>();
+    QVERIFY(!dir_->path().empty() && !config_->path().empty());
+    QVERIFY(qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config_->path())));
+    old_dir_ = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(Dir()));
+  }
+
+  void cleanup() {
+    app_.reset();
+    QDir::setCurrent(old_dir_);
+    dir_.reset();
+    config_.reset();
+  }
+
+  void fileArgumentOpensTheDocumentInItsFolder() {
+    QVERIFY(QDir(Dir()).mkdir(QStringLiteral("biblio")));
+    WriteRecords(Path("biblio"), QStringLiteral("別の文献"));
+    WriteRecords(Dir(), QStringLiteral("ここの文献"));
+    QVERIFY(QFile(Path("biblio/文献.txt")).open(QIODevice::WriteOnly));
+    QVERIFY(QFile::link(Path("biblio"), Path("link")));
+
+    QVERIFY(Start({QStringLiteral("link/文献.txt")}));
+    QCOMPARE(Caption(), QStringLiteral("文献.txt") + QString::fromUtf8(kUntitledCaption).mid(1));
+    QCOMPARE(StartDir(), Canonical(Path("biblio")));
+    QCOMPARE(QDir::currentPath(), Canonical(Dir()));
+    Search(QStringLiteral("文献"));
+    QCOMPARE(ReadAll(Path("biblio/kekka.txt")),
+             QByteArray::fromStdString(ToSjis(QStringLiteral("別の文献\r\n")).sjis));
+    QVERIFY(!QFile::exists(Path("kekka.txt")));
+    QCOMPARE(ReadAll(LastFolderFile()), (Canonical(Path("biblio")) + u'\n').toUtf8());
+  }
+
+  void folderArgumentIsTheStartFolderAndItsMissingRecordsAreNamed() {
+    // The working directory holds records; the argument wins all the same.
+    WriteRecords(Dir(), QStringLiteral("ここの文献"));
+    QVERIFY(QDir(Dir()).mkpath(QStringLiteral("資料")));
+    QVERIFY(QFile::link(Path("資料"), Path("資料へ")));
+    QVERIFY(Start({QStringLiteral("資料へ")}));
+    QCOMPARE(Caption(), QString::fromUtf8(kUntitledCaption));
+    QCOMPARE(StartDir(), Canonical(Path("資料")));
+    QVERIFY(!QFile::exists(LastFolderFile()));  // a folder without records is not remembered
+
+    MessageBoxCloser boxes;
+    Search(QStringLiteral("文献"));
+    QTRY_COMPARE(boxes.texts.size(), 1);
+    const QStringList lines = boxes.texts[0].split(u'\n');
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(QByteArray::fromStdString(ToSjis(lines[0]).sjis),
+             QByteArray(kNoRecordsFileMessage.data(), kNoRecordsFileMessage.size()));
+    QCOMPARE(lines[1], QDir::toNativeSeparators(Canonical(Path("資料"))));
+    QVERIFY(!QFile::exists(Path("kekka.txt")));
+
+    // Records that arrive later are remembered at the next New.
+    WriteRecords(Path("資料"), QStringLiteral("新しい文献"));
+    emit app_->MainFrame()->FileNew();
+    QCOMPARE(ReadAll(LastFolderFile()), (Canonical(Path("資料")) + u'\n').toUtf8());
+  }
+
+  void rememberedFolderServesAStartFromAFolderWithoutRecords() {
+    QVERIFY(QDir(Dir()).mkpath(QStringLiteral("biblio")));
+    WriteRecords(Path("biblio"), QStringLiteral("覚えた文献"));
+    const QString biblio = Canonical(Path("biblio"));
+    QVERIFY(QDir::setCurrent(biblio));
+    QVERIFY(Start());
+    QCOMPARE(ReadAll(LastFolderFile()), (biblio + u'\n').toUtf8());
+
+    // From the desktop menu: the working directory (home) holds no records.
+    QVERIFY(QDir::setCurrent(Dir()));
+    QVERIFY(Start());
+    QCOMPARE(StartDir(), biblio);
+    Search(QStringLiteral("文献"));
+    QVERIFY(QFile::exists(biblio + QStringLiteral("/kekka.txt")));
+    QVERIFY(!QFile::exists(Path("kekka.txt")));
+
+    // A remembered folder that lost its records leaves the working directory, and stays remembered.
+    QVERIFY(QFile::remove(biblio + QStringLiteral("/tolvaneken.txt")));
+    QVERIFY(Start());
+    QCOMPARE(StartDir(), Canonical(Dir()));
+    QCOMPARE(ReadAll(LastFolderFile()), (biblio + u'\n').toUtf8());
+
+    // A configuration folder that cannot be made disturbs nothing.
+    WriteRecords(Dir(), QStringLiteral("ここの文献"));
+    QVERIFY(QFile(Path("plain")).open(QIODevice::WriteOnly));
+    QVERIFY(qputenv("XDG_CONFIG_HOME", Path("plain").toUtf8()));
+    MessageBoxCloser boxes;
+    QVERIFY(Start());
+    QCOMPARE(StartDir(), Canonical(Dir()));
+    Search(QStringLiteral("ここ"));
+    QVERIFY(Caption().startsWith(QStringLiteral("件数：1")));
+    QVERIFY(boxes.texts.isEmpty());
+  }
+
+  void badCommandLinesShowOneBoxAndNoWindow() {
+    QVERIFY(QFile(Path("plain.txt")).open(QIODevice::WriteOnly));
+    QVERIFY(::mkfifo(QFile::encodeName(Path("fifo")).constData(), 0600) == 0);
+    ExpectRefused({QStringLiteral("nothing/here")},
+                  QStringLiteral("nothing/here が見つかりません。"));
+    ExpectRefused({QStringLiteral("plain.txt/below")},
+                  QStringLiteral("plain.txt/below が見つかりません。"));
+    ExpectRefused({QStringLiteral("fifo")}, QStringLiteral("fifo を開けません。"));
+    ExpectRefused({QStringLiteral("plain.txt"), Dir()},
+                  QStringLiteral("指定できるファイルまたはフォルダは一つだけです。"));
+    ExpectRefused({QStringLiteral("--bogus")}, QStringLiteral("--bogus は不明なオプションです。"));
+    ExpectRefused({QStringLiteral("--help"), QStringLiteral("-x")},
+                  QStringLiteral("-x は不明なオプションです。"));
+    // After "--" a name that begins with '-' is a path.
+    ExpectRefused({QStringLiteral("--"), QStringLiteral("-x")},
+                  QStringLiteral("-x が見つかりません。"));
+  }
+
+  void helpAndVersionNeedNoDisplay() {
+    QProcessEnvironment env = ProgramEnvironment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+      env.remove(QString::fromLatin1(name));
+    }
+    const ProgramOutcome help = RunProgram({QStringLiteral("--help")}, env, false);
+    QCOMPARE(help.status, 0);
+    QVERIFY2(help.out.startsWith("Usage: tolvane [--help] [--version] [FILE | DIR]\n"),
+             help.out.constData());
+    QVERIFY(MessageLines(help.err).isEmpty());
+    const ProgramOutcome version = RunProgram({QStringLiteral("--version")}, env, false);
+    QCOMPARE(version.status, 0);
+    QCOMPARE(version.out, QByteArray("tolvane " TOLVANE_VERSION "\n"));
+
+    // Qt takes its own arguments first, whatever stands around them.
+    const ProgramOutcome late = RunProgram(
+        {QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("--version")},
+        env, false);
+    QCOMPARE(late.status, 0);
+    QCOMPARE(late.out, version.out);
+  }
+
+  void badCommandLinesEndTheProgramWithStatusTwo() {
+    // The unreadable file is tried as an ordinary user: root reads it whatever its mode says.
+    QVERIFY(QFile::setPermissions(Dir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                             QFile::ReadOther | QFile::ExeOther));
+    QVERIFY(QFile(Path("unreadable.txt")).open(QIODevice::WriteOnly));
+    QVERIFY(QFile::setPermissions(Path("unreadable.txt"), {}));
+    const struct {
+      QStringList args;
+      QString message;
+      bool as_ordinary_user;
+    } cases[] = {
+        {{Path("missing")}, Path("missing") + QStringLiteral(" が見つかりません。"), false},
+        {{QStringLiteral("--bogus"), QStringLiteral("unreadable.txt")},
+         QStringLiteral("--bogus は不明なオプションです。"), false},
+        {{QStringLiteral("unreadable.txt")}, QStringLiteral("unreadable.txt を開く権限がありません。"),
+         true},
+    };
+    for (const auto& c : cases) {
+      const ProgramOutcome outcome =
+          RunProgram(c.args, ProgramEnvironment(), true, c.as_ordinary_user);
+      QCOMPARE(MessageLines(outcome.err),
+               QByteArrayList{QStringLiteral("tolvane: %1").arg(c.message).toUtf8()});
+      QCOMPARE(outcome.status, 2);
+      QCOMPARE(outcome.out, QByteArray());
+    }
+    QVERIFY(!QFile::exists(LastFolderFile()));
+  }
+};
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
+  StartTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "start_test.moc"

@@ -1,0 +1,157 @@
+// The remembered folder: which start folder wins, where the file is, what content it takes back,
+// and that a save writes only a change, whole, or nothing at all.
+#include "state/last_folder.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "test_util.h"
+
+namespace tolvane {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+using testing::ReadFile;
+using testing::ScratchDir;
+using testing::WriteFile;
+
+TEST(ChooseStartFolder, ArgumentThenWorkingWithRecordsThenRememberedWithRecordsThenWorking) {
+  const std::set<std::string> with_records = {"/work", "/kept"};
+  const auto holds = [&](const std::string& folder) { return with_records.count(folder) > 0; };
+  const struct {
+    StartFolderCandidates candidates;
+    std::optional<std::string> chosen;
+  } cases[] = {
+      {{"/arg", "/work", "/kept"}, "/arg"},  // even an argument without records
+      {{std::nullopt, "/work", "/kept"}, "/work"},
+      {{std::nullopt, "/empty", "/kept"}, "/kept"},
+      {{std::nullopt, "/empty", "/lost"}, "/empty"},  // the remembered folder lost its records
+      {{std::nullopt, "/empty", std::nullopt}, "/empty"},
+      {{std::nullopt, std::nullopt, "/kept"}, "/kept"},  // the working directory was removed
+      {{std::nullopt, std::nullopt, "/lost"}, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ChooseStartFolder(c.candidates, holds), c.chosen)
+        << c.candidates.working.value_or("-") << " " << c.candidates.remembered.value_or("-");
+  }
+}
+
+TEST(LastFolderFile, IsUnderAnAbsoluteXdgConfigHomeElseUnderHome) {
+  EXPECT_EQ(LastFolderFile("/cfg", "/home/u"), "/cfg/tolvane/last-folder");
+  EXPECT_EQ(LastFolderFile("/cfg//", "/home/u"), "/cfg/tolvane/last-folder");
+  EXPECT_EQ(LastFolderFile("/", nullptr), "/tolvane/last-folder");
+  EXPECT_EQ(LastFolderFile(nullptr, "/home/u"), "/home/u/.config/tolvane/last-folder");
+  EXPECT_EQ(LastFolderFile("", "/home/u/"), "/home/u/.config/tolvane/last-folder");
+  EXPECT_EQ(LastFolderFile("relative/cfg", "/home/u"), "/home/u/.config/tolvane/last-folder");
+  EXPECT_EQ(LastFolderFile(nullptr, nullptr), std::nullopt);
+  EXPECT_EQ(LastFolderFile("relative/cfg", nullptr), std::nullopt);
+  EXPECT_EQ(LastFolderFile(nullptr, ""), std::nullopt);
+  EXPECT_EQ(LastFolderFile(nullptr, "home/u"), std::nullopt);
+}
+
+class LastFolderFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_FALSE(scratch_.path().empty()); }
+  std::string File() const { return scratch_ / "config/tolvane/last-folder"; }
+  void WriteContent(const std::string& bytes) const {
+    fs::create_directories(scratch_ / "config/tolvane");
+    WriteFile(File(), bytes);
+  }
+  std::size_t EntriesBesideTheFile() const {
+    return static_cast<std::size_t>(std::distance(
+        fs::directory_iterator(scratch_ / "config/tolvane"), fs::directory_iterator()));
+  }
+  ino_t Inode() const {
+    struct stat info {};
+    return ::stat(File().c_str(), &info) == 0 ? info.st_ino : 0;
+  }
+
+  ScratchDir scratch_;
+};
+
+TEST_F(LastFolderFileTest, GivesBackOneAbsoluteFolderOnly) {
+  const std::string longest = "/" + std::string(kLastFolderBytes - 1, 'a');
+  const struct {
+    std::string content;
+    std::optional<std::string> folder;
+  } cases[] = {
+      {"/home/u/biblio\n", "/home/u/biblio"},
+      {"/home/u/biblio", "/home/u/biblio"},  // written by hand without its line feed
+      // Any byte but NUL and LF is the folder's.
+      {"/home/u/\x8c\x9f\x8d\xf5 dir\r\n", "/home/u/\x8c\x9f\x8d\xf5 dir\r"},
+      {longest + "\n", longest},
+      {"", std::nullopt},
+      {"\n", std::nullopt},
+      {"relative/biblio\n", std::nullopt},
+      {"~/biblio\n", std::nullopt},
+      {"/home/u\0/biblio\n"s, std::nullopt},
+      {"/home/u/biblio\n/elsewhere\n", std::nullopt},
+      {"/home/u/biblio\n\n", std::nullopt},
+      {longest + "b\n", std::nullopt},
+      {longest + "b", std::nullopt},
+      {"/" + std::string(3 * kLastFolderBytes, 'a'), std::nullopt},
+  };
+  for (const auto& c : cases) {
+    WriteContent(c.content);
+    EXPECT_EQ(LoadLastFolder(File()), c.folder) << c.content.substr(0, 40);
+  }
+}
+
+TEST_F(LastFolderFileTest, NothingWhenMissingOrNoRegularFile) {
+  EXPECT_EQ(LoadLastFolder(File()), std::nullopt);
+  fs::create_directories(File());
+  EXPECT_EQ(LoadLastFolder(File()), std::nullopt);
+  fs::remove(File());
+  // A FIFO nobody writes to would block a plain open.
+  ASSERT_EQ(::mkfifo(File().c_str(), 0600), 0);
+  EXPECT_EQ(LoadLastFolder(File()), std::nullopt);
+}
+
+TEST_F(LastFolderFileTest, SaveMakesTheFoldersAndWritesOnlyAChange) {
+  ASSERT_TRUE(SaveLastFolder(File(), "/home/u/biblio"));
+  EXPECT_EQ(ReadFile(File()), "/home/u/biblio\n");
+  EXPECT_EQ(fs::status(scratch_ / "config").permissions(), fs::perms::owner_all);
+  EXPECT_EQ(fs::status(scratch_ / "config/tolvane").permissions(), fs::perms::owner_all);
+
+  // A replacement is a new file, so an unchanged inode shows that nothing was written.
+  const ino_t first = Inode();
+  EXPECT_TRUE(SaveLastFolder(File(), "/home/u/biblio"));
+  EXPECT_EQ(Inode(), first);
+  EXPECT_TRUE(SaveLastFolder(File(), "/home/u/other"));
+  EXPECT_EQ(ReadFile(File()), "/home/u/other\n");
+  EXPECT_NE(Inode(), first);
+  EXPECT_EQ(EntriesBesideTheFile(), 1u);  // no temporary file left
+
+  // What the file could not give back is not written at all.
+  for (const std::string& folder :
+       {"relative"s, ""s, "/a\nb"s, "/a\0b"s, "/" + std::string(kLastFolderBytes, 'a')}) {
+    EXPECT_FALSE(SaveLastFolder(File(), folder));
+    EXPECT_EQ(ReadFile(File()), "/home/u/other\n");
+  }
+}
+
+TEST_F(LastFolderFileTest, SaveThatCannotWriteFailsQuietlyAndKeepsTheOldFile) {
+  WriteContent("/home/u/biblio\n");
+  fs::permissions(scratch_.path(), fs::perms(0755));
+  fs::permissions(scratch_ / "config", fs::perms(0755));
+  fs::permissions(File(), fs::perms(0644));
+  fs::permissions(scratch_ / "config/tolvane", fs::perms(0555));
+  const std::string file = File();
+  EXPECT_EQ(testing::AsOrdinaryUser([&] { return SaveLastFolder(file, "/home/u/other"); }), false);
+  EXPECT_EQ(ReadFile(File()), "/home/u/biblio\n");
+  EXPECT_EQ(EntriesBesideTheFile(), 1u);
+  fs::permissions(scratch_ / "config/tolvane", fs::perms(0755));
+
+  // A configuration "folder" that is a file: nothing can be made below it.
+  WriteFile(scratch_ / "plain", "x");
+  EXPECT_FALSE(SaveLastFolder(scratch_ / "plain/tolvane/last-folder", "/home/u/other"));
+  EXPECT_EQ(ReadFile(scratch_ / "plain"), "x");
+}
+
+}  // namespace
+}  // namespace tolvane
