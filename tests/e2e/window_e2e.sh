@@ -19,15 +19,14 @@ done
 
 TMP=$(mktemp -d)
 # The remembered folder goes here, never to the user's own configuration.
-export XDG_CONFIG_HOME="$TMP/config"
+export XDG_CONFIG_HOME="$TMP/config" XDG_RUNTIME_DIR="$TMP/runtime"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 readonly LAST_FOLDER="$XDG_CONFIG_HOME/tolvane/last-folder"
-XVFB_PID=
-WM_PID=
 APP_PID=
+source "$(dirname "$0")/../xsession.sh"
 cleanup() {
   [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null
-  [ -n "$WM_PID" ] && kill "$WM_PID" 2>/dev/null
-  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+  stop_x
   wait 2>/dev/null
   rm -rf "$TMP"
 }
@@ -39,46 +38,8 @@ fail() {
   exit 1
 }
 
-# Runs the command until it succeeds (true) or `seconds` have passed (false).
-succeeds_within() {
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@" >/dev/null 2>&1; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.1
-  done
-}
-
-# Like succeeds_within with TIMEOUT_S, but a timeout fails the test.
-wait_for() {
-  local what=$1
-  shift
-  succeeds_within "$TIMEOUT_S" "$@" || fail "timed out waiting for $what"
-}
-
 sjis() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
 
-# The server picks a free display itself and tells us which. A server that never answers (a
-# display freed by another run a moment ago) is replaced by a fresh one. Openbox manages it, as a
-# desktop would: focus and clicks then go through a real window manager.
-start_x() {
-  for attempt in 1 2 3; do
-    : >"$TMP/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$TMP/display" 2>"$TMP/xvfb.log" &
-    XVFB_PID=$!
-    if succeeds_within "$TIMEOUT_S" test -s "$TMP/display"; then
-      export DISPLAY=":$(head -1 "$TMP/display")"
-      succeeds_within "$TIMEOUT_S" xdpyinfo && break
-    fi
-    kill "$XVFB_PID" 2>/dev/null
-    wait "$XVFB_PID" 2>/dev/null
-    XVFB_PID=
-  done
-  [ -n "$XVFB_PID" ] || fail "no X server came up: $(cat "$TMP/xvfb.log")"
-  openbox --sm-disable >"$TMP/openbox.log" 2>&1 &
-  WM_PID=$!
-  wait_for "the window manager" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
-}
 start_x
 
 WORK="$TMP/work"
