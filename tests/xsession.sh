@@ -1,14 +1,32 @@
-# A private X server with a window manager, for the scripts that drive the real program with
-# xdotool. Sourced; the caller sets TMP (a scratch folder it owns) and may set TIMEOUT_S.
-#   start_x            the server and openbox; exports DISPLAY
-#   stop_x             ends both
+# A private X server with a window manager, and the program in it, for the scripts that drive the
+# real program with xdotool. Sourced after the caller has made TMP, a scratch folder that the exit
+# removes; TIMEOUT_S may be set before. The caller starts the program in the background with its
+# output in $TMP/app.log and its pid in APP_PID.
+#   start_x / stop_x           the server and openbox (exports DISPLAY) / ends both
 #   succeeds_within S CMD...   true once CMD succeeds, false after S seconds
 #   wait_for WHAT CMD...       the same within TIMEOUT_S, or fail
-# The caller defines fail MESSAGE (ends the script).
+#   fail MESSAGE               ends the script, with the program's output
+#   window / has_window        the program's visible main window
+#   wait_for_exit WHAT, exit_through_menu     the program's end; its exit status in $status
 
 : "${TIMEOUT_S:=20}"
 XVFB_PID=
 WM_PID=
+APP_PID=
+
+cleanup() {
+  [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null
+  stop_x
+  wait 2>/dev/null
+  rm -rf "$TMP"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  [ -s "$TMP/app.log" ] && { echo "--- program output"; cat "$TMP/app.log"; }
+  exit 1
+}
 
 succeeds_within() {
   local deadline=$((SECONDS + $1))
@@ -27,11 +45,12 @@ wait_for() {
 
 # The server picks a free display itself and tells us which. A server that never answers (a
 # display freed by another run a moment ago) is replaced by a fresh one. Openbox manages it, as a
-# desktop would: focus and clicks then go through a real window manager.
+# desktop would: focus and clicks then go through a real window manager. -noreset: a server resets
+# when its last client leaves, and a window manager that connects during that reset fails.
 start_x() {
   for attempt in 1 2 3; do
     : >"$TMP/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$TMP/display" 2>"$TMP/xvfb.log" &
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$TMP/display" 2>"$TMP/xvfb.log" &
     XVFB_PID=$!
     if succeeds_within "$TIMEOUT_S" test -s "$TMP/display"; then
       export DISPLAY=":$(head -1 "$TMP/display")"
@@ -44,7 +63,8 @@ start_x() {
   [ -n "$XVFB_PID" ] || fail "no X server came up: $(cat "$TMP/xvfb.log")"
   openbox --sm-disable >"$TMP/openbox.log" 2>&1 &
   WM_PID=$!
-  wait_for "the window manager" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
+  succeeds_within "$TIMEOUT_S" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
+    fail "timed out waiting for the window manager: $(cat "$TMP/openbox.log")"
 }
 
 stop_x() {
@@ -52,4 +72,35 @@ stop_x() {
   [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
   WM_PID=
   XVFB_PID=
+}
+
+window() { xdotool search --onlyvisible --pid "$APP_PID" 2>/dev/null | head -1; }
+has_window() { [ -n "$(window)" ]; }
+
+# Waits for the program to end; its exit status in $status.
+wait_for_exit() {
+  local deadline=$((SECONDS + TIMEOUT_S))
+  while kill -0 "$APP_PID" 2>/dev/null; do
+    [ "$SECONDS" -lt "$deadline" ] || fail "$1 did not end the program"
+    sleep 0.1
+  done
+  wait "$APP_PID"
+  status=$?
+  APP_PID=
+}
+
+# Leaves through File > Exit; the exit status in $status.
+exit_through_menu() {
+  xdotool key alt+f
+  sleep 0.3  # the menu opens asynchronously; X is harmless if typed too early, so retry below
+  xdotool key x
+  local deadline=$((SECONDS + TIMEOUT_S))
+  while kill -0 "$APP_PID" 2>/dev/null; do
+    [ "$SECONDS" -lt "$deadline" ] || fail "File > Exit did not end the program"
+    sleep 0.3
+    kill -0 "$APP_PID" 2>/dev/null && xdotool key alt+f sleep 0.3 key x
+  done
+  wait "$APP_PID"
+  status=$?
+  APP_PID=
 }

@@ -22,21 +22,7 @@ TMP=$(mktemp -d)
 export XDG_CONFIG_HOME="$TMP/config" XDG_RUNTIME_DIR="$TMP/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 readonly LAST_FOLDER="$XDG_CONFIG_HOME/tolvane/last-folder"
-APP_PID=
 source "$(dirname "$0")/../xsession.sh"
-cleanup() {
-  [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null
-  stop_x
-  wait 2>/dev/null
-  rm -rf "$TMP"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*"
-  [ -s "$TMP/app.log" ] && { echo "--- program output"; cat "$TMP/app.log"; }
-  exit 1
-}
 
 sjis() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
 
@@ -61,8 +47,6 @@ printf '%s\r\n' \
   printf '%s\r\n' "$TMP/editor.sh"
 } | iconv -f UTF-8 -t CP932 >"$WORK/history.txt"
 
-window() { xdotool search --onlyvisible --pid "$APP_PID" 2>/dev/null | head -1; }
-has_window() { [ -n "$(window)" ]; }
 title() { xdotool getwindowname "$WID"; }
 title_is() { [ "$(title)" = "$1" ]; }
 title_starts() { case "$(title)" in "$1"*) return 0 ;; *) return 1 ;; esac; }
@@ -90,33 +74,7 @@ click_scroll_bar() {
   xdotool mousemove --window "$WID" $((WIDTH - 17)) $((HEIGHT / 2 + 20)) click 1
 }
 
-# Waits for the program to end; its exit status in $status.
-wait_for_exit() {
-  local deadline=$((SECONDS + TIMEOUT_S))
-  while kill -0 "$APP_PID" 2>/dev/null; do
-    [ "$SECONDS" -lt "$deadline" ] || fail "$1 did not end the program"
-    sleep 0.1
-  done
-  wait "$APP_PID"
-  status=$?
-  APP_PID=
-}
 
-# Leaves through File > Exit; the exit status in $status.
-exit_through_menu() {
-  xdotool key alt+f
-  sleep 0.3  # the menu opens asynchronously; X is harmless if typed too early, so retry below
-  xdotool key x
-  local deadline=$((SECONDS + TIMEOUT_S))
-  while kill -0 "$APP_PID" 2>/dev/null; do
-    [ "$SECONDS" -lt "$deadline" ] || fail "File > Exit did not end the program"
-    sleep 0.3
-    kill -0 "$APP_PID" 2>/dev/null && xdotool key alt+f sleep 0.3 key x
-  done
-  wait "$APP_PID"
-  status=$?
-  APP_PID=
-}
 
 start_app
 
