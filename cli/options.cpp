@@ -8,7 +8,7 @@ const char kUsage[] =
     "TERM, write all of them to DIR/kekka.txt, and print the first 500 of them in UTF-8.\n"
     "The terms, joined by single blanks, make the query, exactly as typed into the window.\n"
     "\n"
-    "  -C DIR       search in DIR instead of the current directory\n"
+    "  -C DIR         search in DIR instead of the current directory\n"
     "      --count    print only the number of matching records\n"
     "      --caption  print the caption the window would show after this search\n"
     "      --raw      print the results box's text byte for byte (Shift-JIS, CR LF)\n"

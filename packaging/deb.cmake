@@ -20,6 +20,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils, fonts-noto-cjk | fonts-ipafont-gothic")
 # Japanese input in the query box, and Qt's own texts in Japanese.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fcitx5-frontend-qt6 | ibus, qt6-translations-l10n")
+# A Japanese input engine for either, and the shell's completion of tolvane-search.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "fcitx5-mozc | ibus-mozc, bash-completion")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION [=[search a Shift-JIS bibliography for every term
 Tolvane searches a bibliography kept as a plain Shift-JIS (CP932) text file,
 tolvaneken.txt, with one literature record per line. Type terms separated by
