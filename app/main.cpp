@@ -4,12 +4,15 @@
 // history on the way out.
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "app/qt_translations.h"
 #include "app/quit_on_signals.h"
 #include "app/start_options.h"
+#include "app/start_problem.h"
 #include "app/tolvane_app.h"
 
 namespace {
@@ -35,13 +38,35 @@ int PrintText(const tolvane::StartOptions& options) {
   return std::fflush(stdout) == 0 ? 0 : kExitError;
 }
 
+bool IsSet(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0';
+}
+
+// Whether Qt has anything to show a window on: an X or Wayland display, or a platform chosen by
+// environment or argument. Without one, Qt ends the process with an abort.
+bool HasSomewhereToShow(int argc, char** argv) {
+  if (IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY") || IsSet("QT_QPA_PLATFORM")) return true;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "-display") == 0) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   // Answered before Qt looks for a display, so that they work in any terminal; a line that also
   // holds Qt's own arguments is answered once Qt has taken them out.
-  if (const tolvane::StartOptions plain = ParseArguments(argc, argv); AsksForTextOnly(plain)) {
-    return PrintText(plain);
+  const tolvane::StartOptions plain = ParseArguments(argc, argv);
+  if (AsksForTextOnly(plain)) return PrintText(plain);
+  // From a terminal without a display a line that could not start anyway is told there, in
+  // place of Qt's abort.
+  if (!HasSomewhereToShow(argc, argv)) {
+    if (const auto problem = tolvane::StartProblem(plain, tolvane::KindOfGivenPath(plain))) {
+      tolvane::PrintStartProblem(*problem);
+      return kExitError;
+    }
   }
   QApplication application(argc, argv);
   const tolvane::StartOptions options = ParseArguments(argc, argv);

@@ -41,40 +41,6 @@ std::string CanonicalFolder(const QDir& folder) {
 
 std::string FolderOf(const QString& path) { return CanonicalFolder(QFileInfo(path).absoluteDir()); }
 
-QString FromLocal(const std::string& bytes) {
-  return QFile::decodeName(QByteArray::fromStdString(bytes));
-}
-
-// Why `path` cannot be opened or entered, by what it turned out to be.
-QString PathProblem(GivenPathKind kind, const QString& path) {
-  const QString shown = QDir::toNativeSeparators(path);
-  switch (kind) {
-    case GivenPathKind::kMissing:
-      return FromSjis(kPathNotFoundMessage).arg(shown);
-    case GivenPathKind::kNoPermission:
-      return FromSjis(kNoPermissionMessage).arg(shown);
-    default:
-      return FromSjis(kCannotOpenMessage).arg(shown);
-  }
-}
-
-// What is wrong with the command line; nothing when the program can start as it asks.
-std::optional<QString> StartProblem(const StartOptions& options,
-                                    std::optional<GivenPathKind> path_kind) {
-  switch (options.problem) {
-    case StartOptionsProblem::kUnknownOption:
-      return FromSjis(kUnknownOptionMessage).arg(FromLocal(options.unknown_option));
-    case StartOptionsProblem::kTooManyPaths:
-      return FromSjis(kTooManyPathsMessage);
-    case StartOptionsProblem::kNone:
-      break;
-  }
-  if (path_kind && *path_kind != GivenPathKind::kFile && *path_kind != GivenPathKind::kFolder) {
-    return PathProblem(*path_kind, FromLocal(*options.path));
-  }
-  return std::nullopt;
-}
-
 // The start folder of a start without a document: the folder argument, else what the working
 // directory and the remembered folder make. Empty when there is neither argument nor working
 // directory to read, nor a remembered folder with records.
@@ -97,8 +63,7 @@ bool CTolvaneApp::InitInstance(const StartOptions& options) {
   QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
   SetDesktopIdentity();
   SetJapaneseFont();
-  std::optional<GivenPathKind> path_kind;
-  if (options.path) path_kind = InspectGivenPath(*options.path);
+  const std::optional<GivenPathKind> path_kind = KindOfGivenPath(options);
   if (const std::optional<QString> problem = StartProblem(options, path_kind)) {
     ReportStartProblem(*problem);
     return false;

@@ -294,6 +294,18 @@ class StartTest : public QObject {
     QCOMPARE(late.out, version.out);
   }
 
+  void badCommandLineWithoutDisplayIsToldWithoutQtsAbort() {
+    QProcessEnvironment env = ProgramEnvironment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+      env.remove(QString::fromLatin1(name));
+    }
+    const ProgramOutcome missing = RunProgram({Path("missing")}, env, false);
+    QCOMPARE(missing.status, 2);
+    QCOMPARE(MessageLines(missing.err),
+             QByteArrayList{QStringLiteral("tolvane: %1 が見つかりません。").arg(Path("missing")).toUtf8()});
+    QCOMPARE(missing.out, QByteArray());
+  }
+
   void badCommandLinesEndTheProgramWithStatusTwo() {
     // The unreadable file is tried as an ordinary user: root reads it whatever its mode says.
     QVERIFY(QFile::setPermissions(Dir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
