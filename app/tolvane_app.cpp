@@ -32,14 +32,6 @@ constexpr const char* kJapaneseFaces[] = {
 };
 
 
-// `folder` in local bytes, as the working directory would read once changed there: absolute,
-// with symbolic links resolved while the folder exists.
-std::string CanonicalFolder(const QDir& folder) {
-  const QString canonical = folder.canonicalPath();
-  return QFile::encodeName(canonical.isEmpty() ? folder.absolutePath() : canonical).toStdString();
-}
-
-std::string FolderOf(const QString& path) { return CanonicalFolder(QFileInfo(path).absoluteDir()); }
 
 // The start folder of a start without a document: the folder argument, else what the working
 // directory and the remembered folder make. Empty when there is neither argument nor working
@@ -79,11 +71,11 @@ bool CTolvaneApp::InitInstance(const StartOptions& options) {
   document_.OnNewDocument();
   frame_->UpdateFrameTitleForDocument(document_.GetTitle());
   if (path_kind == GivenPathKind::kFile) {
-    OpenDocument(FromLocal(*options.path));
+    OpenDocument(*options.path);
   } else {
     std::optional<std::string> folder_argument;
     if (path_kind == GivenPathKind::kFolder) {
-      folder_argument = CanonicalFolder(QDir(FromLocal(*options.path)));
+      folder_argument = ResolvedFolder(*options.path);
     }
     SetStartFolder(StartFolderWithoutDocument(folder_argument, last_folder_file_));
   }
@@ -129,13 +121,15 @@ void CTolvaneApp::OnFileOpen() {
     ShowMessage(PathProblem(kind, path));
     return;
   }
-  OpenDocument(path);
+  OpenDocument(QFile::encodeName(path).toStdString());
 }
 
-void CTolvaneApp::OpenDocument(const QString& path) {
-  document_.SetPathName(path);
+void CTolvaneApp::OpenDocument(const std::string& path) {
+  // The folder comes from the bytes themselves: a name that is not UTF-8 (a Shift-JIS folder
+  // copied from Windows, say) does not survive a round trip through QString.
+  document_.SetPathName(FromLocal(path));
   frame_->UpdateFrameTitleForDocument(document_.GetTitle());
-  SetStartFolder(FolderOf(path));
+  SetStartFolder(FolderOfFile(path));
 }
 
 void CTolvaneApp::SetStartFolder(const std::string& folder) {

@@ -42,7 +42,7 @@ class CTolvaneApp : public QObject {
   void ShowMessage(const QString& text);
   // What Open does once the file is known to open: the document takes the file's name and the
   // start folder becomes the file's folder.
-  void OpenDocument(const QString& path);
+  void OpenDocument(const std::string& path);
   // Every change of the start folder: the view moves there, and a folder with records is
   // remembered for a later start from elsewhere.
   void SetStartFolder(const std::string& folder);

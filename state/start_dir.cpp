@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <memory>
 #include <vector>
 
 namespace tolvane {
@@ -15,6 +17,22 @@ std::optional<std::string> CurrentDirectory() {
     buffer.resize(buffer.size() * 2);
   }
   return std::string(buffer.data());
+}
+
+std::string ResolvedFolder(const std::string& folder) {
+  const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(folder.c_str(), nullptr),
+                                                             &std::free);
+  if (resolved) return resolved.get();
+  if (!folder.empty() && folder.front() == '/') return folder;
+  const std::optional<std::string> working = CurrentDirectory();
+  if (!working) return std::string();
+  return *working == "/" ? "/" + folder : *working + "/" + folder;
+}
+
+std::string FolderOfFile(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ResolvedFolder(".");
+  return ResolvedFolder(slash == 0 ? std::string("/") : path.substr(0, slash));
 }
 
 }  // namespace tolvane

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
+#include <filesystem>
 #include <QTest>
 #include <memory>
 #include <string>
@@ -192,6 +193,23 @@ class StartTest : public QObject {
              QByteArray::fromStdString(ToSjis(QStringLiteral("別の文献\r\n")).sjis));
     QVERIFY(!QFile::exists(Path("kekka.txt")));
     QCOMPARE(ReadAll(LastFolderFile()), (Canonical(Path("biblio")) + u'\n').toUtf8());
+  }
+
+  // A folder copied from Windows may carry its name in Shift-JIS, which QString cannot hold.
+  void pathsThatAreNotUtf8KeepTheirBytes() {
+    const std::string folder = QFile::encodeName(Canonical(Dir())).toStdString() + "/\x8c\x9f\x8d\xf5";
+    QVERIFY(std::filesystem::create_directory(folder));
+    const std::string record = ToSjis(QStringLiteral("検索の文献")).sjis + "\r\n";
+    tolvane::testing::WriteFile(folder + "/tolvaneken.txt", record);
+    for (const std::string& arg : {folder, folder + "/tolvaneken.txt"}) {
+      app_ = std::make_unique<CTolvaneApp>();
+      QVERIFY(app_->InitInstance(ParseStartOptions(std::vector<std::string>{arg})));
+      QCOMPARE(app_->State().start_dir, folder);
+      Search(QStringLiteral("文献"));
+      QCOMPARE(tolvane::testing::ReadFile(folder + "/kekka.txt"), record);
+      QCOMPARE(ReadAll(LastFolderFile()), QByteArray::fromStdString(folder + "\n"));
+      QVERIFY(std::filesystem::remove(folder + "/kekka.txt"));
+    }
   }
 
   void folderArgumentIsTheStartFolderAndItsMissingRecordsAreNamed() {
