@@ -2,6 +2,8 @@
 // own arguments first; the rest name the file or the folder to start with. Qt's own texts come in
 // Japanese, and the ending signals leave through the event loop, so that the view saves the
 // history on the way out.
+#include <xcb/xcb.h>
+
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +26,15 @@ tolvane::StartOptions ParseArguments(int argc, char** argv) {
   return tolvane::ParseStartOptions(std::vector<std::string>(argv + 1, argv + argc));
 }
 
+// Where "--" stands, or argc. Qt takes its own options (-platform, -reverse ...) from anywhere on
+// the line, so it is shown only the words before it: after "--" a path like "-reverse" is ours.
+int QtWords(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--") == 0) return i;
+  }
+  return argc;
+}
+
 bool AsksForTextOnly(const tolvane::StartOptions& options) {
   return options.problem == tolvane::StartOptionsProblem::kNone &&
          (options.help || options.version);
@@ -43,14 +54,20 @@ bool IsSet(const char* name) {
   return value != nullptr && *value != '\0';
 }
 
-// Whether Qt has anything to show a window on: an X or Wayland display, or a platform chosen by
-// environment or argument. Without one, Qt ends the process with an abort.
+// Whether Qt has anything to show a window on: an X display that answers, a Wayland display, or
+// a platform chosen by environment or argument. Without one, Qt ends the process with an abort.
 bool HasSomewhereToShow(int argc, char** argv) {
-  if (IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY") || IsSet("QT_QPA_PLATFORM")) return true;
+  if (IsSet("WAYLAND_DISPLAY") || IsSet("QT_QPA_PLATFORM")) return true;
   for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--") == 0) break;
     if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "-display") == 0) return true;
   }
-  return false;
+  if (!IsSet("DISPLAY")) return false;
+  // A display left over from an ended ssh or sudo session is set but gone.
+  xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+  const bool answers = xcb_connection_has_error(connection) == 0;
+  xcb_disconnect(connection);
+  return answers;
 }
 
 }  // namespace
@@ -62,14 +79,18 @@ int main(int argc, char** argv) {
   if (AsksForTextOnly(plain)) return PrintText(plain);
   // From a terminal without a display a line that could not start anyway is told there, in
   // place of Qt's abort.
-  if (!HasSomewhereToShow(argc, argv)) {
-    if (const auto problem = tolvane::StartProblem(plain, tolvane::KindOfGivenPath(plain))) {
-      tolvane::PrintStartProblem(*problem);
-      return kExitError;
-    }
+  if (const auto problem = tolvane::StartProblem(plain, tolvane::KindOfGivenPath(plain));
+      problem && !HasSomewhereToShow(argc, argv)) {
+    tolvane::PrintStartProblem(*problem);
+    return kExitError;
   }
-  QApplication application(argc, argv);
-  const tolvane::StartOptions options = ParseArguments(argc, argv);
+  const int end_of_qt_words = QtWords(argc, argv);
+  int qt_argc = end_of_qt_words;
+  QApplication application(qt_argc, argv);
+  // What Qt left of its part (it moves those words together at the front), then the rest.
+  std::vector<std::string> words(argv + 1, argv + qt_argc);
+  words.insert(words.end(), argv + end_of_qt_words, argv + argc);
+  const tolvane::StartOptions options = tolvane::ParseStartOptions(words);
   if (AsksForTextOnly(options)) return PrintText(options);
   (void)tolvane::InstallQtTranslations(application);
   const tolvane::QuitOnSignals quit_on_signals;

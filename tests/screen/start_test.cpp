@@ -317,11 +317,18 @@ class StartTest : public QObject {
     for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
       env.remove(QString::fromLatin1(name));
     }
+    const QByteArrayList expected{
+        QStringLiteral("tolvane: %1 が見つかりません。").arg(Path("missing")).toUtf8()};
     const ProgramOutcome missing = RunProgram({Path("missing")}, env, false);
     QCOMPARE(missing.status, 2);
-    QCOMPARE(MessageLines(missing.err),
-             QByteArrayList{QStringLiteral("tolvane: %1 が見つかりません。").arg(Path("missing")).toUtf8()});
+    QCOMPARE(MessageLines(missing.err), expected);
     QCOMPARE(missing.out, QByteArray());
+
+    // A display that is set but answers nobody, as one left behind by an ended ssh session.
+    env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":4093"));
+    const ProgramOutcome gone = RunProgram({Path("missing")}, env, false);
+    QCOMPARE(gone.status, 2);
+    QCOMPARE(MessageLines(gone.err), expected);
   }
 
   void badCommandLinesEndTheProgramWithStatusTwo() {
@@ -340,6 +347,9 @@ class StartTest : public QObject {
          QStringLiteral("--bogus は不明なオプションです。"), false},
         {{QStringLiteral("unreadable.txt")}, QStringLiteral("unreadable.txt を開く権限がありません。"),
          true},
+        // After "--" a word that Qt would take for its own option is a path.
+        {{QStringLiteral("--"), QStringLiteral("-reverse")}, QStringLiteral("-reverse が見つかりません。"),
+         false},
     };
     for (const auto& c : cases) {
       const ProgramOutcome outcome =
