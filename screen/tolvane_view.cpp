@@ -1,5 +1,7 @@
 #include "screen/tolvane_view.h"
 
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -82,11 +84,23 @@ CTolvaneView::CTolvaneView(ScreenState& state, QWidget* parent) : QWidget(parent
   query->setFocus();
 }
 
+namespace {
+
+bool HoldsHistoryFile(const std::string& folder) {
+  struct stat status {};
+  return !folder.empty() && ::stat((folder + "/" + kHistoryFileName).c_str(), &status) == 0;
+}
+
+}  // namespace
+
 CTolvaneView::~CTolvaneView() { SaveHistory(); }
 
 void CTolvaneView::SaveHistory() {
   // A table that was never loaded would overwrite the state file with empty slots.
   if (!history_loaded_) return;
+  // Started from the menu in a home without records, or on any text file from the file manager,
+  // the folder gets no history.txt it never had: nothing can be searched there.
+  if (!HoldsRecordsFile(state_.start_dir) && !HoldsHistoryFile(state_.start_dir)) return;
   // A failed save is tried again at the next change or at exit; the old file stays whole.
   if (state_.history.Save(state_.start_dir)) saved_revision_ = state_.history.Revision();
 }

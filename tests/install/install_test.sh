@@ -96,10 +96,10 @@ ELSEWHERE="$TMP/elsewhere"
 mkdir -p "$BIBLIO" "$ELSEWHERE"
 "$MAKE_SAMPLE" --records 2000 --output "$BIBLIO/tolvaneken.txt" >/dev/null || fail "make_sample"
 sjis() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
-TERM_SJIS=$(sjis 研究)
+TERM_SJIS=$(sjis 近世)
 expected=$(LC_ALL=C grep -c -F "$TERM_SJIS" "$BIBLIO/tolvaneken.txt")
-[ "$expected" -gt 0 ] || fail "the sample holds no 研究"
-count=$(cd "$ELSEWHERE" && "$USR/bin/tolvane-search" -C "$BIBLIO" --count 研究) ||
+[ "$expected" -gt 0 ] || fail "the sample holds no 近世"
+count=$(cd "$ELSEWHERE" && "$USR/bin/tolvane-search" -C "$BIBLIO" --count 近世) ||
   fail "the installed tolvane-search failed"
 [ "$count" = "$expected" ] || fail "tolvane-search counted $count, grep $expected"
 [ "$(LC_ALL=C grep -c . "$BIBLIO/kekka.txt")" = "$expected" ] || fail "kekka.txt is not the $expected matches"
@@ -118,12 +118,14 @@ xdotool windowfocus --sync "$WID" || fail "cannot focus the window"
 xprop -notype -id "$WID" _NET_WM_ICON | head -1 | grep -q '^_NET_WM_ICON' || fail "the window has no icon"
 [ "$(xprop -notype -id "$WID" WM_CLASS)" = "WM_CLASS = \"tolvane\", \"$(entry StartupWMClass)\"" ] ||
   fail "the window's class is not the entry's StartupWMClass: $(xprop -id "$WID" WM_CLASS)"
-xdotool type --delay 250 "研究"
+xdotool type --delay 250 "近世"
 xdotool key Return
 wait_for "kekka.txt in DIR" cmp -s "$BIBLIO/kekka.txt" "$TMP/kekka.expected"
 [ -e "$ELSEWHERE/kekka.txt" ] && fail "the window searched the working directory"
 exit_through_menu
 [ "$status" = 0 ] || fail "the program ended with status $status"
-[ "$(head -1 "$BIBLIO/history.txt" | tr -d '\r')" = "$TERM_SJIS" ] || fail "history.txt in DIR lacks the query"
+slot0=$(head -1 "$BIBLIO/history.txt" | tr -d '\r')
+[ "$slot0" = "$TERM_SJIS" ] ||
+  fail "history.txt in DIR does not begin with the query but with $(printf '%s' "$slot0" | iconv -f CP932 -t UTF-8)"
 [ -e "$ELSEWHERE/history.txt" ] && fail "the window wrote history.txt into the working directory"
 echo "PASS"

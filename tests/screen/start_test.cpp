@@ -212,6 +212,31 @@ class StartTest : public QObject {
     }
   }
 
+  // Opened on any text file, or from the menu in a home without records: no history.txt appears
+  // where nothing can be searched. A folder that has one keeps it up to date.
+  void aFolderWithoutRecordsGetsNoHistoryItNeverHad() {
+    QVERIFY(QFile(Path("notes.txt")).open(QIODevice::WriteOnly));
+    {
+      MessageBoxCloser boxes;
+      QVERIFY(Start({QStringLiteral("notes.txt")}));
+      Search(QStringLiteral("文献"));
+      QTRY_COMPARE(boxes.texts.size(), 1);
+      app_.reset();
+    }
+    QVERIFY(!QFile::exists(Path("history.txt")));
+
+    QVERIFY(QFile(Path("history.txt")).open(QIODevice::WriteOnly));
+    {
+      MessageBoxCloser boxes;
+      QVERIFY(Start({QStringLiteral("notes.txt")}));
+      Search(QStringLiteral("文献"));
+      QTRY_COMPARE(boxes.texts.size(), 1);
+      app_.reset();
+    }
+    QVERIFY(ReadAll(Path("history.txt"))
+                .startsWith(QByteArray::fromStdString(ToSjis(QStringLiteral("文献")).sjis) + "\r\n"));
+  }
+
   void folderArgumentIsTheStartFolderAndItsMissingRecordsAreNamed() {
     // The working directory holds records; the argument wins all the same.
     WriteRecords(Dir(), QStringLiteral("ここの文献"));
