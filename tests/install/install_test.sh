@@ -49,6 +49,9 @@ for program in tolvane tolvane-search; do
   [ -x "$USR/bin/$program" ] || fail "$program is not executable"
   readelf -d "$USR/bin/$program" | grep -qE 'RUNPATH|RPATH' && fail "$program still has a run path"
 done
+# The Debian package's own records belong to its tree alone.
+[ -e "$USR/share/lintian" ] || [ -e "$USR/share/doc/tolvane/changelog.Debian.gz" ] &&
+  fail "a plain install carries the Debian package's records"
 [ -z "$(find "$ROOT" ! -path "$USR" ! -path "$USR/*" -mindepth 1 -maxdepth 1)" ] ||
   fail "files installed outside /usr: $(find "$ROOT" -mindepth 1 -maxdepth 1)"
 
