@@ -18,8 +18,10 @@ namespace tolvane::testing {
 // test. Its path is empty when none could be made.
 class ScratchDir {
  public:
-  ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tolvane-test-XXXXXX").string();
+  ScratchDir() : ScratchDir(std::filesystem::temp_directory_path()) {}
+  // The same under `parent` instead.
+  explicit ScratchDir(const std::filesystem::path& parent) {
+    std::string pattern = (parent / "tolvane-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) != nullptr) path_ = std::move(pattern);
   }
   ~ScratchDir() {
