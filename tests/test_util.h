@@ -1,5 +1,6 @@
 #pragma once
 // Helpers shared by the test suites: a scratch folder and whole-file reads and writes.
+#include <grp.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -52,6 +53,11 @@ inline bool Exists(const std::string& path) { return std::filesystem::exists(pat
 
 // The user id root becomes to meet the permission bits, which do not stop root.
 inline constexpr uid_t kNobody = 65534;
+// Makes this root process nobody, without root's supplementary groups, through which it could
+// still open what nobody may not. False when any step fails.
+inline bool BecomeNobody() {
+  return ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
+}
 
 // Runs `work` in a child process as an ordinary user (nobody, when this is root) and gives back
 // its answer; nothing when the child could not drop root or did not end normally. For
@@ -60,7 +66,7 @@ inline std::optional<bool> AsOrdinaryUser(const std::function<bool()>& work) {
   constexpr int kCannotDrop = 3;
   const pid_t child = ::fork();
   if (child == 0) {
-    if (::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) ::_exit(kCannotDrop);
+    if (::geteuid() == 0 && !BecomeNobody()) ::_exit(kCannotDrop);
     ::_exit(work() ? 0 : 1);
   }
   int status = 0;
