@@ -2,6 +2,7 @@
 // Helpers shared by the test suites: a scratch folder and whole-file reads and writes.
 #include <grp.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -53,10 +54,27 @@ inline bool Exists(const std::string& path) { return std::filesystem::exists(pat
 
 // The user id root becomes to meet the permission bits, which do not stop root.
 inline constexpr uid_t kNobody = 65534;
+// Where folders for that user go: the temporary directory every user may enter, whatever TMPDIR
+// says (a TMPDIR under /root would shut nobody out before any check it was meant for).
+inline constexpr const char* kEveryonesTempDir = "/tmp";
+
 // Makes this root process nobody, without root's supplementary groups, through which it could
 // still open what nobody may not. False when any step fails.
 inline bool BecomeNobody() {
   return ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
+}
+
+// Whether every folder from the root down to `folder` lets other users through.
+inline bool OthersCanEnter(const std::filesystem::path& folder) {
+  std::filesystem::path walked;
+  for (const auto& part : folder) {
+    walked /= part;
+    struct stat info {};
+    if (::stat(walked.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || !(info.st_mode & S_IXOTH)) {
+      return false;
+    }
+  }
+  return true;
 }
 
 // Runs `work` in a child process as an ordinary user (nobody, when this is root) and gives back
