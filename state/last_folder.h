@@ -33,7 +33,8 @@ bool SaveLastFolder(const std::string& file, std::string_view folder);
 
 // What the start folder is: the argument's folder when one was given; else the working directory
 // when it holds a records file; else the remembered folder when it still holds one; else the
-// working directory all the same. Nothing when there is neither argument nor working directory.
+// working directory all the same. Nothing only when there is neither argument nor working
+// directory and the remembered folder is missing or holds no records file.
 struct StartFolderCandidates {
   std::optional<std::string> argument;
   std::optional<std::string> working;

@@ -1,6 +1,8 @@
 #pragma once
 // Helpers shared by the test suites: a scratch folder and whole-file reads and writes.
+#include <grp.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,8 +20,10 @@ namespace tolvane::testing {
 // test. Its path is empty when none could be made.
 class ScratchDir {
  public:
-  ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tolvane-test-XXXXXX").string();
+  ScratchDir() : ScratchDir(std::filesystem::temp_directory_path()) {}
+  // The same under `parent` instead.
+  explicit ScratchDir(const std::filesystem::path& parent) {
+    std::string pattern = (parent / "tolvane-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) != nullptr) path_ = std::move(pattern);
   }
   ~ScratchDir() {
@@ -50,6 +54,28 @@ inline bool Exists(const std::string& path) { return std::filesystem::exists(pat
 
 // The user id root becomes to meet the permission bits, which do not stop root.
 inline constexpr uid_t kNobody = 65534;
+// Where folders for that user go: the temporary directory every user may enter, whatever TMPDIR
+// says (a TMPDIR under /root would shut nobody out before any check it was meant for).
+inline constexpr const char* kEveryonesTempDir = "/tmp";
+
+// Makes this root process nobody, without root's supplementary groups, through which it could
+// still open what nobody may not. False when any step fails.
+inline bool BecomeNobody() {
+  return ::setgroups(0, nullptr) == 0 && ::setgid(kNobody) == 0 && ::setuid(kNobody) == 0;
+}
+
+// Whether every folder from the root down to `folder` lets other users through.
+inline bool OthersCanEnter(const std::filesystem::path& folder) {
+  std::filesystem::path walked;
+  for (const auto& part : folder) {
+    walked /= part;
+    struct stat info {};
+    if (::stat(walked.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || !(info.st_mode & S_IXOTH)) {
+      return false;
+    }
+  }
+  return true;
+}
 
 // Runs `work` in a child process as an ordinary user (nobody, when this is root) and gives back
 // its answer; nothing when the child could not drop root or did not end normally. For
@@ -58,7 +84,7 @@ inline std::optional<bool> AsOrdinaryUser(const std::function<bool()>& work) {
   constexpr int kCannotDrop = 3;
   const pid_t child = ::fork();
   if (child == 0) {
-    if (::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) ::_exit(kCannotDrop);
+    if (::geteuid() == 0 && !BecomeNobody()) ::_exit(kCannotDrop);
     ::_exit(work() ? 0 : 1);
   }
   int status = 0;

@@ -5,10 +5,10 @@
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "state/history.h"
@@ -18,8 +18,6 @@ namespace tolvane {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr uid_t kNobody = 65534;
 
 std::string OldStateFile() {
   std::string text;
@@ -46,15 +44,9 @@ std::size_t EntriesIn(const std::string& dir) {
 // Runs Save in a child process that cannot write to `dir`: root is made an ordinary user there
 // first, since permission bits do not stop root. Returns what Save returned.
 bool SaveAsOrdinaryUser(const HistoryTable& table, const std::string& dir) {
-  const pid_t child = ::fork();
-  if (child == 0) {
-    if (::geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) ::_exit(3);
-    ::_exit(table.Save(dir) ? 0 : 1);
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 3) << "could not drop privileges";
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  const std::optional<bool> saved = testing::AsOrdinaryUser([&] { return table.Save(dir); });
+  EXPECT_TRUE(saved.has_value()) << "could not drop privileges";
+  return saved.value_or(false);
 }
 
 TEST(StateFaultTest, AReadOnlyFolderKeepsTheOldFile) {

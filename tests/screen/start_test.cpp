@@ -123,8 +123,7 @@ class StartTest : public QObject {
     program.setWorkingDirectory(Dir());
     if (as_ordinary_user && ::geteuid() == 0) {
       program.setChildProcessModifier([] {
-        using tolvane::testing::kNobody;
-        if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(kCannotDropRoot);
+        if (!tolvane::testing::BecomeNobody()) ::_exit(kCannotDropRoot);
       });
     }
     program.setReadChannel(QProcess::StandardError);

@@ -41,15 +41,23 @@ TEST(GivenPath, FilesAndFoldersOpenEverythingElseSaysWhy) {
 }
 
 TEST(GivenPath, WhatTheUserMayNotReadOrEnterIsNoPermission) {
-  ScratchDir dir;
+  ScratchDir dir(testing::kEveryonesTempDir);
   fs::permissions(dir.path(), fs::perms(0755));
+  ASSERT_TRUE(testing::OthersCanEnter(dir.path())) << dir.path();
+  testing::WriteFile(dir / "readable.txt", "a\r\n");
+  fs::permissions(dir / "readable.txt", fs::perms(0644));
   testing::WriteFile(dir / "unreadable.txt", "a\r\n");
   fs::permissions(dir / "unreadable.txt", fs::perms::none);
   fs::create_directories(dir / "closed/inner");
   testing::WriteFile(dir / "closed/inner/tolvaneken.txt", "a\r\n");
   fs::permissions(dir / "closed", fs::perms(0644));  // readable, but cannot be entered
-  const auto kind_as_user = [](const std::string& path, GivenPathKind expected) {
-    return testing::AsOrdinaryUser([&] { return InspectGivenPath(path) == expected; });
+  // The readable file beside them shows that the user got as far as the folder.
+  const std::string readable = dir / "readable.txt";
+  const auto kind_as_user = [&](const std::string& path, GivenPathKind expected) {
+    return testing::AsOrdinaryUser([&] {
+      return InspectGivenPath(readable) == GivenPathKind::kFile &&
+             InspectGivenPath(path) == expected;
+    });
   };
   EXPECT_EQ(kind_as_user(dir / "unreadable.txt", GivenPathKind::kNoPermission), true);
   EXPECT_EQ(kind_as_user(dir / "closed", GivenPathKind::kNoPermission), true);

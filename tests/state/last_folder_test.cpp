@@ -71,7 +71,7 @@ class LastFolderFileTest : public ::testing::Test {
     return ::stat(File().c_str(), &info) == 0 ? info.st_ino : 0;
   }
 
-  ScratchDir scratch_;
+  ScratchDir scratch_{testing::kEveryonesTempDir};
 };
 
 TEST_F(LastFolderFileTest, GivesBackOneAbsoluteFolderOnly) {
@@ -141,8 +141,18 @@ TEST_F(LastFolderFileTest, SaveThatCannotWriteFailsQuietlyAndKeepsTheOldFile) {
   fs::permissions(scratch_ / "config", fs::perms(0755));
   fs::permissions(File(), fs::perms(0644));
   fs::permissions(scratch_ / "config/tolvane", fs::perms(0555));
+  // A folder the user may write shows that the save below fails for its folder alone.
+  fs::create_directory(scratch_ / "writable");
+  fs::permissions(scratch_ / "writable", fs::perms::all);
+  ASSERT_TRUE(testing::OthersCanEnter(scratch_ / "writable")) << scratch_.path();
   const std::string file = File();
-  EXPECT_EQ(testing::AsOrdinaryUser([&] { return SaveLastFolder(file, "/home/u/other"); }), false);
+  const std::string writable_file = scratch_ / "writable/last-folder";
+  EXPECT_EQ(testing::AsOrdinaryUser([&] {
+              return SaveLastFolder(writable_file, "/home/u/other") &&
+                     !SaveLastFolder(file, "/home/u/other");
+            }),
+            true);
+  EXPECT_EQ(ReadFile(writable_file), "/home/u/other\n");
   EXPECT_EQ(ReadFile(File()), "/home/u/biblio\n");
   EXPECT_EQ(EntriesBesideTheFile(), 1u);
   fs::permissions(scratch_ / "config/tolvane", fs::perms(0755));
