@@ -23,7 +23,8 @@ constexpr int kLinkHops = 40;
 constexpr mode_t kPermissionBits = 0777;
 constexpr mode_t kNewFileMode = 0666;
 
-std::string FolderOfFile(const std::string& path) {
+// The folder part of `path` as written, nothing resolved: a link is read relative to it.
+std::string FolderPart(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
@@ -49,7 +50,7 @@ std::optional<FinalFile> FollowLinks(std::string path) {
     const ssize_t size = ::readlink(path.c_str(), link.data(), link.size());
     if (size <= 0 || static_cast<std::size_t>(size) >= link.size()) return std::nullopt;
     link.resize(static_cast<std::size_t>(size));
-    path = link.front() == '/' ? std::move(link) : FolderOfFile(path) + "/" + link;
+    path = link.front() == '/' ? std::move(link) : FolderPart(path) + "/" + link;
   }
   return std::nullopt;
 }
@@ -89,7 +90,7 @@ bool ReplaceFileWhole(const std::string& target, std::string_view content) {
     ::unlink(temp.c_str());
     return false;
   }
-  UniqueFd folder(::open(FolderOfFile(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  UniqueFd folder(::open(FolderPart(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder.valid()) ::fsync(folder.get());  // the rename itself is done; this only hastens it
   return true;
 }
