@@ -5,7 +5,7 @@
 #              ThreadSanitizer on the scalar pair filter, the Debian package built and checked, and
 #              last every test of the main build (the installed layout among them)
 # make fuzz  - each fuzz target for FUZZ_SECONDS (default 300)
-# make deb   - the Debian package build-deb/tolvane_VERSION-1_ARCH.deb, checked with lintian
+# make deb   - the Debian package build/tolvane_VERSION-1_ARCH.deb, checked with lintian
 # make install - the programs and their desktop files under PREFIX (default /usr/local)
 # Each tree is a preset of CMakePresets.json: build/, build-aarch64/, build-fuzz/, build-asan/, ...
 DEBIAN_PACKAGES = cmake ninja-build g++ make qt6-base-dev qt6-translations-l10n libxcb1-dev \
@@ -24,9 +24,9 @@ PREFIX ?= /usr/local
 # Configures and builds the tree of one preset.
 build_preset = cmake --preset $(1) >/dev/null && cmake --build --preset $(1)
 
-# The package from its own tree (Debian's build flags, no tests), then its checks.
-make_deb = $(call build_preset,deb) && rm -f build-deb/tolvane_*.deb && \
-           cpack --preset deb >/dev/null && packaging/check_deb.sh build-deb/tolvane_*.deb
+# The package from the main tree, which is built with Debian's flags, then its checks.
+make_deb = rm -f build/tolvane_*.deb && cpack --preset deb >/dev/null && \
+           packaging/check_deb.sh build/tolvane_*.deb
 
 .PHONY: setup configure build test fuzz run deb install clean
 
@@ -61,11 +61,11 @@ run: build
 	cmake --build --preset default --target sample_bibliography
 	cd build/run && ../app/tolvane
 
-deb: setup
+deb: build
 	$(make_deb)
 
 install: build
-	$(SUDO) cmake --install build --prefix $(PREFIX)
+	$(SUDO) cmake --install build --prefix $(PREFIX) --component Unspecified
 
 clean:
-	rm -rf build build-aarch64 build-fuzz build-asan build-tsan build-scalar build-deb
+	rm -rf build build-aarch64 build-fuzz build-asan build-tsan build-scalar

@@ -26,7 +26,7 @@ mkdir -p "$HOME" "$XDG_CONFIG_HOME"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 ROOT="$TMP/root"
-DESTDIR="$ROOT" cmake --install "$BUILD" --prefix /usr >"$TMP/install.log" 2>&1 ||
+DESTDIR="$ROOT" cmake --install "$BUILD" --prefix /usr --component Unspecified >"$TMP/install.log" 2>&1 ||
   fail "cmake --install: $(cat "$TMP/install.log")"
 USR="$ROOT/usr"
 
