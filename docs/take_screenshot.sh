@@ -8,22 +8,16 @@ OUT=$(realpath "$(dirname "$0")")/screenshot.png
 export LC_ALL=C.UTF-8
 TMP=$(mktemp -d)
 export XDG_CONFIG_HOME="$TMP/config"  # not remembered as the user's last folder
-trap 'kill $APP_PID $XVFB_PID 2>/dev/null; rm -rf "$TMP"' EXIT
-APP_PID= XVFB_PID=
-
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$TMP/display" 2>/dev/null &
-XVFB_PID=$!
-until [ -s "$TMP/display" ]; do sleep 0.1; done
-export DISPLAY=":$(head -1 "$TMP/display")"
+source "$(dirname "$0")/../tests/xsession.sh"
+start_x --bare
 
 mkdir "$TMP/run"
 cp "$BUILD/run/tolvaneken.txt" "$TMP/run/"
-(cd "$TMP/run" && exec "$BUILD/app/tolvane") >/dev/null 2>&1 &
+(cd "$TMP/run" && exec "$BUILD/app/tolvane") >"$TMP/app.log" 2>&1 &
 APP_PID=$!
-until WID=$(xdotool search --onlyvisible --pid "$APP_PID" 2>/dev/null | head -1) && [ -n "$WID" ]; do
-  sleep 0.1
-done
-sleep 1
+wait_for "the main window" has_window
+WID=$(window)
+sleep 1  # the first paint
 xdotool windowfocus --sync "$WID"
 xdotool type --delay 250 "近世 研究"
 xdotool key Return

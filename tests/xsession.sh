@@ -2,7 +2,8 @@
 # real program with xdotool. Sourced after the caller has made TMP, a scratch folder that the exit
 # removes; TIMEOUT_S may be set before. The caller starts the program in the background with its
 # output in $TMP/app.log and its pid in APP_PID.
-#   start_x / stop_x           the server and openbox (exports DISPLAY) / ends both
+#   start_x [--bare] / stop_x  the server and openbox (exports DISPLAY) / ends both; --bare: no
+#                              window manager, so no frame around the window
 #   succeeds_within S CMD...   true once CMD succeeds, false after S seconds
 #   wait_for WHAT CMD...       the same within TIMEOUT_S, or fail
 #   fail MESSAGE               ends the script, with the program's output
@@ -61,6 +62,7 @@ start_x() {
     XVFB_PID=
   done
   [ -n "$XVFB_PID" ] || fail "no X server came up: $(cat "$TMP/xvfb.log")"
+  [ "${1:-}" = --bare ] && return
   openbox --sm-disable >"$TMP/openbox.log" 2>&1 &
   WM_PID=$!
   succeeds_within "$TIMEOUT_S" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
