@@ -8,10 +8,6 @@ namespace tolvane {
 inline constexpr std::size_t kQueryBytes = 300;
 inline constexpr std::size_t kQueryTextBytes = kQueryBytes - 1;
 
-// The term table: at most 45 terms, always closed by an empty slot.
-inline constexpr std::size_t kMaxTerms = 45;
-inline constexpr std::size_t kTermSlots = kMaxTerms + 1;
-
 // One read of the records file: a 3,000-byte buffer holds at most 2,998 bytes of text.
 inline constexpr std::size_t kRecordBufferBytes = 3000;
 inline constexpr std::size_t kRecordTextBytes = kRecordBufferBytes - 2;

@@ -47,14 +47,27 @@ int RecordReader::LogicalByte() {
 
 ScanEnd RecordReader::Next(std::string& record) {
   record.clear();
+  bool in_character = false;  // the last byte taken was a lead byte on a character boundary
   while (record.size() < kRecordTextBytes) {
     const int byte = LogicalByte();
     if (byte == kError) return ScanEnd::kReadError;
     if (byte == kEof) break;
+    const bool lead = !in_character && IsLeadByte(static_cast<unsigned char>(byte));
+    // A character that would not fit whole starts the next piece.
+    if (lead && record.size() == kRecordTextBytes - 1) {
+      pushed_back_ = byte;
+      break;
+    }
+    in_character = lead;
     record.push_back(static_cast<char>(byte));
     if (byte == kLineFeed) break;
   }
   return record.empty() ? ScanEnd::kEndOfFile : ScanEnd::kMore;
+}
+
+std::size_t PieceLength(std::string_view rest) {
+  constexpr std::size_t kLast = kRecordTextBytes - 1;
+  return IsLeadByte(rest[kLast]) && IsCharBoundary(rest, kLast) ? kLast : kRecordTextBytes;
 }
 
 std::string_view RecordText(std::string_view record) {

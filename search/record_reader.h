@@ -1,7 +1,8 @@
 #pragma once
 // The records file read the plain way, one record at a time, as a text-mode line reader does:
 // CR LF arrives as LF, a lone CR stays, Ctrl+Z ends the file, and a read takes at most
-// 2,998 bytes. This is the reference that the fast scan is measured against.
+// 2,998 bytes, never ending between the two bytes of a character (PieceLength). This is the
+// reference that the fast scan is measured against.
 #include <array>
 #include <cstddef>
 #include <string>
@@ -32,6 +33,11 @@ class RecordReader {
   bool ended_ = false;
   bool failed_ = false;
 };
+
+// How long the piece of a long line that starts `rest` is: 2,998 bytes, or 2,997 where the
+// 2,998th would be the lead byte of a character, so that the next piece starts on the character
+// rather than on its trail byte. `rest` holds at least kRecordTextBytes bytes of the line.
+std::size_t PieceLength(std::string_view rest);
 
 // The part of a record that counts: everything before its first NUL byte.
 std::string_view RecordText(std::string_view record);

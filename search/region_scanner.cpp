@@ -14,15 +14,28 @@ std::size_t OffsetOf(const void* found, std::string_view raw) {
   return static_cast<std::size_t>(static_cast<const char*>(found) - raw.data());
 }
 
-// Where the complete records of `raw` end. Past the last LF, only whole 2,998-byte pieces are
-// complete, and a CR at the very end may still turn out to be half of a CR LF.
+// Where the piece of a long line that holds `at` starts, walking the pieces from `start`, a record
+// boundary of the same line. Every piece before `at` lies whole before it, on raw bytes that are
+// the line's own: only the line's end is rewritten by text mode.
+std::size_t PieceStartOf(std::string_view raw, std::size_t start, std::size_t at) {
+  while (at - start >= kRecordTextBytes - 1) {
+    const std::size_t length = PieceLength(raw.substr(start));
+    if (at - start < length) break;
+    start += length;
+  }
+  return start;
+}
+
+// Where the complete records of `raw` end. Past the last LF only the pieces whose length is known
+// are complete, and a CR at the very end may still turn out to be half of a CR LF.
 std::size_t CompleteEnd(std::string_view raw, bool at_end) {
   if (at_end) return raw.size();
   const void* lf = memrchr(raw.data(), kLineFeed, raw.size());
-  const std::size_t line_start = lf ? OffsetOf(lf, raw) + 1 : 0;
+  std::size_t piece = lf ? OffsetOf(lf, raw) + 1 : 0;
   std::size_t known = raw.size();
-  if (known > line_start && raw[known - 1] == kCarriageReturn) --known;
-  return line_start + (known - line_start) / kRecordTextBytes * kRecordTextBytes;
+  if (known > piece && raw[known - 1] == kCarriageReturn) --known;
+  while (known - piece >= kRecordTextBytes) piece += PieceLength(raw.substr(piece, known - piece));
+  return piece;
 }
 
 // Bytes that text-mode reading treats specially: a term holding one is never looked for on the raw
@@ -116,11 +129,11 @@ RegionScanner::Record RegionScanner::RecordAt(std::string_view raw, std::size_t 
       ends_line = true;
       end = lf_at + 1;
     } else {
-      length = kRecordTextBytes;
+      length = PieceLength(raw.substr(start));
       end = start + length;
     }
   } else {
-    length = std::min(window, kRecordTextBytes);
+    length = window < kRecordTextBytes ? window : PieceLength(raw.substr(start, window));
     end = start + length;
   }
   std::memcpy(record_.data(), raw.data() + start, length);
@@ -163,10 +176,9 @@ RegionStep RegionScanner::Scan(std::string_view raw, bool at_end) {
       met_end_of_file_byte_ = true;
       return {ScanEnd::kEndOfFile, hit};
     }
-    // Records run from `pos` to each LF, and every 2,998 bytes in between.
+    // Records run from `pos` to each LF, and piece by piece along a longer line.
     const void* lf = memrchr(raw.data() + pos, kLineFeed, hit - pos);
-    const std::size_t line_start = lf ? OffsetOf(lf, raw) + 1 : pos;
-    const std::size_t start = line_start + (hit - line_start) / kRecordTextBytes * kRecordTextBytes;
+    const std::size_t start = PieceStartOf(raw, lf ? OffsetOf(lf, raw) + 1 : pos, hit);
     // Most candidates of a common term lack another term; turn them away before cutting them out.
     if (!quick_checks_.empty()) {
       if (const auto next = TurnedAway(complete, start, hit)) {

@@ -7,8 +7,8 @@ namespace tolvane {
 
 std::span<const std::string> TermTable::Active() const {
   std::size_t n = 0;
-  while (n < kMaxTerms && !slots[n].empty()) ++n;
-  return {slots.data(), n};
+  while (n < terms.size() && !terms[n].empty()) ++n;
+  return {terms.data(), n};
 }
 
 TermTable SplitTerms(std::string_view query) {
@@ -16,14 +16,14 @@ TermTable SplitTerms(std::string_view query) {
   ReplaceAll(text, kFullWidthBlank, kAsciiBlank);
   while (!text.empty() && text.back() == ' ') text.pop_back();
 
-  // A term is kept whole, however long. The query itself is at most 299 bytes, so a term is too;
-  // cutting a long term short would report records that do not hold it.
+  // Every term is kept, and kept whole, however long: dropping a term or cutting one short would
+  // report records that do not hold it.
   TermTable table;
   std::string_view rest = text;
-  for (std::size_t i = 0; i < kMaxTerms; ++i) {
+  while (true) {
     const std::size_t blank = rest.find(' ');
-    table.slots[i] = std::string(rest.substr(0, blank));
-    table.twins[i] = TermTwins::Of(table.slots[i]);
+    table.terms.emplace_back(rest.substr(0, blank));
+    table.twins.push_back(TermTwins::Of(table.terms.back()));
     if (blank == std::string_view::npos) break;
     rest.remove_prefix(blank + 1);
   }

@@ -1,32 +1,33 @@
 #pragma once
 // Turning a query into search terms, and deciding whether a record holds all of them.
-#include <array>
 #include <cstddef>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "search/limits.h"
 #include "search/term_twins.h"
 
 namespace tolvane {
 
-// The term table of one search. Slots after the last stored term are empty, so the list always ends
-// with an empty slot, even when all 45 terms are used.
+// The terms of one search, every one the query holds: a record lacking any of them is never
+// reported. A query the window or the command sends is at most 299 bytes, so at most 150 terms.
 struct TermTable {
-  std::array<std::string, kTermSlots> slots;
-  // The twin characters of each slot's term (term_twins.h), found once by SplitTerms.
-  std::array<TermTwins, kTermSlots> twins;
+  std::vector<std::string> terms;
+  // The twin characters of each term (term_twins.h), found once by SplitTerms.
+  std::vector<TermTwins> twins;
 
-  // The terms that count: those before the first empty slot. Empty when the first term is empty,
+  // The terms that count: those before the first empty term. Empty when the first term is empty,
   // in which case every record matches.
   std::span<const std::string> Active() const;
-  // The twins of `term`, which must be one of `slots`.
-  const TermTwins& TwinsOf(const std::string* term) const { return twins[term - slots.data()]; }
+  // The twins of `term`, which must be one of `terms`.
+  const TermTwins& TwinsOf(const std::string* term) const { return twins[term - terms.data()]; }
 };
 
 // Splits on ASCII blanks after turning full-width blanks (on character boundaries) into ASCII ones
-// and dropping trailing ASCII blanks. Blanks are not collapsed: two in a row make an empty term.
+// and dropping trailing ASCII blanks. Blanks are not collapsed: two in a row make an empty term,
+// and the terms after it do not count.
 TermTable SplitTerms(std::string_view query);
 
 // True when every active term occurs in `record` in one of its spellings, each starting on a

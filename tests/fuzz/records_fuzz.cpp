@@ -15,7 +15,7 @@ namespace tolvane::fuzz {
 namespace {
 
 // Text mode done the obvious way: cut at Ctrl+Z, collapse CR LF, then cut records after each LF
-// and every 2,998 bytes.
+// and every 2,998 bytes, a byte earlier where a character would start at the 2,998th.
 std::vector<std::string> ModelRecords(std::string_view raw) {
   raw = raw.substr(0, raw.find('\x1a'));
   std::string text;
@@ -25,9 +25,16 @@ std::vector<std::string> ModelRecords(std::string_view raw) {
   }
   std::vector<std::string> records;
   std::string record;
+  bool trail_next = false;
   for (const char c : text) {
+    const bool lead = !trail_next && ModelLeadByte(c);
+    if (lead && record.size() == 2997) records.push_back(std::exchange(record, {}));
+    trail_next = lead;
     record += c;
-    if (c == '\n' || record.size() == 2998) records.push_back(std::exchange(record, {}));
+    if (c == '\n' || record.size() == 2998) {
+      records.push_back(std::exchange(record, {}));
+      trail_next = false;
+    }
   }
   if (!record.empty()) records.push_back(record);
   return records;

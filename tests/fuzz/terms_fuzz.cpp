@@ -1,7 +1,6 @@
 // SplitTerms and MatchesAllTerms. Input: query 0xFF record.
 #include "fuzz_util.h"
 #include "search/cp932.h"
-#include "search/limits.h"
 #include "search/terms.h"
 
 namespace tolvane::fuzz {
@@ -19,24 +18,20 @@ void CheckSplit(std::string_view query, const TermTable& table) {
   std::size_t blanks = 0;
   for (const char c : text) blanks += c == ' ';
 
-  // The stored terms joined by single blanks give the query back, up to the 45th blank.
-  const std::size_t stored = std::min(blanks + 1, kMaxTerms);
+  // Every term is stored: joined by single blanks they give the query back whole.
+  FUZZ_CHECK(table.terms.size() == blanks + 1);
+  FUZZ_CHECK(table.twins.size() == table.terms.size());
   std::string joined;
-  for (std::size_t i = 0; i < stored; ++i) {
-    FUZZ_CHECK(table.slots[i].find(' ') == std::string::npos);
+  for (std::size_t i = 0; i < table.terms.size(); ++i) {
+    FUZZ_CHECK(table.terms[i].find(' ') == std::string::npos);
     if (i > 0) joined += ' ';
-    joined += table.slots[i];
+    joined += table.terms[i];
   }
-  if (blanks < kMaxTerms) {
-    FUZZ_CHECK(joined == text);
-  } else {
-    FUZZ_CHECK(text.compare(0, joined.size() + 1, joined + " ") == 0);
-  }
-  for (std::size_t i = stored; i < kTermSlots; ++i) FUZZ_CHECK(table.slots[i].empty());
+  FUZZ_CHECK(joined == text);
 
+  // The active terms are those before the first empty one.
   const std::span<const std::string> active = table.Active();
-  FUZZ_CHECK(active.size() <= kMaxTerms);
-  FUZZ_CHECK(table.slots[active.size()].empty());  // a full list is closed too
+  FUZZ_CHECK(active.size() == table.terms.size() || table.terms[active.size()].empty());
   for (const std::string& term : active) FUZZ_CHECK(!term.empty());
 }
 

@@ -85,6 +85,24 @@ TEST(Records, ALongLineArrivesIn2998BytePieces) {
                      "xxxxx\n"}));
 }
 
+TEST(Records, APieceOfALongLineNeverEndsInsideACharacter) {
+  const std::string kanji = "\x88\x9f";  // 亜
+  // 2,997 bytes and then a character: the character starts the next piece.
+  const std::string x2997(kRecordTextBytes - 1, 'x');
+  EXPECT_EQ(AllRecords(x2997 + kanji + "ab\r\n"), (Records{x2997, kanji + "ab\n"}));
+  // A character that ends at the 2,998th byte fits.
+  const std::string x2996(kRecordTextBytes - 2, 'x');
+  EXPECT_EQ(AllRecords(x2996 + kanji + "ab\r\n"), (Records{x2996 + kanji, "ab\n"}));
+  // The 2,998th byte is a trail byte after a run of lead bytes: the walk, not the byte, decides.
+  const std::string leads = x2996.substr(2) + "\x88\x88\x88\x9f";
+  ASSERT_EQ(leads.size(), kRecordTextBytes);
+  EXPECT_EQ(AllRecords(leads + "z\n"), (Records{leads, "z\n"}));
+  EXPECT_EQ(AllRecords("x" + leads + "z\n"), (Records{"x" + leads.substr(0, kRecordTextBytes - 2), "\x88\x9f" "z\n"}));
+  // A lead byte last of all, and a lead byte before the line feed, stay bytes of their pieces.
+  EXPECT_EQ(AllRecords(x2997 + "\x88"), (Records{x2997, "\x88"}));
+  EXPECT_EQ(AllRecords(x2997 + "\x88\r\n"), (Records{x2997, "\x88\n"}));
+}
+
 TEST(Records, ANulByteEndsTheRecordsText) {
   EXPECT_EQ(AllRecords(std::string("ab\0cd\nef\n", 9)), (Records{"ab", "ef\n"}));
   EXPECT_EQ(AllRecords(std::string("\0\n", 2)), (Records{""}));
@@ -143,6 +161,18 @@ Records Found(std::string_view bytes, std::string_view query,
     }
   }
   return plain;
+}
+
+TEST(Scan, ATermAfterACutLongLineIsFoundOnEveryPath) {
+  // A 3,043-byte record ending in 近世 (0x8BDF 0x90A2): cut at 2,998 bytes, its second piece would
+  // begin on the trail byte 0x9F of 亜, which is a lead byte too, and the walk would pair the
+  // wrong bytes up to the term.
+  std::string line = "a";
+  while (line.size() < 3039) line += "\x88\x9f";  // 亜
+  line += "\x8b\xdf\x90\xa2";
+  ASSERT_EQ(line.size(), 3043u);
+  EXPECT_EQ(Found(line + "\r\n", "\x8b\xdf\x90\xa2").size(), 1u);
+  EXPECT_EQ(Found("a\r\n" + line + "\r\nb\r\n", "\x88\x9f \x8b\xdf\x90\xa2").size(), 1u);
 }
 
 // Lines that hold the rarer term but not the other are turned away on their raw bytes; nothing

@@ -30,14 +30,14 @@ TEST(SplitTerms, BlanksOnlyOrALeadingBlankLeaveNoActiveTerm) {
   EXPECT_EQ(Active("   "), Terms{});
   EXPECT_EQ(Active("\x81\x40\x81\x40"), Terms{});
   EXPECT_EQ(Active(" a"), Terms{});
-  EXPECT_EQ(SplitTerms(" a").slots[1], "a");  // stored, but after the empty term
+  EXPECT_EQ(SplitTerms(" a").terms[1], "a");  // stored, but after the empty term
 }
 
 TEST(SplitTerms, DoubleBlanksHideEverythingAfterThem) {
   const TermTable table = SplitTerms("a  b");
-  EXPECT_EQ(table.slots[0], "a");
-  EXPECT_EQ(table.slots[1], "");
-  EXPECT_EQ(table.slots[2], "b");
+  EXPECT_EQ(table.terms[0], "a");
+  EXPECT_EQ(table.terms[1], "");
+  EXPECT_EQ(table.terms[2], "b");
   EXPECT_EQ(Active("a  b"), (Terms{"a"}));
 }
 
@@ -45,13 +45,26 @@ TEST(SplitTerms, TabsAndOtherControlBytesBelongToTheTerm) {
   EXPECT_EQ(Active("a\tb c"), (Terms{"a\tb", "c"}));
 }
 
-TEST(SplitTerms, KeepsAtMostFortyFiveTermsAndAlwaysEndsWithAnEmptySlot) {
+TEST(SplitTerms, KeepsEveryTermAQueryHolds) {
+  // 150 one-byte terms fill a 299-byte query; none is dropped.
   std::string query;
-  for (int i = 0; i < 46; ++i) query += (i ? " w" : "w") + std::to_string(i);
-  const TermTable table = SplitTerms(query);
-  EXPECT_EQ(table.Active().size(), 45u);
-  EXPECT_EQ(table.slots[44], "w44");
-  EXPECT_EQ(table.slots[45], "");
+  for (int i = 0; i < 150; ++i) query += i ? " w" : "w";
+  EXPECT_EQ(query.size(), 299u);
+  EXPECT_EQ(SplitTerms(query).Active().size(), 150u);
+}
+
+TEST(MatchesAllTerms, ARecordLackingTheLastOfManyTermsDoesNotMatch) {
+  // 61 single-kanji terms: 亜 0x889F ... a record holding the first 60 only is no match.
+  std::string query;
+  std::string record;
+  for (int i = 0; i < 61; ++i) {
+    const std::string kanji{'\x88', static_cast<char>(0x9f + i)};
+    query += (i ? " " : "") + kanji;
+    if (i < 60) record += kanji;
+  }
+  EXPECT_FALSE(MatchesAllTerms(record, SplitTerms(query)));
+  record += std::string{'\x88', static_cast<char>(0x9f + 60)};
+  EXPECT_TRUE(MatchesAllTerms(record, SplitTerms(query)));
 }
 
 TEST(SplitTerms, KeepsALongTermWhole) {

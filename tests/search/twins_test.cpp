@@ -97,7 +97,7 @@ TEST(TermTwins, MixedTermsKeepTheirPlainCharactersExact) {
 
   const TermTwins& twins = part_one.twins[0];
   EXPECT_FALSE(twins.empty());
-  EXPECT_FALSE(twins.CoverAll(part_one.slots[0]));
+  EXPECT_FALSE(twins.CoverAll(part_one.terms[0]));
   EXPECT_TRUE(twins.IsFixed(1));
   EXPECT_FALSE(twins.IsFixed(2));
   EXPECT_FALSE(twins.IsFixed(3));
