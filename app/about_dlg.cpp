@@ -7,7 +7,7 @@
 
 #include "texts/texts.h"
 #include "screen/screen_text.h"
-#include "search/sjis.h"
+#include "encoding/sjis.h"
 
 namespace tolvane {
 namespace {

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "search/limits.h"
+#include "search/scan_sizes.h"
 #include "session/run.h"
 #include "texts/texts.h"
 

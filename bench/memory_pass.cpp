@@ -14,7 +14,7 @@
 #include <cstring>
 #include <vector>
 
-#include "search/limits.h"
+#include "search/scan_sizes.h"
 
 namespace {
 

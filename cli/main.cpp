@@ -10,9 +10,9 @@
 
 #include "cli/options.h"
 #include "texts/texts.h"
-#include "search/cp932.h"
+#include "encoding/cp932.h"
 #include "session/run.h"
-#include "search/sjis.h"
+#include "encoding/sjis.h"
 #include "state/history.h"
 #include "state/start_dir.h"
 

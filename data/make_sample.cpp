@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "search/cp932.h"
+#include "encoding/cp932.h"
 
 namespace {
 

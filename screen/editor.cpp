@@ -17,7 +17,7 @@
 #include <optional>
 
 #include "screen/screen_text.h"
-#include "search/cp932.h"
+#include "encoding/cp932.h"
 #include "texts/texts.h"
 #include "state/history.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "search/cp932.h"
+#include "encoding/cp932.h"
 
 namespace tolvane {
 

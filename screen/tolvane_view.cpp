@@ -29,7 +29,7 @@ constexpr std::string_view kStandIn = "\x81\xac";
 // swallowing it.
 bool FitsQueryBox(const QString& text) {
   // Every UTF-16 unit is at least one stored byte, so a long paste is refused without converting.
-  if (static_cast<std::size_t>(text.size()) > kQueryTextBytes) return false;
+  if (static_cast<std::size_t>(text.size()) > kSlotTextBytes) return false;
   const Cp932Encoding sjis = ToSjis(text);
   if (sjis.ok()) return FitsHistorySlot(sjis.sjis);
   std::string measured;

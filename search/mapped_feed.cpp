@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "search/bus_guard.h"
-#include "search/limits.h"
+#include "search/scan_sizes.h"
 #include "search/read_feed.h"
 
 namespace tolvane {

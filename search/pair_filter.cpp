@@ -10,7 +10,7 @@
 #include <cstring>
 #include <utility>
 
-#include "search/sjis.h"
+#include "encoding/sjis.h"
 
 namespace tolvane {
 

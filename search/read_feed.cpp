@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "search/io.h"
-#include "search/limits.h"
+#include "posix/io.h"
+#include "search/scan_sizes.h"
 
 namespace tolvane {
 

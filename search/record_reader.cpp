@@ -1,8 +1,8 @@
 #include "search/record_reader.h"
 
-#include "search/io.h"
-#include "search/limits.h"
-#include "search/sjis.h"
+#include "posix/io.h"
+#include "search/scan_sizes.h"
+#include "encoding/sjis.h"
 
 namespace tolvane {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "search/record_reader.h"
-#include "search/sjis.h"
+#include "encoding/sjis.h"
 
 namespace tolvane {
 

@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "search/limits.h"
+#include "search/scan_sizes.h"
 #include "search/pair_filter.h"
 #include "search/scan.h"
 #include "search/terms.h"

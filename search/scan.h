@@ -4,7 +4,7 @@
 #include <functional>
 #include <string_view>
 
-#include "search/limits.h"
+#include "search/scan_sizes.h"
 
 namespace tolvane {
 

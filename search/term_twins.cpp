@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "search/sjis.h"
+#include "encoding/sjis.h"
 
 namespace tolvane {
 

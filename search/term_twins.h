@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "search/cp932_twins.h"
+#include "encoding/cp932_twins.h"
 
 namespace tolvane {
 

@@ -1,7 +1,7 @@
 #include "search/terms.h"
 
-#include "search/primitives.h"
-#include "search/sjis.h"
+#include "encoding/primitives.h"
+#include "encoding/sjis.h"
 
 namespace tolvane {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "search/limits.h"
+#include "search/scan_sizes.h"
 #include "search/term_twins.h"
 
 namespace tolvane {

@@ -8,11 +8,11 @@
 #include <thread>
 #include <vector>
 
-#include "search/io.h"
-#include "search/limits.h"
+#include "posix/io.h"
+#include "search/scan_sizes.h"
 #include "search/mapped_feed.h"
 #include "search/region_scanner.h"
-#include "search/sjis.h"
+#include "encoding/sjis.h"
 
 namespace tolvane {
 

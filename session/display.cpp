@@ -1,8 +1,8 @@
 #include "session/display.h"
 
-#include "search/limits.h"
-#include "search/primitives.h"
-#include "search/sjis.h"
+#include "search/scan_sizes.h"
+#include "encoding/primitives.h"
+#include "encoding/sjis.h"
 #include "texts/texts.h"
 
 namespace tolvane {

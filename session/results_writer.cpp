@@ -1,7 +1,7 @@
 #include "session/results_writer.h"
 
-#include "search/io.h"
-#include "search/sjis.h"
+#include "posix/io.h"
+#include "encoding/sjis.h"
 
 namespace tolvane {
 

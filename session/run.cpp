@@ -6,7 +6,7 @@
 
 #include "search/scan.h"
 #include "search/terms.h"
-#include "search/unique_fd.h"
+#include "posix/unique_fd.h"
 #include "session/results_writer.h"
 #include "texts/texts.h"
 

@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "search/unique_fd.h"
+#include "posix/unique_fd.h"
 
 namespace tolvane {
 namespace {

@@ -5,11 +5,11 @@
 
 #include <cstdio>
 
-#include "search/primitives.h"
-#include "search/record_reader.h"
-#include "search/sjis.h"
-#include "search/unique_fd.h"
+#include "encoding/primitives.h"
+#include "encoding/sjis.h"
+#include "posix/unique_fd.h"
 #include "state/replace_file.h"
+#include "state/text_mode_reader.h"
 
 namespace tolvane {
 namespace {
@@ -112,14 +112,13 @@ void HistoryTable::Load(const std::string& dir) {
     return;
   }
 
-  RecordReader reader(fd.get());
-  std::string piece;
+  TextModeReader reader(fd.get());
+  std::string_view run;
+  bool line_ends = false;
   std::size_t line = 0;
   SlotLine current(line == kEditorSlot);
-  while (line < kHistorySlots && reader.Next(piece) == ScanEnd::kMore) {
-    const bool line_ends = piece.back() == kLineFeed;
-    if (line_ends) piece.pop_back();
-    current.Add(piece);
+  while (line < kHistorySlots && reader.Next(run, line_ends)) {
+    current.Add(run);
     if (!line_ends) continue;
     if (auto text = current.Take()) slots_[line] = std::move(*text);
     ++line;

@@ -8,7 +8,6 @@
 #include <string>
 #include <string_view>
 
-#include "search/limits.h"
 
 namespace tolvane {
 
@@ -16,11 +15,14 @@ inline constexpr char kHistoryFileName[] = "history.txt";
 inline constexpr std::size_t kHistorySlots = 21;
 inline constexpr std::size_t kHistoryQueries = 20;
 inline constexpr std::size_t kEditorSlot = 20;
-inline constexpr std::size_t kSlotTextBytes = kQueryTextBytes;  // 299
+// A query and a history slot: 300-byte slots, 299 bytes of text. The window and the command take no
+// longer query.
+inline constexpr std::size_t kSlotBytes = 300;
+inline constexpr std::size_t kSlotTextBytes = kSlotBytes - 1;
 inline constexpr char kDefaultEditor[] = "notepad";
 // The editor is started by the command line "<command> kekka.txt" of at most 299 bytes.
 inline constexpr std::size_t kResultsArgumentBytes = sizeof(" kekka.txt") - 1;
-inline constexpr std::size_t kEditorCommandBytes = kQueryTextBytes - kResultsArgumentBytes;  // 289
+inline constexpr std::size_t kEditorCommandBytes = kSlotTextBytes - kResultsArgumentBytes;  // 289
 
 class HistoryTable {
  public:

@@ -4,8 +4,8 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
-#include "search/io.h"
-#include "search/unique_fd.h"
+#include "posix/io.h"
+#include "posix/unique_fd.h"
 #include "state/replace_file.h"
 
 namespace tolvane {

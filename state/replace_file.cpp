@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <optional>
 
-#include "search/io.h"
-#include "search/unique_fd.h"
+#include "posix/io.h"
+#include "posix/unique_fd.h"
 
 namespace tolvane {
 namespace {

@@ -11,7 +11,7 @@
 #include "fault_screen.h"
 #include "search/scan.h"
 #include "search/terms.h"
-#include "search/unique_fd.h"
+#include "posix/unique_fd.h"
 #include "session/run.h"
 #include "texts/texts.h"
 #include "test_util.h"

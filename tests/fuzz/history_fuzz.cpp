@@ -2,7 +2,7 @@
 // and an editor command added to the loaded table.
 // Input: a flags byte, then query 0xFF editor command 0xFF state file.
 #include "fuzz_util.h"
-#include "search/limits.h"
+#include "search/scan_sizes.h"
 #include "state/history.h"
 
 namespace tolvane::fuzz {

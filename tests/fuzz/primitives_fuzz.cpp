@@ -3,8 +3,8 @@
 #include <optional>
 
 #include "fuzz_util.h"
-#include "search/primitives.h"
-#include "search/sjis.h"
+#include "encoding/primitives.h"
+#include "encoding/sjis.h"
 
 namespace tolvane::fuzz {
 namespace {

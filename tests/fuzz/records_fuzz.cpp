@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "fuzz_util.h"
-#include "search/limits.h"
+#include "search/scan_sizes.h"
 #include "search/record_reader.h"
 #include "search/scan.h"
 #include "search/terms.h"

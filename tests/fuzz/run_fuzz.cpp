@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include "fuzz_util.h"
-#include "search/limits.h"
+#include "search/scan_sizes.h"
 #include "session/run.h"
 #include "texts/texts.h"
 #include "search/scan.h"

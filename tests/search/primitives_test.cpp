@@ -1,10 +1,10 @@
-#include "search/primitives.h"
+#include "encoding/primitives.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "search/sjis.h"
+#include "encoding/sjis.h"
 
 namespace tolvane {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "search/scan.h"
 #include "search/terms.h"
-#include "search/unique_fd.h"
+#include "posix/unique_fd.h"
 #include "test_util.h"
 
 namespace tolvane {

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "search/cp932.h"
-#include "search/limits.h"
+#include "encoding/cp932.h"
+#include "search/scan_sizes.h"
 #include "search/record_reader.h"
 #include "search/scan.h"
 #include "search/terms.h"
-#include "search/unique_fd.h"
+#include "posix/unique_fd.h"
 #include "test_util.h"
 
 namespace tolvane {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "search/cp932.h"
-#include "search/cp932_twins.h"
-#include "search/sjis.h"
+#include "encoding/cp932.h"
+#include "encoding/cp932_twins.h"
+#include "encoding/sjis.h"
 #include "search/term_twins.h"
 #include "search/terms.h"
 

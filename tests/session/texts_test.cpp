@@ -1,7 +1,7 @@
 // The texts the user reads are Shift-JIS byte strings written as escapes; these pin what they say.
 #include <gtest/gtest.h>
 
-#include "search/cp932.h"
+#include "encoding/cp932.h"
 #include "session/display.h"
 #include "texts/texts.h"
 

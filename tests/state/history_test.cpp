@@ -11,8 +11,8 @@
 #include <sstream>
 #include <string>
 
-#include "search/primitives.h"
-#include "search/sjis.h"
+#include "encoding/primitives.h"
+#include "encoding/sjis.h"
 #include "state/start_dir.h"
 
 namespace tolvane {

@@ -1,6 +1,6 @@
-#include "search/primitives.h"
+#include "encoding/primitives.h"
 
-#include "search/sjis.h"
+#include "encoding/sjis.h"
 
 namespace tolvane {
 

@@ -1,4 +1,4 @@
-#include "search/io.h"
+#include "posix/io.h"
 
 #include <unistd.h>
 

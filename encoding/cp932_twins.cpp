@@ -1,4 +1,4 @@
-#include "search/cp932_twins.h"
+#include "encoding/cp932_twins.h"
 
 #include <iconv.h>
 
@@ -8,7 +8,7 @@
 #include <mutex>
 #include <utility>
 
-#include "search/sjis.h"
+#include "encoding/sjis.h"
 
 namespace tolvane {
 

@@ -1,4 +1,4 @@
-#include "search/sjis.h"
+#include "encoding/sjis.h"
 
 namespace tolvane {
 

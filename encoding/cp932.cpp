@@ -1,4 +1,4 @@
-#include "search/cp932.h"
+#include "encoding/cp932.h"
 
 #include <iconv.h>
 

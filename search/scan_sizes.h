@@ -1,12 +1,9 @@
 #pragma once
-// The fixed sizes of the data model. Every buffer in the program is bounded by one of these.
+// The sizes the scan works in: a record as a text-mode reader takes it, and the buffers and steps
+// of the feeds. Every buffer of the engine is bounded by one of these.
 #include <cstddef>
 
 namespace tolvane {
-
-// A query, a history slot, the start directory and a command line: 300-byte slots, 299 bytes of text.
-inline constexpr std::size_t kQueryBytes = 300;
-inline constexpr std::size_t kQueryTextBytes = kQueryBytes - 1;
 
 // One read of the records file: a 3,000-byte buffer holds at most 2,998 bytes of text.
 inline constexpr std::size_t kRecordBufferBytes = 3000;
