@@ -140,10 +140,8 @@ int main(int argc, char** argv) {
   std::string box;
   std::string caption;
   long errors = 0;
-  const DisplayOps display{[&](std::string_view) { ++errors; },
-                           [&](std::string_view text) { box.assign(text); },
-                           [&](std::string_view text) { caption.assign(text); }};
-  std::string accumulated;
+  ShownResults shown;
+  const std::string& accumulated = shown.text;
   std::size_t largest = 0;
   std::map<std::string, long> outcomes;
   long total_matches = 0;
@@ -162,7 +160,13 @@ int main(int argc, char** argv) {
               kDisplayStopBytes + kRecordBufferBytes + 1 + kAccumulatedCutBytes);
   report(0);
   for (long i = 1; i <= searches; ++i) {
-    const RunResult result = RunSearch(Query(random), dir, display, accumulated);
+    SearchResult result = RunSearch(Query(random), dir, shown);
+    if (result.problem) ++errors;
+    if (result.status == RunStatus::kMatched) {
+      shown = std::move(result.shown);
+      box = shown.text;
+      caption = result.caption;
+    }
     largest = std::max(largest, accumulated.size());
     ++outcomes[result.matches > kShownRecords ? "matched, over 500" : StatusName(result.status)];
     total_matches += result.matches;

@@ -11,6 +11,7 @@
 #include "cli/options.h"
 #include "texts/texts.h"
 #include "encoding/cp932.h"
+#include "session/file_problem_text.h"
 #include "session/run.h"
 #include "encoding/sjis.h"
 #include "state/history.h"
@@ -35,6 +36,16 @@ void Print(std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), 
 std::string ShownRecords(std::string records) {
   if (!records.empty() && records.back() != kLineFeed) records += kLineFeed;
   return Cp932ToUtf8(records);
+}
+
+// A run's message with what stopped it: the reason after it, or, for a records file that is
+// simply missing, the folder first, as a shell user reads a path's trouble.
+std::string ProblemText(const RunProblem& problem, const std::string& start_dir) {
+  const std::string message = Cp932ToUtf8(problem.message);
+  if (!problem.file) return message;
+  const std::string reason = FileProblemReason(*problem.file);
+  if (!reason.empty()) return message + reason;
+  return problem.file->kind == FileProblem::Kind::kMissing ? start_dir + ": " + message : message;
 }
 
 int Run(const CliOptions& options) {
@@ -70,37 +81,22 @@ int Run(const CliOptions& options) {
   }
   if (!S_ISDIR(folder.st_mode)) return Error("cannot search in " + start_dir + ": not a directory");
 
-  std::string caption;
-  std::string accumulated;
-  const DisplayOps display{
-      [](std::string_view message) { Error(Cp932ToUtf8(message)); },
-      [](std::string_view) {},
-      [&caption](std::string_view text) { caption = text; },
-      // The folder first, as a shell user reads a path's trouble.
-      [&start_dir](std::string_view message) { Error(start_dir + ": " + Cp932ToUtf8(message)); },
-  };
   std::string shown;
   RunOptions run_options;
   run_options.on_shown_record = [&shown](std::string_view record) { shown += record; };
-  const RunResult result = RunSearch(query.sjis, start_dir, display, accumulated, run_options);
-  switch (result.status) {
-    case RunStatus::kMatched:
-    case RunStatus::kNoMatch:
-      break;
-    default:
-      return kExitError;
-  }
+  const SearchResult result = RunSearch(query.sjis, start_dir, ShownResults{}, run_options);
+  if (result.problem) return Error(ProblemText(*result.problem, start_dir));
   const bool matched = result.status == RunStatus::kMatched;
   switch (options.mode) {
     case OutputMode::kCount:
       std::printf("%d\n", result.matches);
       break;
     case OutputMode::kCaption:
-      Print(Cp932ToUtf8(matched ? std::string_view(caption) : kUsageHint));
+      Print(Cp932ToUtf8(matched ? std::string_view(result.caption) : kUsageHint));
       Print("\n");
       break;
     case OutputMode::kRaw:
-      Print(accumulated);
+      Print(result.shown.text);
       break;
     case OutputMode::kRecords:
       if (matched) Print(ShownRecords(std::move(shown)));

@@ -4,6 +4,7 @@
 // by accident.
 #include <string>
 
+#include "session/display.h"
 #include "state/history.h"
 
 namespace tolvane {
@@ -15,14 +16,16 @@ struct ScreenState {
   HistoryTable history;
   // Where the records, results and state files are; set at every initial update.
   std::string start_dir;
-  // Exactly what the results box shows; only a search with matches replaces it.
-  std::string accumulated;
+  // Exactly what the results box shows, and its blocks; only a search with matches replaces it.
+  ShownResults shown;
   // The history entry Up and Down last showed, kNoHistoryEntry when none.
   int history_cursor = kNoHistoryEntry;
   // True while the results box, not the query box, was the last of the two to get the focus.
   bool results_focus = false;
   // Until the view was first shown and put the usage hint in the caption.
   bool first_show = true;
+  // Once the user was told that history.txt cannot be used: once a session is enough.
+  bool history_problem_told = false;
 };
 
 }  // namespace tolvane

@@ -31,16 +31,14 @@ TermMarks::TermMarks(QTextDocument* document, const QPalette& palette)
   SetPalette(palette);
 }
 
-void TermMarks::AddNewestBlock(int length, QStringList terms, int box_length) {
-  blocks_.insert(blocks_.begin(), Block{0, length, std::move(terms)});
+void TermMarks::SetBlocks(std::vector<Block> blocks) {
+  blocks_ = std::move(blocks);
+  starts_.clear();
   int start = 0;
-  auto kept = blocks_.begin();
-  for (; kept != blocks_.end() && start < box_length; ++kept) {
-    kept->start = start;
-    kept->length = std::min(kept->length, box_length - start);
-    start += kept->length;
+  for (const Block& block : blocks_) {
+    starts_.push_back(start);
+    start += block.length;
   }
-  blocks_.erase(kept, blocks_.end());
 }
 
 void TermMarks::SetPalette(const QPalette& palette) {
@@ -52,11 +50,11 @@ void TermMarks::SetPalette(const QPalette& palette) {
 
 void TermMarks::highlightBlock(const QString& text) {
   const int position = currentBlock().position();
-  auto after = std::upper_bound(blocks_.begin(), blocks_.end(), position,
-                                [](int at, const Block& block) { return at < block.start; });
-  if (after == blocks_.begin()) return;
-  const Block& block = *std::prev(after);
-  if (position >= block.start + block.length) return;
+  const auto after = std::upper_bound(starts_.begin(), starts_.end(), position);
+  if (after == starts_.begin()) return;
+  const auto index = static_cast<std::size_t>(std::prev(after) - starts_.begin());
+  const Block& block = blocks_[index];
+  if (position >= starts_[index] + block.length) return;
   // Every character of the decoded text is a character boundary of the record; occurrences may
   // overlap.
   for (const QString& term : block.terms) {

@@ -27,10 +27,14 @@ class TermMarks : public QSyntaxHighlighter {
  public:
   TermMarks(QTextDocument* document, const QPalette& palette);
 
-  // The newest search's block, `length` long at the top of a box about to be `box_length` long.
-  // The older blocks the box's cut dropped are forgotten, and one it shortened is shortened. Called
-  // before the box gets its text, which marks it.
-  void AddNewestBlock(int length, QStringList terms, int box_length);
+  // One search's block: its length in the box and the terms to mark in it.
+  struct Block {
+    int length;
+    QStringList terms;
+  };
+  // The box's blocks from its top, newest first, covering the whole box. Called before the box
+  // gets its text, which marks it.
+  void SetBlocks(std::vector<Block> blocks);
   // The mark is derived from the palette, so that it reads on a light and on a dark base alike.
   void SetPalette(const QPalette& palette);
 
@@ -38,12 +42,8 @@ class TermMarks : public QSyntaxHighlighter {
   void highlightBlock(const QString& text) override;
 
  private:
-  struct Block {
-    int start;
-    int length;
-    QStringList terms;
-  };
   std::vector<Block> blocks_;  // newest first, which is their order in the box
+  std::vector<int> starts_;    // where each block starts
   QTextCharFormat mark_;
 };
 

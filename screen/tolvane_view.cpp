@@ -17,6 +17,7 @@
 #include "screen/editor.h"
 #include "screen/screen_text.h"
 #include "texts/texts.h"
+#include "session/file_problem_text.h"
 #include "state/history.h"
 
 namespace tolvane {
@@ -97,16 +98,24 @@ CTolvaneView::~CTolvaneView() { SaveHistory(); }
 
 void CTolvaneView::SaveHistory() {
   // A table that was never loaded would overwrite the state file with empty slots.
-  if (!history_loaded_) return;
+  if (!history_loaded_ || !state_.history.DiffersFromFile()) return;
   // Started from the menu in a home without records, or on any text file from the file manager,
   // the folder gets no history.txt it never had: nothing can be searched there.
   if (!HoldsRecordsFile(state_.start_dir) && !HoldsHistoryFile(state_.start_dir)) return;
   // A failed save is tried again at the next change or at exit; the old file stays whole.
-  if (state_.history.Save(state_.start_dir)) saved_revision_ = state_.history.Revision();
+  FileProblem problem;
+  if (!state_.history.Save(state_.start_dir, &problem)) history_problem_ = problem;
 }
 
-void CTolvaneView::SaveHistoryIfChanged() {
-  if (state_.history.Revision() != saved_revision_) SaveHistory();
+void CTolvaneView::TellHistoryProblemOnce() {
+  const std::optional<FileProblem> problem = std::exchange(history_problem_, std::nullopt);
+  if (!problem || state_.history_problem_told) return;
+  state_.history_problem_told = true;
+  QString text = FromSjis(kCannotSaveHistoryMessage);
+  if (const std::string reason = FileProblemReason(*problem); !reason.empty()) {
+    text += u'\n' + QString::fromStdString(reason);
+  }
+  MessageBox(text);
 }
 
 void CTolvaneView::OnInitialUpdate(const std::string& start_dir) {
@@ -115,22 +124,18 @@ void CTolvaneView::OnInitialUpdate(const std::string& start_dir) {
   state_.start_dir = start_dir;
   state_.history.Load(state_.start_dir);
   history_loaded_ = true;
-  // What was just read is what the file holds; a load alone never rewrites it.
-  saved_revision_ = state_.history.Revision();
+  // Another user's link in the place of history.txt is neither read nor written through; the
+  // user hears of it once the window is up.
+  if (state_.history.LoadProblem()) {
+    history_problem_ = state_.history.LoadProblem();
+    QMetaObject::invokeMethod(this, [this] { TellHistoryProblemOnce(); }, Qt::QueuedConnection);
+  }
 }
 
 void CTolvaneView::OnChangeEditor() {
   tolvane::OnChangeEditor(this, state_.history, state_.start_dir);
-  SaveHistoryIfChanged();
-}
-
-DisplayOps CTolvaneView::MakeDisplayOps() {
-  return DisplayOps{
-      [this](std::string_view message) { ShowError(message); },
-      [this](std::string_view text) { SetResultsText(text); },
-      [this](std::string_view caption) { SetCaption(caption); },
-      [this](std::string_view message) { ShowMissingRecords(message); },
-  };
+  SaveHistory();
+  TellHistoryProblemOnce();
 }
 
 bool CTolvaneView::eventFilter(QObject* watched, QEvent* event) {
@@ -211,10 +216,10 @@ void CTolvaneView::OnEnter() {
     QApplication::beep();
     return;
   }
+  // Saved before the search runs: a display lost or a kill during a long search keeps the query.
+  SaveHistory();
   if (Search(copy).status == RunStatus::kNoMatch) QApplication::beep();
-  // Saved once the search has shown its results: the fsyncs do not delay them, and a quit
-  // asked for meanwhile is only handled after this.
-  SaveHistoryIfChanged();
+  TellHistoryProblemOnce();
   // The modifier state as of the last input event handled, so a Shift let go while a message box
   // of the search was open counts as let go.
   if (QGuiApplication::keyboardModifiers() & Qt::ShiftModifier) {
@@ -222,18 +227,20 @@ void CTolvaneView::OnEnter() {
   }
 }
 
-RunResult CTolvaneView::Search(const std::string& query) {
+SearchResult CTolvaneView::Search(const std::string& query) {
   BusyCursor busy(busy_clock_);
-  busy_ = &busy;
   RunOptions options;
   options.scan.on_progress = [&busy] { busy.OnProgress(); };
-  options.on_newest_block = [this](std::size_t bytes, std::span<const std::string> terms) {
-    newest_block_ = NewestBlock{bytes, MarkableTerms(terms)};
-  };
-  const RunResult result =
-      RunSearch(query, state_.start_dir, MakeDisplayOps(), state_.accumulated, options);
-  busy_ = nullptr;
-  newest_block_.reset();
+  SearchResult result = RunSearch(query, state_.start_dir, state_.shown, options);
+  if (result.problem) {
+    busy.Restore();  // a message box shows the ordinary cursor
+    ShowRunProblem(*result.problem, result.status);
+  }
+  if (result.status == RunStatus::kMatched) {
+    state_.shown = std::move(result.shown);
+    ShowResults();
+    SetCaption(result.caption);
+  }
   return result;
 }
 
@@ -257,32 +264,31 @@ void CTolvaneView::ShowQueryText() {
   if (query_box_) query_box_->setText(query_text_);
 }
 
-void CTolvaneView::ShowError(std::string_view message) { ShowRunMessage(FromSjis(message)); }
-
-void CTolvaneView::ShowMissingRecords(std::string_view message) {
-  QString text = FromSjis(message);
-  // The start folder may not be the one the user has in mind (a remembered one, say).
-  if (!state_.start_dir.empty()) {
+void CTolvaneView::ShowRunProblem(const RunProblem& problem, RunStatus status) {
+  QString text = FromSjis(problem.message);
+  const std::string reason = problem.file ? FileProblemReason(*problem.file) : std::string();
+  if (!reason.empty()) {
+    text += u'\n' + QString::fromStdString(reason);
+  } else if (status == RunStatus::kNoRecordsFile && !state_.start_dir.empty()) {
+    // The start folder may not be the one the user has in mind (a remembered one, say).
     const QString folder = QFile::decodeName(QByteArray::fromStdString(state_.start_dir));
     text += u'\n' + QDir::toNativeSeparators(folder);
   }
-  ShowRunMessage(text);
-}
-
-void CTolvaneView::ShowRunMessage(const QString& text) {
-  if (busy_) busy_->Restore();
   MessageBox(text);
 }
 
-void CTolvaneView::SetResultsText(std::string_view text) {
+void CTolvaneView::ShowResults() {
   if (!results_box_) return;
-  const QString shown = FromSjis(text);
-  const int box_length = BoxLength(shown);
-  // Text from elsewhere than a search is one block with nothing to mark.
-  const NewestBlock block = newest_block_.value_or(NewestBlock{text.size(), {}});
-  newest_block_.reset();
-  marks_->AddNewestBlock(BoxLength(FromSjis(text.substr(0, block.bytes))), block.terms, box_length);
-  results_box_->setPlainText(shown);
+  const ShownResults& shown = state_.shown;
+  std::vector<TermMarks::Block> blocks;
+  std::size_t at = 0;
+  for (const ShownBlock& block : shown.blocks) {
+    const std::string_view bytes = std::string_view(shown.text).substr(at, block.bytes);
+    blocks.push_back({BoxLength(FromSjis(bytes)), MarkableTerms(block.terms)});
+    at += block.bytes;
+  }
+  marks_->SetBlocks(std::move(blocks));
+  results_box_->setPlainText(FromSjis(shown.text));
 }
 
 void CTolvaneView::SetCaption(std::string_view caption) {

@@ -1,14 +1,14 @@
 #pragma once
 // The search view: the one-line query box above the read-only results box (placed by BoxLayout),
 // which of the two last had the focus, the usage hint on the first show, and the Enter, Up and
-// Down keys. The history file is rewritten whenever the table changes, so that an end the view
-// never sees (a lost display, a crash) loses nothing.
+// Down keys. The history file is rewritten whenever the table changes, a new query before its
+// search runs, so that an end the view never sees (a lost display, a crash, a kill during a long
+// search) loses nothing.
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,10 +31,10 @@ class CTolvaneView : public QWidget {
 
  public:
   explicit CTolvaneView(ScreenState& state, QWidget* parent = nullptr);
-  // Saves the history, as long as it was ever loaded.
+  // Saves the history if it changed, as long as it was ever loaded.
   ~CTolvaneView() override;
-  // Writes the history file now; nothing before the first initial update, so that an empty table
-  // never overwrites it. For the desktop session's end.
+  // Writes the history file if the table changed; nothing before the first initial update, so that
+  // an empty table never overwrites it. For the desktop session's end. A failure is kept to be told.
   void SaveHistory();
 
   // Makes `start_dir` the folder of the records, results and state files and loads the history
@@ -42,9 +42,6 @@ class CTolvaneView : public QWidget {
   void OnInitialUpdate(const std::string& start_dir);
   // The File menu's editor choice; the view owns the dialog.
   void OnChangeEditor();
-
-  // What a search run may do to the screen.
-  DisplayOps MakeDisplayOps();
 
   QLineEdit* QueryBox() const { return query_box_; }
   QPlainTextEdit* ResultsBox() const { return results_box_; }
@@ -62,19 +59,18 @@ class CTolvaneView : public QWidget {
   // Looks at a key before the box handles it; never consumes it.
   void PreTranslateMessage(const QKeyEvent& key);
   void OnEnter();
-  // Runs the search of `query` under the busy cursor, marking its terms in the box.
-  RunResult Search(const std::string& query);
+  // Runs the search of `query` under the busy cursor and shows its result.
+  SearchResult Search(const std::string& query);
   void OnUp();
   void OnDown();
   void ShowQueryText();
-  void SaveHistoryIfChanged();
+  // Tells, once a session, that history.txt could not be read or written, if it could not.
+  void TellHistoryProblemOnce();
 
-  void ShowError(std::string_view message);
-  // The message, then the start folder on a line of its own.
-  void ShowMissingRecords(std::string_view message);
-  // A run's message, under the ordinary cursor.
-  void ShowRunMessage(const QString& text);
-  void SetResultsText(std::string_view text);
+  // A run's message, with the folder or the reason on a line of its own.
+  void ShowRunProblem(const RunProblem& problem, RunStatus status);
+  // The box's text, its blocks' terms marked.
+  void ShowResults();
   void SetCaption(std::string_view caption);
   void MessageBox(const QString& text);
 
@@ -86,16 +82,9 @@ class CTolvaneView : public QWidget {
   BoxLayout* layout_;  // owned by the view, as its layout
   TermMarks* marks_ = nullptr;  // owned by the results box's document
   BusyClock busy_clock_ = std::chrono::steady_clock::now;
-  BusyCursor* busy_ = nullptr;  // while a search runs
-  // The newest block as the run told it, for the results text that follows.
-  struct NewestBlock {
-    std::size_t bytes = 0;
-    QStringList terms;
-  };
-  std::optional<NewestBlock> newest_block_;
   bool history_loaded_ = false;
-  // The table's revision the history file holds.
-  std::uint64_t saved_revision_ = 0;
+  // Why history.txt could not be used, until the user is told.
+  std::optional<FileProblem> history_problem_;
 };
 
 }  // namespace tolvane

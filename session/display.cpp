@@ -1,5 +1,7 @@
 #include "session/display.h"
 
+#include <algorithm>
+
 #include "search/scan_sizes.h"
 #include "encoding/primitives.h"
 #include "encoding/sjis.h"
@@ -17,11 +19,9 @@ bool DisplayText::Append(std::string_view record) {
   return text_.size() <= kDisplayStopBytes;
 }
 
-std::size_t DisplayText::ClosedBytes() const { return text_.size() + kCrLf.size(); }
-
-std::string DisplayText::MergeInFrontOf(std::string_view older) && {
+ShownResults DisplayText::MergeInFrontOf(const ShownResults& older, std::vector<std::string> terms) && {
   text_ += kCrLf;
-  return MergeResults(std::move(text_), older);
+  return MergeShown(std::move(text_), std::move(terms), older);
 }
 
 std::string CountCaption(int matches) {
@@ -52,6 +52,21 @@ std::string MergeResults(std::string block, std::string_view older) {
   }
   block += older.substr(0, keep);
   return block;
+}
+
+ShownResults MergeShown(std::string block, std::vector<std::string> terms, const ShownResults& older) {
+  ShownResults merged;
+  const std::size_t block_bytes = block.size();
+  merged.text = MergeResults(std::move(block), older.text);
+  merged.blocks.push_back({block_bytes, std::move(terms)});
+  // The older blocks as far as the cut kept them.
+  std::size_t kept = merged.text.size() - block_bytes;
+  for (const ShownBlock& earlier : older.blocks) {
+    if (kept == 0) break;
+    merged.blocks.push_back({std::min(earlier.bytes, kept), earlier.terms});
+    kept -= merged.blocks.back().bytes;
+  }
+  return merged;
 }
 
 }  // namespace tolvane

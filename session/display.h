@@ -2,9 +2,9 @@
 // What one search puts on screen: the display text of its shown records, merged in front of the
 // earlier results, and the caption with its count. The run builds them; the window only shows them.
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tolvane {
 
@@ -14,14 +14,19 @@ inline constexpr int kShownRecords = 500;
 inline constexpr std::size_t kDisplayStopBytes = 74500;
 inline constexpr std::size_t kAccumulatedCutBytes = 75000;
 
-// What the window offers a run. Every text is Shift-JIS.
-struct DisplayOps {
-  std::function<void(std::string_view message)> show_error;  // modal; returns when closed
-  std::function<void(std::string_view text)> set_results_text;
-  std::function<void(std::string_view caption)> set_caption;
-  // Instead of show_error when the records file is missing, for a screen that also names the
-  // folder it was looked for in; left empty, show_error shows the message alone.
-  std::function<void(std::string_view message)> show_missing_records = {};
+// One search's block in the results box: its bytes (its closing empty line included) and the
+// terms that found it, which the box marks in it.
+struct ShownBlock {
+  std::size_t bytes = 0;
+  std::vector<std::string> terms;
+  bool operator==(const ShownBlock&) const = default;
+};
+
+// Exactly what the results box shows, newest search first, and the blocks it is made of, which
+// cover the text from its start to its end. Only a search with matches changes it.
+struct ShownResults {
+  std::string text;
+  std::vector<ShownBlock> blocks;
 };
 
 // The display text of one search: its first 500 matching records, each ending with CR LF when it
@@ -31,10 +36,8 @@ class DisplayText {
   DisplayText();
   // Appends a shown record. False once the text has passed 74,500 bytes: the scan ends there.
   bool Append(std::string_view record);
-  // How long the block will be once closed with its empty line.
-  std::size_t ClosedBytes() const;
-  // Closes the block with its empty line and puts it in front of `older` (see MergeResults).
-  std::string MergeInFrontOf(std::string_view older) &&;
+  // Closes the block with its empty line and puts it, found by `terms`, over `older`.
+  ShownResults MergeInFrontOf(const ShownResults& older, std::vector<std::string> terms) &&;
 
  private:
   std::string text_;
@@ -46,5 +49,9 @@ std::string CountCaption(int matches);
 // Puts a new block (ending with its empty line) in front of the older text, dropping the older
 // text's oldest lines so that the whole stays near 75,000 bytes. Returns the merged text.
 std::string MergeResults(std::string block, std::string_view older);
+
+// The new block over the older results, cut as MergeResults cuts: the blocks the cut dropped are
+// gone, and one it shortened is shortened.
+ShownResults MergeShown(std::string block, std::vector<std::string> terms, const ShownResults& older);
 
 }  // namespace tolvane

@@ -1,5 +1,7 @@
 #include "session/results_writer.h"
 
+#include <cerrno>
+
 #include "posix/io.h"
 #include "encoding/sjis.h"
 
@@ -24,7 +26,11 @@ bool ResultsWriter::Write(std::string_view record) {
 }
 
 bool ResultsWriter::Flush() {
-  if (!failed_ && !WriteAll(fd_, buffer_)) failed_ = true;
+  errno = 0;
+  if (!failed_ && !WriteAll(fd_, buffer_)) {
+    failed_ = true;
+    error_ = errno != 0 ? errno : ENOSPC;  // a write that takes no byte is a full disk
+  }
   buffer_.clear();
   return !failed_;
 }

@@ -20,12 +20,15 @@ class ResultsWriter {
   bool Write(std::string_view record);
   // Writes what is buffered. Returns false when any write, now or earlier, failed.
   bool Flush();
+  // Why the first failed write failed (errno; ENOSPC for a write that took no byte).
+  int error() const { return error_; }
 
  private:
   int fd_;
   std::size_t buffer_bytes_;
   std::string buffer_;
   bool failed_ = false;
+  int error_ = 0;
 };
 
 }  // namespace tolvane

@@ -1,12 +1,9 @@
 #include "session/run.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <utility>
 
-#include "search/scan.h"
-#include "search/terms.h"
 #include "posix/unique_fd.h"
+#include "search/terms.h"
 #include "session/results_writer.h"
 #include "texts/texts.h"
 
@@ -14,59 +11,42 @@ namespace tolvane {
 
 namespace {
 
-// Only a regular file is a records file. A directory opens on Linux, a FIFO nobody writes to would
-// block the open and a device such as /dev/zero never ends; each counts as missing. The open does
-// not wait for a FIFO's writer.
-UniqueFd OpenRecordsFile(int folder) {
-  UniqueFd fd(::openat(folder, kRecordsFileName, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  struct stat st {};
-  if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return UniqueFd();
-  const int flags = ::fcntl(fd.get(), F_GETFL);
-  if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return UniqueFd();
-  return fd;
-}
-
-RunResult Fail(const DisplayOps& display, std::string_view message, RunStatus status) {
-  display.show_error(message);
-  return {0, status};
-}
-
-RunResult FailForMissingRecords(const DisplayOps& display) {
-  const auto& show = display.show_missing_records ? display.show_missing_records : display.show_error;
-  show(kNoRecordsFileMessage);
-  return {0, RunStatus::kNoRecordsFile};
-}
-
-// The folder the files are opened in; not open when `start_dir` is empty or not a folder.
-UniqueFd OpenFolder(const std::string& start_dir) {
-  if (start_dir.empty()) return UniqueFd();
-  return UniqueFd(::open(start_dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+SearchResult Failure(RunStatus status, std::string_view message,
+                     std::optional<FileProblem> file = std::nullopt) {
+  SearchResult result;
+  result.status = status;
+  result.problem = RunProblem{message, std::move(file)};
+  return result;
 }
 
 }  // namespace
 
 bool HoldsRecordsFile(const std::string& folder) {
   const UniqueFd fd = OpenFolder(folder);
-  return fd.valid() && OpenRecordsFile(fd.get()).valid();
+  return fd.valid() && !OpenForReading(fd.get(), kRecordsFileName).problem;
 }
 
-RunResult RunSearch(std::string_view query, const std::string& start_dir, const DisplayOps& display,
-                    std::string& accumulated, const RunOptions& options) {
+SearchResult RunSearch(std::string_view query, const std::string& start_dir,
+                       const ShownResults& earlier, const RunOptions& options) {
   const TermTable terms = SplitTerms(query);
-  DisplayText display_text;
 
   // Both files are opened relative to the folder itself, so that the search can never land in
   // whatever the working directory happens to be.
   const UniqueFd folder = OpenFolder(start_dir);
-  UniqueFd records = folder.valid() ? OpenRecordsFile(folder.get()) : UniqueFd();
-  if (!records.valid()) return FailForMissingRecords(display);
-  UniqueFd results(
-      ::openat(folder.get(), kResultsFileName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-  if (!results.valid()) {
-    return Fail(display, kCannotCreateResultsMessage, RunStatus::kCannotCreateResults);
+  if (!folder.valid()) {
+    return Failure(RunStatus::kNoRecordsFile, kNoRecordsFileMessage, ProblemFromErrno(errno));
   }
+  OpenedFile records = OpenForReading(folder.get(), kRecordsFileName);
+  if (records.problem) {
+    return Failure(RunStatus::kNoRecordsFile, kNoRecordsFileMessage, records.problem);
+  }
+  FileProblem problem;
+  std::optional<WholeFileReplacement> results = WholeFileReplacement::Begin(
+      folder.get(), kResultsFileName, problem, {.unnamed_allowed = options.unnamed_results_file});
+  if (!results) return Failure(RunStatus::kCannotCreateResults, kCannotCreateResultsMessage, problem);
 
-  ResultsWriter writer(results.get());
+  ResultsWriter writer(results->fd());
+  DisplayText display_text;
   int matches = 0;
   const MatchSink on_match = [&](std::string_view text) {
     ++matches;
@@ -75,24 +55,28 @@ RunResult RunSearch(std::string_view query, const std::string& start_dir, const 
     if (options.on_shown_record) options.on_shown_record(text);
     return display_text.Append(text);
   };
-  const ScanEnd end = ScanMatchingRecords(records.get(), terms, on_match, options.scan);
+  const ScanEnd end = ScanMatchingRecords(records.fd.get(), terms, on_match, options.scan);
+  records.fd.Close();
 
-  // The results file is finished before anything is shown, so that a count is never shown for
-  // records that did not reach it.
-  const bool written = writer.Flush() && results.Close();
-  records.Close();
-  if (!written) return Fail(display, kCannotWriteResultsMessage, RunStatus::kWriteError);
-  if (end == ScanEnd::kReadError) {
-    return Fail(display, kCannotReadRecordsMessage, RunStatus::kReadError);
+  // The new results file takes the old one's place only once every record is in it, so that a
+  // count is never shown for records that did not reach it and a failure keeps the old file.
+  if (!writer.Flush()) {
+    return Failure(RunStatus::kWriteError, kCannotWriteResultsMessage, ProblemFromErrno(writer.error()));
   }
-  if (matches == 0) return {0, RunStatus::kNoMatch};
+  if (end == ScanEnd::kReadError) return Failure(RunStatus::kReadError, kCannotReadRecordsMessage);
+  if (!results->Commit(problem)) {
+    return Failure(RunStatus::kCannotCreateResults, kCannotCreateResultsMessage, problem);
+  }
+  if (matches == 0) return {};
 
-  const std::size_t block_bytes = display_text.ClosedBytes();
-  accumulated = std::move(display_text).MergeInFrontOf(accumulated);
-  if (options.on_newest_block) options.on_newest_block(block_bytes, terms.Active());
-  display.set_results_text(accumulated);
-  display.set_caption(CountCaption(matches));
-  return {matches, RunStatus::kMatched};
+  SearchResult result;
+  result.status = RunStatus::kMatched;
+  result.matches = matches;
+  result.caption = CountCaption(matches);
+  const std::span<const std::string> active = terms.Active();
+  result.shown = std::move(display_text)
+                     .MergeInFrontOf(earlier, std::vector<std::string>(active.begin(), active.end()));
+  return result;
 }
 
 }  // namespace tolvane

@@ -1,40 +1,50 @@
 #pragma once
 // One search, as the Enter key and the command run it: scan the records file in the start
-// folder, write every matching record to the results file there, put the first 500 on top of
-// the earlier results, and report the count in the caption.
-#include <cstddef>
+// folder, write every matching record to a new results file there, which takes the old one's
+// place only once it is whole, put the first 500 on top of the earlier results, and count them in
+// the caption. The run shows nothing itself: it hands back one result, and the caller shows it.
 #include <functional>
-#include <span>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "posix/files.h"
 #include "search/scan.h"
 #include "session/display.h"
 
 namespace tolvane {
 
 enum class RunStatus {
-  kMatched,             // at least one match; results box and caption updated
-  kNoMatch,             // nothing matched; the screen keeps what it showed
+  kMatched,             // at least one match; the results file, box and caption are new
+  kNoMatch,             // nothing matched; the results file is empty, the screen stays as it was
   kNoRecordsFile,       // the records file could not be opened
-  kCannotCreateResults, // the results file could not be created
-  kReadError,           // the records file failed part way; the results file is incomplete
-  kWriteError,          // the results file did not get every record
+  kCannotCreateResults, // no new results file could be made or put in place
+  kReadError,           // the records file failed part way
+  kWriteError,          // the new results file did not get every record
 };
 
-struct RunResult {
-  int matches = 0;  // records counted; 0 whenever the run reported a failure
+// What stopped a run: its message (Shift-JIS), and what the system said about the file, where it
+// said more than the message does (another user's link, a full disk ...).
+struct RunProblem {
+  std::string_view message;
+  std::optional<FileProblem> file;
+};
+
+struct SearchResult {
   RunStatus status = RunStatus::kNoMatch;
+  int matches = 0;        // records counted; 0 whenever the run failed
+  std::string caption;    // with kMatched: the count caption
+  ShownResults shown;     // with kMatched: the box's new text, the newest block first
+  std::optional<RunProblem> problem;  // with a failure; the results file is as it was
 };
 
 struct RunOptions {
   ScanOptions scan;  // how the records file is read
-  // Sees each shown record as read, before it is shown; for a caller that wants the records
-  // themselves rather than the box's text.
+  // Sees each shown record as read; for the command, which prints the records themselves.
   std::function<void(std::string_view record_text)> on_shown_record;
-  // Told, just before the box gets the merged text, how many of its first bytes are this search's
-  // block (its closing line end included) and which terms found it; for a box that marks them.
-  std::function<void(std::size_t block_bytes, std::span<const std::string> terms)> on_newest_block;
+  // False: the new results file is written under a hidden temporary name from the start, as on a
+  // file system without unnamed files. For tests.
+  bool unnamed_results_file = true;
 };
 
 // True when a search in `folder` would find its records file.
@@ -42,9 +52,9 @@ bool HoldsRecordsFile(const std::string& folder);
 
 // Runs one search in `start_dir`, which is never made the working directory: the records and
 // results files are opened in it, and a folder that no longer exists means no records file.
-// `accumulated` is the results box's text, kept by the caller between searches; it is replaced
-// only when something matched.
-RunResult RunSearch(std::string_view query, const std::string& start_dir, const DisplayOps& display,
-                    std::string& accumulated, const RunOptions& options = {});
+// `earlier` is what the results box shows now. Whatever fails, the old results file stays as it
+// was and no temporary file is left; concurrent searches in one folder each leave a whole file.
+SearchResult RunSearch(std::string_view query, const std::string& start_dir,
+                       const ShownResults& earlier, const RunOptions& options = {});
 
 }  // namespace tolvane

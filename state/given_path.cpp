@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "posix/unique_fd.h"
+#include "posix/files.h"
 
 namespace tolvane {
 namespace {
@@ -36,9 +36,11 @@ GivenPathKind InspectGivenPath(const std::string& path) {
   }
   // Only a regular file: a FIFO would block the opens to come and a device never ends.
   if (!S_ISREG(info.st_mode)) return GivenPathKind::kCannotOpen;
-  // Non-blocking in case the file was replaced by a FIFO since the stat.
-  const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-  return fd.valid() ? GivenPathKind::kFile : FromErrno(errno);
+  // The path is the user's own choice, links and all.
+  const OpenedFile file = OpenRegularFile(AT_FDCWD, path.c_str(), true);
+  if (!file.problem) return GivenPathKind::kFile;
+  if (file.problem->kind == FileProblem::Kind::kNotRegular) return GivenPathKind::kCannotOpen;
+  return FromErrno(file.problem->error);
 }
 
 }  // namespace tolvane

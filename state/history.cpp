@@ -3,12 +3,17 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <sys/file.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <vector>
 
 #include "encoding/primitives.h"
 #include "encoding/sjis.h"
+#include "posix/files.h"
 #include "posix/unique_fd.h"
-#include "state/replace_file.h"
 #include "state/text_mode_reader.h"
 
 namespace tolvane {
@@ -93,53 +98,173 @@ std::string_view LineText(std::string_view slot) {
 void HistoryTable::SetEditorCommand(std::string_view command) {
   if (command.size() > kSlotTextBytes || slots_[kEditorSlot] == command) return;
   slots_[kEditorSlot] = std::string(command);
+  editor_changed_since_sync_ = true;
   ++revision_;
 }
 
+namespace {
+
+// What the lines of a state file give their slots, line by line: nothing where a line holds no
+// token. Lines after the 21st are not looked at.
+class SlotParser {
+ public:
+  // A run of a line's bytes; `line_ends` when the line's LF follows it.
+  void Add(std::string_view run, bool line_ends) {
+    if (line_ >= kHistorySlots) return;
+    current_.Add(run);
+    if (!line_ends) return;
+    slots_[line_] = current_.Take();
+    ++line_;
+    current_ = SlotLine(line_ == kEditorSlot);
+  }
+  bool Full() const { return line_ >= kHistorySlots; }
+  // The last line may lack its line feed.
+  FileSlots Finish() && {
+    if (line_ < kHistorySlots) slots_[line_] = current_.Take();
+    return std::move(slots_);
+  }
+
+ private:
+  FileSlots slots_;
+  std::size_t line_ = 0;
+  SlotLine current_{false};
+};
+
+FileSlots ReadSlots(int fd) {
+  SlotParser parser;
+  TextModeReader reader(fd);
+  std::string_view run;
+  bool line_ends = false;
+  while (!parser.Full() && reader.Next(run, line_ends)) parser.Add(run, line_ends);
+  return std::move(parser).Finish();
+}
+
+// What the program's own file content gives back, as if read from the disk.
+FileSlots SlotsOf(std::string_view content) {
+  SlotParser parser;
+  while (!content.empty()) {
+    const std::size_t end = content.find(kCrLf);
+    parser.Add(content.substr(0, end), end != std::string_view::npos);
+    content.remove_prefix(end == std::string_view::npos ? content.size() : end + kCrLf.size());
+  }
+  return std::move(parser).Finish();
+}
+
+bool HoldsQuery(const FileSlots& slots, const std::string& query) {
+  for (std::size_t i = 0; i < kHistoryQueries; ++i) {
+    if (slots[i] == query) return true;
+  }
+  return false;
+}
+
+std::string FileContent(const std::array<std::string, kHistorySlots>& slots) {
+  std::string content;
+  for (const std::string& slot : slots) {
+    content += LineText(slot);
+    content += kCrLf;
+  }
+  return content;
+}
+
+// Held while this process reads, merges and replaces the state file of `dir`, so that two windows
+// saving at once merge one after the other. Advisory, on the folder itself, so that no lock file is
+// left behind; a folder that cannot be locked (some network file systems) is saved unlocked.
+class FolderLock {
+ public:
+  explicit FolderLock(const std::string& dir)
+      : fd_(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (fd_.valid()) {
+      while (::flock(fd_.get(), LOCK_EX) != 0 && errno == EINTR) {
+      }
+    }
+  }
+
+ private:
+  UniqueFd fd_;  // closing it lets the lock go
+};
+
+}  // namespace
+
 void HistoryTable::Load(const std::string& dir) {
   ++revision_;
-  const std::string path = PathIn(dir, kHistoryFileName);
-  // Non-blocking so that a FIFO in its place cannot hang the start-up.
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  struct stat info {};
-  if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+  added_since_sync_ = 0;
+  editor_changed_since_sync_ = false;
+  load_problem_.reset();
+  // Only a regular file, never waiting for a FIFO, never through another user's link.
+  const OpenedFile file = OpenPathForReading(PathIn(dir, kHistoryFileName));
+  if (file.problem) {
+    if (file.problem->kind == FileProblem::Kind::kRefusedLink) load_problem_ = file.problem;
     for (std::size_t i = 0; i < kHistoryQueries; ++i) {
       char placeholder[16];
       std::snprintf(placeholder, sizeof placeholder, "%04d", static_cast<int>(i));
       slots_[i] = placeholder;
     }
     slots_[kEditorSlot] = kDefaultEditor;
+    on_disk_.reset();
     return;
   }
-
-  TextModeReader reader(fd.get());
-  std::string_view run;
-  bool line_ends = false;
-  std::size_t line = 0;
-  SlotLine current(line == kEditorSlot);
-  while (line < kHistorySlots && reader.Next(run, line_ends)) {
-    current.Add(run);
-    if (!line_ends) continue;
-    if (auto text = current.Take()) slots_[line] = std::move(*text);
-    ++line;
-    current = SlotLine(line == kEditorSlot);
-  }
-  // The last line may lack its line feed.
-  if (line < kHistorySlots) {
-    if (auto text = current.Take()) slots_[line] = std::move(*text);
+  on_disk_ = ReadSlots(file.fd.get());
+  for (std::size_t i = 0; i < kHistorySlots; ++i) {
+    if ((*on_disk_)[i]) slots_[i] = *(*on_disk_)[i];
   }
 }
 
-bool HistoryTable::Save(const std::string& dir) const {
-  std::string content;
-  for (const std::string& slot : slots_) {
-    content += LineText(slot);
-    content += kCrLf;
+bool HistoryTable::DiffersFromFile() const {
+  if (!on_disk_) return true;
+  for (std::size_t i = 0; i < kHistorySlots; ++i) {
+    if ((*on_disk_)[i].value_or(std::string()) != slots_[i]) return true;
   }
+  return false;
+}
 
-  // The old file is replaced only once the new one is complete on disk, so a failure anywhere
-  // leaves it as it was.
-  return ReplaceFileWhole(PathIn(dir, kHistoryFileName), content);
+void HistoryTable::MergeStoredElsewhere(const FileSlots& now) {
+  // The queries another window stored since this table last met the file: in the file now, not
+  // in it then, and not in this table. They go after this table's own new ones, which followed
+  // them (every window saves at each query).
+  std::vector<std::string> theirs;
+  for (std::size_t i = 0; i < kHistoryQueries; ++i) {
+    const std::optional<std::string>& query = now[i];
+    if (!query || (on_disk_ && HoldsQuery(*on_disk_, *query))) continue;
+    if (std::find(slots_.begin(), slots_.begin() + kHistoryQueries, *query) !=
+        slots_.begin() + kHistoryQueries) {
+      continue;
+    }
+    theirs.push_back(*query);
+  }
+  if (!theirs.empty()) {
+    const std::size_t own_new = std::min(added_since_sync_, kHistoryQueries);
+    std::vector<std::string> merged(slots_.begin(), slots_.begin() + own_new);
+    merged.insert(merged.end(), theirs.begin(), theirs.end());
+    merged.insert(merged.end(), slots_.begin() + own_new, slots_.begin() + kHistoryQueries);
+    for (std::size_t i = 0; i < kHistoryQueries; ++i) slots_[i] = std::move(merged[i]);
+    ++revision_;
+  }
+  // The editor line last changed wins.
+  if (!editor_changed_since_sync_ && now[kEditorSlot] && *now[kEditorSlot] != slots_[kEditorSlot]) {
+    slots_[kEditorSlot] = *now[kEditorSlot];
+    ++revision_;
+  }
+}
+
+bool HistoryTable::Save(const std::string& dir, FileProblem* problem) {
+  const FolderLock lock(dir);
+  const std::string path = PathIn(dir, kHistoryFileName);
+  // What the file holds now: another window may have saved since this one last read or wrote it.
+  FileSlots now;
+  bool exists = false;
+  if (OpenedFile file = OpenPathForReading(path); !file.problem) {
+    now = ReadSlots(file.fd.get());
+    exists = true;
+  }
+  MergeStoredElsewhere(now);
+  const std::string content = FileContent(slots_);
+  FileSlots written = SlotsOf(content);
+  // Nothing to write when the file already says it all.
+  if (!(exists && now == written) && !ReplaceFileWhole(path, content, problem)) return false;
+  on_disk_ = std::move(written);
+  added_since_sync_ = 0;
+  editor_changed_since_sync_ = false;
+  return true;
 }
 
 bool HistoryTable::AddToHistory(std::string& query) {
@@ -151,6 +276,7 @@ bool HistoryTable::AddToHistory(std::string& query) {
   for (std::size_t i = kHistoryQueries - 1; i > 0; --i) slots_[i] = std::move(slots_[i - 1]);
   ReplaceAll(query, kAsciiBlank, kFullWidthBlank);
   slots_[0] = query;
+  ++added_since_sync_;
   ++revision_;
   return true;
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "posix/files.h"
+
 
 namespace tolvane {
 
@@ -24,6 +26,9 @@ inline constexpr char kDefaultEditor[] = "notepad";
 inline constexpr std::size_t kResultsArgumentBytes = sizeof(" kekka.txt") - 1;
 inline constexpr std::size_t kEditorCommandBytes = kSlotTextBytes - kResultsArgumentBytes;  // 289
 
+// What each line of a state file gives its slot: nothing where a line holds no token.
+using FileSlots = std::array<std::optional<std::string>, kHistorySlots>;
+
 class HistoryTable {
  public:
   // Slot texts; slots 0-19 queries, slot 20 the editor command. Each at most 299 bytes.
@@ -33,12 +38,21 @@ class HistoryTable {
   void SetEditorCommand(std::string_view command);
 
   // Fills the table from "history.txt" in `dir`, or with "0000".."0019" and "notepad" when there
-  // is none. Slots the file does not reach keep their contents. Lines 1-20 give their first token
-  // (cut to 299 bytes at a character boundary); line 21 is taken whole without surrounding white
-  // space, and left out when longer than 299 bytes. Lines after the 21st are not read.
+  // is none (or it is another user's link, which LoadProblem then tells). Slots the file does not
+  // reach keep their contents. Lines 1-20 give their first token (cut to 299 bytes at a character
+  // boundary); line 21 is taken whole without surrounding white space, and left out when longer
+  // than 299 bytes. Lines after the 21st are not read.
   void Load(const std::string& dir);
-  // Replaces "history.txt" in `dir` with all 21 slots; the old file stays intact on failure.
-  bool Save(const std::string& dir) const;
+  const std::optional<FileProblem>& LoadProblem() const { return load_problem_; }
+  // Writes all 21 slots to "history.txt" in `dir`, replacing it whole; the old file stays intact
+  // on failure, which `problem` then tells. Under a lock on the folder, the queries another window
+  // stored there since this table last read or wrote the file come in first, after this table's
+  // own new ones, and a changed editor line wins over an unchanged one; the table then holds what
+  // was written. With no other window, the file is exactly the table.
+  bool Save(const std::string& dir, FileProblem* problem = nullptr);
+  // True while the table holds what the file, as last read or written, does not (a first start
+  // without a file among them).
+  bool DiffersFromFile() const;
 
   // Records a query about to be searched. Returns false and changes nothing when the query with its
   // blanks widened would not fit a slot (see FitsHistorySlot). Otherwise rewrites `query` in place
@@ -50,8 +64,15 @@ class HistoryTable {
   std::uint64_t Revision() const { return revision_; }
 
  private:
+  void MergeStoredElsewhere(const FileSlots& now);
+
   std::array<std::string, kHistorySlots> slots_;
   std::uint64_t revision_ = 0;
+  // What the file held as this table last read or wrote it; nothing while it had no file.
+  std::optional<FileSlots> on_disk_;
+  std::size_t added_since_sync_ = 0;       // queries stored since then, at the front
+  bool editor_changed_since_sync_ = false;
+  std::optional<FileProblem> load_problem_;
 };
 
 // True when `query`, once its ASCII blanks became full-width blanks, fits the 299-byte copy.

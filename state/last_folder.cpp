@@ -5,8 +5,7 @@
 #include <sys/stat.h>
 
 #include "posix/io.h"
-#include "posix/unique_fd.h"
-#include "state/replace_file.h"
+#include "posix/files.h"
 
 namespace tolvane {
 namespace {
@@ -64,16 +63,16 @@ std::optional<std::string> LastFolderFileOfEnvironment() {
 }
 
 std::optional<std::string> LoadLastFolder(const std::string& file) {
-  // Non-blocking, so that a FIFO in its place cannot hang the start.
-  UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  struct stat info {};
-  if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  // A regular file only, never waiting for a FIFO, never through another user's link.
+  const OpenedFile opened = OpenPathForReading(file);
+  if (opened.problem) return std::nullopt;
+  const int fd = opened.fd.get();
 
   // One byte more than the longest content shows a file that is too long.
   std::string content(kLastFolderBytes + 2, '\0');
   std::size_t size = 0;
   while (size < content.size()) {
-    const ssize_t n = ReadRetry(fd.get(), content.data() + size, content.size() - size);
+    const ssize_t n = ReadRetry(fd, content.data() + size, content.size() - size);
     if (n < 0) return std::nullopt;
     if (n == 0) break;
     size += static_cast<std::size_t>(n);

@@ -1,5 +1,6 @@
 #pragma once
-// What the window would show: every call of a run's three display operations, recorded.
+// What the window would show of each search: its messages, the box's texts and the captions, in
+// the order a screen shows them, and what the box holds between searches.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,10 +14,18 @@ struct FakeScreen {
   std::vector<std::string> errors;
   std::vector<std::string> boxes;
   std::vector<std::string> captions;
-  DisplayOps ops() {
-    return {[this](std::string_view m) { errors.emplace_back(m); },
-            [this](std::string_view t) { boxes.emplace_back(t); },
-            [this](std::string_view c) { captions.emplace_back(c); }};
+  ShownResults shown;
+
+  // Runs a search over what the box shows and shows its result.
+  SearchResult Search(std::string_view query, const std::string& dir, const RunOptions& options = {}) {
+    SearchResult result = RunSearch(query, dir, shown, options);
+    if (result.problem) errors.emplace_back(result.problem->message);
+    if (result.status == RunStatus::kMatched) {
+      shown = result.shown;
+      boxes.push_back(shown.text);
+      captions.push_back(result.caption);
+    }
+    return result;
   }
 };
 

@@ -11,6 +11,7 @@
 #include <functional>
 #include <iterator>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -51,6 +52,13 @@ inline std::string ReadFile(const std::string& path) {
 }
 
 inline bool Exists(const std::string& path) { return std::filesystem::exists(path); }
+
+// The names in a folder, "." and ".." aside.
+inline std::set<std::string> NamesIn(const std::string& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) names.insert(entry.path().filename());
+  return names;
+}
 
 // The user id root becomes to meet the permission bits, which do not stop root.
 inline constexpr uid_t kNobody = 65534;

@@ -32,8 +32,13 @@ bool IsFile(int fd, const std::optional<FileId>& id) {
 
 std::optional<FileId> failing_read;
 std::size_t good_bytes_left = 0;
-std::optional<FileId> hooked_write;
 std::function<void()> write_hook;
+
+// A file the program writes, not the test's own output.
+bool IsProgramsRegularFile(int fd) {
+  struct stat st {};
+  return fd > STDERR_FILENO && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+}
 
 }  // namespace
 
@@ -42,14 +47,10 @@ void FailReadsAfter(const std::string& path, std::size_t good_bytes) {
   good_bytes_left = good_bytes;
 }
 
-void BeforeFirstWriteTo(const std::string& path, std::function<void()> hook) {
-  hooked_write = IdOfPath(path);
-  write_hook = std::move(hook);
-}
+void BeforeFirstWriteToAFile(std::function<void()> hook) { write_hook = std::move(hook); }
 
 void ClearIoFaults() {
   failing_read.reset();
-  hooked_write.reset();
   write_hook = nullptr;
 }
 
@@ -69,9 +70,6 @@ extern "C" ssize_t __wrap_read(int fd, void* buffer, size_t count) {
 }
 
 extern "C" ssize_t __wrap_write(int fd, const void* buffer, size_t count) {
-  if (IsFile(fd, hooked_write)) {
-    hooked_write.reset();
-    std::exchange(write_hook, nullptr)();
-  }
+  if (write_hook && IsProgramsRegularFile(fd)) std::exchange(write_hook, nullptr)();
   return __real_write(fd, buffer, count);
 }

@@ -11,8 +11,9 @@ namespace tolvane::testing {
 
 // Reads of the file at `path` deliver `good_bytes` bytes in all, then fail with EIO.
 void FailReadsAfter(const std::string& path, std::size_t good_bytes);
-// Runs `hook` once, just before the first write to the file at `path`.
-void BeforeFirstWriteTo(const std::string& path, std::function<void()> hook);
+// Runs `hook` once, just before the first write to a regular file (the new results file has no
+// name to know it by while it is written).
+void BeforeFirstWriteToAFile(std::function<void()> hook);
 void ClearIoFaults();
 
 // Disarms every fault when the test ends, passed or failed.

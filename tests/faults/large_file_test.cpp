@@ -46,11 +46,10 @@ TEST_P(LargeFileTest, RecordsPast4GiBAreFound) {
   testing::ScratchDir dir;
   ASSERT_TRUE(MakeLargeRecordsFile(dir)) << "no room for a sparse 4.5 GiB file";
   testing::FakeScreen screen;
-  std::string accumulated;
-  const RunResult result = RunSearch("needle", dir.path(), screen.ops(), accumulated, GetParam().options);
+  const SearchResult result = screen.Search("needle", dir.path(), GetParam().options);
   EXPECT_EQ(result.matches, 3);
   EXPECT_EQ(testing::ReadFile(dir / kResultsFileName), "needle A\r\nneedle B\r\nneedle C");
-  EXPECT_EQ(accumulated, "needle A\r\nneedle B\r\nneedle C\r\n");
+  EXPECT_EQ(screen.shown.text, "needle A\r\nneedle B\r\nneedle C\r\n");
 }
 
 // The mapped paths, which the window takes. The plain reference path would spend a minute on the

@@ -22,7 +22,7 @@ const std::string kRecords = kNatsume + kSoseki + " " + kKokoro + "\r\n" +
                              "\x90\x58\x89\xa8\x8a\x4f \x95\x91\x95\x50\r\n";
 
 struct Outcome {
-  RunResult result;
+  SearchResult result;
   std::string results_file;
   FakeScreen screen;
 };
@@ -32,8 +32,7 @@ Outcome SearchEveryWay(const testing::ScratchDir& dir, const std::string& query)
   std::vector<Outcome> outcomes;
   for (const testing::ScanPath& path : testing::AllScanPaths()) {
     Outcome o;
-    std::string accumulated;
-    o.result = RunSearch(query, dir.path(), o.screen.ops(), accumulated, path.options);
+    o.result = o.screen.Search(query, dir.path(), path.options);
     o.results_file = testing::ReadFile(dir / kResultsFileName);
     if (!outcomes.empty()) {
       EXPECT_EQ(o.result.matches, outcomes[0].result.matches) << path.name;

@@ -29,29 +29,34 @@ using testing::NumberedRecords;
 class RecordsFaultTest : public ::testing::Test {
  protected:
   std::string RecordsPath() const { return dir_ / kRecordsFileName; }
-  RunResult Search(std::string_view query, const RunOptions& options) {
-    return RunSearch(query, dir_.path(), screen_.ops(), accumulated_, options);
+  SearchResult Search(std::string_view query, const RunOptions& options) {
+    return screen_.Search(query, dir_.path(), options);
   }
   // A first search that succeeds, so that there is something on screen to keep.
   void SearchSuccessfully(const RunOptions& options) {
     ASSERT_EQ(Search("hit", options).status, RunStatus::kMatched);
-    shown_ = accumulated_;
-    screen_ = FakeScreen();
+    shown_ = screen_.shown.text;
+    results_ = testing::ReadFile(dir_ / kResultsFileName);
+    FakeScreen fresh;
+    fresh.shown = screen_.shown;
+    screen_ = fresh;
   }
-  void ExpectReadErrorReportedAndScreenKept(const RunResult& result) {
+  void ExpectReadErrorReportedAndScreenKept(const SearchResult& result) {
     EXPECT_EQ(result.status, RunStatus::kReadError);
     EXPECT_EQ(result.matches, 0);
     EXPECT_EQ(screen_.errors, std::vector<std::string>{std::string(kCannotReadRecordsMessage)});
     EXPECT_TRUE(screen_.boxes.empty());
     EXPECT_TRUE(screen_.captions.empty());
-    EXPECT_EQ(accumulated_, shown_);
+    EXPECT_EQ(screen_.shown.text, shown_);
+    // The last whole results file stays; a read error leaves no half one.
+    EXPECT_EQ(testing::ReadFile(dir_ / kResultsFileName), results_);
   }
 
   testing::ScratchDir dir_;
   testing::IoFaultScope faults_;
   FakeScreen screen_;
-  std::string accumulated_;
   std::string shown_;
+  std::string results_;
 };
 
 TEST_F(RecordsFaultTest, ReadErrorAtTheStartOrPartWayIsReported) {
@@ -63,7 +68,7 @@ TEST_F(RecordsFaultTest, ReadErrorAtTheStartOrPartWayIsReported) {
       SCOPED_TRACE(std::string(path.name) + " after " + std::to_string(good_bytes));
       SearchSuccessfully(path.options);
       testing::FailReadsAfter(RecordsPath(), good_bytes);
-      const RunResult result = Search("hit", path.options);
+      const SearchResult result = Search("hit", path.options);
       testing::ClearIoFaults();
       ExpectReadErrorReportedAndScreenKept(result);
     }
@@ -105,8 +110,7 @@ TEST_F(RecordsFaultTest, AFileCutShortUnderTheMappedScanEndsItWithAReadError) {
   // written, which happens once a mebibyte of results is buffered.
   testing::WriteFile(RecordsPath(), NumberedRecords(400000, "hit"));
   SearchSuccessfully({});
-  testing::BeforeFirstWriteTo(dir_ / kResultsFileName,
-                              [&] { EXPECT_EQ(::truncate(RecordsPath().c_str(), 2 << 20), 0); });
+  testing::BeforeFirstWriteToAFile([&] { EXPECT_EQ(::truncate(RecordsPath().c_str(), 2 << 20), 0); });
   ExpectReadErrorReportedAndScreenKept(Search("hit", {}));
 }
 

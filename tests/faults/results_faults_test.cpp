@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <set>
 #include <string>
 
 #include "fault_screen.h"
@@ -38,31 +39,31 @@ class FileSizeLimit {
   bool active_ = false;
 };
 
-TEST(ResultsFaultTest, ADiskThatFillsPartWayIsReportedAndNoCountIsShown) {
+TEST(ResultsFaultTest, ADiskThatFillsPartWayIsReportedAndKeepsTheLastWholeResults) {
   testing::ScratchDir dir;
   // Two mebibytes of results, so that the writer has flushed before the disk fills.
   testing::WriteFile(dir / kRecordsFileName, testing::NumberedRecords(180000, "hit") + "once\r\n");
   for (const testing::ScanPath& path : testing::AllScanPaths()) {
     SCOPED_TRACE(path.name);
     FakeScreen screen;
-    std::string accumulated;
-    ASSERT_EQ(RunSearch("once", dir.path(), screen.ops(), accumulated, path.options).status,
-              RunStatus::kMatched);
-    const std::string shown = accumulated;
+    ASSERT_EQ(screen.Search("once", dir.path(), path.options).status, RunStatus::kMatched);
+    const std::string shown = screen.shown.text;
 
-    RunResult result;
+    SearchResult result;
     {
       const FileSizeLimit limit(1536 << 10);
       ASSERT_TRUE(limit.active());
-      result = RunSearch("hit", dir.path(), screen.ops(), accumulated, path.options);
+      result = screen.Search("hit", dir.path(), path.options);
     }
     EXPECT_EQ(result.status, RunStatus::kWriteError);
     EXPECT_EQ(result.matches, 0);
     EXPECT_EQ(screen.errors, std::vector<std::string>{std::string(kCannotWriteResultsMessage)});
     EXPECT_EQ(screen.boxes, std::vector<std::string>{shown});
     EXPECT_EQ(screen.captions.size(), 1u);
-    EXPECT_EQ(accumulated, shown);
-    EXPECT_LE(testing::ReadFile(dir / kResultsFileName).size(), std::size_t{1536} << 10);
+    EXPECT_EQ(screen.shown.text, shown);
+    // The results file is the last whole one, and nothing else is left in the folder.
+    EXPECT_EQ(testing::ReadFile(dir / kResultsFileName), "once\r\n");
+    EXPECT_EQ(testing::NamesIn(dir.path()), (std::set<std::string>{kRecordsFileName, kResultsFileName}));
   }
 }
 

@@ -43,7 +43,7 @@ std::size_t EntriesIn(const std::string& dir) {
 
 // Runs Save in a child process that cannot write to `dir`: root is made an ordinary user there
 // first, since permission bits do not stop root. Returns what Save returned.
-bool SaveAsOrdinaryUser(const HistoryTable& table, const std::string& dir) {
+bool SaveAsOrdinaryUser(HistoryTable table, const std::string& dir) {
   const std::optional<bool> saved = testing::AsOrdinaryUser([&] { return table.Save(dir); });
   EXPECT_TRUE(saved.has_value()) << "could not drop privileges";
   return saved.value_or(false);
@@ -54,7 +54,7 @@ TEST(StateFaultTest, AReadOnlyFolderKeepsTheOldFile) {
   const std::string dir = scratch / "start";
   fs::create_directory(dir);
   testing::WriteFile(dir + "/history.txt", OldStateFile());
-  const HistoryTable table = ChangedTable(dir);
+  HistoryTable table = ChangedTable(dir);
   fs::permissions(scratch.path(), fs::perms(0755));
   fs::permissions(dir + "/history.txt", fs::perms(0644));
   fs::permissions(dir, fs::perms(0555));
@@ -71,7 +71,7 @@ TEST(StateFaultTest, AnImmutableFileStaysAsItWasAndNoTemporaryFileIsLeft) {
   testing::ScratchDir dir;
   const std::string path = dir / "history.txt";
   testing::WriteFile(path, OldStateFile());
-  const HistoryTable table = ChangedTable(dir.path());
+  HistoryTable table = ChangedTable(dir.path());
 
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   ASSERT_GE(fd, 0);

@@ -92,15 +92,23 @@ Outcome Search(const std::vector<std::string>& queries, const std::string& older
                const RunOptions& options) {
   const std::string& dir = ScratchFolder();
   Outcome outcome;
+  ShownResults shown{older, {{older.size(), {}}}};
   outcome.box = older;
-  const DisplayOps ops{
-      [&](std::string_view m) { outcome.calls.push_back("error " + std::string(m)); },
-      [&](std::string_view t) { outcome.calls.push_back("box " + std::string(t)); },
-      [&](std::string_view c) { outcome.calls.push_back("caption " + std::string(c)); }};
   for (const std::string& query : queries) {
     const std::string before = outcome.box;
     const std::size_t calls_before = outcome.calls.size();
-    const RunResult result = RunSearch(query, dir, ops, outcome.box, options);
+    const SearchResult result = RunSearch(query, dir, shown, options);
+    // What a screen shows of the result, in the order it shows it.
+    if (result.problem) outcome.calls.push_back("error " + std::string(result.problem->message));
+    if (result.status == RunStatus::kMatched) {
+      shown = result.shown;
+      outcome.box = shown.text;
+      outcome.calls.push_back("box " + shown.text);
+      outcome.calls.push_back("caption " + result.caption);
+      std::size_t covered = 0;
+      for (const ShownBlock& block : shown.blocks) covered += block.bytes;
+      FUZZ_CHECK(covered == shown.text.size());  // the blocks cover the box exactly
+    }
     outcome.results.emplace_back(result.matches, result.status);
     outcome.results_files.push_back(ReadWholeFile(dir + "/" + kResultsFileName));
     if (options.scan.plain) ExpectRunByTheRules(dir, query, before, outcome, calls_before);

@@ -284,7 +284,7 @@ class WindowTest : public QObject {
     Search(QStringLiteral("研究"));
     Search(QStringLiteral("佐藤 京都"));
     QCOMPARE(Results()->toPlainText(),
-             FromSjis(app_->State().accumulated).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+             FromSjis(app_->State().shown.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     QCOMPARE(Results()->toPlainText(),
              QStringLiteral("佐藤花子（2001）「中世京都の研究」『史林』\n\n"
                             "山田太郎（1998）「近世日本の研究」『日本史研究』\n"
@@ -296,7 +296,7 @@ class WindowTest : public QObject {
     // A search without a match leaves text and marks alone.
     Search(QStringLiteral("該当なし"));
     QCOMPARE(MarksOf(Results()->document()), expected);
-    QCOMPARE(Results()->toPlainText().size(), BoxLength(FromSjis(app_->State().accumulated)));
+    QCOMPARE(Results()->toPlainText().size(), BoxLength(FromSjis(app_->State().shown.text)));
   }
 
   void termsStartOnlyOnCharacterBoundaries() {
@@ -311,21 +311,17 @@ class WindowTest : public QObject {
     QCOMPARE(MarksOf(Results()->document()), (QList<Marks>{{{1, 1}}, {}, {}}));
   }
 
-  void termMarksForgetWhatTheCutDropped() {
+  void termMarksFollowTheBlocksTheyAreGiven() {
     QPlainTextEdit box;
     const QTextDocument& document = *box.document();
     TermMarks marks(box.document(), box.palette());
-    const auto show = [&](const QString& text, int newest_length, const QString& term) {
-      marks.AddNewestBlock(newest_length, {term}, BoxLength(text));
-      box.setPlainText(text);
-    };
-    show(QStringLiteral("a\r\n"), 2, QStringLiteral("a"));
-    show(QStringLiteral("b\r\na\r\n"), 2, QStringLiteral("b"));
+    marks.SetBlocks({{2, {QStringLiteral("b")}}, {2, {QStringLiteral("a")}}});
+    box.setPlainText(QStringLiteral("b\r\na\r\n"));
     QCOMPARE(MarksOf(&document), (QList<Marks>{{{0, 1}}, {{0, 1}}, {}}));
-    show(QStringLiteral("cc\r\nb\r\n"), 3, QStringLiteral("c"));  // the cut took the oldest line
-    // The "a" the cut dropped comes back as text of no search: it stays unmarked.
-    show(QStringLiteral("d\r\ncc\r\nb\r\na\r\n"), 2, QStringLiteral("d"));
-    QCOMPARE(MarksOf(&document), (QList<Marks>{{{0, 1}}, {{0, 2}}, {{0, 1}}, {}, {}}));
+    // A block's terms mark its own lines only; a block of no search stays unmarked.
+    marks.SetBlocks({{5, {QStringLiteral("c")}}, {2, {QStringLiteral("b")}}, {2, {}}});
+    box.setPlainText(QStringLiteral("cc\r\nb\r\nb\r\na\r\n"));
+    QCOMPARE(MarksOf(&document), (QList<Marks>{{{0, 2}}, {}, {{0, 1}}, {}, {}}));
   }
 
   void busyCursorFromTwoHundredMsUntilTheSearchReturns() {

@@ -45,7 +45,7 @@ std::string RandomQuery(std::mt19937& rng) {
 }
 
 struct Outcome {
-  RunResult result;
+  std::pair<int, RunStatus> result;
   std::string results_file;
   std::string box;
   std::vector<std::string> calls;
@@ -53,11 +53,11 @@ struct Outcome {
 
 Outcome SearchOnce(const testing::ScratchDir& dir, std::string_view query, const ScanOptions& scan) {
   Outcome outcome;
-  const DisplayOps ops{
-      [&](std::string_view m) { outcome.calls.push_back("error " + std::string(m)); },
-      [&](std::string_view t) { outcome.calls.push_back("box " + std::string(t)); },
-      [&](std::string_view c) { outcome.calls.push_back("caption " + std::string(c)); }};
-  outcome.result = RunSearch(query, dir.path(), ops, outcome.box, RunOptions{.scan = scan, .on_shown_record = {}, .on_newest_block = {}});
+  const SearchResult result = RunSearch(query, dir.path(), {}, RunOptions{.scan = scan});
+  outcome.result = {result.matches, result.status};
+  outcome.box = result.shown.text;
+  if (result.problem) outcome.calls.push_back("error " + std::string(result.problem->message));
+  if (result.status == RunStatus::kMatched) outcome.calls.push_back("caption " + result.caption);
   outcome.results_file = testing::ReadFile(dir / kResultsFileName);
   return outcome;
 }
@@ -82,12 +82,12 @@ TEST(FastScan, MatchesThePlainPathByteForByte) {
             ScanOptions{}}) {
         const Outcome fast = SearchOnce(dir, query, fast_path);
         const std::size_t window = fast_path.window_bytes;
-        ASSERT_EQ(fast.result.matches, plain.result.matches) << "file " << file << " query " << q;
+        ASSERT_EQ(fast.result, plain.result) << "file " << file << " query " << q;
         ASSERT_EQ(fast.results_file, plain.results_file) << "file " << file << " window " << window;
         ASSERT_EQ(fast.box, plain.box);
         ASSERT_EQ(fast.calls, plain.calls);
       }
-      total_matches += plain.result.matches;
+      total_matches += plain.result.first;
     }
   }
   EXPECT_GT(total_matches, 1000);  // the generator must keep producing files worth comparing

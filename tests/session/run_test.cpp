@@ -17,15 +17,12 @@ namespace {
 
 class RunSearchTest : public ::testing::Test {
  protected:
-  RunResult Search(std::string_view query) {
-    return RunSearch(query, dir_.path(), screen_.ops(), accumulated_);
-  }
+  SearchResult Search(std::string_view query) { return screen_.Search(query, dir_.path()); }
   void Records(std::string_view bytes) { testing::WriteFile(dir_ / kRecordsFileName, bytes); }
   std::string Results() { return testing::ReadFile(dir_ / kResultsFileName); }
 
   testing::ScratchDir dir_;
   testing::FakeScreen screen_;
-  std::string accumulated_;
 };
 
 std::string Lines(int count, std::string_view prefix, std::string_view ending = "\r\n") {
@@ -36,7 +33,7 @@ std::string Lines(int count, std::string_view prefix, std::string_view ending = 
 
 TEST_F(RunSearchTest, WritesEveryMatchAndShowsTheFirst500) {
   Records(Lines(600, "hit ") + "miss\r\n");
-  const RunResult result = Search("hit");
+  const SearchResult result = Search("hit");
   EXPECT_EQ(result.matches, 600);
   EXPECT_EQ(result.status, RunStatus::kMatched);
   EXPECT_EQ(Results(), Lines(600, "hit "));
@@ -54,7 +51,7 @@ TEST_F(RunSearchTest, CaptionChangesFormAfter500Matches) {
   EXPECT_EQ(CountCaption(500).find("500\x8c\x8f\x82\xdc\x82\xc5"), std::string::npos);
 
   Records(Lines(501, "hit "));
-  accumulated_.clear();
+  screen_.shown.text.clear();
   EXPECT_EQ(Search("hit").matches, 501);
   EXPECT_EQ(screen_.boxes.back(), Lines(500, "hit ") + "\r\n");
   EXPECT_NE(screen_.captions.back().find("500\x8c\x8f\x82\xdc\x82\xc5"), std::string::npos);
@@ -77,14 +74,14 @@ TEST_F(RunSearchTest, NewestBlockComesFirstWithAnEmptyLineBetweenBlocks) {
   Records("apple 1\r\nbanana 2\r\napple banana 3\r\n");
   Search("apple");
   Search("banana");
-  EXPECT_EQ(accumulated_, "banana 2\r\napple banana 3\r\n\r\napple 1\r\napple banana 3\r\n\r\n");
-  EXPECT_EQ(screen_.boxes.back(), accumulated_);
+  EXPECT_EQ(screen_.shown.text, "banana 2\r\napple banana 3\r\n\r\napple 1\r\napple banana 3\r\n\r\n");
+  EXPECT_EQ(screen_.boxes.back(), screen_.shown.text);
 }
 
 TEST_F(RunSearchTest, NoMatchEmptiesTheResultsFileAndLeavesTheScreenAlone) {
   Records("apple\r\n");
   Search("apple");
-  const RunResult result = Search("cherry");
+  const SearchResult result = Search("cherry");
   EXPECT_EQ(result.matches, 0);
   EXPECT_EQ(result.status, RunStatus::kNoMatch);
   EXPECT_EQ(Results(), "");
@@ -106,13 +103,13 @@ TEST_F(RunSearchTest, LineEndsOfShownRecords) {
 
   const std::string piece(kRecordTextBytes, 'y');
   Records("x" + piece + "\nx next\n");
-  accumulated_.clear();
+  screen_.shown.text.clear();
   EXPECT_EQ(Search("x").matches, 2);  // the first piece, then "x next"
   EXPECT_EQ(screen_.boxes.back(), "x" + piece.substr(1) + "x next\r\n\r\n");
 }
 
 TEST_F(RunSearchTest, MissingRecordsFileIsReportedAndNothingIsCreated) {
-  const RunResult result = Search("a");
+  const SearchResult result = Search("a");
   EXPECT_EQ(result.matches, 0);
   EXPECT_EQ(result.status, RunStatus::kNoRecordsFile);
   EXPECT_EQ(screen_.errors, std::vector<std::string>{std::string(kNoRecordsFileMessage)});
@@ -131,25 +128,20 @@ TEST_F(RunSearchTest, MissingRecordsFileIsReportedAndNothingIsCreated) {
   EXPECT_FALSE(testing::Exists(dir_ / kResultsFileName));
 }
 
-TEST_F(RunSearchTest, AScreenThatNamesTheFolderGetsTheMissingRecordsAloneAndTheRecordsFileIsFound) {
+TEST_F(RunSearchTest, AMissingRecordsFileTellsItIsMissingAndHoldsRecordsFileAgrees) {
   EXPECT_FALSE(HoldsRecordsFile(dir_.path()));
-  std::vector<std::string> missing;
-  DisplayOps ops = screen_.ops();
-  ops.show_missing_records = [&](std::string_view message) { missing.emplace_back(message); };
-  EXPECT_EQ(RunSearch("a", dir_.path(), ops, accumulated_).status, RunStatus::kNoRecordsFile);
-  EXPECT_EQ(missing, std::vector<std::string>{std::string(kNoRecordsFileMessage)});
-  EXPECT_TRUE(screen_.errors.empty());
+  const SearchResult missing = Search("a");
+  ASSERT_TRUE(missing.problem && missing.problem->file);
+  EXPECT_EQ(missing.problem->file->kind, FileProblem::Kind::kMissing);
 
-  // The other failures still go to show_error.
   Records("a\n");
   EXPECT_TRUE(HoldsRecordsFile(dir_.path()));
-  std::filesystem::create_directory(dir_ / kResultsFileName);
-  EXPECT_EQ(RunSearch("a", dir_.path(), ops, accumulated_).status, RunStatus::kCannotCreateResults);
-  EXPECT_EQ(missing.size(), 1u);
-  EXPECT_EQ(screen_.errors, std::vector<std::string>{std::string(kCannotCreateResultsMessage)});
   // Where a search finds none, neither is one held.
   for (const std::string& folder : {dir_ / "gone", dir_ / kRecordsFileName + "/..", std::string()}) {
     EXPECT_FALSE(HoldsRecordsFile(folder)) << folder;
+    const SearchResult result = RunSearch("a", folder, {});
+    ASSERT_TRUE(result.problem && result.problem->file) << folder;
+    EXPECT_EQ(result.problem->file->kind, FileProblem::Kind::kMissing) << folder;
   }
 }
 
@@ -159,18 +151,6 @@ TEST_F(RunSearchTest, ResultsFileThatCannotBeCreatedIsReported) {
   EXPECT_EQ(Search("a").status, RunStatus::kCannotCreateResults);
   EXPECT_EQ(screen_.errors, std::vector<std::string>{std::string(kCannotCreateResultsMessage)});
   EXPECT_TRUE(screen_.captions.empty());
-}
-
-TEST_F(RunSearchTest, AFullDiskIsReportedAndNoCountIsShown) {
-  Records(Lines(10, "a "));
-  std::filesystem::create_symlink("/dev/full", dir_ / kResultsFileName);
-  const RunResult result = Search("a");
-  EXPECT_EQ(result.status, RunStatus::kWriteError);
-  EXPECT_EQ(result.matches, 0);
-  EXPECT_EQ(screen_.errors, std::vector<std::string>{std::string(kCannotWriteResultsMessage)});
-  EXPECT_TRUE(screen_.boxes.empty());
-  EXPECT_TRUE(screen_.captions.empty());
-  EXPECT_TRUE(accumulated_.empty());
 }
 
 TEST_F(RunSearchTest, SearchesInTheStartFolderAndNeverMovesTheProcess) {
@@ -189,7 +169,7 @@ TEST_F(RunSearchTest, AStartFolderThatIsGoneIsNeverReplacedByTheWorkingDirectory
   std::filesystem::current_path(here.path());
   const std::string gone = dir_ / "gone";
   for (const std::string& start_dir : {gone, std::string()}) {
-    const RunResult result = RunSearch("a", start_dir, screen_.ops(), accumulated_);
+    const SearchResult result = screen_.Search("a", start_dir);
     EXPECT_EQ(result.status, RunStatus::kNoRecordsFile) << start_dir;
   }
   std::filesystem::current_path(before);
@@ -203,27 +183,37 @@ TEST_F(RunSearchTest, ShownRecordsReachTheirSinkAsReadUpToTheDisplayLimit) {
   std::vector<std::string> shown;
   RunOptions options;
   options.on_shown_record = [&](std::string_view record) { shown.emplace_back(record); };
-  EXPECT_EQ(RunSearch("hit", dir_.path(), screen_.ops(), accumulated_, options).matches, 503);
+  EXPECT_EQ(screen_.Search("hit", dir_.path(), options).matches, 503);
   ASSERT_EQ(shown.size(), 500u);
   EXPECT_EQ(shown.front(), "hit 1\n");  // the line feed as read, not the box's CR LF
   EXPECT_EQ(shown.back(), "hit 500\n");
 }
 
-TEST_F(RunSearchTest, TheNewestBlockIsToldWithItsTermsBeforeTheBoxGetsIt) {
+TEST_F(RunSearchTest, EachBlockOfTheBoxKeepsTheTermsThatFoundIt) {
   Records("apple 1\r\nbanana 2\r\napple banana 3\r\n");
-  std::vector<std::string> calls;
-  RunOptions options;
-  options.on_newest_block = [&](std::size_t bytes, std::span<const std::string> terms) {
-    std::string call = std::to_string(bytes);
-    for (const std::string& term : terms) call += " " + term;
-    calls.push_back(call + " before " + std::to_string(screen_.boxes.size()));
-  };
-  RunSearch("banana\x81\x40" "3", dir_.path(), screen_.ops(), accumulated_, options);
-  RunSearch("no-such-term", dir_.path(), screen_.ops(), accumulated_, options);
-  RunSearch("apple", dir_.path(), screen_.ops(), accumulated_, options);
-  // A full-width blank splits terms; a search without matches tells nothing.
-  EXPECT_EQ(calls, (std::vector<std::string>{"18 banana 3 before 0", "27 apple before 1"}));
-  EXPECT_EQ(accumulated_.substr(27), "apple banana 3\r\n\r\n");
+  Search("banana\x81\x40" "3");  // a full-width blank splits terms
+  Search("no-such-term");          // a search without matches changes nothing
+  Search("apple");
+  EXPECT_EQ(screen_.shown.blocks,
+            (std::vector<ShownBlock>{{27, {"apple"}}, {18, {"banana", "3"}}}));
+  EXPECT_EQ(screen_.shown.text.substr(27), "apple banana 3\r\n\r\n");
+}
+
+TEST(MergeShown, TheBlocksFollowTheCut) {
+  ShownResults older;
+  older.text = std::string(40000, 'o') + "\r\n" + std::string(34000, 'p') + "\r\n";
+  older.blocks = {{40002, {"o"}}, {34002, {"p"}}};
+  // The newest block and the first older one fit; the second is cut off at the first one's end.
+  ShownResults merged = MergeShown(std::string(4000, 'n') + "\r\n", {"n"}, older);
+  ASSERT_EQ(merged.text.size(), 44004u);
+  EXPECT_EQ(merged.blocks, (std::vector<ShownBlock>{{4002, {"n"}}, {40002, {"o"}}}));
+  // One older block that the cut shortens is shortened.
+  older.blocks = {{74004, {"o", "p"}}};
+  merged = MergeShown(std::string(4000, 'n') + "\r\n", {"n"}, older);
+  EXPECT_EQ(merged.blocks, (std::vector<ShownBlock>{{4002, {"n"}}, {40002, {"o", "p"}}}));
+  // A block that fills the box drops every older one.
+  merged = MergeShown(std::string(74999, 'n'), {"n"}, older);
+  EXPECT_EQ(merged.blocks, (std::vector<ShownBlock>{{74999, {"n"}}}));
 }
 
 // MergeResults puts a new block over the older text and keeps the whole near 75,000 bytes.

@@ -40,5 +40,18 @@ TEST(Texts, DialogTextsReadAsIntended) {
   EXPECT_EQ(Cp932ToUtf8(kTooManyPathsMessage), "指定できるファイルまたはフォルダは一つだけです。");
 }
 
+TEST(Texts, ReasonsAFileCouldNotBeUsedReadAsIntended) {
+  EXPECT_EQ(Cp932ToUtf8(kRefusedLinkReason),
+            "%1 は他のユーザー（%2）が作ったシンボリックリンクなので、たどりません。");
+  EXPECT_EQ(Cp932ToUtf8(kDiskFullReason), "ディスクに空きがありません。");
+  EXPECT_EQ(Cp932ToUtf8(kQuotaReason), "ディスクの使用量の上限に達しています。");
+  EXPECT_EQ(Cp932ToUtf8(kReadOnlyReason), "読み取り専用のファイルシステムです。");
+  EXPECT_EQ(Cp932ToUtf8(kNoAccessReason), "アクセスする権限がありません。");
+  EXPECT_EQ(Cp932ToUtf8(kNotRegularReason), "通常のファイルではありません。");
+  EXPECT_EQ(Cp932ToUtf8(kSystemErrorReason), "システムのエラーです（%1）。");
+  EXPECT_EQ(Cp932ToUtf8(kCannotSaveHistoryMessage),
+            "検索履歴をhistory.txtに保存できません。この起動中の検索語は次回に残りません。");
+}
+
 }  // namespace
 }  // namespace tolvane

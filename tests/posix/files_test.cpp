@@ -1,6 +1,6 @@
 // Replacing a state file whole: the mode it keeps or takes, and a symbolic link in its place,
 // which stays while the file it ends at is replaced in that file's own folder.
-#include "state/replace_file.h"
+#include "posix/files.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -16,6 +16,7 @@ namespace tolvane {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::NamesIn;
 using testing::ReadFile;
 using testing::ScratchDir;
 using testing::WriteFile;
@@ -37,11 +38,6 @@ mode_t PermissionsOf(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 07777;
 }
 
-std::set<std::string> NamesIn(const std::string& dir) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename());
-  return names;
-}
 
 TEST(ReplaceFileWhole, AReplacedFileKeepsItsModeANewOneTakesTheUmask) {
   ScratchDir dir;

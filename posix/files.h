@@ -1,0 +1,107 @@
+#pragma once
+// The program's files in a folder that others may write to (a lab's group share): read and
+// replaced without ever being led by someone else's symbolic link, and replaced whole, so that no
+// reader ever sees half a file and a failure leaves the old one as it was.
+//
+// The link rule is the kernel's protected_symlinks rule, applied by the program in every folder: a
+// symbolic link is followed only when the user or the owner of the folder that holds it owns it.
+// A link the user made (results kept on another disk, say) works; one that another user planted
+// in a shared folder, pointing at the user's own files, is refused and named.
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "posix/unique_fd.h"
+
+namespace tolvane {
+
+// Why a file could not be used.
+struct FileProblem {
+  enum class Kind {
+    kMissing,      // nothing of that name, or its folder is gone
+    kNotRegular,   // a folder, a FIFO, a device ...
+    kRefusedLink,  // a symbolic link owned by neither the user nor the folder's owner
+    kSystem,       // any other failure of the system: `error` tells which
+  };
+  Kind kind = Kind::kSystem;
+  int error = 0;             // errno, with kSystem and kMissing
+  std::string link;          // with kRefusedLink: the link as it was reached
+  uid_t link_owner = 0;      // and who owns it
+};
+
+// The problem errno `error` stands for: kMissing for ENOENT and ENOTDIR, else kSystem.
+FileProblem ProblemFromErrno(int error);
+
+// The folder at `path`, opened only to name files in it (O_PATH). Not open when `path` is empty,
+// gone or no folder.
+UniqueFd OpenFolder(const std::string& path);
+
+// `name` in `folder`, opened for reading: a regular file only, never waiting for a FIFO's writer,
+// through links that the rule allows. The descriptor is blocking again once open.
+struct OpenedFile {
+  UniqueFd fd;
+  std::optional<FileProblem> problem;  // set when fd is not open
+};
+OpenedFile OpenForReading(int folder, std::string_view name);
+
+// `name` in `folder` (or a path with AT_FDCWD) opened for reading as a regular file, without
+// waiting for a FIFO's writer (a FIFO, a folder or a device is kNotRegular). A final symbolic link
+// is followed only with `follow_link`, for paths the user gave.
+OpenedFile OpenRegularFile(int folder, const char* name, bool follow_link);
+
+// A new version of `name` in `folder`, written through fd() and put in place of the old one by
+// Commit. Until then the old file stays as it was and the new one has no name: a process that
+// dies meanwhile leaves nothing behind. Where the file system has no unnamed files, a hidden
+// temporary name in the same folder is used and removed again on every failure.
+//
+// A link that the rule allows is followed to the file it ends at, which is replaced in its own
+// folder while the links stay. The new file takes the old one's permission bits (a new one 0666
+// less the umask).
+class WholeFileReplacement {
+ public:
+  struct Options {
+    bool sync = false;             // flush to the disk before the rename (small state files)
+    bool unnamed_allowed = true;   // false: take the named way at once, for tests
+  };
+  // Nothing, with `problem` set, when no new version can be made.
+  static std::optional<WholeFileReplacement> Begin(int folder, std::string_view name,
+                                                   FileProblem& problem, Options options);
+  static std::optional<WholeFileReplacement> Begin(int folder, std::string_view name,
+                                                   FileProblem& problem) {
+    return Begin(folder, name, problem, Options{});
+  }
+
+  WholeFileReplacement(WholeFileReplacement&& other) noexcept;
+  WholeFileReplacement& operator=(WholeFileReplacement&&) = delete;
+  WholeFileReplacement(const WholeFileReplacement&) = delete;
+  // Abandons a version that was not committed.
+  ~WholeFileReplacement();
+
+  int fd() const { return file_.get(); }
+  // Puts the written file in place of the old one. False, with `problem` set and the old file
+  // untouched, when that fails.
+  bool Commit(FileProblem& problem);
+
+ private:
+  WholeFileReplacement(UniqueFd folder, std::string name, UniqueFd file, std::string temp_name,
+                       Options options);
+  void Abandon();
+
+  UniqueFd folder_;        // where the replaced file is
+  std::string name_;       // its name there
+  UniqueFd file_;          // the new version
+  std::string temp_name_;  // empty while the new version has no name
+  Options options_;
+  bool done_ = false;
+};
+
+// Replaces the file at `path` whole with `content`, flushed to the disk first (see
+// WholeFileReplacement). False, with `problem` set, when anything fails.
+bool ReplaceFileWhole(const std::string& path, std::string_view content, FileProblem* problem = nullptr);
+
+// Opens the file at `path` for reading (see OpenForReading).
+OpenedFile OpenPathForReading(const std::string& path);
+
+}  // namespace tolvane
