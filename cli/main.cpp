@@ -11,6 +11,7 @@
 #include "cli/options.h"
 #include "texts/texts.h"
 #include "encoding/cp932.h"
+#include "posix/files.h"
 #include "session/file_problem_text.h"
 #include "session/run.h"
 #include "encoding/sjis.h"
@@ -113,6 +114,8 @@ int Run(const CliOptions& options) {
 }  // namespace tolvane
 
 int main(int argc, char** argv) {
+  // Ctrl+C or a kill while kekka.txt is written leaves no temporary file, wherever it has a name.
+  tolvane::RemoveTemporaryNameOnEndingSignals();
   const std::vector<std::string> args(argv + 1, argv + argc);
   const tolvane::ParsedOptions parsed = tolvane::ParseOptions(args);
   if (!parsed.error.empty()) {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <string>
 #include <utility>
@@ -127,6 +128,36 @@ class EndingSignalsHeld {
   bool held_ = false;
 };
 
+// The one temporary name a signal handler removes: kept in plain storage, so that the handler may
+// read it, and armed only while the name is complete.
+constexpr std::size_t kPendingNameBytes = 256;
+struct PendingName {
+  volatile sig_atomic_t armed = 0;
+  int folder = -1;
+  char name[kPendingNameBytes] = {};
+};
+PendingName pending_name;
+
+void ArmPendingName(int folder, const std::string& name) {
+  if (pending_name.armed || name.size() >= kPendingNameBytes) return;
+  pending_name.folder = folder;
+  name.copy(pending_name.name, name.size());
+  pending_name.name[name.size()] = '\0';
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  pending_name.armed = 1;
+}
+
+void DisarmPendingName(int folder) {
+  if (pending_name.armed && pending_name.folder == folder) pending_name.armed = 0;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+}
+
+void RemovePendingNameAndEnd(int signal) {
+  if (pending_name.armed) ::unlinkat(pending_name.folder, pending_name.name, 0);
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
+}
+
 std::string TempName(std::string_view name, int attempt) {
   return "." + std::string(name) + "." + std::to_string(::getpid()) + "-" + std::to_string(attempt) +
          ".tmp";
@@ -245,10 +276,14 @@ std::optional<WholeFileReplacement> WholeFileReplacement::Begin(int folder, std:
   }
   for (int attempt = 0; !file.valid() && attempt < kTempNameAttempts; ++attempt) {
     temp_name = TempName(final_name->name, attempt);
+    // Held until a signal handler knows the name, so that no ending signal leaves it behind.
+    const EndingSignalsHeld held;
     // Created no wider than the old file, so the new bytes are never readable by more users.
     file = UniqueFd(::openat(at, temp_name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                              kept.value_or(kNewFileMode)));
-    if (!file.valid() && errno != EEXIST) {
+    if (file.valid()) {
+      ArmPendingName(at, temp_name);
+    } else if (errno != EEXIST) {
       problem = SystemProblem(errno);
       return std::nullopt;
     }
@@ -292,6 +327,8 @@ void WholeFileReplacement::Abandon() {
   if (done_) return;
   done_ = true;
   file_.Close();
+  const EndingSignalsHeld held;
+  DisarmPendingName(folder_.get());
   if (!temp_name_.empty()) ::unlinkat(folder_.get(), temp_name_.c_str(), 0);
 }
 
@@ -326,12 +363,24 @@ bool WholeFileReplacement::Commit(FileProblem& problem) {
     return false;
   }
   done_ = true;
+  DisarmPendingName(folder_.get());
   if (options_.sync) {
     // The rename itself is done; this only hastens it to the disk.
     const UniqueFd readable(::openat(folder_.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (readable.valid()) ::fsync(readable.get());
   }
   return true;
+}
+
+void RemoveTemporaryNameOnEndingSignals() {
+  for (const int signal : {SIGHUP, SIGINT, SIGQUIT, SIGTERM}) {
+    struct sigaction before {};
+    if (::sigaction(signal, nullptr, &before) != 0 || before.sa_handler != SIG_DFL) continue;
+    struct sigaction action {};
+    action.sa_handler = RemovePendingNameAndEnd;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(signal, &action, nullptr);
+  }
 }
 
 bool ReplaceFileWhole(const std::string& path, std::string_view content, FileProblem* problem) {

@@ -97,6 +97,12 @@ class WholeFileReplacement {
   bool done_ = false;
 };
 
+// Makes SIGHUP, SIGINT, SIGQUIT and SIGTERM remove a new version that has a temporary name before
+// they end the process as they would have. Only signals whose action is the default are taken; for
+// a program that has no handlers of its own, such as the command. An unnamed version needs none of
+// this: it never had a name.
+void RemoveTemporaryNameOnEndingSignals();
+
 // Replaces the file at `path` whole with `content`, flushed to the disk first (see
 // WholeFileReplacement). False, with `problem` set, when anything fails.
 bool ReplaceFileWhole(const std::string& path, std::string_view content, FileProblem* problem = nullptr);

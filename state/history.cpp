@@ -99,7 +99,6 @@ void HistoryTable::SetEditorCommand(std::string_view command) {
   if (command.size() > kSlotTextBytes || slots_[kEditorSlot] == command) return;
   slots_[kEditorSlot] = std::string(command);
   editor_changed_since_sync_ = true;
-  ++revision_;
 }
 
 namespace {
@@ -186,7 +185,6 @@ class FolderLock {
 }  // namespace
 
 void HistoryTable::Load(const std::string& dir) {
-  ++revision_;
   added_since_sync_ = 0;
   editor_changed_since_sync_ = false;
   load_problem_.reset();
@@ -237,12 +235,10 @@ void HistoryTable::MergeStoredElsewhere(const FileSlots& now) {
     merged.insert(merged.end(), theirs.begin(), theirs.end());
     merged.insert(merged.end(), slots_.begin() + own_new, slots_.begin() + kHistoryQueries);
     for (std::size_t i = 0; i < kHistoryQueries; ++i) slots_[i] = std::move(merged[i]);
-    ++revision_;
   }
   // The editor line last changed wins.
   if (!editor_changed_since_sync_ && now[kEditorSlot] && *now[kEditorSlot] != slots_[kEditorSlot]) {
     slots_[kEditorSlot] = *now[kEditorSlot];
-    ++revision_;
   }
 }
 
@@ -277,7 +273,6 @@ bool HistoryTable::AddToHistory(std::string& query) {
   ReplaceAll(query, kAsciiBlank, kFullWidthBlank);
   slots_[0] = query;
   ++added_since_sync_;
-  ++revision_;
   return true;
 }
 

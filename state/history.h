@@ -3,7 +3,6 @@
 // "history.txt" in the start directory. Plain C++ over Shift-JIS byte strings.
 #include <array>
 #include <cstddef>
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -59,15 +58,10 @@ class HistoryTable {
   // (ASCII blanks become full-width blanks) and stores it in slot 0 unless an equal query is stored.
   bool AddToHistory(std::string& query);
 
-  // Counts the changes to the table: a load, a stored query, a different editor command. A
-  // caller that saved at one count knows the file is current while the count stays.
-  std::uint64_t Revision() const { return revision_; }
-
  private:
   void MergeStoredElsewhere(const FileSlots& now);
 
   std::array<std::string, kHistorySlots> slots_;
-  std::uint64_t revision_ = 0;
   // What the file held as this table last read or wrote it; nothing while it had no file.
   std::optional<FileSlots> on_disk_;
   std::size_t added_since_sync_ = 0;       // queries stored since then, at the front

@@ -2,8 +2,10 @@
 # The real program in a private X server with a window manager: type a query, click the results
 # box's scroll bar and still search and browse the history with the keys, open the results in the
 # editor with Shift+Enter, leave through File > Exit, then check the files. Then three sessions
-# that end without the window closing (SIGTERM, SIGHUP, the X server gone) keep their query. Last,
-# the start from elsewhere: `tolvane DIR`, which is remembered, and a path that does not exist.
+# that end without the window closing (SIGTERM, SIGHUP, the X server gone) keep their query, also
+# when the display goes in the middle of a long search, and two windows on one folder keep each
+# other's queries. Last, the start from elsewhere: `tolvane DIR`, which is remembered, and a path
+# that does not exist.
 #   window_e2e.sh path/to/tolvane
 set -u
 
@@ -147,6 +149,47 @@ xdotool key Up Return
 wait_for "the search of the last query" test ! -s "$WORK/kekka.txt"
 exit_through_menu
 check_history_slot0 "the last start" "$query"
+
+# A display lost while a long search runs: the query was stored before the scan began. The
+# records end in gibibytes of holes, which the scan takes a while over.
+LONG="$TMP/long"
+mkdir "$LONG"
+printf 'needle 1\r\n' >"$LONG/tolvaneken.txt"
+truncate -s 2G "$LONG/tolvaneken.txt"
+start_app "$LONG"
+xdotool type --delay 50 "needle"
+xdotool key Return
+wait_for "the query in history.txt during the search" \
+  sh -c "head -1 '$LONG/history.txt' | tr -d '\r' | grep -qx needle"
+kill "$XVFB_PID"
+wait_for_exit "the display lost during the search"
+wait "$XVFB_PID" "$WM_PID" 2>/dev/null
+XVFB_PID= WM_PID=
+[ "$(head -1 "$LONG/history.txt" | tr -d '\r')" = needle ] || fail "the query was lost with the display"
+rm -f "$LONG/tolvaneken.txt"
+start_x
+
+# Two windows on one folder: each keeps its queries, whichever closes last.
+TWO="$TMP/two"
+mkdir "$TWO"
+cp "$WORK/tolvaneken.txt" "$TWO/"
+start_app "$TWO"
+FIRST_PID=$APP_PID FIRST_WID=$WID
+xdotool type --delay 50 "1998"
+xdotool key Return
+wait_for "the first window's search" title_starts "件数：1 "
+start_app "$TWO"
+xdotool type --delay 50 "1985"
+xdotool key Return
+wait_for "the second window's search" title_starts "件数：1 "
+kill -TERM "$APP_PID"
+wait_for_exit "the second window's SIGTERM"
+APP_PID=$FIRST_PID WID=$FIRST_WID
+kill -TERM "$APP_PID"
+wait_for_exit "the first window's SIGTERM"
+mapfile -t lines < <(tr -d '\r' <"$TWO/history.txt")
+[ "${#lines[@]}" = 21 ] && [ "${lines[0]}" = 1985 ] && [ "${lines[1]}" = 1998 ] && [ "${lines[2]}" = 0000 ] ||
+  fail "the two windows' history: ${lines[*]}"
 
 # Started as `tolvane DIR` from a folder without records, as a launcher in the home folder would:
 # the search runs in DIR, which is remembered, and the working directory stays as it was.

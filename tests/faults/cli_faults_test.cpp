@@ -4,7 +4,12 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <unistd.h>
+
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -68,6 +73,69 @@ TEST_F(CommandFaultTest, LongOutputThatCannotBeWrittenExitsTwo) {
     EXPECT_EQ(o.status, 2);
     EXPECT_NE(o.err.find("cannot write the output"), std::string::npos) << o.err;
   }
+}
+
+// The folder's names but the test's own output files (".out", ".err1" ...).
+std::set<std::string> ProgramsNamesIn(const testing::ScratchDir& dir) {
+  std::set<std::string> names = testing::NamesIn(dir.path());
+  std::erase_if(names, [](const std::string& name) {
+    return name.starts_with(".out") || name.starts_with(".err");
+  });
+  return names;
+}
+
+// Bytes the process `pid` has written so far, by the kernel's count; -1 once it is gone.
+long long BytesWrittenBy(pid_t pid) {
+  std::ifstream io("/proc/" + std::to_string(pid) + "/io");
+  std::string key;
+  long long value = 0;
+  while (io >> key >> value) {
+    if (key == "wchar:") return value;
+  }
+  return -1;
+}
+
+TEST_F(CommandFaultTest, ASignalMidSearchLeavesTheLastResultsFileAndNothingElse) {
+  // Two mebibytes of matches, then four gibibytes of holes that take the scan a while.
+  testing::WriteFile(dir_ / "kekka.txt", "previous\r\n");
+  {
+    std::ofstream records(dir_ / "tolvaneken.txt", std::ios::binary | std::ios::trunc);
+    records << testing::NumberedRecords(200000, "hit");
+  }
+  std::filesystem::resize_file(dir_ / "tolvaneken.txt", std::uintmax_t{4} << 30);
+  for (const int signal : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(strsignal(signal));
+    const pid_t pid = testing::StartCommand(dir_.path(), {"--count", "hit"}, dir_ / ".out", dir_ / ".err");
+    ASSERT_GT(pid, 0);
+    // Once the first mebibyte of results is written, the scan is among the holes.
+    while (BytesWrittenBy(pid) >= 0 && BytesWrittenBy(pid) < (1 << 20)) ::usleep(1000);
+    ::kill(pid, signal);
+    const int wstatus = testing::WaitForCommand(pid);
+    ASSERT_TRUE(WIFSIGNALED(wstatus)) << "the search ended before the signal came";
+    EXPECT_EQ(testing::ReadFile(dir_ / "kekka.txt"), "previous\r\n");
+    EXPECT_EQ(ProgramsNamesIn(dir_), (std::set<std::string>{"kekka.txt", "tolvaneken.txt"}));
+  }
+}
+
+TEST_F(CommandFaultTest, TwoSearchesAtOnceInOneFolderEachLeaveAWholeResultsFile) {
+  // What each search leaves alone.
+  std::vector<std::string> alone;
+  for (const char* term : {"hit", "9"}) {
+    ASSERT_EQ(Command(dir_, {"--count", term}, dir_ / ".out").status, 0);
+    alone.push_back(testing::ReadFile(dir_ / "kekka.txt"));
+  }
+  ASSERT_NE(alone[0], alone[1]);
+  for (int round = 0; round < 5; ++round) {
+    const pid_t first = testing::StartCommand(dir_.path(), {"--count", "hit"}, dir_ / ".out1", dir_ / ".err1");
+    const pid_t second = testing::StartCommand(dir_.path(), {"--count", "9"}, dir_ / ".out2", dir_ / ".err2");
+    const int first_status = testing::WaitForCommand(first);
+    const int second_status = testing::WaitForCommand(second);
+    EXPECT_TRUE(WIFEXITED(first_status) && WEXITSTATUS(first_status) == 0);
+    EXPECT_TRUE(WIFEXITED(second_status) && WEXITSTATUS(second_status) == 0);
+    const std::string results = testing::ReadFile(dir_ / "kekka.txt");
+    EXPECT_TRUE(results == alone[0] || results == alone[1]) << "round " << round << ": " << results.size();
+  }
+  EXPECT_EQ(ProgramsNamesIn(dir_), (std::set<std::string>{"kekka.txt", "tolvaneken.txt"}));
 }
 
 }  // namespace

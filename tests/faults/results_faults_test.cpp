@@ -2,12 +2,14 @@
 // shown a count for records that did not reach it, and the screen keeps the last good search.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 
 #include <set>
 #include <string>
 
 #include "fault_screen.h"
+#include "session/file_problem_text.h"
 #include "session/run.h"
 #include "test_util.h"
 
@@ -65,6 +67,39 @@ TEST(ResultsFaultTest, ADiskThatFillsPartWayIsReportedAndKeepsTheLastWholeResult
     EXPECT_EQ(testing::ReadFile(dir / kResultsFileName), "once\r\n");
     EXPECT_EQ(testing::NamesIn(dir.path()), (std::set<std::string>{kRecordsFileName, kResultsFileName}));
   }
+}
+
+// A small file system of its own, mounted for one test (root only); unmounted at the end.
+class SmallTmpfs {
+ public:
+  explicit SmallTmpfs(const std::string& kib) {
+    mounted_ = ::mount("tmpfs", dir_.path().c_str(), "tmpfs", 0, ("size=" + kib + "k").c_str()) == 0;
+  }
+  ~SmallTmpfs() {
+    if (mounted_) ::umount2(dir_.path().c_str(), MNT_DETACH);
+  }
+  bool mounted() const { return mounted_; }
+  const testing::ScratchDir& dir() const { return dir_; }
+
+ private:
+  testing::ScratchDir dir_;
+  bool mounted_ = false;
+};
+
+TEST(ResultsFaultTest, AFullFileSystemKeepsTheLastResultsAndSaysWhy) {
+  const SmallTmpfs disk("256");
+  if (!disk.mounted()) GTEST_SKIP() << "mounting a tmpfs needs root";
+  const testing::ScratchDir& dir = disk.dir();
+  // 160 KiB of records that all match: their results do not fit beside them.
+  testing::WriteFile(dir / kRecordsFileName, testing::NumberedRecords(16000, "hit"));
+  testing::WriteFile(dir / kResultsFileName, "old\r\n");
+  const SearchResult result = RunSearch("hit", dir.path(), {});
+  EXPECT_EQ(result.status, RunStatus::kWriteError);
+  ASSERT_TRUE(result.problem && result.problem->file);
+  EXPECT_EQ(result.problem->file->error, ENOSPC);
+  EXPECT_EQ(FileProblemReason(*result.problem->file), "ディスクに空きがありません。");
+  EXPECT_EQ(testing::ReadFile(dir / kResultsFileName), "old\r\n");
+  EXPECT_EQ(testing::NamesIn(dir.path()), (std::set<std::string>{kRecordsFileName, kResultsFileName}));
 }
 
 }  // namespace

@@ -1,12 +1,17 @@
-// Replacing a state file whole: the mode it keeps or takes, and a symbolic link in its place,
-// which stays while the file it ends at is replaced in that file's own folder.
+// Files replaced whole: the mode the new version keeps or takes, a symbolic link in its place,
+// which stays while the file it ends at is replaced in that file's own folder, another user's link,
+// which is never followed, and a new version that a dying process leaves behind.
 #include "posix/files.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <optional>
+#include <cstring>
 #include <set>
 #include <string>
 
@@ -150,6 +155,141 @@ TEST(ReplaceFileWhole, LinksThatGoRoundOrEndAtAFolderFailAndChangeNothing) {
             (std::set<std::string>{"folder", "round-a", "round-b", "to-folder"}));
   EXPECT_TRUE(fs::is_empty(dir / "folder"));
   EXPECT_EQ(fs::read_symlink(dir / "round-a"), "round-b");
+}
+
+// A symbolic link at `link` to `target`, owned by `owner` as if that user had made it.
+void PlantLink(const std::string& target, const std::string& link, uid_t owner) {
+  fs::create_symlink(target, link);
+  ASSERT_EQ(::lchown(link.c_str(), owner, owner), 0);
+}
+
+TEST(LinkRule, AnotherUsersLinkIsNeitherFollowedToReadNorToReplace) {
+  if (::geteuid() != 0) GTEST_SKIP() << "planting another user's link needs root";
+  ScratchDir home;
+  ScratchDir share;
+  const std::string victim = home / ".bashrc";
+  WriteFile(victim, "mine\n");
+  PlantLink(victim, share / "history.txt", testing::kNobody);
+
+  FileProblem problem;
+  EXPECT_FALSE(ReplaceFileWhole(share / "history.txt", "queries\r\n", &problem));
+  EXPECT_EQ(problem.kind, FileProblem::Kind::kRefusedLink);
+  EXPECT_EQ(problem.link, "history.txt");
+  EXPECT_EQ(problem.link_owner, testing::kNobody);
+  const OpenedFile opened = OpenPathForReading(share / "history.txt");
+  ASSERT_TRUE(opened.problem);
+  EXPECT_EQ(opened.problem->kind, FileProblem::Kind::kRefusedLink);
+  EXPECT_EQ(ReadFile(victim), "mine\n");
+  EXPECT_EQ(NamesIn(share.path()), std::set<std::string>{"history.txt"});
+
+  // Every link of a chain is judged in its own folder: the user's own link leads to another
+  // user's, which is named as it was reached.
+  fs::create_directory(share / "sub");
+  PlantLink(victim, share / "sub/planted", testing::kNobody);
+  fs::create_symlink(share / "sub/planted", home / "kekka.txt");
+  EXPECT_FALSE(ReplaceFileWhole(home / "kekka.txt", "results", &problem));
+  EXPECT_EQ(problem.kind, FileProblem::Kind::kRefusedLink);
+  EXPECT_EQ(problem.link, share / "sub/planted");
+  EXPECT_EQ(ReadFile(victim), "mine\n");
+}
+
+TEST(LinkRule, LinksOfTheUserOrOfTheFoldersOwnerAreFollowed) {
+  if (::geteuid() != 0) GTEST_SKIP() << "a folder of another user needs root";
+  ScratchDir dir;
+  fs::create_directory(dir / "target");
+  fs::create_directory(dir / "share");
+  const std::string target = dir / "target/kekka.txt";
+  WriteFile(target, "old");
+  // The folder's owner made the link: followed, as the kernel would in a sticky folder.
+  ASSERT_EQ(::chown((dir / "share").c_str(), testing::kNobody, testing::kNobody), 0);
+  PlantLink(target, dir / "share/kekka.txt", testing::kNobody);
+  EXPECT_TRUE(ReplaceFileWhole(dir / "share/kekka.txt", "by the owner's link"));
+  EXPECT_EQ(ReadFile(target), "by the owner's link");
+  // The user's own link in that folder: followed too.
+  fs::create_symlink(target, dir / "share/history.txt");
+  EXPECT_TRUE(ReplaceFileWhole(dir / "share/history.txt", "by my link"));
+  EXPECT_EQ(ReadFile(target), "by my link");
+  EXPECT_FALSE(OpenPathForReading(dir / "share/history.txt").problem);
+  EXPECT_TRUE(fs::is_symlink(dir / "share/kekka.txt"));
+}
+
+// Writes `content` as a new version of `name` in `dir` and ends this process by `signal` before
+// the version is committed, in a child process. True when the child died of that signal.
+bool DieWhileReplacing(const ScratchDir& dir, const std::string& name, bool unnamed, int signal) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    RemoveTemporaryNameOnEndingSignals();
+    const UniqueFd folder = OpenFolder(dir.path());
+    FileProblem problem;
+    auto replacement = WholeFileReplacement::Begin(folder.get(), name, problem,
+                                                   {.sync = false, .unnamed_allowed = unnamed});
+    if (!replacement || ::write(replacement->fd(), "half", 4) != 4) ::_exit(1);
+    ::raise(signal);
+    ::_exit(2);
+  }
+  int status = 0;
+  return ::waitpid(child, &status, 0) == child && WIFSIGNALED(status) && WTERMSIG(status) == signal;
+}
+
+TEST(WholeFileReplacement, ADyingProcessLeavesTheOldFileAndNoOtherName) {
+  const struct {
+    bool unnamed;
+    int signal;
+  } cases[] = {{true, SIGKILL}, {true, SIGTERM}, {false, SIGTERM}, {false, SIGINT}, {false, SIGHUP}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << (c.unnamed ? "unnamed, " : "named, ") << strsignal(c.signal));
+    ScratchDir dir;
+    WriteFile(dir / "kekka.txt", "old");
+    ASSERT_TRUE(DieWhileReplacing(dir, "kekka.txt", c.unnamed, c.signal));
+    EXPECT_EQ(ReadFile(dir / "kekka.txt"), "old");
+    EXPECT_EQ(NamesIn(dir.path()), std::set<std::string>{"kekka.txt"});
+  }
+}
+
+TEST(WholeFileReplacement, ANamedNewVersionIsRemovedOnEveryFailureAndReplacesWholeOnCommit) {
+  for (const bool unnamed : {false, true}) {
+    SCOPED_TRACE(unnamed ? "unnamed" : "named");
+    ScratchDir dir;
+    WriteFile(dir / "kekka.txt", "old");
+    const UniqueFd folder = OpenFolder(dir.path());
+    FileProblem problem;
+    const WholeFileReplacement::Options options{.sync = false, .unnamed_allowed = unnamed};
+    {
+      auto abandoned = WholeFileReplacement::Begin(folder.get(), "kekka.txt", problem, options);
+      ASSERT_TRUE(abandoned);
+      ASSERT_EQ(::write(abandoned->fd(), "half", 4), 4);
+    }
+    EXPECT_EQ(NamesIn(dir.path()), std::set<std::string>{"kekka.txt"});
+    EXPECT_EQ(ReadFile(dir / "kekka.txt"), "old");
+
+    // Two new versions at once, as two searches in one folder: the last to commit wins, whole.
+    auto first = WholeFileReplacement::Begin(folder.get(), "kekka.txt", problem, options);
+    auto second = WholeFileReplacement::Begin(folder.get(), "kekka.txt", problem, options);
+    ASSERT_TRUE(first && second);
+    ASSERT_EQ(::write(first->fd(), "first", 5), 5);
+    ASSERT_EQ(::write(second->fd(), "second", 6), 6);
+    EXPECT_TRUE(second->Commit(problem));
+    EXPECT_EQ(ReadFile(dir / "kekka.txt"), "second");
+    EXPECT_TRUE(first->Commit(problem));
+    EXPECT_EQ(ReadFile(dir / "kekka.txt"), "first");
+    EXPECT_EQ(NamesIn(dir.path()), std::set<std::string>{"kekka.txt"});
+  }
+}
+
+TEST(WholeFileReplacement, WhatIsNoRegularFileIsNotReplaced) {
+  ScratchDir dir;
+  fs::create_directory(dir / "kekka.txt");
+  const UniqueFd folder = OpenFolder(dir.path());
+  FileProblem problem;
+  EXPECT_FALSE(WholeFileReplacement::Begin(folder.get(), "kekka.txt", problem));
+  EXPECT_EQ(problem.kind, FileProblem::Kind::kNotRegular);
+  fs::create_symlink("/dev/null", dir / "history.txt");
+  EXPECT_FALSE(WholeFileReplacement::Begin(folder.get(), "history.txt", problem));
+  EXPECT_EQ(problem.kind, FileProblem::Kind::kNotRegular);
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  const OpenedFile fifo = OpenForReading(folder.get(), "fifo");  // never waits for a writer
+  ASSERT_TRUE(fifo.problem);
+  EXPECT_EQ(fifo.problem->kind, FileProblem::Kind::kNotRegular);
 }
 
 }  // namespace

@@ -24,6 +24,8 @@
 #include <functional>
 #include <memory>
 
+#include <unistd.h>
+
 #include "app/about_dlg.h"
 #include "app/main_frame.h"
 #include "app/quit_on_signals.h"
@@ -352,7 +354,7 @@ class WindowTest : public QObject {
     QVERIFY(busy_when_shown);
     QVERIFY(QApplication::overrideCursor() == nullptr);
 
-    // The message box after a long scan shows the normal cursor.
+    // A message box of the search shows the normal cursor.
     QVERIFY(QFile::remove(Path("kekka.txt")));
     QVERIFY(QFile::link(QStringLiteral("/dev/full"), Path("kekka.txt")));
     auto box_cursor = std::make_shared<int>(-1);
@@ -722,6 +724,65 @@ class WindowTest : public QObject {
     QCOMPARE(lines.size(), 22);
     QCOMPARE(lines[0], Sjis(QStringLiteral("山田　近世")) + "\r");
     QCOMPARE(lines[20], editor.toUtf8() + "\r");
+  }
+
+  void aQueryIsInTheHistoryFileBeforeItsSearchRuns() {
+    // A scan long enough to tell its progress, which looks at the file as a lost display would
+    // leave it.
+    QFile records(Path("tolvaneken.txt"));
+    QVERIFY(records.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    const QByteArray line = Sjis(QStringLiteral("ありふれた文献の一行です。")) + "\r\n";
+    for (qint64 written = 0; written < (qint64{2} << 20); written += line.size()) records.write(line);
+    records.close();
+    Start();
+    int looks = 0;
+    bool stored_while_scanning = true;
+    app_->MainFrame()->View()->SetBusyClock([&] {
+      ++looks;
+      stored_while_scanning = stored_while_scanning &&
+                              ReadAll(Path("history.txt")).startsWith(Sjis(QStringLiteral("一行")) + "\r\n");
+      return std::chrono::steady_clock::now();
+    });
+    Search(QStringLiteral("一行"));
+    QVERIFY(looks > 1);
+    QVERIFY(stored_while_scanning);
+  }
+
+  void aHistoryFileThatCannotBeWrittenIsToldOncePerSession() {
+    QVERIFY(QDir(Dir()).mkdir(QStringLiteral("history.txt")));  // in the way of the file
+    Start();
+    MessageBoxCloser boxes;
+    Search(QStringLiteral("研究"));
+    QTRY_COMPARE(boxes.texts.size(), 1);
+    QCOMPARE(boxes.texts[0], QStringLiteral("検索履歴をhistory.txtに保存できません。この起動中の検索語は次回に残りません。\n"
+                                            "通常のファイルではありません。"));
+    // The search itself went ahead, and later saves fail quietly.
+    QVERIFY(Caption().startsWith(QStringLiteral("件数：2 ")));
+    Search(QStringLiteral("近世"));
+    QTest::qWait(100);
+    QCOMPARE(boxes.texts.size(), 1);
+    QCOMPARE(Query()->text(), QStringLiteral("近世"));
+  }
+
+  void anotherUsersLinkForTheHistoryIsToldAtTheStartAndNotWrittenThrough() {
+    if (::geteuid() != 0) QSKIP("planting another user's link needs root");
+    ScratchDir home;
+    const QString victim = QFile::decodeName((home / ".bashrc").c_str());
+    WriteLines(victim, {QStringLiteral("mine")});
+    QVERIFY(QFile::link(victim, Path("history.txt")));
+    QCOMPARE(::lchown(QFile::encodeName(Path("history.txt")).constData(), testing::kNobody, testing::kNobody), 0);
+    MessageBoxCloser boxes;
+    app_ = std::make_unique<CTolvaneApp>();
+    QVERIFY(app_->InitInstance());
+    QTRY_COMPARE(boxes.texts.size(), 1);
+    QVERIFY(boxes.texts[0].contains(QStringLiteral("が作ったシンボリックリンクなので、たどりません。")));
+    Query()->setFocus();
+    Search(QStringLiteral("研究"));
+    QVERIFY(Caption().startsWith(QStringLiteral("件数：2 ")));
+    app_->MainFrame()->close();
+    app_.reset();
+    QCOMPARE(boxes.texts.size(), 1);
+    QCOMPARE(ReadAll(victim), QByteArray("mine\r\n"));
   }
 
   void historyIsSavedWhenTheWindowCloses() {

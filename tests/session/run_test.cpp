@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -151,6 +152,59 @@ TEST_F(RunSearchTest, ResultsFileThatCannotBeCreatedIsReported) {
   EXPECT_EQ(Search("a").status, RunStatus::kCannotCreateResults);
   EXPECT_EQ(screen_.errors, std::vector<std::string>{std::string(kCannotCreateResultsMessage)});
   EXPECT_TRUE(screen_.captions.empty());
+}
+
+TEST_F(RunSearchTest, AnotherUsersLinkIsNotFollowedForEitherFile) {
+  if (::geteuid() != 0) GTEST_SKIP() << "planting another user's link needs root";
+  testing::ScratchDir home;
+  const std::string victim = home / ".bashrc";
+  testing::WriteFile(victim, "mine\n");
+  const auto plant = [&](const std::string& name) {
+    std::filesystem::create_symlink(victim, dir_ / name);
+    ASSERT_EQ(::lchown((dir_ / name).c_str(), testing::kNobody, testing::kNobody), 0);
+  };
+  Records("mine\n");
+  plant(kResultsFileName);
+  SearchResult result = Search("mine");
+  EXPECT_EQ(result.status, RunStatus::kCannotCreateResults);
+  ASSERT_TRUE(result.problem && result.problem->file);
+  EXPECT_EQ(result.problem->file->kind, FileProblem::Kind::kRefusedLink);
+  EXPECT_EQ(result.problem->file->link, kResultsFileName);
+  EXPECT_EQ(testing::ReadFile(victim), "mine\n");
+
+  std::filesystem::remove(dir_ / kRecordsFileName);
+  plant(kRecordsFileName);
+  result = Search("mine");
+  EXPECT_EQ(result.status, RunStatus::kNoRecordsFile);
+  ASSERT_TRUE(result.problem && result.problem->file);
+  EXPECT_EQ(result.problem->file->kind, FileProblem::Kind::kRefusedLink);
+  EXPECT_TRUE(screen_.boxes.empty());
+}
+
+TEST_F(RunSearchTest, TheUsersOwnLinkIsWrittenThroughAndTheResultsKeepTheirMode) {
+  testing::ScratchDir elsewhere;
+  testing::WriteFile(elsewhere / "results", "old");
+  ASSERT_EQ(::chmod((elsewhere / "results").c_str(), 0640), 0);
+  std::filesystem::create_symlink(elsewhere / "results", dir_ / kResultsFileName);
+  Records("a 1\r\nb\r\na 2\r\n");
+  EXPECT_EQ(Search("a").matches, 2);
+  EXPECT_EQ(testing::ReadFile(elsewhere / "results"), "a 1\r\na 2\r\n");
+  EXPECT_TRUE(std::filesystem::is_symlink(dir_ / kResultsFileName));
+  struct stat info {};
+  ASSERT_EQ(::stat((elsewhere / "results").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
+  EXPECT_EQ(testing::NamesIn(elsewhere.path()), std::set<std::string>{"results"});
+}
+
+TEST_F(RunSearchTest, AFileSystemWithoutUnnamedFilesGetsTheSameWholeResults) {
+  Records("a 1\r\nb\r\na 2\r\n");
+  testing::WriteFile(dir_ / kResultsFileName, "old");
+  RunOptions named;
+  named.unnamed_results_file = false;
+  EXPECT_EQ(screen_.Search("a", dir_.path(), named).matches, 2);
+  EXPECT_EQ(Results(), "a 1\r\na 2\r\n");
+  EXPECT_EQ(testing::NamesIn(dir_.path()),
+            (std::set<std::string>{kRecordsFileName, kResultsFileName}));
 }
 
 TEST_F(RunSearchTest, SearchesInTheStartFolderAndNeverMovesTheProcess) {

@@ -4,10 +4,14 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -385,33 +389,112 @@ TEST(AddToHistoryTest, QueryThatWouldOutgrowASlotIsRefusedUntouched) {
   EXPECT_EQ(table.Slot(1), "0000");
 }
 
-TEST(HistoryRevisionTest, CountsOnlyRealChanges) {
+TEST_F(HistoryFileTest, OnlyARealChangeMakesTheTableDifferFromItsFile) {
   HistoryTable table;
-  table.Load("/nonexistent-tolvane-folder");
-  std::uint64_t seen = table.Revision();
-  const auto changed = [&] {
-    const bool moved = table.Revision() != seen;
-    seen = table.Revision();
-    return moved;
-  };
+  table.Load(dir_);
+  EXPECT_TRUE(table.DiffersFromFile());  // a first start has placeholders to write
+  ASSERT_TRUE(table.Save(dir_));
+  EXPECT_FALSE(table.DiffersFromFile());
+
   std::string repeated = "0003";
   ASSERT_TRUE(table.AddToHistory(repeated));
-  EXPECT_FALSE(changed());
   std::string too_long(300, 'z');
   EXPECT_FALSE(table.AddToHistory(too_long));
-  EXPECT_FALSE(changed());
+  table.SetEditorCommand("notepad");
+  table.SetEditorCommand(std::string(300, 'e'));  // refused, the slot keeps its command
+  EXPECT_FALSE(table.DiffersFromFile());
+  EXPECT_FALSE(Reloaded().DiffersFromFile());
+
   std::string fresh = "fresh";
   ASSERT_TRUE(table.AddToHistory(fresh));
-  EXPECT_TRUE(changed());
-
-  table.SetEditorCommand("notepad");
-  EXPECT_FALSE(changed());
-  table.SetEditorCommand(std::string(300, 'e'));  // refused, the slot keeps its command
-  EXPECT_FALSE(changed());
+  EXPECT_TRUE(table.DiffersFromFile());
+  ASSERT_TRUE(table.Save(dir_));
   table.SetEditorCommand("gedit");
-  EXPECT_TRUE(changed());
-  table.Load("/nonexistent-tolvane-folder");
-  EXPECT_TRUE(changed());
+  EXPECT_TRUE(table.DiffersFromFile());
+}
+
+TEST_F(HistoryFileTest, TwoWindowsOnOneFolderKeepEachOthersQueries) {
+  WriteStateFile(Placeholders() + "notepad\r\n");
+  HistoryTable first = Reloaded();
+  HistoryTable second = Reloaded();
+  const auto add = [](HistoryTable& table, std::string query) { ASSERT_TRUE(table.AddToHistory(query)); };
+
+  add(first, "alpha");
+  ASSERT_TRUE(first.Save(dir_));
+  add(second, "beta");
+  ASSERT_TRUE(second.Save(dir_));
+  EXPECT_EQ(second.Slot(0), "beta");  // the window's own newest query stays first
+  EXPECT_EQ(second.Slot(1), "alpha");
+  EXPECT_EQ(second.Slot(2), "0000");
+  add(first, "gamma");
+  ASSERT_TRUE(first.Save(dir_));
+  const HistoryTable file = Reloaded();
+  const std::string expected[] = {"gamma", "beta", "alpha", "0000", "0001"};
+  for (std::size_t i = 0; i < std::size(expected); ++i) EXPECT_EQ(file.Slot(i), expected[i]) << i;
+  EXPECT_EQ(file.Slot(19), "0016");
+
+  // The editor line last changed wins; one left as it was takes the other's.
+  second.SetEditorCommand("/usr/bin/gedit");
+  ASSERT_TRUE(second.Save(dir_));
+  add(first, "delta");
+  ASSERT_TRUE(first.Save(dir_));
+  EXPECT_EQ(first.EditorCommand(), "/usr/bin/gedit");
+  first.SetEditorCommand("/usr/bin/kate");
+  add(second, "epsilon");
+  ASSERT_TRUE(second.Save(dir_));
+  ASSERT_TRUE(first.Save(dir_));
+  EXPECT_EQ(Reloaded().EditorCommand(), "/usr/bin/kate");
+  EXPECT_EQ(Reloaded().Slot(0), "epsilon");
+}
+
+TEST_F(HistoryFileTest, SavesOfTwoProcessesAtOnceLoseNoQuery) {
+  constexpr int kQueriesEach = 10;
+  std::vector<pid_t> children;
+  for (const char* name : {"a", "b"}) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      HistoryTable table;
+      table.Load(dir_);
+      for (int i = 0; i < kQueriesEach; ++i) {
+        std::string query = name + std::to_string(i);
+        if (!table.AddToHistory(query) || !table.Save(dir_)) ::_exit(1);
+      }
+      ::_exit(0);
+    }
+    children.push_back(child);
+  }
+  for (const pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  const HistoryTable file = Reloaded();
+  std::set<std::string> stored;
+  for (std::size_t i = 0; i < kHistoryQueries; ++i) stored.insert(file.Slot(i));
+  std::set<std::string> all;
+  for (const char* name : {"a", "b"}) {
+    for (int i = 0; i < kQueriesEach; ++i) all.insert(name + std::to_string(i));
+  }
+  EXPECT_EQ(stored, all);
+}
+
+TEST_F(HistoryFileTest, AnotherUsersLinkIsNeitherReadNorWrittenThrough) {
+  if (::geteuid() != 0) GTEST_SKIP() << "planting another user's link needs root";
+  const std::string victim = dir_ + "/victim";
+  std::ofstream(victim) << "mine\r\n";
+  fs::create_symlink(victim, FilePath());
+  ASSERT_EQ(::lchown(FilePath().c_str(), 65534, 65534), 0);
+  HistoryTable table;
+  table.Load(dir_);
+  EXPECT_EQ(table.Slot(0), "0000");
+  ASSERT_TRUE(table.LoadProblem());
+  EXPECT_EQ(table.LoadProblem()->kind, FileProblem::Kind::kRefusedLink);
+  FileProblem problem;
+  EXPECT_FALSE(table.Save(dir_, &problem));
+  EXPECT_EQ(problem.kind, FileProblem::Kind::kRefusedLink);
+  std::ifstream in(victim);
+  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(content, "mine\r\n");
 }
 
 TEST(FitsHistorySlotTest, AgreesWithTheWidening) {
