@@ -1,9 +1,10 @@
 # make run   - install what is missing, build, open the window on the sample bibliography
 # make test  - install what is missing, build, run every test: the engine, state and command built
 #              for 64-bit Arm, the fuzz corpora replayed, the engine, state and command tests
-#              under AddressSanitizer and UndefinedBehaviorSanitizer, the scan under
+#              and the window's under AddressSanitizer and UndefinedBehaviorSanitizer, the scan under
 #              ThreadSanitizer on the scalar pair filter, the Debian package built and checked, and
 #              last every test of the main build (the installed layout among them)
+# make check - the quick loop: build the main tree and run its fast tests (under a minute)
 # make fuzz  - each fuzz target for FUZZ_SECONDS (default 300)
 # make deb   - the Debian package build/tolvane_VERSION-1_ARCH.deb, checked with lintian
 # make install - the programs and their desktop files under PREFIX (default /usr/local)
@@ -12,7 +13,7 @@ DEBIAN_PACKAGES = cmake ninja-build g++ make qt6-base-dev qt6-translations-l10n 
                   libgtest-dev xvfb xdotool openbox x11-utils xdg-utils fonts-noto-cjk clang \
                   libclang-rt-14-dev g++-aarch64-linux-gnu \
                   desktop-file-utils appstream lintian dpkg-dev file man-db \
-                  ripgrep hyperfine time
+                  ripgrep hyperfine time stress-ng
 
 # sudo resets the environment, so the frontend is set by env on its far side.
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
@@ -28,7 +29,7 @@ build_preset = cmake --preset $(1) >/dev/null && cmake --build --preset $(1)
 make_deb = rm -f build/tolvane_*.deb && cpack --preset deb >/dev/null && \
            packaging/check_deb.sh build/tolvane_*.deb
 
-.PHONY: setup configure build test fuzz run deb install clean
+.PHONY: setup configure build test check fuzz run deb install clean
 
 setup:
 	@missing=$$(for p in $(DEBIAN_PACKAGES); do \
@@ -53,6 +54,9 @@ test: build
 	$(call build_preset,tsan) && ctest --preset tsan
 	$(make_deb)
 	ctest --preset default
+
+check: build
+	ctest --preset check
 
 fuzz: setup
 	tests/fuzz/run.sh $(FUZZ_SECONDS)

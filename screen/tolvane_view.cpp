@@ -139,20 +139,26 @@ void CTolvaneView::OnChangeEditor() {
 }
 
 bool CTolvaneView::eventFilter(QObject* watched, QEvent* event) {
-  if (results_box_ && watched == results_box_->viewport() && event->type() == QEvent::MouseButtonPress) {
-    results_box_->setFocus(Qt::MouseFocusReason);
-  }
-  if (watched == query_box_ || watched == results_box_) {
-    switch (event->type()) {
-      case QEvent::FocusIn:
+  // The boxes are looked at only for the events that matter here: a box being destroyed still
+  // sends others through this filter, when it is no longer the box its pointer names.
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+      if (results_box_ && watched == results_box_->viewport()) {
+        results_box_->setFocus(Qt::MouseFocusReason);
+      }
+      break;
+    case QEvent::FocusIn:
+      if (watched == query_box_ || watched == results_box_) {
         state_.results_focus = watched == results_box_;
-        break;
-      case QEvent::KeyPress:
+      }
+      break;
+    case QEvent::KeyPress:
+      if (watched == query_box_ || watched == results_box_) {
         PreTranslateMessage(*static_cast<QKeyEvent*>(event));
-        break;
-      default:
-        break;
-    }
+      }
+      break;
+    default:
+      break;
   }
   return QWidget::eventFilter(watched, event);
 }

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <filesystem>
 #include <QTest>
@@ -33,7 +34,9 @@ using tolvane::testing::ScratchDir;
 
 namespace {
 
-constexpr int kProgramWaitMs = 10000;
+// How long a start of the real program may take: generous, since a machine busy with a build
+// may take seconds to start a Qt program, and the wait ends as soon as the program answers.
+constexpr int kProgramWaitMs = 60000;
 // The exit status of a child that could not become an ordinary user; the program never gives it.
 constexpr int kCannotDropRoot = 99;
 constexpr char kUntitledCaption[] =
@@ -131,7 +134,12 @@ class StartTest : public QObject {
     ProgramOutcome outcome;
     if (!program.waitForStarted(kProgramWaitMs)) return outcome;
     if (end_after_message) {
-      while (MessageLines(outcome.err).isEmpty() && program.waitForReadyRead(kProgramWaitMs)) {
+      // Until the message line is complete or the program has ended: a read may bring only part
+      // of it, or Qt's own warnings first.
+      const QDeadlineTimer deadline(kProgramWaitMs);
+      while (MessageLines(outcome.err).isEmpty() && program.state() == QProcess::Running &&
+             !deadline.hasExpired()) {
+        program.waitForReadyRead(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())));
         outcome.err += program.readAllStandardError();
       }
       program.terminate();
