@@ -5,9 +5,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "texts/texts.h"
-#include "screen/screen_text.h"
 #include "encoding/sjis.h"
+#include "screen/screen_text.h"
+#include "texts/texts.h"
 
 namespace tolvane {
 namespace {

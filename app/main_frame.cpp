@@ -5,9 +5,9 @@
 #include <QMenuBar>
 
 #include "app/unhandled_accelerators.h"
-#include "texts/texts.h"
 #include "screen/screen_text.h"
 #include "screen/tolvane_view.h"
+#include "texts/texts.h"
 
 namespace tolvane {
 

@@ -23,7 +23,7 @@ class CMainFrame : public QMainWindow {
   // The caption the framework shows for a document: "<document name> - <frame title>".
   void UpdateFrameTitleForDocument(const QString& document_name);
 
- signals:
+ Q_SIGNALS:
   // The commands the application object answers.
   void AppAbout();
   void FileNew();

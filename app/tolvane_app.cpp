@@ -13,13 +13,13 @@
 #include "app/about_dlg.h"
 #include "app/app_icon.h"
 #include "app/start_problem.h"
-#include "texts/texts.h"
 #include "screen/screen_text.h"
 #include "screen/tolvane_view.h"
 #include "session/run.h"
 #include "state/given_path.h"
 #include "state/last_folder.h"
 #include "state/start_dir.h"
+#include "texts/texts.h"
 
 namespace tolvane {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <QFileInfo>
 
-#include "texts/texts.h"
 #include "screen/screen_text.h"
+#include "texts/texts.h"
 
 namespace tolvane {
 

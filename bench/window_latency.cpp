@@ -12,10 +12,9 @@
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QtGlobal>
-
 #include <algorithm>
-#include <string_view>
 #include <cstdio>
+#include <string_view>
 #include <vector>
 
 #include "screen/screen_state.h"

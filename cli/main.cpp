@@ -9,14 +9,14 @@
 #include <vector>
 
 #include "cli/options.h"
-#include "texts/texts.h"
 #include "encoding/cp932.h"
+#include "encoding/sjis.h"
 #include "posix/files.h"
 #include "session/file_problem_text.h"
 #include "session/run.h"
-#include "encoding/sjis.h"
 #include "state/history.h"
 #include "state/start_dir.h"
+#include "texts/texts.h"
 
 namespace tolvane {
 namespace {

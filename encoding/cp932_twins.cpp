@@ -3,9 +3,9 @@
 #include <iconv.h>
 
 #include <algorithm>
-#include <string>
 #include <cerrno>
 #include <mutex>
+#include <string>
 #include <utility>
 
 #include "encoding/sjis.h"

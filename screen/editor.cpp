@@ -16,10 +16,10 @@
 #include <QStringList>
 #include <optional>
 
-#include "screen/screen_text.h"
 #include "encoding/cp932.h"
-#include "texts/texts.h"
+#include "screen/screen_text.h"
 #include "state/history.h"
+#include "texts/texts.h"
 
 namespace tolvane {
 namespace {

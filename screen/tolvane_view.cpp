@@ -16,9 +16,9 @@
 
 #include "screen/editor.h"
 #include "screen/screen_text.h"
-#include "texts/texts.h"
 #include "session/file_problem_text.h"
 #include "state/history.h"
+#include "texts/texts.h"
 
 namespace tolvane {
 namespace {

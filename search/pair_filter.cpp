@@ -7,6 +7,7 @@
 #include <immintrin.h>
 #endif
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -32,6 +33,18 @@ struct AnySpelling {
   const TermTwins* twins;
   bool operator()(const char* p) const { return twins->SpellingAt(p, term); }
 };
+
+// True when one of the `count` spellings starts at `at` in `text`.
+bool SpellingStartsAt(std::string_view text, std::size_t at, const FilterSpelling* spellings,
+                      std::size_t count) {
+  for (std::size_t k = 0; k < count; ++k) {
+    const std::string& bytes = spellings[k].bytes;
+    if (at + bytes.size() <= text.size() && std::memcmp(text.data() + at, bytes.data(), bytes.size()) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
 
 #ifdef TOLVANE_PAIR_VECTORS
 
@@ -147,6 +160,71 @@ std::size_t FindSse2(const char* text, std::size_t from, std::size_t last, std::
   return q;
 }
 
+// The loops for a character of several spellings: each spelling's pair compared and the results
+// ORed, Ctrl+Z looked for in bytes of their own. They look at positions from..last, where every
+// spelling fits, and return the first where a spelling starts or a Ctrl+Z stands, or where they
+// stopped.
+__attribute__((target("avx2"))) std::size_t FindAnyAvx2(std::string_view text, std::size_t from,
+                                                        std::size_t last,
+                                                        const FilterSpelling* spellings,
+                                                        std::size_t count) {
+  std::array<__m256i, kMaxFilterSpellings> firsts;
+  std::array<__m256i, kMaxFilterSpellings> seconds;
+  for (std::size_t k = 0; k < count; ++k) {
+    firsts[k] = _mm256_set1_epi8(spellings[k].bytes[spellings[k].first]);
+    seconds[k] = _mm256_set1_epi8(spellings[k].bytes[spellings[k].second]);
+  }
+  const __m256i stop = _mm256_set1_epi8(kStopByte);
+  const char* p = text.data();
+  std::size_t q = from;
+  for (; q + 31 <= last; q += 32) {
+    const __m256i stops =
+        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + q)), stop);
+    __m256i any = _mm256_setzero_si256();
+    for (std::size_t k = 0; k < count; ++k) {
+      const __m256i a =
+          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + q + spellings[k].first));
+      const __m256i b =
+          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + q + spellings[k].second));
+      any = _mm256_or_si256(any, _mm256_and_si256(_mm256_cmpeq_epi8(a, firsts[k]),
+                                                  _mm256_cmpeq_epi8(b, seconds[k])));
+    }
+    auto hits = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_or_si256(any, stops)));
+    for (; hits; hits &= hits - 1) {
+      const std::size_t at = q + __builtin_ctz(hits);
+      if (p[at] == kStopByte || SpellingStartsAt(text, at, spellings, count)) return at;
+    }
+  }
+  return q;
+}
+
+std::size_t FindAnySse2(std::string_view text, std::size_t from, std::size_t last,
+                        const FilterSpelling* spellings, std::size_t count) {
+  std::array<__m128i, kMaxFilterSpellings> firsts;
+  std::array<__m128i, kMaxFilterSpellings> seconds;
+  for (std::size_t k = 0; k < count; ++k) {
+    firsts[k] = _mm_set1_epi8(spellings[k].bytes[spellings[k].first]);
+    seconds[k] = _mm_set1_epi8(spellings[k].bytes[spellings[k].second]);
+  }
+  const __m128i stop = _mm_set1_epi8(kStopByte);
+  const char* p = text.data();
+  std::size_t q = from;
+  for (; q + 15 <= last; q += 16) {
+    const __m128i stops = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + q)), stop);
+    __m128i any = _mm_setzero_si128();
+    for (std::size_t k = 0; k < count; ++k) {
+      any = _mm_or_si128(any, PairSse2(p + q, spellings[k].first, spellings[k].second, firsts[k],
+                                       seconds[k]));
+    }
+    auto hits = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_or_si128(any, stops)));
+    for (; hits; hits &= hits - 1) {
+      const std::size_t at = q + __builtin_ctz(hits);
+      if (p[at] == kStopByte || SpellingStartsAt(text, at, spellings, count)) return at;
+    }
+  }
+  return q;
+}
+
 #endif  // TOLVANE_PAIR_VECTORS
 
 }  // namespace
@@ -173,7 +251,7 @@ ByteCounts CountBytes(std::string_view sample) {
 }
 
 PairFilter::PairFilter(std::string_view term, const ByteCounts& counts, const TermTwins* twins)
-    : term_(term), twins_(twins && !twins->empty() ? twins : nullptr) {
+    : twins_(twins && !twins->empty() ? twins : nullptr) {
   std::uint64_t total = 0;
   for (std::uint64_t c : counts) total += c;
   // Add one to every count, so that bytes the sample lacks still rank by what was seen.
@@ -182,57 +260,64 @@ PairFilter::PairFilter(std::string_view term, const ByteCounts& counts, const Te
   };
   // The rarest pair is the rarest byte with the next rarest: one pass, however long the term. Of a
   // term with twins only the bytes the same in every spelling can be compared.
+  FilterSpelling spelling{std::string(term), 0, 0};
   bool have_first = false;
   bool have_second = false;
   for (std::size_t at = 0; at < term.size(); ++at) {
     if (twins_ && !twins_->IsFixed(at)) continue;
     if (!have_first) {
-      first_ = at;
+      spelling.first = at;
       have_first = true;
-    } else if (frequency(at) < frequency(first_)) {
-      second_ = first_;
-      first_ = at;
+    } else if (frequency(at) < frequency(spelling.first)) {
+      spelling.second = spelling.first;
+      spelling.first = at;
       have_second = true;
-    } else if (!have_second || frequency(at) < frequency(second_)) {
-      second_ = at;
+    } else if (!have_second || frequency(at) < frequency(spelling.second)) {
+      spelling.second = at;
       have_second = true;
     }
   }
-  if (!have_second) {
-    second_ = first_;  // one byte to compare: both compared bytes are that byte
-    cost_ = frequency(first_);
-    return;
+  // One byte to compare: both compared bytes are that byte.
+  if (!have_second) spelling.second = spelling.first;
+  if (spelling.second < spelling.first) std::swap(spelling.first, spelling.second);
+  spellings_.push_back(std::move(spelling));
+}
+
+PairFilter::PairFilter(std::vector<std::string> spellings) {
+  for (std::string& bytes : spellings) {
+    const std::size_t last = bytes.size() - 1;
+    spellings_.push_back({std::move(bytes), 0, last});
   }
-  cost_ = frequency(first_) * frequency(second_);
-  if (second_ < first_) std::swap(first_, second_);
 }
 
 std::size_t PairFilter::Find(std::string_view text, std::size_t from) const {
   // Chosen once a call, not once a hit: a term of one spelling runs the loops it always ran.
-  return twins_ ? FindWith(text, from, AnySpelling{term_, twins_})
-                : FindWith(text, from, ExactTerm{term_});
+  if (spellings_.size() > 1) return FindAny(text, from);
+  const std::string_view term = spellings_.front().bytes;
+  return twins_ ? FindWith(text, from, AnySpelling{term, twins_}) : FindWith(text, from, ExactTerm{term});
 }
 
 template <class Confirm>
 std::size_t PairFilter::FindWith(std::string_view text, std::size_t from, Confirm confirm) const {
   if (from >= text.size()) return std::string_view::npos;
+  const FilterSpelling& spelling = spellings_.front();
+  const std::string_view term = spelling.bytes;
+  const std::size_t i = spelling.first;
+  const std::size_t j = spelling.second;
   std::size_t q = from;
-  if (term_.size() <= text.size()) {
-    const std::size_t last = text.size() - term_.size();  // last position the term can start at
+  if (term.size() <= text.size()) {
+    const std::size_t last = text.size() - term.size();  // last position the term can start at
     // The vector loops stop at a hit or where fewer than a vector's width of positions remain; the
     // loop below confirms the hit or examines the rest.
 #ifdef TOLVANE_PAIR_VECTORS
     if (q <= last) {
-      q = use_avx2 ? FindAvx2(text.data(), q, last, term_, first_, second_, confirm)
-                   : FindSse2(text.data(), q, last, term_, first_, second_, confirm);
+      q = use_avx2 ? FindAvx2(text.data(), q, last, term, i, j, confirm)
+                   : FindSse2(text.data(), q, last, term, i, j, confirm);
     }
 #endif
     for (; q <= last; ++q) {
       if (text[q] == kStopByte) return q;
-      if (text[q + first_] == term_[first_] && text[q + second_] == term_[second_] &&
-          confirm(text.data() + q)) {
-        return q;
-      }
+      if (text[q + i] == term[i] && text[q + j] == term[j] && confirm(text.data() + q)) return q;
     }
   }
   // Too near the end for the term; only a Ctrl+Z can stand here.
@@ -241,29 +326,85 @@ std::size_t PairFilter::FindWith(std::string_view text, std::size_t from, Confir
               : std::string_view::npos;
 }
 
-bool PairFilter::MayOccurIn(std::string_view text) const {
-  if (term_.size() > text.size()) return false;
-  const std::size_t last = text.size() - term_.size();
-  const char* p = text.data();
-  std::size_t q = 0;
+std::size_t PairFilter::FindAny(std::string_view text, std::size_t from) const {
+  if (from >= text.size()) return std::string_view::npos;
+  std::size_t longest = 0;
+  for (const FilterSpelling& spelling : spellings_) longest = std::max(longest, spelling.bytes.size());
+  std::size_t q = from;
 #ifdef TOLVANE_PAIR_VECTORS
-  const __m128i first = _mm_set1_epi8(term_[first_]);
-  const __m128i second = _mm_set1_epi8(term_[second_]);
-  const auto pair_at = [&](std::size_t at) {
-    return _mm_movemask_epi8(PairSse2(p + at, first_, second_, first, second));
-  };
-  if (last >= 15) {
-    for (; q + 15 <= last; q += 16) {
-      if (pair_at(q)) return true;
-    }
-    // The last 16 positions once more, overlapping, rather than one at a time.
-    return q <= last && pair_at(last - 15);
+  // The vector loops look only where every spelling fits; the plain loop below does the rest.
+  if (longest <= text.size() && q + longest <= text.size()) {
+    const std::size_t last = text.size() - longest;
+    q = use_avx2 ? FindAnyAvx2(text, q, last, spellings_.data(), spellings_.size())
+                 : FindAnySse2(text, q, last, spellings_.data(), spellings_.size());
   }
 #endif
-  for (; q <= last; ++q) {
-    if (p[q + first_] == term_[first_] && p[q + second_] == term_[second_]) return true;
+  for (; q < text.size(); ++q) {
+    if (text[q] == kStopByte) return q;
+    if (SpellingStartsAt(text, q, spellings_.data(), spellings_.size())) return q;
+  }
+  return std::string_view::npos;
+}
+
+bool PairFilter::MayOccurIn(std::string_view text) const {
+  for (const FilterSpelling& spelling : spellings_) {
+    const std::string_view term = spelling.bytes;
+    if (term.size() > text.size()) continue;
+    const std::size_t last = text.size() - term.size();
+    const std::size_t i = spelling.first;
+    const std::size_t j = spelling.second;
+    const char* p = text.data();
+    std::size_t q = 0;
+#ifdef TOLVANE_PAIR_VECTORS
+    const __m128i first = _mm_set1_epi8(term[i]);
+    const __m128i second = _mm_set1_epi8(term[j]);
+    const auto pair_at = [&](std::size_t at) {
+      return _mm_movemask_epi8(PairSse2(p + at, i, j, first, second));
+    };
+    if (last >= 15) {
+      for (; q + 15 <= last; q += 16) {
+        if (pair_at(q)) return true;
+      }
+      // The last 16 positions once more, overlapping, rather than one at a time.
+      if (pair_at(last - 15)) return true;
+      continue;
+    }
+#endif
+    for (; q <= last; ++q) {
+      if (p[q + i] == term[i] && p[q + j] == term[j]) return true;
+    }
   }
   return false;
+}
+
+PairFilter::Candidates PairFilter::CountCandidates(std::string_view sample) const {
+  Candidates candidates;
+  // A confirmation that counts and never accepts, so that the loops go through the whole sample
+  // and stop only at a Ctrl+Z, which is stepped over.
+  const auto count = [&](bool real) {
+    ++candidates.compared;
+    if (real) ++candidates.confirmed;
+    return false;
+  };
+  for (std::size_t from = 0; from < sample.size();) {
+    std::size_t stop;
+    if (spellings_.size() > 1) {
+      // Every position is compared plainly: a character's spellings are few and short.
+      for (stop = from; stop < sample.size() && sample[stop] != kStopByte; ++stop) {
+        if (SpellingStartsAt(sample, stop, spellings_.data(), spellings_.size())) count(true);
+      }
+      stop = stop < sample.size() ? stop : std::string_view::npos;
+    } else if (twins_) {
+      const AnySpelling any{spellings_.front().bytes, twins_};
+      stop = FindWith(sample, from, [&](const char* p) { return count(any(p)); });
+    } else {
+      const ExactTerm exact{spellings_.front().bytes};
+      stop = FindWith(sample, from, [&](const char* p) { return count(exact(p)); });
+    }
+    if (stop == std::string_view::npos) break;
+    from = stop + 1;
+  }
+  return candidates;
 }
 
 }  // namespace tolvane

@@ -9,29 +9,53 @@
 
 namespace tolvane {
 
-ScanEnd FeedRead(int fd, RegionScanner& scanner, const ScanOptions& options) {
-  const std::size_t chunk_bytes = std::max<std::size_t>(options.window_bytes, 1);
+ScanEnd ScanEndOf(const RangeEnd& end) {
+  switch (end.kind) {
+    case RangeEnd::Kind::kEnd:
+    case RangeEnd::Kind::kCtrlZ:
+      return ScanEnd::kEndOfFile;
+    case RangeEnd::Kind::kStopped:
+      return ScanEnd::kStopped;
+    case RangeEnd::Kind::kReadError:
+    case RangeEnd::Kind::kCancelled:
+      break;
+  }
+  return ScanEnd::kReadError;
+}
+
+RangeEnd ScanRange(int fd, RegionScanner& scanner, std::uint64_t begin,
+                   std::optional<std::uint64_t> end, std::size_t read_bytes,
+                   const ProgressHook& on_progress, std::stop_token stop) {
+  read_bytes = std::max<std::size_t>(read_bytes, 1);
   // The carried rest of an unfinished record is below 2,998 bytes, plus a CR that may pair.
-  std::vector<char> buffer(chunk_bytes + kRecordBufferBytes);
+  std::vector<char> buffer(read_bytes + kRecordBufferBytes);
   std::size_t carried = 0;
+  std::uint64_t offset = begin;  // where the next read starts
   while (true) {
-    const ssize_t n = ReadRetry(fd, buffer.data() + carried, chunk_bytes);
-    if (n < 0) return ScanEnd::kReadError;
+    if (stop.stop_requested()) return {RangeEnd::Kind::kCancelled};
+    const std::size_t wanted =
+        end ? static_cast<std::size_t>(std::min<std::uint64_t>(read_bytes, *end - offset)) : read_bytes;
+    const ssize_t n =
+        wanted > 0 ? PreadRetry(fd, buffer.data() + carried, wanted, static_cast<off_t>(offset)) : 0;
+    if (n < 0) return {RangeEnd::Kind::kReadError};
+    const std::uint64_t region_start = offset - carried;
+    offset += static_cast<std::uint64_t>(n);
+    const bool at_end = n == 0 || (end && offset == *end);
     const std::string_view region(buffer.data(), carried + static_cast<std::size_t>(n));
-    // Chosen from the whole first chunk, as when the chunk was scanned in one go.
-    scanner.ChooseFilter(region);
-    std::size_t at = 0;
-    while (true) {
-      const std::size_t step_end = std::min(region.size(), at + kScanStepBytes);
-      const bool last_step = step_end == region.size();
-      const RegionStep step = scanner.Scan(region.substr(at, step_end - at), n == 0 && last_step);
-      if (step.end != ScanEnd::kMore) return step.end;
-      at += step.consumed;
-      if (options.on_progress) options.on_progress();
-      if (last_step) break;
+    const RegionStep step = scanner.Scan(region, at_end);
+    switch (step.end) {
+      case RegionStep::End::kMore:
+        break;
+      case RegionStep::End::kEnd:
+        return {RangeEnd::Kind::kEnd};
+      case RegionStep::End::kCtrlZ:
+        return {RangeEnd::Kind::kCtrlZ};
+      case RegionStep::End::kStopped:
+        return {RangeEnd::Kind::kStopped, region_start + step.stopped_at};
     }
-    carried = region.size() - at;
-    std::memmove(buffer.data(), buffer.data() + at, carried);
+    if (on_progress) on_progress();
+    carried = region.size() - step.consumed;
+    std::memmove(buffer.data(), buffer.data() + step.consumed, carried);
   }
 }
 

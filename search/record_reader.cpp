@@ -1,8 +1,8 @@
 #include "search/record_reader.h"
 
+#include "encoding/sjis.h"
 #include "posix/io.h"
 #include "search/scan_sizes.h"
-#include "encoding/sjis.h"
 
 namespace tolvane {
 
@@ -45,12 +45,12 @@ int RecordReader::LogicalByte() {
   return kCarriageReturn;
 }
 
-ScanEnd RecordReader::Next(std::string& record) {
+RecordReader::Read RecordReader::Next(std::string& record) {
   record.clear();
   bool in_character = false;  // the last byte taken was a lead byte on a character boundary
   while (record.size() < kRecordTextBytes) {
     const int byte = LogicalByte();
-    if (byte == kError) return ScanEnd::kReadError;
+    if (byte == kError) return Read::kError;
     if (byte == kEof) break;
     const bool lead = !in_character && IsLeadByte(static_cast<unsigned char>(byte));
     // A character that would not fit whole starts the next piece.
@@ -62,7 +62,7 @@ ScanEnd RecordReader::Next(std::string& record) {
     record.push_back(static_cast<char>(byte));
     if (byte == kLineFeed) break;
   }
-  return record.empty() ? ScanEnd::kEndOfFile : ScanEnd::kMore;
+  return record.empty() ? Read::kEnd : Read::kRecord;
 }
 
 std::size_t PieceLength(std::string_view rest) {

@@ -8,7 +8,6 @@
 #include <string>
 #include <string_view>
 
-#include "search/scan.h"
 
 namespace tolvane {
 
@@ -16,9 +15,10 @@ class RecordReader {
  public:
   explicit RecordReader(int fd) : fd_(fd) {}
 
+  enum class Read { kRecord, kEnd, kError };
   // The next record's bytes (a NUL may be among them), ending after its LF or at 2,998 bytes:
-  // kMore with a record, else kEndOfFile or kReadError.
-  ScanEnd Next(std::string& record);
+  // kRecord with a record, kEnd at the end of the file, kError when a read failed.
+  Read Next(std::string& record);
 
  private:
   enum : int { kEof = -1, kError = -2, kNoByte = -3 };

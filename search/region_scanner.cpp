@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "search/record_reader.h"
 #include "encoding/sjis.h"
+#include "search/record_reader.h"
 
 namespace tolvane {
 
@@ -38,72 +38,33 @@ std::size_t CompleteEnd(std::string_view raw, bool at_end) {
   return piece;
 }
 
-// Bytes that text-mode reading treats specially: a term holding one is never looked for on the raw
-// bytes, only checked inside records (where a Ctrl+Z never is).
-bool HasSpecialByte(std::string_view term) {
-  return term.find_first_of("\r\n\x1a") != std::string_view::npos;
-}
-
-// Above every pair's cost, which is a product of frequencies below 1.
-constexpr double kUnfilterableCost = 2.0;
-
 }  // namespace
 
-RegionScanner::RegionScanner(const TermTable* terms, const MatchSink* on_match)
-    : terms_(terms), on_match_(on_match) {}
+RegionScanner::RegionScanner(const TermTable* terms, const FilterChoice* choice,
+                             const MatchSink* on_match)
+    : terms_(terms), choice_(choice), on_match_(on_match) {}
 
-void RegionScanner::ChooseFilter(std::string_view sample) {
-  if (filter_chosen_) return;
-  filter_chosen_ = true;
-  const ByteCounts counts = CountBytes(sample.substr(0, kByteSampleBytes));
-  // A term with CR or LF may match across the line end that text mode rewrites. A term made only
-  // of twin characters has no byte that every spelling shares, so no pair can stand for it; it is
-  // checked last, as if it were the most common.
-  std::vector<std::pair<double, const std::string*>> costs;
-  for (const std::string& term : terms_->Active()) {
-    const TermTwins& twins = terms_->TwinsOf(&term);
-    if (twins.CoverAll(term)) {
-      costs.emplace_back(kUnfilterableCost, &term);
-      continue;
-    }
-    PairFilter candidate(term, counts, &twins);
-    costs.emplace_back(candidate.Cost(), &term);
-    if (HasSpecialByte(term)) continue;
-    if (!filter_ || candidate.Cost() < filter_->Cost()) {
-      filter_.emplace(candidate);
-      filter_term_ = &term;
-    }
-  }
-  std::stable_sort(costs.begin(), costs.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
-  for (const auto& [cost, term] : costs) check_order_.push_back(term);
-  if (!filter_) return;
-  for (const std::string* term : check_order_) {
-    const TermTwins& twins = terms_->TwinsOf(term);
-    if (term != filter_term_ && !HasSpecialByte(*term) && !twins.CoverAll(*term)) {
-      quick_checks_.emplace_back(*term, counts, &twins);
-    }
-  }
-}
-
-std::optional<std::size_t> RegionScanner::TurnedAway(std::string_view raw, std::size_t start,
-                                                     std::size_t hit) const {
+bool RegionScanner::TurnedAway(std::string_view raw, std::size_t start, std::size_t hit,
+                               std::size_t& next) const {
   // Only a record that is a whole line, or the last piece of one: its bytes lie as they are on disk
   // up to its LF, and a term nowhere among them is not in its text either.
   const std::size_t reach = std::min(raw.size(), start + kRecordTextBytes + 1);
   const void* lf = std::memchr(raw.data() + hit, kLineFeed, reach - hit);
-  if (!lf) return std::nullopt;
+  if (!lf) return false;
   const std::size_t lf_at = OffsetOf(lf, raw);
   const std::size_t content_end =
       lf_at > start && raw[lf_at - 1] == kCarriageReturn ? lf_at - 1 : lf_at;
-  if (content_end - start >= kRecordTextBytes) return std::nullopt;
+  if (content_end - start >= kRecordTextBytes) return false;
   // The filter has seen no Ctrl+Z before the hit; one after it makes this the file's last record.
-  if (std::memchr(raw.data() + hit, kEndOfFileByte, lf_at - hit)) return std::nullopt;
+  if (std::memchr(raw.data() + hit, kEndOfFileByte, lf_at - hit)) return false;
   const std::string_view bytes = raw.substr(start, lf_at - start);
-  for (const PairFilter& check : quick_checks_) {
-    if (!check.MayOccurIn(bytes)) return lf_at + 1;
+  for (const PairFilter& check : choice_->quick_checks) {
+    if (!check.MayOccurIn(bytes)) {
+      next = lf_at + 1;
+      return true;
+    }
   }
-  return std::nullopt;
+  return false;
 }
 
 RegionScanner::Record RegionScanner::RecordAt(std::string_view raw, std::size_t start) {
@@ -151,53 +112,42 @@ RegionStep RegionScanner::ScanEveryRecord(std::string_view raw, bool at_end) {
   for (std::size_t pos = 0; pos < limit;) {
     const Record record = RecordAt(raw.substr(0, limit), pos);
     if (MatchesAllTerms(record.text, *terms_) && !(*on_match_)(record.text)) {
-      return {ScanEnd::kStopped, 0};
+      return {RegionStep::End::kStopped, 0, pos};
     }
     pos = record.end;
   }
-  if (ends_file) {
-    met_end_of_file_byte_ = true;
-    return {ScanEnd::kEndOfFile, limit};
-  }
-  return {at_end ? ScanEnd::kEndOfFile : ScanEnd::kMore, limit};
+  if (ends_file) return {RegionStep::End::kCtrlZ};
+  return {at_end ? RegionStep::End::kEnd : RegionStep::End::kMore, limit};
 }
 
 RegionStep RegionScanner::Scan(std::string_view raw, bool at_end) {
-  ChooseFilter(raw);
-  if (!filter_) return ScanEveryRecord(raw, at_end);
+  if (!choice_->filter) return ScanEveryRecord(raw, at_end);
+  const PairFilter& filter = *choice_->filter;
   const std::size_t limit = CompleteEnd(raw, at_end);
   const std::string_view complete = raw.substr(0, limit);
   std::size_t pos = 0;  // always a record boundary
   while (pos < limit) {
-    const std::size_t hit = filter_->Find(complete, pos);
+    const std::size_t hit = filter.Find(complete, pos);
     if (hit == std::string_view::npos) break;
     // No record before a Ctrl+Z holds the term: the file ends here.
-    if (raw[hit] == kEndOfFileByte) {
-      met_end_of_file_byte_ = true;
-      return {ScanEnd::kEndOfFile, hit};
-    }
+    if (raw[hit] == kEndOfFileByte) return {RegionStep::End::kCtrlZ};
     // Records run from `pos` to each LF, and piece by piece along a longer line.
     const void* lf = memrchr(raw.data() + pos, kLineFeed, hit - pos);
     const std::size_t start = PieceStartOf(raw, lf ? OffsetOf(lf, raw) + 1 : pos, hit);
     // Most candidates of a common term lack another term; turn them away before cutting them out.
-    if (!quick_checks_.empty()) {
-      if (const auto next = TurnedAway(complete, start, hit)) {
-        pos = *next;
-        continue;
-      }
-    }
+    if (!choice_->quick_checks.empty() && TurnedAway(complete, start, hit, pos)) continue;
     const Record record = RecordAt(complete, start);
-    if (MatchesAllTerms(record.text, *terms_, check_order_, filter_term_, hit - start) &&
+    // A filter that finds the whole term says where it stands; one that finds a character of it
+    // does not.
+    const std::string* found = choice_->whole_term;
+    if (MatchesAllTerms(record.text, *terms_, choice_->check_order, found, hit - start) &&
         !(*on_match_)(record.text)) {
-      return {ScanEnd::kStopped, 0};
+      return {RegionStep::End::kStopped, 0, start};
     }
-    if (record.ends_file) {
-      met_end_of_file_byte_ = true;
-      return {ScanEnd::kEndOfFile, record.end};
-    }
+    if (record.ends_file) return {RegionStep::End::kCtrlZ};
     pos = record.end;
   }
-  return {at_end ? ScanEnd::kEndOfFile : ScanEnd::kMore, limit};
+  return {at_end ? RegionStep::End::kEnd : RegionStep::End::kMore, limit};
 }
 
 }  // namespace tolvane

@@ -1,52 +1,49 @@
 #pragma once
 // The records inside a stretch of the records file as it lies on disk, CR LF and all. Text-mode
 // reading only ever turns the CR LF that ends a line into LF, so every byte before a line's end is
-// where it was on disk, and the 2,998-byte pieces of a long line can be counted on the raw bytes.
+// where it was on disk, and the pieces of a long line can be counted on the raw bytes.
 //
-// `raw` may be a mapping of the file that a SIGBUS cuts short under the scan, left by a jump back
-// to the mapped feed (see bus_guard.h). What makes that jump safe is kept here:
-// - the sink never sees mapped bytes: every record is copied into record_ before it is checked or
-//   handed on, so a sink (and the two-halves hold) only ever keeps copies;
-// - while Scan and ChooseFilter read `raw`, no local with a destructor is alive in their frames
-//   or in those they call (ChooseFilter counts its sample before it builds anything);
+// What makes looking on the raw bytes safe:
 // - the filter term never holds CR, LF or Ctrl+Z (HasSpecialByte), so a hit on the raw bytes is
 //   where the term stands in the record's text, and its position can be trusted. The same holds
-//   for every spelling of a term with twins: twin codes are double-byte, their bytes never those;
+//   for every spelling of a character of several spellings: none holds those bytes either;
 // - the filter and the quick checks of a term with twins compare only bytes that every spelling
-//   shares, so neither passes over nor turns away a record that holds another spelling.
+//   shares, or each spelling's own, so neither passes over nor turns away a record that holds
+//   another spelling;
+// - every record is copied into record_ before it is checked or handed on, so the sink only ever
+//   sees the scanner's own copy, never the caller's buffer.
 #include <array>
 #include <cstddef>
-#include <optional>
-#include <string>
 #include <string_view>
-#include <vector>
 
-#include "search/scan_sizes.h"
-#include "search/pair_filter.h"
+#include "search/filter_choice.h"
 #include "search/scan.h"
+#include "search/scan_sizes.h"
 #include "search/terms.h"
 
 namespace tolvane {
 
 // How far one region's scan went.
 struct RegionStep {
-  ScanEnd end;           // kMore, kStopped or kEndOfFile
-  std::size_t consumed;  // with kMore: where the next region must start
+  enum class End {
+    kMore,     // the complete records are done; `consumed` is where the next region must start
+    kEnd,      // the region, which ended where the data ends, is done
+    kCtrlZ,    // a Ctrl+Z ended the file
+    kStopped,  // the sink wanted no more; `stopped_at` is where the record it refused starts
+  };
+  End end;
+  std::size_t consumed = 0;
+  std::size_t stopped_at = 0;
 };
 
 class RegionScanner {
  public:
-  // Both must outlive the scanner; pointers, so that a temporary cannot be passed.
-  RegionScanner(const TermTable* terms, const MatchSink* on_match);
+  // All three must outlive the scanner; pointers, so that a temporary cannot be passed.
+  RegionScanner(const TermTable* terms, const FilterChoice* choice, const MatchSink* on_match);
 
   // Hands every matching record among the complete records of `raw` to the sink. `raw` starts on
-  // a record boundary and ends where the file ends when `at_end`. A Ctrl+Z in it ends the file.
+  // a record boundary and ends where the data ends when `at_end`. A Ctrl+Z in it ends the file.
   RegionStep Scan(std::string_view raw, bool at_end);
-  // Which term to look for, and which bytes of it, by the byte counts of `sample`. Done with the
-  // first region scanned unless done before.
-  void ChooseFilter(std::string_view sample);
-  // Whether a Ctrl+Z ended the file, as opposed to its last byte.
-  bool MetEndOfFileByte() const { return met_end_of_file_byte_; }
 
  private:
   struct Record {
@@ -56,17 +53,11 @@ class RegionScanner {
   };
   Record RecordAt(std::string_view raw, std::size_t start);
   RegionStep ScanEveryRecord(std::string_view raw, bool at_end);
-  std::optional<std::size_t> TurnedAway(std::string_view raw, std::size_t start,
-                                        std::size_t hit) const;
+  bool TurnedAway(std::string_view raw, std::size_t start, std::size_t hit, std::size_t& next) const;
 
   const TermTable* terms_;
+  const FilterChoice* choice_;
   const MatchSink* on_match_;
-  bool filter_chosen_ = false;
-  bool met_end_of_file_byte_ = false;
-  std::optional<PairFilter> filter_;  // none: every record is looked at
-  const std::string* filter_term_ = nullptr;
-  std::vector<const std::string*> check_order_;  // the active terms, rarest first
-  std::vector<PairFilter> quick_checks_;  // the other terms, rarest first, to turn candidates away
   std::array<char, kRecordBufferBytes> record_{};
 };
 

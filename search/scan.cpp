@@ -4,11 +4,11 @@
 
 #include <string>
 
-#include "search/mapped_feed.h"
+#include "posix/io.h"
+#include "search/filter_choice.h"
 #include "search/read_feed.h"
 #include "search/record_reader.h"
 #include "search/region_scanner.h"
-#include "search/terms.h"
 #include "search/two_halves.h"
 
 namespace tolvane {
@@ -21,10 +21,16 @@ ScanEnd ScanRecordByRecord(int fd, const TermTable& terms, const MatchSink& on_m
   std::string record;
   std::size_t since_progress = 0;
   while (true) {
-    const ScanEnd end = reader.Next(record);
-    if (end != ScanEnd::kMore) return end;
+    switch (reader.Next(record)) {
+      case RecordReader::Read::kRecord:
+        break;
+      case RecordReader::Read::kEnd:
+        return ScanEnd::kEndOfFile;
+      case RecordReader::Read::kError:
+        return ScanEnd::kReadError;
+    }
     since_progress += record.size();
-    if (since_progress >= kScanStepBytes) {
+    if (since_progress >= kScanReadBytes) {
       since_progress = 0;
       if (on_progress) on_progress();
     }
@@ -33,22 +39,29 @@ ScanEnd ScanRecordByRecord(int fd, const TermTable& terms, const MatchSink& on_m
   }
 }
 
+// The file's start, which every part of the scan chooses its filter from.
+std::string Sample(int fd) {
+  std::string sample(kFilterSampleBytes, '\0');
+  const ssize_t n = PreadRetry(fd, sample.data(), sample.size(), 0);
+  sample.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  return sample;
+}
+
 }  // namespace
 
 ScanEnd ScanMatchingRecords(int fd, const TermTable& terms, const MatchSink& on_match,
                             const ScanOptions& options) {
   if (options.plain) return ScanRecordByRecord(fd, terms, on_match, options.on_progress);
-  // Only a regular file with bytes in it can be mapped; anything else is read.
+  const FilterChoice choice = ChooseFilter(terms, Sample(fd));
   struct stat st {};
-  const bool mappable =
-      options.map_file && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
-  const auto size = mappable ? static_cast<std::size_t>(st.st_size) : 0;
-  if (mappable && size >= options.split_min_bytes) {
-    return ScanInTwoHalves(fd, size, terms, on_match, options);
+  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  const auto size = regular ? static_cast<std::size_t>(st.st_size) : 0;
+  if (size > 0 && size >= options.split_min_bytes) {
+    return ScanInTwoHalves(fd, size, terms, choice, on_match, options);
   }
-  RegionScanner scanner(&terms, &on_match);
-  if (!mappable) return FeedRead(fd, scanner, options);
-  return FeedMapped(fd, scanner, size, options);
+  RegionScanner scanner(&terms, &choice, &on_match);
+  return ScanEndOf(
+      ScanRange(fd, scanner, 0, std::nullopt, options.read_bytes, options.on_progress));
 }
 
 }  // namespace tolvane

@@ -8,8 +8,13 @@ namespace tolvane {
 
 namespace {
 
+// Judged on the lead bytes of the term's characters: 日本 holds 0xFA as a trail byte, and needs no
+// table for it.
 bool MayHoldTwins(std::string_view term) {
-  return term.find_first_of(kTwinLeadBytes) != std::string_view::npos;
+  for (std::size_t at = 0; at < term.size(); at = NextCharEnd(term, at)) {
+    if (IsLeadByte(term[at]) && kTwinLeadBytes.find(term[at]) != std::string_view::npos) return true;
+  }
+  return false;
 }
 
 unsigned char Byte(std::string_view text, std::size_t at) {
@@ -39,6 +44,14 @@ TermTwins TermTwins::Of(std::string_view term) {
     twins.first_bytes_.set(Byte(term, 0));
   }
   return twins;
+}
+
+std::vector<std::string> TermTwins::SpellingsOfPlace(std::size_t index) const {
+  std::vector<std::string> spellings;
+  for (const DoubleByteCode code : Cp932Twins::Get().CodesOf(places_[index].group)) {
+    spellings.push_back({static_cast<char>(code >> 8), static_cast<char>(code & 0xff)});
+  }
+  return spellings;
 }
 
 bool TermTwins::IsFixed(std::size_t offset) const {

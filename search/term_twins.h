@@ -8,6 +8,7 @@
 #include <bitset>
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -16,7 +17,8 @@
 namespace tolvane {
 
 // The lead bytes of every twin code in glibc's CP932 (a test holds it to the derived table): a
-// term without any of them has no twins, and its search never waits for the table.
+// term none of whose characters starts with one has no twins, and its search never waits for the
+// table.
 inline constexpr std::string_view kTwinLeadBytes = "\x81\x87\xed\xee\xfa\xfb\xfc";
 
 class TermTwins {
@@ -31,6 +33,9 @@ class TermTwins {
   bool CoverAll(std::string_view term) const { return places_.size() * 2 == term.size(); }
   // True when the byte at `offset` of the term is the same in every spelling.
   bool IsFixed(std::size_t offset) const;
+  // The twin characters of the term, in order, and the codes each may stand in.
+  std::size_t PlaceCount() const { return places_.size(); }
+  std::vector<std::string> SpellingsOfPlace(std::size_t index) const;
 
   // True when the term.size() bytes at `p` are one of the spellings of `term` (of which this is
   // the set). Plain bytes: the caller decides about character boundaries.

@@ -8,11 +8,11 @@
 #include <thread>
 #include <vector>
 
-#include "posix/io.h"
-#include "search/scan_sizes.h"
-#include "search/mapped_feed.h"
-#include "search/region_scanner.h"
 #include "encoding/sjis.h"
+#include "posix/io.h"
+#include "search/read_feed.h"
+#include "search/region_scanner.h"
+#include "search/scan_sizes.h"
 
 namespace tolvane {
 
@@ -27,7 +27,7 @@ class HeldMatches {
  public:
   explicit HeldMatches(std::size_t limit) : limit_(limit) { bytes_.reserve(limit_); }
 
-  // False when the record does not fit: the second half then gives up.
+  // False when the record does not fit: the second half then stops there.
   bool Hold(std::string_view text) {
     if (bytes_.size() + sizeof(std::uint32_t) + text.size() > limit_) return false;
     const auto length = static_cast<std::uint32_t>(text.size());
@@ -72,58 +72,48 @@ std::size_t SplitPoint(int fd, std::size_t size) {
   return 0;
 }
 
-// Both halves look for the same bytes, chosen from the file's first step as a single scan would
-// choose them.
-void ChooseOneFilter(int fd, std::size_t size, RegionScanner& first, RegionScanner& second) {
-  std::string sample(std::min(size, kScanStepBytes), '\0');
-  const ssize_t sampled = PreadRetry(fd, sample.data(), sample.size(), 0);
-  sample.resize(sampled > 0 ? static_cast<std::size_t>(sampled) : 0);
-  first.ChooseFilter(sample);
-  second.ChooseFilter(sample);
-}
-
 }  // namespace
 
-ScanEnd ScanInTwoHalves(int fd, std::size_t size, const TermTable& terms,
+ScanEnd ScanInTwoHalves(int fd, std::size_t size, const TermTable& terms, const FilterChoice& choice,
                         const MatchSink& on_match, const ScanOptions& options) {
-  RegionScanner first(&terms, &on_match);
+  RegionScanner first(&terms, &choice, &on_match);
+  const auto whole_file = [&] {
+    return ScanEndOf(ScanRange(fd, first, 0, std::nullopt, options.read_bytes, options.on_progress));
+  };
   const std::size_t split = SplitPoint(fd, size);
-  if (split == 0) return FeedMapped(fd, first, size, options);
+  if (split == 0) return whole_file();
 
   HeldMatches held(options.held_match_bytes);
   const MatchSink hold = [&held](std::string_view text) { return held.Hold(text); };
-  RegionScanner second(&terms, &hold);
-  ChooseOneFilter(fd, size, first, second);
-
-  const WindowLayout layout = LayoutFor(options.window_bytes);
-  MappedEnd second_end{ScanEnd::kCancelled};
+  RegionScanner second(&terms, &choice, &hold);
+  RangeEnd second_end{RangeEnd::Kind::kCancelled};
   // The hook belongs to the calling thread; the helper reports to nobody.
   const ProgressHook helper_progress;
   std::jthread helper;
   try {
     helper = std::jthread([&](std::stop_token stop) {
-      second_end = ScanMappedRange(fd, second, layout, split, size, helper_progress, stop);
+      second_end = ScanRange(fd, second, split, std::nullopt, options.read_bytes, helper_progress, stop);
     });
   } catch (const std::system_error&) {
-    // No thread to be had: one scan of the whole file.
-    return FinishMapped(ScanMappedRange(fd, first, layout, 0, size, options.on_progress), fd, first,
-                        options);
+    return whole_file();  // no thread to be had
   }
-  const MappedEnd first_end = ScanMappedRange(fd, first, layout, 0, split, options.on_progress);
-  const bool first_half_done =
-      first_end.end == ScanEnd::kEndOfFile && !first.MetEndOfFileByte();
-  if (!first_half_done) helper.request_stop();
-  helper.join();
+  const RangeEnd first_end =
+      ScanRange(fd, first, 0, split, options.read_bytes, options.on_progress);
   // A stop, a Ctrl+Z or a failure in the first half decides the outcome; what the second half
-  // found is dropped. A file that could not be mapped is read from there to its end.
-  if (!first_half_done) return FinishMapped(first_end, fd, first, options);
-  if (second_end.end == ScanEnd::kEndOfFile || second_end.end == ScanEnd::kReadError) {
-    if (!held.HandOn(on_match)) return ScanEnd::kStopped;
-    return second_end.end;
+  // found is dropped.
+  if (first_end.kind != RangeEnd::Kind::kEnd) {
+    helper.request_stop();
+    helper.join();
+    return ScanEndOf(first_end);
   }
-  // The second half gave up (more matches than it may hold, or no mapping): go on from the split.
-  return FinishMapped(ScanMappedRange(fd, first, layout, split, size, options.on_progress), fd,
-                      first, options);
+  helper.join();
+  if (!held.HandOn(on_match)) return ScanEnd::kStopped;
+  // A full hold: the first half's scanner goes on from the record that did not fit.
+  if (second_end.kind == RangeEnd::Kind::kStopped) {
+    return ScanEndOf(ScanRange(fd, first, second_end.stopped_at, std::nullopt, options.read_bytes,
+                               options.on_progress));
+  }
+  return ScanEndOf(second_end);
 }
 
 }  // namespace tolvane

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "search/scan_sizes.h"
 #include "encoding/primitives.h"
 #include "encoding/sjis.h"
+#include "search/scan_sizes.h"
 #include "texts/texts.h"
 
 namespace tolvane {

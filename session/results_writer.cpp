@@ -2,8 +2,8 @@
 
 #include <cerrno>
 
-#include "posix/io.h"
 #include "encoding/sjis.h"
+#include "posix/io.h"
 
 namespace tolvane {
 

@@ -1,9 +1,8 @@
 #include "state/history.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
-
 #include <sys/file.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>

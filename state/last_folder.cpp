@@ -4,8 +4,8 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
-#include "posix/io.h"
 #include "posix/files.h"
+#include "posix/io.h"
 
 namespace tolvane {
 namespace {

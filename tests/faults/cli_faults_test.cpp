@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
-
 #include <unistd.h>
 
 #include <cstring>

@@ -1,6 +1,6 @@
 #pragma once
 // The window as the fault tests see it: every display call recorded, and the run's options for
-// each of the three ways the records file can be read.
+// each way the records file can be read.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,13 +18,12 @@ struct ScanPath {
 inline std::vector<ScanPath> AllScanPaths() {
   RunOptions plain;
   plain.scan.plain = true;
-  RunOptions read;
-  read.scan.map_file = false;
-  read.scan.window_bytes = 4096;
-  RunOptions mapped;
-  RunOptions halves;  // mapped, in two halves at once whatever the size
+  RunOptions small_reads;
+  small_reads.scan.read_bytes = 4096;
+  RunOptions window;  // as the window and the command read
+  RunOptions halves;  // in two halves at once whatever the size
   halves.scan.split_min_bytes = 1;
-  return {{"plain", plain}, {"read", read}, {"mapped", mapped}, {"halves", halves}};
+  return {{"plain", plain}, {"small reads", small_reads}, {"default", window}, {"halves", halves}};
 }
 
 // `count` records "<word> <n>" with CR LF line ends.

@@ -9,6 +9,7 @@
 #include <utility>
 
 extern "C" ssize_t __real_read(int fd, void* buffer, size_t count);
+extern "C" ssize_t __real_pread(int fd, void* buffer, size_t count, off_t offset);
 extern "C" ssize_t __real_write(int fd, const void* buffer, size_t count);
 
 namespace tolvane::testing {
@@ -65,6 +66,17 @@ extern "C" ssize_t __wrap_read(int fd, void* buffer, size_t count) {
     return -1;
   }
   const ssize_t n = __real_read(fd, buffer, std::min(count, good_bytes_left));
+  if (n > 0) good_bytes_left -= static_cast<std::size_t>(n);
+  return n;
+}
+
+extern "C" ssize_t __wrap_pread(int fd, void* buffer, size_t count, off_t offset) {
+  if (!IsFile(fd, failing_read)) return __real_pread(fd, buffer, count, offset);
+  if (good_bytes_left == 0) {
+    errno = EIO;
+    return -1;
+  }
+  const ssize_t n = __real_pread(fd, buffer, std::min(count, good_bytes_left), offset);
   if (n > 0) good_bytes_left -= static_cast<std::size_t>(n);
   return n;
 }

@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "fault_screen.h"
+#include "posix/unique_fd.h"
 #include "search/scan.h"
 #include "search/terms.h"
-#include "posix/unique_fd.h"
 #include "session/run.h"
-#include "texts/texts.h"
 #include "test_util.h"
+#include "texts/texts.h"
 
 namespace tolvane {
 namespace {
@@ -52,35 +52,17 @@ TEST_P(LargeFileTest, RecordsPast4GiBAreFound) {
   EXPECT_EQ(screen.shown.text, "needle A\r\nneedle B\r\nneedle C\r\n");
 }
 
-// The mapped paths, which the window takes. The plain reference path would spend a minute on the
-// holes, and reads take seconds over 4 GiB of them: those are the next test.
-std::vector<testing::ScanPath> MappedScanPaths() {
+// The window's paths. The plain reference path would spend a minute on the holes.
+std::vector<testing::ScanPath> FastScanPaths() {
   std::vector<testing::ScanPath> paths = testing::AllScanPaths();
   std::erase_if(paths, [](const testing::ScanPath& p) {
-    return p.options.scan.plain || !p.options.scan.map_file;
+    return p.options.scan.plain || p.options.scan.read_bytes != kScanReadBytes;
   });
   return paths;
 }
 
-INSTANTIATE_TEST_SUITE_P(MappedPaths, LargeFileTest, ::testing::ValuesIn(MappedScanPaths()),
+INSTANTIATE_TEST_SUITE_P(FastPaths, LargeFileTest, ::testing::ValuesIn(FastScanPaths()),
                          [](const auto& info) { return std::string(info.param.name); });
-
-// Reads go on across 2^32 from where the file stands, as they do where mapping fails past it.
-TEST(LargeFileReadTest, ReadsFromJustBelow4GiBFindTheRecordsPastIt) {
-  testing::ScratchDir dir;
-  ASSERT_TRUE(MakeLargeRecordsFile(dir)) << "no room for a sparse 4.5 GiB file";
-  for (const std::size_t chunk : {std::size_t{4096}, kScanWindowBytes}) {
-    UniqueFd fd(::open((dir / kRecordsFileName).c_str(), O_RDONLY | O_CLOEXEC));
-    ASSERT_EQ(::lseek(fd.get(), kFirstNeedle, SEEK_SET), kFirstNeedle);
-    std::vector<std::string> found;
-    const ScanEnd end = ScanMatchingRecords(fd.get(), SplitTerms("needle"), [&](std::string_view r) {
-      found.emplace_back(r);
-      return true;
-    }, {.map_file = false, .window_bytes = chunk});
-    EXPECT_EQ(end, ScanEnd::kEndOfFile);
-    EXPECT_EQ(found, (std::vector<std::string>{"needle A\n", "needle B\n", "needle C"})) << chunk;
-  }
-}
 
 }  // namespace
 }  // namespace tolvane

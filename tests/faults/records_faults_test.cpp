@@ -2,10 +2,6 @@
 // box and caption keep the last search that succeeded.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <pthread.h>
-#include <setjmp.h>
-#include <signal.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -15,9 +11,9 @@
 
 #include "fault_screen.h"
 #include "io_faults.h"
-#include "session/run.h"
 #include "search/scan.h"
 #include "search/terms.h"
+#include "session/run.h"
 #include "test_util.h"
 
 namespace tolvane {
@@ -62,8 +58,6 @@ class RecordsFaultTest : public ::testing::Test {
 TEST_F(RecordsFaultTest, ReadErrorAtTheStartOrPartWayIsReported) {
   testing::WriteFile(RecordsPath(), NumberedRecords(30000, "hit"));
   for (const testing::ScanPath& path : testing::AllScanPaths()) {
-    // The mapped path reads nothing; its failure is a file cut short, below.
-    if (!path.options.scan.plain && path.options.scan.map_file) continue;
     for (const std::size_t good_bytes : {std::size_t{0}, std::size_t{100000}}) {
       SCOPED_TRACE(std::string(path.name) + " after " + std::to_string(good_bytes));
       SearchSuccessfully(path.options);
@@ -87,96 +81,6 @@ TEST_F(RecordsFaultTest, AFileTheKernelCannotReadIsReported) {
     std::filesystem::create_symlink("/proc/self/mem", RecordsPath());
     ExpectReadErrorReportedAndScreenKept(Search("hit", path.options));
   }
-}
-
-// A mapped page past the new end of a file raises SIGBUS; the scan must end with a read error,
-// not take the program down.
-TEST_F(RecordsFaultTest, AFileCutShortUnderTheMappedScanEndsItWithAReadError) {
-  testing::WriteFile(RecordsPath(), NumberedRecords(400000, "hit"));
-  const int fd = ::open(RecordsPath().c_str(), O_RDONLY | O_CLOEXEC);
-  ASSERT_GE(fd, 0);
-  int matches = 0;
-  const ScanEnd end = ScanMatchingRecords(fd, SplitTerms("hit"), [&](std::string_view) {
-    if (++matches == 1) {
-      EXPECT_EQ(::truncate(RecordsPath().c_str(), 8192), 0);
-    }
-    return true;
-  });
-  ::close(fd);
-  EXPECT_EQ(end, ScanEnd::kReadError);
-  EXPECT_LT(matches, 400000);
-
-  // The same through the window's run: the records file shrinks when the results file is first
-  // written, which happens once a mebibyte of results is buffered.
-  testing::WriteFile(RecordsPath(), NumberedRecords(400000, "hit"));
-  SearchSuccessfully({});
-  testing::BeforeFirstWriteToAFile([&] { EXPECT_EQ(::truncate(RecordsPath().c_str(), 2 << 20), 0); });
-  ExpectReadErrorReportedAndScreenKept(Search("hit", {}));
-}
-
-// A handler of the program's own, there before the scan's: it notes every SIGBUS, and jumps back
-// out of a real fault, which would otherwise come again.
-sigjmp_buf own_fault_jump;
-volatile sig_atomic_t own_jump_armed = 0;
-volatile sig_atomic_t own_signals = 0;
-void* volatile own_signal_address = nullptr;
-
-void OwnBusHandler(int, siginfo_t* info, void*) {
-  own_signals = own_signals + 1;
-  own_signal_address = info->si_addr;
-  if (own_jump_armed) siglongjmp(own_fault_jump, 1);
-}
-
-// Run in a fresh process, so that the scan's handler is installed after the test's. Returns the
-// exit code: 0 when every SIGBUS that was not the scan's reached the test's handler.
-int SigbusOutsideTheScansMappingReachesTheEarlierHandler(const std::string& dir) {
-  struct sigaction own {};
-  own.sa_sigaction = OwnBusHandler;
-  own.sa_flags = SA_SIGINFO;
-  sigemptyset(&own.sa_mask);
-  if (::sigaction(SIGBUS, &own, nullptr) != 0) return 10;
-
-  // A mapping of the test's own, cut short before it is touched: not one the scan registered.
-  const std::string own_path = dir + "/own";
-  testing::WriteFile(own_path, std::string(8192, 'o'));
-  const int own_fd = ::open(own_path.c_str(), O_RDWR | O_CLOEXEC);
-  void* own_map = ::mmap(nullptr, 8192, PROT_READ, MAP_SHARED, own_fd, 0);
-  if (own_map == MAP_FAILED || ::ftruncate(own_fd, 0) != 0) return 11;
-
-  const std::string records_path = dir + "/records";
-  testing::WriteFile(records_path, NumberedRecords(1000, "hit"));
-  const int fd = ::open(records_path.c_str(), O_RDONLY | O_CLOEXEC);
-  int matches = 0;
-  int failure = 0;
-  const ScanEnd end = ScanMatchingRecords(fd, SplitTerms("hit"), [&](std::string_view) {
-    if (++matches != 1) return true;
-    struct sigaction now {};
-    ::sigaction(SIGBUS, nullptr, &now);
-    if (now.sa_sigaction == OwnBusHandler) failure = 12;  // the scan installed nothing
-    // A real fault on the test's own mapping, while the scan has its window registered.
-    if (sigsetjmp(own_fault_jump, 1) == 0) {
-      own_jump_armed = 1;
-      (void)*static_cast<const volatile char*>(own_map);
-      failure = 13;  // the page was there after all
-    }
-    own_jump_armed = 0;
-    if (own_signals != 1 || own_signal_address != own_map) failure = 14;
-    // One another thread could send: no address of the scan's mapping.
-    ::pthread_kill(::pthread_self(), SIGBUS);
-    if (own_signals != 2) failure = 15;
-    return true;
-  }, {.window_bytes = 4096});
-  ::close(fd);
-  if (failure != 0) return failure;
-  if (end != ScanEnd::kEndOfFile || matches != 1000) return 16;
-  return 0;
-}
-
-TEST(BusGuardTest, ASigbusOutsideTheScansMappingReachesTheHandlerInstalledBeforeIt) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  testing::ScratchDir dir;
-  EXPECT_EXIT(std::_Exit(SigbusOutsideTheScansMappingReachesTheEarlierHandler(dir.path())),
-              ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

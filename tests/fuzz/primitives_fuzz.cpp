@@ -2,9 +2,9 @@
 // Input: a selector byte, then text 0xFF pattern 0xFF replacement.
 #include <optional>
 
-#include "fuzz_util.h"
 #include "encoding/primitives.h"
 #include "encoding/sjis.h"
+#include "fuzz_util.h"
 
 namespace tolvane::fuzz {
 namespace {

@@ -8,11 +8,11 @@
 #include <unistd.h>
 
 #include "fuzz_util.h"
+#include "search/scan.h"
 #include "search/scan_sizes.h"
+#include "search/terms.h"
 #include "session/run.h"
 #include "texts/texts.h"
-#include "search/scan.h"
-#include "search/terms.h"
 
 namespace tolvane::fuzz {
 namespace {
@@ -141,10 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   RunOptions fast_scan;
   // Reads of a byte or two over a large file would only slow the fuzzer down.
   const std::size_t window = window_byte < 128 ? 1 + window_byte : std::size_t{window_byte} << 8;
-  fast_scan.scan.window_bytes = std::max(window, records.size() / 256);
-  fast_scan.scan.map_file = false;
-  FUZZ_CHECK(Search(queries, older, fast_scan) == plain);
-  fast_scan.scan.map_file = true;
+  fast_scan.scan.read_bytes = std::max(window, records.size() / 256);
   FUZZ_CHECK(Search(queries, older, fast_scan) == plain);
   fast_scan.scan.split_min_bytes = 1;  // in two halves at once
   FUZZ_CHECK(Search(queries, older, fast_scan) == plain);

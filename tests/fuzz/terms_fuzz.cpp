@@ -1,6 +1,6 @@
 // SplitTerms and MatchesAllTerms. Input: query 0xFF record.
-#include "fuzz_util.h"
 #include "encoding/cp932.h"
+#include "fuzz_util.h"
 #include "search/terms.h"
 
 namespace tolvane::fuzz {

@@ -9,9 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <optional>
-#include <cstring>
 #include <set>
 #include <string>
 

@@ -99,7 +99,7 @@ TEST_F(EditorTest, DialogTitleAndFiltersAndCancelGivesNotepad) {
     title = dialog->windowTitle();
     auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
     for (int i = 0; combo && i < combo->count(); ++i) shown << combo->itemText(i);
-    if (combo) emit combo->activated(1);
+    if (combo) Q_EMIT combo->activated(1);
     if (auto* model = dialog->findChild<QFileSystemModel*>()) filter_after_switch = model->nameFilters();
     EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
     EXPECT_EQ(dialog->fileMode(), QFileDialog::AnyFile);
@@ -159,8 +159,8 @@ TEST_F(EditorTest, FirstFilterListsExecutablesAndFolders) {
       executables_listed = names;
       // What a user's pick in the combo box emits.
       combo->setCurrentIndex(1);
-      emit combo->activated(1);
-      emit combo->textActivated(combo->currentText());
+      Q_EMIT combo->activated(1);
+      Q_EMIT combo->textActivated(combo->currentText());
     } else if (names.contains(QStringLiteral("notes.txt"))) {
       all_listed = names;
       dialog->reject();

@@ -7,13 +7,13 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
-#include <QDeadlineTimer>
 #include <QProcess>
-#include <filesystem>
 #include <QTest>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,12 +21,11 @@
 #include "app/main_frame.h"
 #include "app/start_options.h"
 #include "app/tolvane_app.h"
+#include "dialog_driver.h"
 #include "screen/screen_text.h"
 #include "screen/tolvane_view.h"
-#include "texts/texts.h"
-
-#include "dialog_driver.h"
 #include "test_util.h"
+#include "texts/texts.h"
 
 using namespace tolvane;
 using tolvane::testing::MessageBoxCloser;
@@ -167,7 +166,7 @@ class StartTest : public QObject {
     QVERIFY(!QFile::exists(LastFolderFile()));
   }
 
- private slots:
+ private Q_SLOTS:
   void init() {
     dir_ = std::make_unique<ScratchDir>();
     config_ = std::make_unique<ScratchDir>();
@@ -266,7 +265,7 @@ class StartTest : public QObject {
 
     // Records that arrive later are remembered at the next New.
     WriteRecords(Path("資料"), QStringLiteral("新しい文献"));
-    emit app_->MainFrame()->FileNew();
+    Q_EMIT app_->MainFrame()->FileNew();
     QCOMPARE(ReadAll(LastFolderFile()), (Canonical(Path("資料")) + u'\n').toUtf8());
   }
 

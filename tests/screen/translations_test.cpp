@@ -12,7 +12,7 @@
 class TranslationsTest : public QObject {
   Q_OBJECT
 
- private slots:
+ private Q_SLOTS:
   void contextMenuAndButtonsSpeakJapanese() {
     QVERIFY(tolvane::InstallQtTranslations(*qApp));
     QLineEdit box;

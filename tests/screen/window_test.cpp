@@ -2,6 +2,8 @@
 // the accelerators. Every case runs in a fresh scratch folder that is also the working directory,
 // with a scratch configuration folder of its own, so that no remembered folder reaches ~/.config.
 
+#include <unistd.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -24,17 +26,14 @@
 #include <functional>
 #include <memory>
 
-#include <unistd.h>
-
 #include "app/about_dlg.h"
 #include "app/main_frame.h"
 #include "app/quit_on_signals.h"
 #include "app/tolvane_app.h"
+#include "dialog_driver.h"
 #include "screen/screen_text.h"
 #include "screen/term_marks.h"
 #include "screen/tolvane_view.h"
-
-#include "dialog_driver.h"
 #include "test_util.h"
 
 using namespace tolvane;
@@ -144,7 +143,7 @@ class WindowTest : public QObject {
     QTest::keyClick(Query(), Qt::Key_Return, modifiers);
   }
 
- private slots:
+ private Q_SLOTS:
   void init() {
     answerers_ = std::make_unique<QObject>();
     dir_ = std::make_unique<ScratchDir>();

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "session/run.h"
-#include "texts/texts.h"
 #include "test_util.h"
+#include "texts/texts.h"
 
 namespace tolvane {
 namespace {
@@ -75,13 +75,13 @@ TEST(FastScan, MatchesThePlainPathByteForByte) {
       const Outcome plain = SearchOnce(dir, query, {.plain = true});
       const std::size_t tiny = 1 + rng() % 13;
       for (const ScanOptions& fast_path :
-           {ScanOptions{.map_file = false, .window_bytes = tiny},
-            ScanOptions{.map_file = false, .window_bytes = 4096},
-            ScanOptions{.map_file = true, .window_bytes = 8192},
-            ScanOptions{.window_bytes = 8192, .split_min_bytes = 1},
+           {ScanOptions{.read_bytes = tiny},
+            ScanOptions{.read_bytes = 4096},
+            ScanOptions{.read_bytes = 8192, .split_min_bytes = 1},
+            ScanOptions{.read_bytes = 8192, .split_min_bytes = 1, .held_match_bytes = 64},
             ScanOptions{}}) {
         const Outcome fast = SearchOnce(dir, query, fast_path);
-        const std::size_t window = fast_path.window_bytes;
+        const std::size_t window = fast_path.read_bytes;
         ASSERT_EQ(fast.result, plain.result) << "file " << file << " query " << q;
         ASSERT_EQ(fast.results_file, plain.results_file) << "file " << file << " window " << window;
         ASSERT_EQ(fast.box, plain.box);

@@ -90,9 +90,40 @@ TEST_P(PairFilterLoops, AgreesWithAPlainSearchOnRandomTexts) {
   }
 }
 
-TEST(PairFilter, PrefersTheRarerBytesOfTheSample) {
-  const ByteCounts counts = CountBytes(std::string(1000, 'a') + "b");
-  EXPECT_LT(PairFilter("bq", counts).Cost(), PairFilter("aa", counts).Cost());
+TEST(PairFilter, CountsTheCandidatesOfASampleAndStepsOverCtrlZ) {
+  const std::string sample = "abab\x1a" "ab.a.b";
+  const PairFilter filter("ab", CountBytes(sample));
+  const PairFilter::Candidates candidates = filter.CountCandidates(sample);
+  EXPECT_EQ(candidates.compared, 3u);
+  EXPECT_EQ(candidates.confirmed, 3u);
+  const PairFilter longer("a.b", CountBytes(sample));  // compares a and b, two apart
+  EXPECT_EQ(longer.CountCandidates(sample).confirmed, 1u);  // the one after the Ctrl+Z
+}
+
+// A character of several spellings: a hit wherever any spelling starts, of any length, and a
+// Ctrl+Z before it stops the search there.
+TEST_P(PairFilterLoops, FindsWhereAnySpellingStarts) {
+  const PairFilter filter(std::vector<std::string>{"\x87\x54", "\xfa\x4a", "I"});
+  std::mt19937 rng(5);
+  for (int round = 0; round < 300; ++round) {
+    std::string text(rng() % 300, '.');
+    for (char& c : text) c = "\x87\x54\xfa\x4aIx."[rng() % 7];
+    if (rng() % 5 == 0 && !text.empty()) text[rng() % text.size()] = '\x1a';
+    for (std::size_t from = 0; from <= text.size(); from += 1 + rng() % 40) {
+      std::size_t expected = std::string_view::npos;
+      for (std::size_t at = from; at < text.size() && expected == std::string_view::npos; ++at) {
+        const std::string_view rest = std::string_view(text).substr(at);
+        if (rest[0] == '\x1a' || rest.starts_with("\x87\x54") || rest.starts_with("\xfa\x4a") ||
+            rest.starts_with("I")) {
+          expected = at;
+        }
+      }
+      ASSERT_EQ(filter.Find(text, from), expected) << "round " << round << " from " << from;
+    }
+    EXPECT_EQ(filter.MayOccurIn(text), text.find("\x87\x54") != std::string::npos ||
+                                           text.find("\xfa\x4a") != std::string::npos ||
+                                           text.find('I') != std::string::npos);
+  }
 }
 
 }  // namespace

@@ -8,16 +8,16 @@
 #include <string>
 #include <thread>
 
+#include "posix/unique_fd.h"
 #include "search/scan.h"
 #include "search/terms.h"
-#include "posix/unique_fd.h"
 #include "test_util.h"
 
 namespace tolvane {
 namespace {
 
 constexpr std::size_t kFileBytes = std::size_t{6} << 20;
-constexpr std::size_t kSteps = kFileBytes / kScanStepBytes;
+constexpr std::size_t kSteps = kFileBytes / kScanReadBytes;
 
 // Records that all match "a" and "b", so that neither half ends early and the helper holds what
 // it may before giving up, and ones that do not.
@@ -45,10 +45,9 @@ TEST(ScanProgress, ToldOnTheCallingThreadOnEveryPath) {
     ScanOptions options;
   } paths[] = {
       {"plain", ScanOptions{.plain = true}},
-      {"read", ScanOptions{.map_file = false}},
-      {"mapped", ScanOptions{.split_min_bytes = kFileBytes * 2}},
+      {"read", ScanOptions{.split_min_bytes = kFileBytes * 2}},
       {"two halves", ScanOptions{.split_min_bytes = 1}},
-      // The helper gives up at once and the calling thread goes on from the split.
+      // The helper stops at once and the calling thread goes on from the split.
       {"two halves, helper gives up", ScanOptions{.split_min_bytes = 1, .held_match_bytes = 1}},
   };
   for (const auto& [path, options] : paths) {

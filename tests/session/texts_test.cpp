@@ -1,9 +1,10 @@
 // The texts the user reads are Shift-JIS byte strings written as escapes; these pin what they say.
+#include "texts/texts.h"
+
 #include <gtest/gtest.h>
 
 #include "encoding/cp932.h"
 #include "session/display.h"
-#include "texts/texts.h"
 
 namespace tolvane {
 namespace {

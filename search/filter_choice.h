@@ -1,0 +1,40 @@
+#pragma once
+// What the scan of one search looks for on the file's raw bytes, chosen once from a sample of the
+// file's start and shared by every part of the scan: both halves read it, neither changes it.
+//
+// The filter is the term (or, for a term made only of characters of several spellings, the one
+// character of it) whose pair of compared bytes lets through the fewest real candidates in the
+// sample: estimated from byte counts for every term, then counted for the most promising few.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "search/pair_filter.h"
+#include "search/terms.h"
+
+namespace tolvane {
+
+// How many of the terms that byte counts rank first are counted on the sample itself.
+inline constexpr std::size_t kCountedFilterTerms = 4;
+
+struct FilterChoice {
+  // None: every record is looked at (no term can be looked for on raw bytes).
+  std::optional<PairFilter> filter;
+  // The term the filter finds whole, whose hit is where it starts; nullptr when the filter finds
+  // one character of a term, somewhere inside it.
+  const std::string* whole_term = nullptr;
+  // The active terms, rarest first, so that a record fails early.
+  std::vector<const std::string*> check_order;
+  // Filters of the other terms, rarest first, that turn a candidate's line away on its raw bytes.
+  std::vector<PairFilter> quick_checks;
+};
+
+// `terms` must outlive the choice.
+FilterChoice ChooseFilter(const TermTable& terms, std::string_view sample);
+
+// Bytes that text-mode reading treats specially: a term holding one is never looked for on the raw
+// bytes, only checked inside records (where a Ctrl+Z never is).
+bool HasSpecialByte(std::string_view term);
+
+}  // namespace tolvane
