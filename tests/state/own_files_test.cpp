@@ -10,7 +10,6 @@
 
 #include <array>
 #include <filesystem>
-#include <optional>
 #include <set>
 #include <string>
 
@@ -43,32 +42,6 @@ std::string ReadAllFrom(int fd) {
   for (ssize_t got; (got = ReadRetry(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, got);
   return text;
 }
-
-// Sets an environment variable for one scope, or removes it.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
-    if (const char* old = ::getenv(name)) old_ = old;
-    if (value) {
-      ::setenv(name, value->c_str(), 1);
-    } else {
-      ::unsetenv(name);
-    }
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      ::setenv(name_, old_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 class OwnFilesTest : public ::testing::Test {
  protected:
@@ -211,16 +184,18 @@ TEST_F(OwnFilesTest, AWholeFileReplacesTheNameAndNeverWritesThroughALink) {
 }
 
 TEST(UserCacheHome, IsXdgCacheHomeWhenAbsoluteElseTheHomesCache) {
-  const ScopedEnv home("HOME", "/home/researcher");
-  {
-    const ScopedEnv cache("XDG_CACHE_HOME", "/var/cache/researcher");
-    EXPECT_EQ(UserCacheHome(), "/var/cache/researcher");
-  }
-  for (const std::optional<std::string>& invalid : {std::optional<std::string>("relative/cache"),
-                                                     std::optional<std::string>(""), std::optional<std::string>()}) {
-    const ScopedEnv cache("XDG_CACHE_HOME", invalid);
+  const std::string saved_home = ::getenv("HOME") ? ::getenv("HOME") : "";
+  ::setenv("HOME", "/home/researcher", 1);
+  ::setenv("XDG_CACHE_HOME", "/var/cache/researcher", 1);
+  EXPECT_EQ(UserCacheHome(), "/var/cache/researcher");
+  // A relative setting is no valid one; it would land wherever the working directory is.
+  for (const char* invalid : {"relative/cache", ""}) {
+    ::setenv("XDG_CACHE_HOME", invalid, 1);
     EXPECT_EQ(UserCacheHome(), "/home/researcher/.cache");
   }
+  ::unsetenv("XDG_CACHE_HOME");
+  EXPECT_EQ(UserCacheHome(), "/home/researcher/.cache");
+  ::setenv("HOME", saved_home.c_str(), 1);
 }
 
 }  // namespace
