@@ -1,6 +1,7 @@
 #pragma once
 // Conversion between the Shift-JIS (CP932) of the files and the UTF-8 of the screen and the terminal.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,6 +10,30 @@ namespace tolvane {
 
 // Shift-JIS to UTF-8. A byte sequence that is not CP932 shows as U+FFFD; nothing is dropped.
 std::string Cp932ToUtf8(std::string_view sjis);
+
+// Shift-JIS to UTF-8 for text that arrives in pieces, such as a file read a block at a time: a
+// character whose bytes fall into two pieces converts whole, so the pieces' UTF-8 together is
+// exactly Cp932ToUtf8 of the whole text, wherever the cuts fall.
+class Cp932ToUtf8Stream {
+ public:
+  Cp932ToUtf8Stream();
+  ~Cp932ToUtf8Stream();
+  Cp932ToUtf8Stream(const Cp932ToUtf8Stream&) = delete;
+  Cp932ToUtf8Stream& operator=(const Cp932ToUtf8Stream&) = delete;
+
+  // False when the system offers no CP932 conversion; nothing is converted then.
+  bool ok() const;
+  // Appends the UTF-8 of `piece` to `out`. The start of a character that the piece cuts off is
+  // held back for the next piece.
+  void Convert(std::string_view piece, std::string& out);
+  // The text has ended: a character start still held back shows as U+FFFD.
+  void Finish(std::string& out);
+
+ private:
+  class Converter;
+  std::unique_ptr<Converter> converter_;
+  std::string held_;
+};
 
 struct Cp932Encoding {
   std::string sjis;                      // the converted text, when everything converted

@@ -23,7 +23,6 @@ constexpr int kTempNameAttempts = 100;
 // The bits a replaced file keeps. Set-id bits are not carried over: the new file may have another
 // owner than the old one.
 constexpr mode_t kPermissionBits = 0777;
-constexpr mode_t kNewFileMode = 0666;
 // Longest link text read; a longer one is taken for a failure.
 constexpr std::size_t kLinkTextBytes = 4096;
 
@@ -245,6 +244,15 @@ OpenedFile OpenRegularFile(int folder, const char* name, bool follow_link) {
   return opened;
 }
 
+UniqueFd OpenFolderIn(int folder, std::string_view name, FileProblem& problem) {
+  std::optional<FinalName> final_name = FollowAllowedLinks(folder, name, problem);
+  if (!final_name) return UniqueFd();
+  UniqueFd opened(::openat(final_name->folder.get(), final_name->name.c_str(),
+                           O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!opened.valid()) problem = SystemProblem(errno);
+  return opened;
+}
+
 OpenedFile OpenPathForReading(const std::string& path) {
   const auto [folder_part, name] = SplitPath(path);
   const UniqueFd folder = OpenFolder(folder_part);
@@ -268,7 +276,7 @@ std::optional<WholeFileReplacement> WholeFileReplacement::Begin(int folder, std:
   UniqueFd file;
   std::string temp_name;
   if (options.unnamed_allowed) {
-    file = UniqueFd(::openat(at, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, kept.value_or(kNewFileMode)));
+    file = UniqueFd(::openat(at, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, kept.value_or(options.new_file_mode)));
     if (!file.valid() && !IsUnnamedFileRefusal(errno)) {
       problem = SystemProblem(errno);
       return std::nullopt;
@@ -280,7 +288,7 @@ std::optional<WholeFileReplacement> WholeFileReplacement::Begin(int folder, std:
     const EndingSignalsHeld held;
     // Created no wider than the old file, so the new bytes are never readable by more users.
     file = UniqueFd(::openat(at, temp_name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                             kept.value_or(kNewFileMode)));
+                             kept.value_or(options.new_file_mode)));
     if (file.valid()) {
       ArmPendingName(at, temp_name);
     } else if (errno != EEXIST) {

@@ -46,6 +46,10 @@ struct OpenedFile {
 };
 OpenedFile OpenForReading(int folder, std::string_view name);
 
+// The folder `name` in `folder`, opened for reading its entries, through links that the rule
+// allows. Not open, with `problem` set, when that fails.
+UniqueFd OpenFolderIn(int folder, std::string_view name, FileProblem& problem);
+
 // `name` in `folder` (or a path with AT_FDCWD) opened for reading as a regular file, without
 // waiting for a FIFO's writer (a FIFO, a folder or a device is kNotRegular). A final symbolic link
 // is followed only with `follow_link`, for paths the user gave.
@@ -64,6 +68,7 @@ class WholeFileReplacement {
   struct Options {
     bool sync = false;             // flush to the disk before the rename (small state files)
     bool unnamed_allowed = true;   // false: take the named way at once, for tests
+    mode_t new_file_mode = 0666;   // for a file made new, less the umask
   };
   // Nothing, with `problem` set, when no new version can be made.
   static std::optional<WholeFileReplacement> Begin(int folder, std::string_view name,

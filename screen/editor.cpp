@@ -14,9 +14,12 @@
 #include <QStandardPaths>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <optional>
 
 #include "encoding/cp932.h"
+#include "screen/busy_cursor.h"
+#include "screen/results_copy.h"
 #include "screen/screen_text.h"
 #include "state/history.h"
 #include "texts/texts.h"
@@ -103,6 +106,24 @@ QString DialogFolderFor(const std::string& command, const std::string& start_dir
   return QFileInfo(QDir(QFile::decodeName(start_dir.c_str())), launch->program).absolutePath();
 }
 
+// The desktop opener's editors mostly take a file for UTF-8, so it is handed the UTF-8 copy of the
+// results; kekka.txt itself when no copy could be made, shown garbled by some editors but whole.
+// False when nothing is to be opened: kekka.txt is another user's link or no regular file.
+bool HandOpenerTheCopy(Launch& launch, const std::string& start_dir) {
+  BusyCursor busy([] { return std::chrono::steady_clock::now(); });
+  const ResultsCopy copy = MakeUtf8CopyOfResults(start_dir, [&busy] { busy.OnProgress(); });
+  switch (copy.outcome) {
+    case CopyOutcome::kMade:
+      launch.arguments = QStringList{QFile::decodeName(copy.path.c_str())};
+      return true;
+    case CopyOutcome::kResultsRefused:
+      return false;
+    case CopyOutcome::kFailed:
+      return true;
+  }
+  return true;
+}
+
 }  // namespace
 
 void OnChangeEditor(QWidget* owner, HistoryTable& history, const std::string& start_dir) {
@@ -143,13 +164,14 @@ void OpenResultsInEditor(QWidget* owner, const HistoryTable& history, const std:
   const std::string& command = history.EditorCommand();
   // Too long for the command line "<command> kekka.txt"; nothing is started.
   if (command.size() > kEditorCommandBytes) return;
-  const std::optional<Launch> launch = LaunchFor(command, start_dir);
+  std::optional<Launch> launch = LaunchFor(command, start_dir);
   if (!launch) return;
   const QString folder = QFile::decodeName(start_dir.c_str());
-  // Detached through a double fork: no waiting, no zombie.
-  if (IsStartable(launch->program, folder) &&
-      QProcess::startDetached(launch->program, launch->arguments, folder)) {
-    return;
+  if (IsStartable(launch->program, folder)) {
+    // Made whole before the opener starts, and only once it is known to exist.
+    if (command == kDefaultEditor && !HandOpenerTheCopy(*launch, start_dir)) return;
+    // Detached through a double fork: no waiting, no zombie.
+    if (QProcess::startDetached(launch->program, launch->arguments, folder)) return;
   }
   QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kApplicationTitle),
                   FromSjis(kCannotStartEditorMessage).arg(launch->program), QMessageBox::Ok, owner);

@@ -14,9 +14,11 @@ class HistoryTable;
 void OnChangeEditor(QWidget* owner, HistoryTable& history, const std::string& start_dir);
 
 // Starts the editor command on "kekka.txt" with `start_dir` as its working directory (the
-// process's own stays as it is); never waits. A program that is missing, not executable or does
-// not start is named in a message box owned by `owner`; an empty or overlong command starts
-// nothing and says nothing.
+// process's own stays as it is); never waits. The default command's desktop opener gets the UTF-8
+// copy of the results instead (MakeUtf8CopyOfResults), or kekka.txt when no copy could be made,
+// or nothing when kekka.txt is another user's link or no regular file. A program that is
+// missing, not executable or does not start is named in a message box owned by `owner`; an empty
+// or overlong command starts nothing and says nothing.
 void OpenResultsInEditor(QWidget* owner, const HistoryTable& history, const std::string& start_dir);
 
 }  // namespace tolvane

@@ -73,6 +73,17 @@ appstreamcli validate-tree --no-net "$ROOT" >"$TMP/appstream.log" 2>&1 ||
   fail "appstreamcli validate-tree: $(cat "$TMP/appstream.log")"
 grep -q '<summary xml:lang="ja">' "$USR/share/metainfo/$ID.metainfo.xml" || fail "no Japanese summary"
 
+# --- The licence: the metadata names it, and the copyright file carries the LICENSE's own terms.
+grep -q '<project_license>MIT</project_license>' "$USR/share/metainfo/$ID.metainfo.xml" ||
+  fail "the metadata names no MIT project licence"
+words() { tr -s ' \n' '  '; }
+licence=$(sed -n '/^Permission is hereby granted/,$p' "$(dirname "$0")/../../LICENSE" | words)
+# The stand-alone Expat paragraph, its continuation lines unindented and "." lines emptied.
+copyright=$(awk 'BEGIN { RS = "" } /^License: Expat\n/' "$USR/share/doc/tolvane/copyright" |
+  sed '1d; s/^ //; s/^\.$//' | words)
+[ -n "$licence" ] && [ "$licence" = "$copyright" ] || fail "the copyright file's Expat terms are not LICENSE's"
+grep -qi 'all rights reserved' "$USR/share/doc/tolvane/copyright" && fail "the copyright file still reserves all rights"
+
 # --- Manual pages: man formats them without a warning.
 for page in tolvane tolvane-search; do
   MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$USR/share/man/man1/$page.1.gz" \

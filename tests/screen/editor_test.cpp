@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QComboBox>
@@ -13,8 +14,11 @@
 #include <filesystem>
 #include <fstream>
 #include <thread>
+#include <vector>
 
 #include "dialog_driver.h"
+#include "encoding/cp932.h"
+#include "screen/results_copy.h"
 #include "state/history.h"
 #include "test_util.h"
 
@@ -29,7 +33,8 @@ using testing::ScratchDir;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr auto kLaunchTimeout = std::chrono::seconds(10);
+// Only how long a test waits before it fails; a started program is waited for, never timed.
+constexpr auto kLaunchTimeout = std::chrono::seconds(60);
 
 // Waits for a file that a started process writes; empty when it never comes.
 std::string WaitForFile(const fs::path& path, Clock::duration timeout) {
@@ -49,13 +54,17 @@ class EditorTest : public ::testing::Test {
     start_ = root_ / "start dir";
     fs::create_directories(start_);
     record_ = root_ / "record.out";
+    record_bytes_ = root_ / "record.bytes";
     saved_path_ = ::getenv("PATH");
+    cache_ = root_ / "cache";
+    ::setenv("XDG_CACHE_HOME", cache_.c_str(), 1);
     history_.Load(root_ / "no-such-folder");
     // Not the start folder, so that a launch that moved the process would show.
     fs::current_path(root_);
   }
   void TearDown() override {
     ::setenv("PATH", saved_path_.c_str(), 1);
+    ::unsetenv("XDG_CACHE_HOME");
     fs::current_path("/");
   }
 
@@ -77,10 +86,37 @@ class EditorTest : public ::testing::Test {
     MakeRecorder(root_ / "bin" / name);
     ::setenv("PATH", ((root_ / "bin").string() + ":" + saved_path_).c_str(), 1);
   }
+  // A desktop opener first on PATH that, as soon as it starts, keeps the bytes of the file it is
+  // given (its last argument) in `record_bytes_`, then records its arguments and working
+  // directory as MakeRecorder.
+  void FakeOpenerOnPath() const {
+    const fs::path opener = root_ / "bin" / "xdg-open";
+    fs::create_directories(opener.parent_path());
+    std::ofstream(opener) << "#!/bin/sh\n"
+                          << "for file; do :; done\n"
+                          << "cat -- \"$file\" > '" << record_bytes_.string() << ".part' 2>/dev/null\n"
+                          << "mv '" << record_bytes_.string() << ".part' '" << record_bytes_.string() << "'\n"
+                          << "{ for a in \"$@\"; do printf '%s\\n' \"$a\"; done; pwd -P; } > '"
+                          << record_.string() << ".part'\n"
+                          << "mv '" << record_.string() << ".part' '" << record_.string() << "'\n";
+    fs::permissions(opener, fs::perms::owner_all);
+    ::setenv("PATH", ((root_ / "bin").string() + ":" + saved_path_).c_str(), 1);
+  }
+  // Where the copy of `start`'s results is made.
+  fs::path CopyOf(const fs::path& start) const {
+    return cache_ / kProgramCacheFolder / CopyFolderName(start.string()) / "kekka.txt";
+  }
+  // Runs Shift+Enter's launch for `start` and gives back what the opener recorded.
+  std::string OpenAndRecord(const fs::path& start) {
+    fs::remove(record_);
+    OpenResultsInEditor(nullptr, history_, start.string());
+    return WaitForFile(record_, kLaunchTimeout);
+  }
   std::string Expected(const std::string& arguments) const { return arguments + start_.string() + "\n"; }
 
   ScratchDir scratch_;
-  fs::path root_, start_, record_;
+  fs::path root_, start_, record_, cache_;
+  fs::path record_bytes_;
   std::string saved_path_;
   HistoryTable history_;
   // Owns the dialog answerers of one test.
@@ -262,12 +298,94 @@ TEST_F(EditorTest, CommandThatIsNoFileIsProgramAndArguments) {
   EXPECT_EQ(WaitForFile(record_, kLaunchTimeout), Expected("--new-window\nkekka.txt\n"));
 }
 
-TEST_F(EditorTest, NotepadOpensTheResultsWithTheDesktopOpener) {
-  RecorderOnPath("xdg-open");
+// Shift-JIS results of more than one conversion block, a character cut at each block's end: 近世
+// and CR LF after one ASCII byte, a byte that is no CP932 and a lead byte at the very end.
+std::string ResultsAcrossBlocks(std::string_view line) {
+  std::string sjis = "x";
+  while (sjis.size() < kCopyReadBytes + kCopyReadBytes / 4) sjis += line;
+  return sjis + "\x80\r\n\x82";
+}
+
+TEST_F(EditorTest, NotepadHandsTheDesktopOpenerAWholeUtf8CopyInTheUsersCache) {
+  FakeOpenerOnPath();
+  const std::string sjis = ResultsAcrossBlocks("\x8b\xdf\x90\xa2\r\n");
+  testing::WriteFile(start_ / "kekka.txt", sjis);
   history_.SetEditorCommand("notepad");
-  OpenResultsInEditor(nullptr, history_, start_.string());
-  EXPECT_EQ(WaitForFile(record_, kLaunchTimeout), Expected("kekka.txt\n"));
+
+  EXPECT_EQ(OpenAndRecord(start_), Expected(CopyOf(start_).string() + "\n"));
+  // What the opener read the moment it started: the whole copy, in UTF-8.
+  const std::string utf8 = testing::ReadFile(record_bytes_);
+  EXPECT_EQ(utf8.substr(0, 9), "x近世\r\n");
+  EXPECT_EQ(utf8.substr(utf8.size() - 8), "\xef\xbf\xbd\r\n\xef\xbf\xbd");
+  // Compared whole without a diff, which would take minutes for a megabyte.
+  EXPECT_TRUE(utf8 == Cp932ToUtf8(sjis));
+  EXPECT_TRUE(testing::ReadFile(start_ / "kekka.txt") == sjis);  // the results stay Shift-JIS
+  EXPECT_EQ(fs::status(cache_ / kProgramCacheFolder).permissions(), fs::perms::owner_all);
+  EXPECT_EQ(fs::status(CopyOf(start_).parent_path()).permissions(), fs::perms::owner_all);
+  EXPECT_EQ(fs::status(CopyOf(start_)).permissions(), fs::perms::owner_read | fs::perms::owner_write);
   EXPECT_EQ(history_.EditorCommand(), "notepad");
+
+  // A window on another folder gets a copy of its own and leaves this one as it was; the next
+  // Shift+Enter here replaces this folder's copy.
+  const fs::path other = root_ / "other";
+  fs::create_directories(other);
+  testing::WriteFile(other / "kekka.txt", "\x8e\x52\x8c\x60\r\n");  // 山形
+  EXPECT_EQ(OpenAndRecord(other), CopyOf(other).string() + "\n" + other.string() + "\n");
+  EXPECT_EQ(testing::ReadFile(record_bytes_), "山形\r\n");
+  EXPECT_TRUE(testing::ReadFile(CopyOf(start_)) == utf8);
+  testing::WriteFile(start_ / "kekka.txt", "\x8e\x52\r\n");
+  EXPECT_EQ(OpenAndRecord(start_), Expected(CopyOf(start_).string() + "\n"));
+  EXPECT_EQ(testing::ReadFile(record_bytes_), "山\r\n");
+  for (const fs::path& copy : {CopyOf(start_), CopyOf(other)}) {
+    std::vector<fs::path> names;
+    for (const auto& entry : fs::directory_iterator(copy.parent_path())) names.push_back(entry.path());
+    EXPECT_EQ(names, std::vector<fs::path>{copy});  // no temporary file left
+  }
+}
+
+TEST_F(EditorTest, AChosenEditorGetsKekkaTxtItselfEvenOneNamedXdgOpen) {
+  FakeOpenerOnPath();
+  testing::WriteFile(start_ / "kekka.txt", "\x8e\x52\r\n");
+  history_.SetEditorCommand((root_ / "bin" / "xdg-open").string());
+  EXPECT_EQ(OpenAndRecord(start_), Expected("kekka.txt\n"));
+  EXPECT_EQ(testing::ReadFile(record_bytes_), "\x8e\x52\r\n");
+  history_.SetEditorCommand("xdg-open --new-window");
+  EXPECT_EQ(OpenAndRecord(start_), Expected("--new-window\nkekka.txt\n"));
+  EXPECT_FALSE(fs::exists(cache_));
+}
+
+TEST_F(EditorTest, WithoutACopyTheOpenerGetsKekkaTxtOrNothing) {
+  FakeOpenerOnPath();
+  history_.SetEditorCommand("notepad");
+  // No results file yet: the opener is started on it as it always was.
+  EXPECT_EQ(OpenAndRecord(start_), Expected("kekka.txt\n"));
+  EXPECT_FALSE(fs::exists(cache_ / kProgramCacheFolder));
+
+  // No cache to write in: the results themselves, Shift-JIS.
+  testing::WriteFile(start_ / "kekka.txt", "\x8e\x52\r\n");
+  testing::WriteFile(cache_.string(), "a file, no folder\n");
+  EXPECT_EQ(OpenAndRecord(start_), Expected("kekka.txt\n"));
+  EXPECT_EQ(testing::ReadFile(record_bytes_), "\x8e\x52\r\n");
+  fs::remove(cache_);
+
+  // Results that are another user's link: neither they nor a copy are opened, and nothing is said.
+  if (::geteuid() != 0) GTEST_SKIP() << "planting another user's link takes root";
+  testing::WriteFile(root_ / "elsewhere.txt", "\x8e\x52\r\n");
+  fs::remove(start_ / "kekka.txt");
+  fs::create_symlink(root_ / "elsewhere.txt", start_ / "kekka.txt");
+  ASSERT_EQ(::lchown((start_ / "kekka.txt").c_str(), testing::kNobody, testing::kNobody), 0);
+  fs::remove(record_);
+  MessageBoxCloser boxes;
+  OpenResultsInEditor(nullptr, history_, start_.string());
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  // Anything started above would have recorded before a program started now.
+  const fs::path later_record = root_ / "later.out";
+  history_.SetEditorCommand(MakeRecorder(root_ / "later", 0, later_record).string());
+  OpenResultsInEditor(nullptr, history_, start_.string());
+  EXPECT_EQ(WaitForFile(later_record, kLaunchTimeout), Expected("kekka.txt\n"));
+  EXPECT_FALSE(fs::exists(record_));
+  EXPECT_FALSE(fs::exists(CopyOf(start_)));
+  EXPECT_TRUE(boxes.texts.isEmpty());
 }
 
 TEST_F(EditorTest, EmptyOrOverlongCommandStartsNothingAndSaysNothing) {

@@ -31,6 +31,7 @@
 #include "app/quit_on_signals.h"
 #include "app/tolvane_app.h"
 #include "dialog_driver.h"
+#include "screen/results_copy.h"
 #include "screen/screen_text.h"
 #include "screen/term_marks.h"
 #include "screen/tolvane_view.h"
@@ -96,6 +97,7 @@ class WindowTest : public QObject {
   std::unique_ptr<ScratchDir> dir_;
   std::unique_ptr<ScratchDir> config_;
   QString old_dir_;
+  QByteArray saved_path_;
   std::unique_ptr<CTolvaneApp> app_;
   // Owns the dialog answerers of one test.
   std::unique_ptr<QObject> answerers_;
@@ -150,6 +152,9 @@ class WindowTest : public QObject {
     QVERIFY(!dir_->path().empty());
     config_ = std::make_unique<ScratchDir>();
     QVERIFY(qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config_->path())));
+    // The default editor's copy of the results goes here, never to the user's own cache.
+    QVERIFY(qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(config_->path() + "/cache")));
+    saved_path_ = qgetenv("PATH");
     old_dir_ = QDir::currentPath();
     QVERIFY(QDir::setCurrent(Dir()));
     WriteLines(Path("tolvaneken.txt"), {QStringLiteral("山田太郎（1998）「近世日本の研究」『日本史研究』"),
@@ -160,6 +165,7 @@ class WindowTest : public QObject {
   void cleanup() {
     answerers_.reset();
     app_.reset();
+    qputenv("PATH", saved_path_);
     QDir::setCurrent(old_dir_);
     dir_.reset();
     config_.reset();
@@ -441,6 +447,32 @@ class WindowTest : public QObject {
     QCOMPARE(ReadAll(Path("editor.log")), (QDir(Dir()).canonicalPath() + "\nkekka.txt\n").toUtf8());
     QCOMPARE(ReadAll(Path("kekka.txt")), QByteArray());
     QVERIFY(boxes.texts.isEmpty());  // a started editor is not announced
+  }
+
+  void shiftEnterWithTheDefaultEditorOpensAUtf8CopyOfTheResults() {
+    // The desktop opener, faked first on PATH: it records the bytes of the file it is given.
+    QVERIFY(QDir().mkpath(Path("bin")));
+    QFile opener(Path("bin/xdg-open"));
+    QVERIFY(opener.open(QIODevice::WriteOnly));
+    opener.write(QStringLiteral("#!/bin/sh\ncat -- \"$1\" > '%1.tmp'\n"
+                                "{ pwd -P; printf '%s\\n' \"$@\"; } >> '%1.tmp' && mv '%1.tmp' '%1'\n")
+                     .arg(Path("opener.log"))
+                     .toUtf8());
+    opener.close();
+    QVERIFY(opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QVERIFY(qputenv("PATH", QFile::encodeName(Path("bin")) + ':' + saved_path_));
+    Start();
+    app_->State().history.SetEditorCommand(kDefaultEditor);
+
+    Search(QStringLiteral("研究"), Qt::ShiftModifier);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(Path("opener.log")), kEditorWaitMs);
+    const QString records = QStringLiteral("山田太郎（1998）「近世日本の研究」『日本史研究』\r\n"
+                                           "佐藤花子（2001）「中世京都の研究」『史林』\r\n");
+    const QString copy = QFile::decodeName(config_->path().c_str()) + "/cache/" + kProgramCacheFolder + u'/' +
+                         QString::fromStdString(CopyFolderName(app_->State().start_dir)) + "/kekka.txt";
+    QCOMPARE(QString::fromUtf8(ReadAll(Path("opener.log"))),
+             records + QDir(Dir()).canonicalPath() + u'\n' + copy + u'\n');
+    QCOMPARE(ReadAll(Path("kekka.txt")), Sjis(records));
   }
 
   void editorThatCannotStartIsNamed() {

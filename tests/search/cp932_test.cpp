@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace tolvane {
 namespace {
@@ -32,6 +35,53 @@ TEST(Cp932, ShowsMalformedBytesAsReplacementCharactersAndLosesNothingElse) {
   EXPECT_EQ(Cp932ToUtf8("a\x81\nb"), "a\xef\xbf\xbd\nb");
   EXPECT_EQ(Cp932ToUtf8("\x80\xa0\xfd"), "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd");
   EXPECT_EQ(Cp932ToUtf8("x\x82"), "x\xef\xbf\xbd");
+}
+
+// Converts `sjis` in pieces that end at `cuts`.
+std::string ConvertInPieces(std::string_view sjis, const std::vector<std::size_t>& cuts) {
+  Cp932ToUtf8Stream stream;
+  std::string out;
+  std::size_t from = 0;
+  for (const std::size_t cut : cuts) {
+    stream.Convert(sjis.substr(from, cut - from), out);
+    from = cut;
+  }
+  stream.Convert(sjis.substr(from), out);
+  stream.Finish(out);
+  return out;
+}
+
+TEST(Cp932Stream, GivesTheWholeTextsUtf8WhereverThePiecesAreCut) {
+  // Two-byte characters, a lead byte before LF and before an ASCII letter, bytes that start no
+  // character, a half-width katakana, CR LF, and a lead byte at the very end.
+  const std::string sjis =
+      "\x8b\xdf\x90\xa2\r\n\x81\nA\x85" "B\x80\xa0\xfd\xb1\x87\x40\x82\xa0\r\n\xfc\x40\x88";
+  const std::string bad = "\xef\xbf\xbd";  // U+FFFD
+  const std::string whole = "近世\r\n" + bad + "\nA" + bad + "B" + bad + bad + bad + "ｱ①あ\r\n髜" + bad;
+  ASSERT_EQ(Cp932ToUtf8(sjis), whole);
+  for (std::size_t first = 0; first <= sjis.size(); ++first) {
+    for (std::size_t second = first; second <= sjis.size(); ++second) {
+      EXPECT_EQ(ConvertInPieces(sjis, {first, second}), whole) << first << " " << second;
+    }
+  }
+  std::vector<std::size_t> every_byte;
+  for (std::size_t cut = 1; cut < sjis.size(); ++cut) every_byte.push_back(cut);
+  EXPECT_EQ(ConvertInPieces(sjis, every_byte), whole);
+}
+
+TEST(Cp932Stream, ALeadByteHeldAtTheEndShowsAsOneReplacementCharacter) {
+  Cp932ToUtf8Stream stream;
+  ASSERT_TRUE(stream.ok());
+  std::string out;
+  stream.Convert("a\x82", out);
+  EXPECT_EQ(out, "a");  // the 0x82 waits for its trail byte
+  stream.Convert("", out);
+  stream.Finish(out);
+  EXPECT_EQ(out, "a\xef\xbf\xbd");
+  // Finished, the stream starts afresh.
+  stream.Convert("\x82\xa0", out);
+  stream.Finish(out);
+  EXPECT_EQ(out, "a\xef\xbf\xbd\xe3\x81\x82");
 }
 
 }  // namespace

@@ -1,0 +1,96 @@
+#include "screen/results_copy.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+
+#include "encoding/cp932.h"
+#include "posix/files.h"
+#include "posix/io.h"
+#include "posix/unique_fd.h"
+#include "state/own_files.h"
+#include "texts/texts.h"
+
+namespace tolvane {
+namespace {
+
+// Readable by the user alone, as the cache folder is: the results are the user's.
+constexpr mode_t kCopyMode = 0600;
+// FNV-1a, 64 bits: a digest that stays the same across versions and machines.
+constexpr std::uint64_t kFnvOffsetBasis = 0xcbf29ce484222325ULL;
+constexpr std::uint64_t kFnvPrime = 0x100000001b3ULL;
+// The most a byte grows: one that is not CP932 becomes U+FFFD, three bytes of UTF-8.
+constexpr std::size_t kUtf8BytesPerSjisByte = 3;
+
+// Writes the UTF-8 of the Shift-JIS read from `from` to `to`, a block at a time.
+bool ConvertFile(int from, int to, const std::function<void()>& on_progress) {
+  Cp932ToUtf8Stream stream;
+  if (!stream.ok()) return false;
+  std::string sjis(kCopyReadBytes, '\0');
+  std::string utf8;
+  utf8.reserve(kCopyReadBytes * kUtf8BytesPerSjisByte);
+  for (;;) {
+    const ssize_t got = ReadRetry(from, sjis.data(), sjis.size());
+    if (got < 0) return false;
+    if (got == 0) break;
+    utf8.clear();
+    stream.Convert(std::string_view(sjis.data(), static_cast<std::size_t>(got)), utf8);
+    if (!WriteAll(to, utf8)) return false;
+    if (on_progress) on_progress();
+  }
+  utf8.clear();
+  stream.Finish(utf8);
+  return WriteAll(to, utf8);
+}
+
+}  // namespace
+
+std::string CopyFolderName(const std::string& start_dir) {
+  std::uint64_t digest = kFnvOffsetBasis;
+  for (const char c : start_dir) {
+    digest ^= static_cast<unsigned char>(c);
+    digest *= kFnvPrime;
+  }
+  std::array<char, 17> hex{};
+  std::snprintf(hex.data(), hex.size(), "%016llx", static_cast<unsigned long long>(digest));
+  return hex.data();
+}
+
+ResultsCopy MakeUtf8CopyOfResults(const std::string& start_dir, const std::function<void()>& on_progress) {
+  ResultsCopy copy;
+  if (start_dir.empty()) return copy;
+  const UniqueFd start_folder = OpenFolder(start_dir);
+  if (!start_folder.valid()) return copy;
+  // A regular file only (a FIFO would block the window, a device might never end), and another
+  // user's link is not read through: neither it nor a copy is handed on.
+  const OpenedFile results = OpenForReading(start_folder.get(), kResultsFileName);
+  if (results.problem) {
+    const FileProblem::Kind kind = results.problem->kind;
+    if (kind == FileProblem::Kind::kRefusedLink || kind == FileProblem::Kind::kNotRegular) {
+      copy.outcome = CopyOutcome::kResultsRefused;
+    }
+    return copy;
+  }
+
+  const std::string cache = UserCacheHome();
+  const std::array<std::string, 2> subfolders{kProgramCacheFolder, CopyFolderName(start_dir)};
+  const UniqueFd copy_folder = OpenOwnFolder(cache, subfolders);
+  if (!copy_folder.valid()) return copy;
+  // Not flushed to the disk: the copy can be made again, and the rename alone keeps every reader
+  // from seeing part of it.
+  FileProblem problem;
+  std::optional<WholeFileReplacement> written = WholeFileReplacement::Begin(
+      copy_folder.get(), kResultsFileName, problem, {.new_file_mode = kCopyMode});
+  if (!written || !ConvertFile(results.fd.get(), written->fd(), on_progress) ||
+      !written->Commit(problem)) {
+    return copy;
+  }
+  copy.outcome = CopyOutcome::kMade;
+  copy.path = cache + "/" + subfolders[0] + "/" + subfolders[1] + "/" + kResultsFileName;
+  return copy;
+}
+
+}  // namespace tolvane
