@@ -42,7 +42,7 @@ shot 2-editor
 xdotool key Escape
 sleep 0.5
 xdotool windowfocus --sync "$WID"
-xdotool type --delay 250 "近世 研究"  # something for the menu to act on
+type_text "近世 研究"  # something for the menu to act on
 xdotool key shift+Home
 xdotool mousemove --window "$WID" 120 40 click 3
 sleep 1

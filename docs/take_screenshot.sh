@@ -19,7 +19,7 @@ wait_for "the main window" has_window
 WID=$(window)
 sleep 1  # the first paint
 xdotool windowfocus --sync "$WID"
-xdotool type --delay 250 "近世 研究"
+type_text "近世 研究"
 xdotool key Return
 until xdotool getwindowname "$WID" | grep -q '^件数'; do sleep 0.1; done
 sleep 0.5

@@ -7,8 +7,9 @@
 #   succeeds_within S CMD...   true once CMD succeeds, false after S seconds
 #   wait_for WHAT CMD...       the same within TIMEOUT_S, or fail
 #   fail MESSAGE               ends the script, with the program's output
+#   type_text TEXT             types TEXT into the focused window, Japanese included
 #   window / has_window        the program's visible main window
-#   wait_for_exit WHAT, exit_through_menu     the program's end; its exit status in $status
+#   wait_for_exit WHAT [S], exit_through_menu the program's end; its exit status in $status
 
 : "${TIMEOUT_S:=20}"
 XVFB_PID=
@@ -76,12 +77,32 @@ stop_x() {
   XVFB_PID=
 }
 
+# Types TEXT as a keyboard would. Every character the keymap lacks is first bound to a spare key
+# for good: xdotool would otherwise lend it a key only for the moment of typing it, and a program
+# busy elsewhere may read the key after it was taken back and get another character.
+type_text() {
+  local text=$1 char keysym
+  local -a spare
+  mapfile -t spare < <(xmodmap -pke | awk 'NF == 3 { print $2 }')
+  local next=0
+  while IFS= read -r -n1 char; do
+    [ -n "$char" ] || continue
+    [ "$(printf '%s' "$char" | wc -c)" -gt 1 ] || continue  # ASCII is on the keyboard
+    keysym=U$(printf '%s' "$char" | iconv -f UTF-8 -t UTF-32BE | od -An -tx1 | tr -d ' \n' | sed 's/^0*//' | tr a-f A-F)
+    xmodmap -pke | grep -qw "$keysym" && continue
+    [ "$next" -lt "${#spare[@]}" ] || fail "no spare key left to bind $char to"
+    xmodmap -e "keycode ${spare[next]} = $keysym $keysym"
+    next=$((next + 1))
+  done <<<"$text"
+  xdotool type --delay 100 "$text"
+}
+
 window() { xdotool search --onlyvisible --pid "$APP_PID" 2>/dev/null | head -1; }
 has_window() { [ -n "$(window)" ]; }
 
-# Waits for the program to end; its exit status in $status.
+# Waits for the program to end, within TIMEOUT_S or the seconds given; its exit status in $status.
 wait_for_exit() {
-  local deadline=$((SECONDS + TIMEOUT_S))
+  local deadline=$((SECONDS + ${2:-$TIMEOUT_S}))
   while kill -0 "$APP_PID" 2>/dev/null; do
     [ "$SECONDS" -lt "$deadline" ] || fail "$1 did not end the program"
     sleep 0.1

@@ -13,7 +13,7 @@ readonly ID=org.tolvane.Tolvane
 readonly SKIP=77
 export LC_ALL=C.UTF-8
 
-for tool in desktop-file-validate appstreamcli man readelf iconv Xvfb openbox xdotool xdpyinfo xprop; do
+for tool in desktop-file-validate appstreamcli man readelf iconv Xvfb openbox xdotool xdpyinfo xprop xmodmap; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit "$SKIP"; }
 done
 
@@ -132,7 +132,7 @@ xdotool windowfocus --sync "$WID" || fail "cannot focus the window"
 xprop -notype -id "$WID" _NET_WM_ICON | head -1 | grep -q '^_NET_WM_ICON' || fail "the window has no icon"
 [ "$(xprop -notype -id "$WID" WM_CLASS)" = "WM_CLASS = \"tolvane\", \"$(entry StartupWMClass)\"" ] ||
   fail "the window's class is not the entry's StartupWMClass: $(xprop -id "$WID" WM_CLASS)"
-xdotool type --delay 250 "近世"
+type_text "近世"
 xdotool key Return
 wait_for "kekka.txt in DIR" cmp -s "$BIBLIO/kekka.txt" "$TMP/kekka.expected"
 [ -e "$ELSEWHERE/kekka.txt" ] && fail "the window searched the working directory"
