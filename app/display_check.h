@@ -3,8 +3,8 @@
 // of the platforms it tries will start. The platforms are taken in Qt's own order (the -platform
 // argument, else QT_QPA_PLATFORM, else Wayland before X11 in a Wayland session, X11 elsewhere),
 // except that a GNOME session stays on XWayland unless the user chose otherwise: there Qt's own
-// title bar would replace the desktop's and cut the caption short. Each platform is asked whether
-// its plugin is installed and whether its display answers.
+// title bar would replace GNOME's. Each platform is asked whether its plugin is installed and
+// whether its display answers.
 #include <QString>
 #include <functional>
 #include <optional>

@@ -1,10 +1,11 @@
 #!/bin/bash
 # The real program as a native Wayland client of weston (Qt's plugin from qt6-wayland): it starts
-# 800x600, searches, and saves its history on SIGTERM; during a long search the busy cursor
-# reaches the compositor while the search still runs, not with its results. Weston runs on its X11
-# back end in a private X server, since the headless back end has no seat: no keyboard or pointer
-# to drive. What the program asks of the compositor is read from weston's protocol log
-# (WAYLAND_DEBUG=server), what it was told from its own (WAYLAND_DEBUG=client).
+# 800x600, searches, saves its history on SIGTERM, and Up brings the query back at the next start;
+# during a long search the busy cursor reaches the compositor while the search still runs, not
+# with its results. Weston runs on its X11 back end in a private X server, since the headless back
+# end has no seat: no keyboard or pointer to drive. What the program asks of the compositor is read
+# from weston's protocol log (WAYLAND_DEBUG=server), what it was told from its own
+# (WAYLAND_DEBUG=client).
 #   wayland_e2e.sh path/to/tolvane
 set -u
 
@@ -70,8 +71,10 @@ printf '%s\r\n' "山田太郎（1998）「近世日本の研究」" "佐藤花�
 
 # The start, its size with Qt's own title bar, one search, and SIGTERM.
 start_app "$WORK"
-grep 'set_window_geometry(' "$TMP/app.log" | tail -1 | grep -qF ', 800, 600)' ||
-  fail "the window is not 800x600: $(grep 'set_window_geometry(' "$TMP/app.log" | tail -1)"
+# The title bar is taken off the client area once it is known, after the first paint.
+last_geometry() { grep 'set_window_geometry(' "$TMP/app.log" | tail -1; }
+is_800_by_600() { last_geometry | grep -qF ', 800, 600)'; }
+succeeds_within "$TIMEOUT_S" is_800_by_600 || fail "the window is not 800x600: $(last_geometry)"
 xdotool windowfocus "$WESTON_WINDOW" type --delay 50 1998
 xdotool key Return
 wait_for "the count caption" grep -qF 'set_title("件数：1   ' "$TMP/app.log"
@@ -81,6 +84,13 @@ kill -TERM "$APP_PID"
 wait_for_exit "SIGTERM"
 [ "$status" = 0 ] || fail "SIGTERM ended the program with status $status"
 [ "$(head -1 "$WORK/history.txt" | tr -d '\r')" = 1998 ] || fail "history.txt does not begin with 1998"
+# The next start's Up brings the query back from history.txt, and Enter searches it again.
+rm "$WORK/kekka.txt"
+start_app "$WORK"
+xdotool windowfocus "$WESTON_WINDOW" key Up Return
+wait_for "the search of the query Up brought back" test -s "$WORK/kekka.txt"
+kill -TERM "$APP_PID"
+wait_for_exit "SIGTERM after Up"
 
 # A long search: every record matches, and the results file is a FIFO that this script reads only
 # step by step, so the search runs exactly as long as the script lets it.
