@@ -24,7 +24,8 @@ namespace tolvane {
 namespace {
 
 // The interface every platform plugin declares, whatever its minor version.
-constexpr char kPlatformPluginInterface[] = "org.qt-project.Qt.QPA.QPlatformIntegrationFactoryInterface";
+constexpr char kPlatformPluginInterface[] =
+    "org.qt-project.Qt.QPA.QPlatformIntegrationFactoryInterface";
 // The compositor libwayland connects to when WAYLAND_DISPLAY is not set.
 constexpr char kDefaultWaylandDisplay[] = "wayland-0";
 
@@ -70,7 +71,9 @@ std::optional<QString> PlatformProblem(const std::string& entry, const DisplaySe
     if (display.empty()) {
       return FromSjis(setting.wayland_display.empty() ? kNoDisplayMessage : kNoXDisplayMessage);
     }
-    if (!probes.x_answers(display)) return FromSjis(kXDisplayGoneMessage).arg(QString::fromLocal8Bit(display));
+    if (!probes.x_answers(display)) {
+      return FromSjis(kXDisplayGoneMessage).arg(QString::fromLocal8Bit(display));
+    }
     return std::nullopt;
   }
   if (IsWayland(name)) {
@@ -83,16 +86,18 @@ std::optional<QString> PlatformProblem(const std::string& entry, const DisplaySe
     return std::nullopt;
   }
   // Any other platform (offscreen, vnc ...) has nothing to ask beforehand.
-  if (!probes.has_plugin(name)) return FromSjis(kPlatformPluginMissingMessage).arg(QString::fromLocal8Bit(name));
+  if (!probes.has_plugin(name)) {
+    return FromSjis(kPlatformPluginMissingMessage).arg(QString::fromLocal8Bit(name));
+  }
   return std::nullopt;
 }
 
 bool PluginDeclaresKey(const QString& file, const QString& key) {
   const QJsonObject meta = QPluginLoader(file).metaData();
-  if (!meta.value(QStringLiteral("IID")).toString().startsWith(QLatin1String(kPlatformPluginInterface))) {
-    return false;
-  }
-  const QJsonArray keys = meta.value(QStringLiteral("MetaData")).toObject().value(QStringLiteral("Keys")).toArray();
+  const QString interface = meta.value(QStringLiteral("IID")).toString();
+  if (!interface.startsWith(QLatin1String(kPlatformPluginInterface))) return false;
+  const QJsonArray keys =
+      meta.value(QStringLiteral("MetaData")).toObject().value(QStringLiteral("Keys")).toArray();
   for (const QJsonValue& declared : keys) {
     if (declared.toString().compare(key, Qt::CaseInsensitive) == 0) return true;
   }
@@ -104,7 +109,9 @@ bool PluginDeclaresKey(const QString& file, const QString& key) {
 bool HasPlatformPlugin(const std::string& platform, const std::string& extra_folder) {
   QStringList folders;
   if (!extra_folder.empty()) folders << QString::fromLocal8Bit(extra_folder);
-  for (const QString& path : QCoreApplication::libraryPaths()) folders << path + QStringLiteral("/platforms");
+  for (const QString& path : QCoreApplication::libraryPaths()) {
+    folders << path + QStringLiteral("/platforms");
+  }
   const QString key = QString::fromLocal8Bit(platform);
   for (const QString& folder : folders) {
     const QDir dir(folder);
@@ -139,7 +146,8 @@ bool CompositorAnswers(const std::string& display) {
   std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
-  const bool answers = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+  const bool answers =
+      ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
   ::close(fd);
   return answers;
 }
@@ -190,7 +198,9 @@ DisplayChoice ChooseDisplay(const DisplaySetting& setting, const DisplayProbes& 
   }
 
   std::vector<std::optional<QString>> problems;
-  for (const std::string& entry : entries) problems.push_back(PlatformProblem(entry, setting, probes));
+  for (const std::string& entry : entries) {
+    problems.push_back(PlatformProblem(entry, setting, probes));
+  }
 
   DisplayChoice choice;
   std::vector<std::size_t> order(entries.size());
@@ -208,8 +218,8 @@ DisplayChoice ChooseDisplay(const DisplaySetting& setting, const DisplayProbes& 
   if (!problems.empty()) {
     choice.problem = problems.front();
   } else {
-    choice.problem = FromSjis(kPlatformPluginMissingMessage)
-                         .arg(QString::fromLocal8Bit(setting.platform_argument.value_or(setting.qpa_platform)));
+    const std::string asked = setting.platform_argument.value_or(setting.qpa_platform);
+    choice.problem = FromSjis(kPlatformPluginMissingMessage).arg(QString::fromLocal8Bit(asked));
   }
   return choice;
 }

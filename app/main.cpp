@@ -1,8 +1,8 @@
 // Tolvane: search a Shift-JIS bibliography ("tolvaneken.txt" in the start folder). Qt takes its
 // own arguments first; the rest name the file or the folder to start with. Where the window is
-// to be shown is settled before Qt starts, so that nowhere to show it is told in one line. Qt's own texts come in
-// Japanese, and the ending signals leave through the event loop, so that the view saves the
-// history on the way out.
+// to be shown is settled before Qt starts, so that nowhere to show it is told in one line. Qt's
+// own texts come in Japanese, and the ending signals leave through the event loop, so that the
+// view saves the history on the way out.
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
@@ -77,7 +77,8 @@ int main(int argc, char** argv) {
   const tolvane::StartOptions plain = ParseArguments(argc, argv);
   if (AsksForTextOnly(plain)) return PrintText(plain);
   const int end_of_qt_words = QtWords(argc, argv);
-  const tolvane::DisplaySetting display_setting = tolvane::ReadDisplaySetting(end_of_qt_words, argv);
+  const tolvane::DisplaySetting display_setting =
+      tolvane::ReadDisplaySetting(end_of_qt_words, argv);
   const tolvane::DisplayChoice display =
       tolvane::ChooseDisplay(display_setting, tolvane::SystemDisplayProbes(display_setting));
   if (display.problem) {
@@ -89,8 +90,11 @@ int main(int argc, char** argv) {
   }
   // Qt is told the platform chosen for this process only; an editor started later chooses its own.
   const std::optional<QByteArray> platform_before =
-      qEnvironmentVariableIsSet(kPlatformVariable) ? std::optional(qgetenv(kPlatformVariable)) : std::nullopt;
-  if (!display.platform.empty()) qputenv(kPlatformVariable, QByteArray::fromStdString(display.platform));
+      qEnvironmentVariableIsSet(kPlatformVariable) ? std::optional(qgetenv(kPlatformVariable))
+                                                   : std::nullopt;
+  if (!display.platform.empty()) {
+    qputenv(kPlatformVariable, QByteArray::fromStdString(display.platform));
+  }
   previous_message_handler = qInstallMessageHandler(EndOnQtFatal);
   int qt_argc = end_of_qt_words;
   QApplication application(qt_argc, argv);

@@ -6,6 +6,7 @@
 #                              window manager, so no frame around the window
 #   succeeds_within S CMD...   true once CMD succeeds, false after S seconds
 #   wait_for WHAT CMD...       the same within TIMEOUT_S, or fail
+#   map_keys TEXT              a key of its own for each character of TEXT beyond ASCII
 #   fail MESSAGE               ends the script, with the program's output
 #   window / has_window        the program's visible main window
 #   wait_for_exit WHAT, exit_through_menu     the program's end; its exit status in $status
@@ -68,6 +69,20 @@ start_x() {
   WM_PID=$!
   succeeds_within "$TIMEOUT_S" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||
     fail "timed out waiting for the window manager: $(cat "$TMP/openbox.log")"
+}
+
+# xdotool lends a character the keyboard lacks a spare key for the moment of typing it; a program
+# that reads the lent mapping late (on a loaded machine) gets another character or none. Mapped
+# before the program starts, each character keeps its key for as long as the server runs.
+map_keys() {
+  local spare char code i=0
+  spare=($(xmodmap -pke | awk 'NF == 3 {print $2}'))  # "keycode N =", nothing on it
+  while IFS= read -r -n1 char; do
+    code=$(printf '%s' "$char" | iconv -f UTF-8 -t UTF-32BE | od -An -tx1 | tr -d ' \n')
+    [ $((16#$code)) -gt 127 ] || continue
+    xmodmap -e "keycode ${spare[i]} = U${code#0000}" || fail "cannot map $char"
+    i=$((i + 1))
+  done < <(printf '%s' "$1")
 }
 
 stop_x() {

@@ -45,13 +45,16 @@ WAYLAND_DEBUG=server weston --backend=x11-backend.so --use-pixman --width=1024 -
 WESTON_PID=$!
 wait_for "weston" test -S "$XDG_RUNTIME_DIR/$SOCKET"
 
-# Starts the program in the folder $1, without X, and waits for its usage hint and the keyboard.
+# Starts the program in the folder $1, without X, and waits for its usage hint and for the query
+# box to take keys: keys that come before the window is active reach no box. The box asks for
+# weston's input method once it has the focus in the active window.
 start_app() {
   (cd "$1" && exec env -u DISPLAY -u QT_QPA_PLATFORM WAYLAND_DISPLAY="$SOCKET" WAYLAND_DEBUG=client \
     "$TOLVANE" "$1") >"$TMP/app.log" 2>&1 &
   APP_PID=$!
   wait_for "the usage hint" grep -qF "set_title(\"$HINT\")" "$TMP/app.log"
   wait_for "the keyboard" grep -q 'wl_keyboard@[0-9]*\.enter' "$TMP/app.log"
+  wait_for "the query box's focus" grep -q ' -> zwp_text_input_v1@[0-9]*\.activate(' "$TMP/app.log"
 }
 
 weston_lines() { wc -l <"$WESTON_LOG"; }

@@ -13,7 +13,7 @@ readonly ID=org.tolvane.Tolvane
 readonly SKIP=77
 export LC_ALL=C.UTF-8
 
-for tool in desktop-file-validate appstreamcli man readelf iconv Xvfb openbox xdotool xdpyinfo xprop; do
+for tool in desktop-file-validate appstreamcli man readelf iconv Xvfb openbox xdotool xdpyinfo xprop xmodmap; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit "$SKIP"; }
 done
 
@@ -112,6 +112,7 @@ rm "$BIBLIO/kekka.txt"
 
 # --- The installed window started as `tolvane DIR` from another folder.
 start_x
+map_keys "近世"
 (cd "$ELSEWHERE" && exec "$USR/bin/tolvane" "$BIBLIO") >"$TMP/app.log" 2>&1 &
 APP_PID=$!
 wait_for "the main window" has_window
@@ -121,7 +122,7 @@ xdotool windowfocus --sync "$WID" || fail "cannot focus the window"
 xprop -notype -id "$WID" _NET_WM_ICON | head -1 | grep -q '^_NET_WM_ICON' || fail "the window has no icon"
 [ "$(xprop -notype -id "$WID" WM_CLASS)" = "WM_CLASS = \"tolvane\", \"$(entry StartupWMClass)\"" ] ||
   fail "the window's class is not the entry's StartupWMClass: $(xprop -id "$WID" WM_CLASS)"
-xdotool type --delay 250 "近世"
+xdotool type --delay 50 "近世"
 xdotool key Return
 wait_for "kekka.txt in DIR" cmp -s "$BIBLIO/kekka.txt" "$TMP/kekka.expected"
 [ -e "$ELSEWHERE/kekka.txt" ] && fail "the window searched the working directory"

@@ -84,7 +84,9 @@ struct FakeDisplays {
   bool wayland_answers = true;
 
   DisplayProbes Probes() const {
-    return {[this](const std::string& platform) { return plugins.contains(QString::fromStdString(platform)); },
+    return {[this](const std::string& platform) {
+              return plugins.contains(QString::fromStdString(platform));
+            },
             [this](const std::string&) { return x_answers; },
             [this](const std::string&) { return wayland_answers; }};
   }
@@ -429,7 +431,8 @@ class StartTest : public QObject {
     }
     QProcessEnvironment env = WithoutDisplay();
     env.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-none"));
-    ExpectOneLine({Dir()}, env, FromSjis(kWaylandDisplayGoneMessage).arg(QStringLiteral("wayland-none")));
+    ExpectOneLine({Dir()}, env,
+                  FromSjis(kWaylandDisplayGoneMessage).arg(QStringLiteral("wayland-none")));
     // A session that only says it is Wayland means libwayland's default display.
     env = WithoutDisplay();
     env.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
@@ -448,10 +451,13 @@ class StartTest : public QObject {
         QVERIFY(QFile::link(platforms + u'/' + file, hidden + u'/' + file));
       }
     }
-    const QStringList namespace_args = ::geteuid() == 0
-        ? QStringList{QStringLiteral("--mount")}
-        : QStringList{QStringLiteral("--user"), QStringLiteral("--map-root-user"), QStringLiteral("--mount")};
-    if (QProcess::execute(QStringLiteral("unshare"), namespace_args + QStringList{QStringLiteral("true")}) != 0) {
+    // An ordinary user may still have a user namespace in which to mount.
+    const QStringList namespace_args =
+        ::geteuid() == 0 ? QStringList{QStringLiteral("--mount")}
+                         : QStringList{QStringLiteral("--user"), QStringLiteral("--map-root-user"),
+                                       QStringLiteral("--mount")};
+    const QString unshare = QStringLiteral("unshare");
+    if (QProcess::execute(unshare, namespace_args + QStringList{QStringLiteral("true")}) != 0) {
       QSKIP("no mount namespace for this user");
     }
     QProcessEnvironment env = WithoutDisplay();
@@ -460,12 +466,13 @@ class StartTest : public QObject {
     program.setProcessEnvironment(env);
     program.setWorkingDirectory(Dir());
     // The listing shows the mount took: no Wayland plugin where Qt looks.
-    program.start(QStringLiteral("unshare"),
-                  namespace_args + QStringList{QStringLiteral("--propagation"), QStringLiteral("private"),
-                                               QStringLiteral("sh"), QStringLiteral("-c"),
-                                               QStringLiteral("mount --bind \"$1\" \"$2\" && ls \"$2\" && exec \"$3\" \"$4\""),
-                                               QStringLiteral("sh"), hidden, platforms,
-                                               QStringLiteral(TOLVANE_BIN), Dir()});
+    const QString script =
+        QStringLiteral("mount --bind \"$1\" \"$2\" && ls \"$2\" && exec \"$3\" \"$4\"");
+    program.start(unshare, namespace_args + QStringList{QStringLiteral("--propagation"),
+                                                        QStringLiteral("private"), QStringLiteral("sh"),
+                                                        QStringLiteral("-c"), script,
+                                                        QStringLiteral("sh"), hidden, platforms,
+                                                        QStringLiteral(TOLVANE_BIN), Dir()});
     QVERIFY(program.waitForFinished(kProgramWaitMs));
     const QByteArray listing = program.readAllStandardOutput();
     QVERIFY2(listing.contains("libqxcb.so") && !listing.contains("wayland"), listing.constData());
