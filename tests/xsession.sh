@@ -27,6 +27,10 @@ trap cleanup EXIT
 
 fail() {
   echo "FAIL: $*"
+  if [ -n "$APP_PID" ] && ! kill -0 "$APP_PID" 2>/dev/null; then
+    wait "$APP_PID"
+    echo "(the program had ended, with status $?)"
+  fi
   [ -s "$TMP/app.log" ] && { echo "--- program output"; cat "$TMP/app.log"; }
   exit 1
 }
