@@ -9,7 +9,8 @@
 # make deb   - the Debian package build/tolvane_VERSION-1_ARCH.deb, checked with lintian
 # make install - the programs and their desktop files under PREFIX (default /usr/local)
 # Each tree is a preset of CMakePresets.json: build/, build-aarch64/, build-fuzz/, build-asan/, ...
-DEBIAN_PACKAGES = cmake ninja-build g++ make qt6-base-dev qt6-translations-l10n libxcb1-dev \
+DEBIAN_PACKAGES = cmake ninja-build g++ make qt6-base-dev qt6-base-private-dev qt6-translations-l10n \
+                  libxcb1-dev libwayland-dev qt6-wayland weston \
                   libgtest-dev xvfb xdotool openbox x11-utils x11-xserver-utils xdg-utils fonts-noto-cjk clang \
                   libclang-rt-14-dev g++-aarch64-linux-gnu \
                   desktop-file-utils appstream lintian dpkg-dev file man-db \

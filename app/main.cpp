@@ -1,26 +1,31 @@
 // Tolvane: search a Shift-JIS bibliography ("tolvaneken.txt" in the start folder). Qt takes its
-// own arguments first; the rest name the file or the folder to start with. Qt's own texts come in
-// Japanese, and the ending signals leave through the event loop, so that the view saves the
-// history on the way out.
-#include <xcb/xcb.h>
-
+// own arguments first; the rest name the file or the folder to start with. Where the window is
+// to be shown is settled before Qt starts, so that nowhere to show it is told in one line. Qt's
+// own texts come in Japanese, and the ending signals leave through the event loop, so that the
+// view saves the history on the way out.
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/display_check.h"
 #include "app/qt_translations.h"
 #include "app/quit_on_signals.h"
 #include "app/start_options.h"
 #include "app/start_problem.h"
 #include "app/tolvane_app.h"
+#include "screen/screen_text.h"
+#include "texts/texts.h"
 
 namespace {
 
-// A command line the program cannot start with, or help text that could not be written.
+// A command line the program cannot start with, nowhere to show the window, or help text that
+// could not be written.
 constexpr int kExitError = 2;
+constexpr char kPlatformVariable[] = "QT_QPA_PLATFORM";
 
 tolvane::StartOptions ParseArguments(int argc, char** argv) {
   return tolvane::ParseStartOptions(std::vector<std::string>(argv + 1, argv + argc));
@@ -49,25 +54,19 @@ int PrintText(const tolvane::StartOptions& options) {
   return std::fflush(stdout) == 0 ? 0 : kExitError;
 }
 
-bool IsSet(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr && *value != '\0';
-}
+QtMessageHandler previous_message_handler = nullptr;
 
-// Whether Qt has anything to show a window on: an X display that answers, a Wayland display, or
-// a platform chosen by environment or argument. Without one, Qt ends the process with an abort.
-bool HasSomewhereToShow(int argc, char** argv) {
-  if (IsSet("WAYLAND_DISPLAY") || IsSet("QT_QPA_PLATFORM")) return true;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--") == 0) break;
-    if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "-display") == 0) return true;
+// Qt ends the process with an abort when the platform it was to start fails after all (a
+// compositor that went away a moment ago, a frame buffer without a screen): until the window is
+// up, that is told as a start problem instead, in one line.
+void EndOnQtFatal(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (type != QtFatalMsg) {
+    previous_message_handler(type, context, message);
+    return;
   }
-  if (!IsSet("DISPLAY")) return false;
-  // A display left over from an ended ssh or sudo session is set but gone.
-  xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-  const bool answers = xcb_connection_has_error(connection) == 0;
-  xcb_disconnect(connection);
-  return answers;
+  const QString first_line = message.section(u'\n', 0, 0);
+  tolvane::PrintStartProblem(tolvane::FromSjis(tolvane::kPlatformFailedMessage).arg(first_line));
+  std::_Exit(kExitError);
 }
 
 }  // namespace
@@ -77,16 +76,33 @@ int main(int argc, char** argv) {
   // holds Qt's own arguments is answered once Qt has taken them out.
   const tolvane::StartOptions plain = ParseArguments(argc, argv);
   if (AsksForTextOnly(plain)) return PrintText(plain);
-  // From a terminal without a display a line that could not start anyway is told there, in
-  // place of Qt's abort.
-  if (const auto problem = tolvane::StartProblem(plain, tolvane::KindOfGivenPath(plain));
-      problem && !HasSomewhereToShow(argc, argv)) {
-    tolvane::PrintStartProblem(*problem);
+  const int end_of_qt_words = QtWords(argc, argv);
+  const tolvane::DisplaySetting display_setting =
+      tolvane::ReadDisplaySetting(end_of_qt_words, argv);
+  const tolvane::DisplayChoice display =
+      tolvane::ChooseDisplay(display_setting, tolvane::SystemDisplayProbes(display_setting));
+  if (display.problem) {
+    // Without a window, a line that could not start anyway is told in its place: it is what the
+    // user typed last.
+    const auto problem = tolvane::StartProblem(plain, tolvane::KindOfGivenPath(plain));
+    tolvane::PrintStartProblem(problem.value_or(*display.problem));
     return kExitError;
   }
-  const int end_of_qt_words = QtWords(argc, argv);
+  // Qt is told the platform chosen for this process only; an editor started later chooses its own.
+  const std::optional<QByteArray> platform_before =
+      qEnvironmentVariableIsSet(kPlatformVariable) ? std::optional(qgetenv(kPlatformVariable))
+                                                   : std::nullopt;
+  if (!display.platform.empty()) {
+    qputenv(kPlatformVariable, QByteArray::fromStdString(display.platform));
+  }
+  previous_message_handler = qInstallMessageHandler(EndOnQtFatal);
   int qt_argc = end_of_qt_words;
   QApplication application(qt_argc, argv);
+  if (platform_before) {
+    qputenv(kPlatformVariable, *platform_before);
+  } else {
+    qunsetenv(kPlatformVariable);
+  }
   // What Qt left of its part (it moves those words together at the front), then the rest.
   std::vector<std::string> words(argv + 1, argv + qt_argc);
   words.insert(words.end(), argv + end_of_qt_words, argv + argc);
@@ -95,6 +111,9 @@ int main(int argc, char** argv) {
   (void)tolvane::InstallQtTranslations(application);
   const tolvane::QuitOnSignals quit_on_signals;
   tolvane::CTolvaneApp app;
-  if (!app.InitInstance(options)) return kExitError;
+  const bool started = app.InitInstance(options);
+  // The window exists now, and the platform has shown it.
+  qInstallMessageHandler(previous_message_handler);
+  if (!started) return kExitError;
   return QApplication::exec();
 }

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 
 #include "app/unhandled_accelerators.h"
 #include "screen/screen_text.h"
@@ -34,9 +35,15 @@ CMainFrame::CMainFrame(ScreenState& state) {
 }
 
 void CMainFrame::PreCreateWindow() {
-  // Qt sizes the client area; the frame, once the window manager has added it, is taken off
-  // again by FitOuterSize. Without a window manager there is no frame and the two sizes agree.
-  resize(kFrameWidth, kFrameHeight);
+  // A high-resolution screen at a large scale may offer fewer logical pixels than 800x600.
+  outer_size_ = QSize(kFrameWidth, kFrameHeight);
+  if (const QScreen* screen = this->screen()) {
+    outer_size_ = outer_size_.boundedTo(screen->availableGeometry().size());
+  }
+  // Qt sizes the client area; the frame, once the window manager (or Qt's own title bar on
+  // Wayland) has added it, is taken off again by FitOuterSize. Without a window manager there is
+  // no frame and the two sizes agree.
+  resize(outer_size_);
 }
 
 void CMainFrame::AddAccelerator(const QKeySequence& keys, void (CMainFrame::*command)()) {
@@ -53,8 +60,10 @@ void CMainFrame::UpdateFrameTitleForDocument(const QString& document_name) {
 
 bool CMainFrame::event(QEvent* event) {
   const bool result = QMainWindow::event(event);
+  // An X11 window manager tells its frame with a move; Qt's own title bar on Wayland is only
+  // known once the window is shown, and is there by its first paint.
   if (!outer_size_fitted_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize ||
-                              event->type() == QEvent::Show)) {
+                              event->type() == QEvent::Show || event->type() == QEvent::Paint)) {
     FitOuterSize();
   }
   return result;
@@ -64,7 +73,7 @@ void CMainFrame::FitOuterSize() {
   const QSize frame_extra = frameGeometry().size() - geometry().size();
   if (frame_extra.width() <= 0 && frame_extra.height() <= 0) return;  // no frame (yet)
   outer_size_fitted_ = true;
-  resize(kFrameWidth - frame_extra.width(), kFrameHeight - frame_extra.height());
+  resize(outer_size_ - frame_extra);
 }
 
 }  // namespace tolvane

@@ -9,7 +9,8 @@ namespace tolvane {
 
 class CTolvaneView;
 
-// The window's outer size, frame and title bar included.
+// The window's outer size, frame and title bar included, in the desktop's logical pixels; a
+// screen whose free area is smaller gets the largest size that fits it.
 inline constexpr int kFrameWidth = 800;
 inline constexpr int kFrameHeight = 600;
 
@@ -39,6 +40,8 @@ class CMainFrame : public QMainWindow {
   void FitOuterSize();
 
   CTolvaneView* view_;
+  // What the outer size is to be: 800x600 bounded by the screen's free area.
+  QSize outer_size_;
   bool outer_size_fitted_ = false;
 };
 

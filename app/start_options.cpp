@@ -14,7 +14,8 @@ const char kStartUsage[] =
     "Without FILE or DIR the search runs in the current directory when it holds a\n"
     "tolvaneken.txt, else in the folder of the last session that had one.\n"
     "The results go to kekka.txt and the query history to history.txt in that folder.\n"
-    "Exit status: 0 when the window was closed, 2 when the command line was wrong.\n";
+    "Exit status: 0 when the window was closed, 2 when the command line was wrong or\n"
+    "there is nowhere to show the window.\n";
 
 StartOptions ParseStartOptions(std::span<const std::string> args) {
   StartOptions options;

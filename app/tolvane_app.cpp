@@ -108,7 +108,7 @@ void CTolvaneApp::OnFileNew() {
 }
 
 void CTolvaneApp::OnFileOpen() {
-  QFileDialog dialog(frame_.get(), FromSjis(kOpenDialogTitle));
+  QFileDialog dialog(frame_.get(), FromSjis(kOpenDialogTitle), StartFolderForDialogs());
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
@@ -143,7 +143,7 @@ void CTolvaneApp::SetStartFolder(const std::string& folder) {
 void CTolvaneApp::OnFileSave() {
   // Always asks for the name: saving the empty document straight over the file last opened
   // would wipe that file.
-  QFileDialog dialog(frame_.get(), FromSjis(kSaveDialogTitle));
+  QFileDialog dialog(frame_.get(), FromSjis(kSaveDialogTitle), StartFolderForDialogs());
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
@@ -160,6 +160,12 @@ void CTolvaneApp::OnFileSave() {
   }
   document_.SetPathName(path);
   frame_->UpdateFrameTitleForDocument(document_.GetTitle());
+}
+
+QString CTolvaneApp::StartFolderForDialogs() const {
+  // The process no longer moves into the start folder, so the dialogs are told where it is; an
+  // empty one leaves them in the working directory.
+  return QFile::decodeName(QByteArray::fromStdString(state_.start_dir));
 }
 
 void CTolvaneApp::ShowMessage(const QString& text) {

@@ -40,6 +40,8 @@ class CTolvaneApp : public QObject {
   void OnFileSave();
   void SetJapaneseFont();
   void ShowMessage(const QString& text);
+  // Where the open and save dialogs begin: the folder being searched.
+  QString StartFolderForDialogs() const;
   // What Open does once the file is known to open: the document takes the file's name and the
   // start folder becomes the file's folder.
   void OpenDocument(const std::string& path);

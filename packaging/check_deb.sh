@@ -9,11 +9,14 @@ fail() { echo "FAIL: $*"; exit 1; }
 field() { dpkg-deb --field "$DEB" "$1"; }
 
 depends=$(field Depends)
-for needed in 'libqt6widgets6' 'libqt6gui6' 'libqt6core6' 'xdg-utils' 'fonts-noto-cjk | fonts-ipafont-gothic'; do
+for needed in 'libqt6widgets6' 'libqt6gui6' 'libqt6core6' 'qt6-qpa-plugins' 'xdg-utils' \
+    'fonts-noto-cjk | fonts-ipafont-gothic'; do
   [[ $depends == *"$needed"* ]] || fail "Depends lacks $needed: $depends"
 done
 [ "$(field Recommends)" = "fcitx5-frontend-qt6 | ibus, qt6-translations-l10n" ] ||
   fail "Recommends: $(field Recommends)"
+[ "$(field Suggests)" = "fcitx5-mozc | ibus-mozc, bash-completion, qt6-wayland" ] ||
+  fail "Suggests: $(field Suggests)"
 
 files=$(dpkg-deb --contents "$DEB" | awk '{print $NF}')
 for path in ./usr/bin/tolvane ./usr/bin/tolvane-search ./usr/share/applications/org.tolvane.Tolvane.desktop \

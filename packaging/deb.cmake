@@ -16,12 +16,16 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${TOLVANE_HOMEPAGE})
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Added to what dpkg-shlibdeps finds: the default editor's launcher and a Japanese font.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils, fonts-noto-cjk | fonts-ipafont-gothic")
+# Added to what dpkg-shlibdeps finds: Qt's X11 platform plugin, which Qt's own packages only
+# recommend and without which no window opens, the default editor's launcher and a Japanese font.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, xdg-utils, fonts-noto-cjk | fonts-ipafont-gothic")
 # Japanese input in the query box, and Qt's own texts in Japanese.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fcitx5-frontend-qt6 | ibus, qt6-translations-l10n")
-# A Japanese input engine for either, and the shell's completion of tolvane-search.
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "fcitx5-mozc | ibus-mozc, bash-completion")
+# A Japanese input engine for either, the shell's completion of tolvane-search, and native
+# Wayland windows, for a Wayland session without XWayland. Not recommended: GNOME, Debian's
+# default desktop, would then get Qt's own title bar in place of its own (the program keeps GNOME
+# on XWayland anyway), and XWayland serves every other desktop as well.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "fcitx5-mozc | ibus-mozc, bash-completion, qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION [=[search a Shift-JIS bibliography for every term
 Tolvane searches a bibliography kept as a plain Shift-JIS (CP932) text file,
 tolvaneken.txt, with one literature record per line. Type terms separated by

@@ -1,23 +1,33 @@
 #include "screen/busy_cursor.h"
 
+#include <wayland-client-core.h>
 #include <xcb/xcb.h>
 
 #include <QApplication>
 #include <QGuiApplication>
 #include <QtGui/qguiapplication_platform.h>
+#include <qpa/qplatformnativeinterface.h>
 #include <utility>
 
 namespace tolvane {
 namespace {
 
-// Sends the cursor change to the X server without processing any event: QGuiApplication::sync()
-// would deliver pending events, keys and clicks included, in the middle of a search. Platforms
-// other than X11 have nothing to flush here; the offscreen one offers the X11 interface with no
-// connection behind it.
+// Sends the cursor change to the X server or the Wayland compositor without processing any event:
+// QGuiApplication::sync() would deliver pending events, keys and clicks included, in the middle of
+// a search. Other platforms have nothing to flush; the offscreen one offers the X11 interface
+// with no connection behind it.
 void FlushToDisplay() {
-  auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-  if (x11 == nullptr) return;
-  if (xcb_connection_t* connection = x11->connection()) xcb_flush(connection);
+  if (auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>()) {
+    if (xcb_connection_t* connection = x11->connection()) xcb_flush(connection);
+    return;
+  }
+  if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) return;
+  // Qt 6.4 has no public interface to the Wayland connection; the platform hands it out by name.
+  QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
+  if (native == nullptr) return;
+  if (auto* display = static_cast<wl_display*>(native->nativeResourceForIntegration("wl_display"))) {
+    wl_display_flush(display);
+  }
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 # A private X server with a window manager, and the program in it, for the scripts that drive the
 # real program with xdotool. Sourced after the caller has made TMP, a scratch folder that the exit
-# removes; TIMEOUT_S may be set before. The caller starts the program in the background with its
-# output in $TMP/app.log and its pid in APP_PID.
+# removes; TIMEOUT_S and XVFB_SCREEN (width x height x depth) may be set before. The caller starts
+# the program in the background with its output in $TMP/app.log and its pid in APP_PID.
 #   start_x [--bare] / stop_x  the server and openbox (exports DISPLAY) / ends both; --bare: no
 #                              window manager, so no frame around the window
 #   succeeds_within S CMD...   true once CMD succeeds, false after S seconds
@@ -12,6 +12,7 @@
 #   wait_for_exit WHAT [S], exit_through_menu the program's end; its exit status in $status
 
 : "${TIMEOUT_S:=20}"
+: "${XVFB_SCREEN:=1024x768x24}"
 XVFB_PID=
 WM_PID=
 APP_PID=
@@ -26,6 +27,10 @@ trap cleanup EXIT
 
 fail() {
   echo "FAIL: $*"
+  if [ -n "$APP_PID" ] && ! kill -0 "$APP_PID" 2>/dev/null; then
+    wait "$APP_PID"
+    echo "(the program had ended, with status $?)"
+  fi
   [ -s "$TMP/app.log" ] && { echo "--- program output"; cat "$TMP/app.log"; }
   exit 1
 }
@@ -52,7 +57,7 @@ wait_for() {
 start_x() {
   for attempt in 1 2 3; do
     : >"$TMP/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$TMP/display" 2>"$TMP/xvfb.log" &
+    Xvfb -displayfd 3 -screen 0 "$XVFB_SCREEN" -nolisten tcp -noreset 3>"$TMP/display" 2>"$TMP/xvfb.log" &
     XVFB_PID=$!
     if succeeds_within "$TIMEOUT_S" test -s "$TMP/display"; then
       export DISPLAY=":$(head -1 "$TMP/display")"

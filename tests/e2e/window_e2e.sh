@@ -4,8 +4,8 @@
 # editor with Shift+Enter, leave through File > Exit, then check the files. Then three sessions
 # that end without the window closing (SIGTERM, SIGHUP, the X server gone) keep their query, also
 # when the display goes in the middle of a long search, and two windows on one folder keep each
-# other's queries. Last, the start from elsewhere: `tolvane DIR`, which is remembered, and a path
-# that does not exist.
+# other's queries. Last, the start from elsewhere: `tolvane DIR`, which is remembered and where
+# Ctrl+O begins, and a path that does not exist.
 #   window_e2e.sh path/to/tolvane
 set -u
 
@@ -202,6 +202,34 @@ xdotool key Return
 wait_for "the search in DIR" title_starts "件数：1 "
 LC_ALL=C grep -qF "$(sjis 山田太郎)" "$BIBLIO/kekka.txt" || fail "kekka.txt in DIR lacks the match"
 [ ! -e "$ELSEWHERE/kekka.txt" ] || fail "the search wrote into the working directory"
+# Ctrl+O begins in DIR, not in the working directory, which has records of its own now: the name
+# alone opens DIR's file, and the next search still searches DIR.
+printf '%s\r\n' "別所一郎（1998）「ここではない所」" | iconv -f UTF-8 -t CP932 >"$ELSEWHERE/tolvaneken.txt"
+rm "$BIBLIO/kekka.txt"
+xdotool key ctrl+o
+open_dialog() { xdotool search --onlyvisible --pid "$APP_PID" --name "^開く$" 2>/dev/null | head -1; }
+has_open_dialog() { [ -n "$(open_dialog)" ]; }
+wait_for "the open dialog" has_open_dialog
+# The dialog may take its first keys before it has the focus: typed again until it opens the file.
+deadline=$((SECONDS + TIMEOUT_S))
+until title_starts "tolvaneken.txt - "; do
+  [ "$SECONDS" -lt "$deadline" ] || fail "tolvaneken.txt typed in the open dialog did not open DIR's file"
+  dialog=$(open_dialog)
+  [ -n "$dialog" ] && xdotool windowfocus --sync "$dialog" key ctrl+a type --delay 50 "tolvaneken.txt" &&
+    xdotool key Return
+  succeeds_within 2 title_starts "tolvaneken.txt - "
+done
+# The window takes keys again once the closed dialog has handed the focus back: typed again until
+# the search has run.
+deadline=$((SECONDS + TIMEOUT_S))
+until [ -s "$BIBLIO/kekka.txt" ] || [ -e "$ELSEWHERE/kekka.txt" ]; do
+  [ "$SECONDS" -lt "$deadline" ] || fail "timed out waiting for the search after Ctrl+O"
+  xdotool windowfocus --sync "$WID" key ctrl+a type --delay 50 "1998"
+  xdotool key Return
+  succeeds_within 2 sh -c '[ -s "$1" ] || [ -e "$2" ]' sh "$BIBLIO/kekka.txt" "$ELSEWHERE/kekka.txt"
+done
+LC_ALL=C grep -qF "$(sjis 山田太郎)" "$BIBLIO/kekka.txt" || fail "the search after Ctrl+O left DIR"
+[ ! -e "$ELSEWHERE/kekka.txt" ] || fail "the search after Ctrl+O went to the working directory"
 exit_through_menu
 [ "$status" = 0 ] || fail "the DIR session ended with status $status"
 [ "$(cat "$LAST_FOLDER")" = "$(realpath "$BIBLIO")" ] || fail "DIR was not remembered"

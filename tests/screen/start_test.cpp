@@ -10,6 +10,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QProcess>
 #include <QTest>
@@ -18,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "app/display_check.h"
 #include "app/main_frame.h"
 #include "app/start_options.h"
 #include "app/tolvane_app.h"
@@ -76,6 +78,35 @@ QByteArrayList MessageLines(const QByteArray& err) {
   return own;
 }
 
+// Fake answers for the display choice: which plugins exist and which displays answer.
+struct FakeDisplays {
+  QStringList plugins{QStringLiteral("xcb"), QStringLiteral("wayland"), QStringLiteral("offscreen"),
+                      QStringLiteral("vnc")};
+  bool x_answers = true;
+  bool wayland_answers = true;
+
+  DisplayProbes Probes() const {
+    return {[this](const std::string& platform) {
+              return plugins.contains(QString::fromStdString(platform));
+            },
+            [this](const std::string&) { return x_answers; },
+            [this](const std::string&) { return wayland_answers; }};
+  }
+};
+
+QString Chosen(const DisplaySetting& setting, const FakeDisplays& displays) {
+  return QString::fromStdString(ChooseDisplay(setting, displays.Probes()).platform);
+}
+
+DisplaySetting WaylandSession(const char* desktop) {
+  DisplaySetting setting;
+  setting.x_display = ":1";
+  setting.wayland_display = "wayland-0";
+  setting.session_type = "wayland";
+  setting.current_desktop = desktop;
+  return setting;
+}
+
 }  // namespace
 
 class StartTest : public QObject {
@@ -96,6 +127,9 @@ class StartTest : public QObject {
     return QFile::decodeName(QByteArray::fromStdString(app_->State().start_dir));
   }
   QString Caption() const { return app_->MainFrame()->windowTitle(); }
+  static QString PlatformsFolder() {
+    return QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms");
+  }
 
   bool Start(const QStringList& args = {}) {
     app_ = std::make_unique<CTolvaneApp>();
@@ -152,6 +186,24 @@ class StartTest : public QObject {
     outcome.out = program.readAllStandardOutput();
     if (program.exitStatus() == QProcess::NormalExit) outcome.status = program.exitCode();
     return outcome;
+  }
+
+  // The environment of a start from a terminal with nowhere to show the window.
+  QProcessEnvironment WithoutDisplay() const {
+    QProcessEnvironment env = ProgramEnvironment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "XDG_SESSION_TYPE",
+                             "QT_PLUGIN_PATH", "QT_QPA_PLATFORM_PLUGIN_PATH", "WAYLAND_SOCKET"}) {
+      env.remove(QString::fromLatin1(name));
+    }
+    return env;
+  }
+
+  // Runs the program, which is to end at once, and expects exactly `line` on standard error.
+  void ExpectOneLine(const QStringList& args, const QProcessEnvironment& env, const QString& line) {
+    const ProgramOutcome outcome = RunProgram(args, env, false);
+    QCOMPARE(QString::fromUtf8(outcome.err), QStringLiteral("tolvane: %1\n").arg(line));
+    QCOMPARE(outcome.status, 2);
+    QCOMPARE(outcome.out, QByteArray());
   }
 
   // Each bad line in this process: its one box, and no window.
@@ -360,6 +412,110 @@ class StartTest : public QObject {
     const ProgramOutcome gone = RunProgram({Path("missing")}, env, false);
     QCOMPARE(gone.status, 2);
     QCOMPARE(MessageLines(gone.err), expected);
+  }
+
+  // Qt, left to itself, ends the process with an abort when its platform will not start.
+  void nowhereToShowTheWindowIsOneLineAndStatusTwo() {
+    const QStringList dir_argument{Dir()};
+    QProcessEnvironment env = WithoutDisplay();
+    ExpectOneLine(dir_argument, env, FromSjis(kNoDisplayMessage));
+    env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":4093"));
+    ExpectOneLine(dir_argument, env,
+                  FromSjis(kXDisplayGoneMessage).arg(QStringLiteral(":4093")));
+    env = WithoutDisplay();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("no-such-platform"));
+    ExpectOneLine(dir_argument, env,
+                  FromSjis(kPlatformPluginMissingMessage).arg(QStringLiteral("no-such-platform")));
+    // Asked for by name, X11 without a display says so rather than that nothing is set.
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-none"));
+    ExpectOneLine(dir_argument, env, FromSjis(kNoXDisplayMessage));
+  }
+
+  void waylandDisplayThatDoesNotAnswerIsNamed() {
+    if (!QFile::exists(PlatformsFolder() + QStringLiteral("/libqwayland-generic.so"))) {
+      QSKIP("qt6-wayland is not installed");
+    }
+    QProcessEnvironment env = WithoutDisplay();
+    env.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-none"));
+    ExpectOneLine({Dir()}, env,
+                  FromSjis(kWaylandDisplayGoneMessage).arg(QStringLiteral("wayland-none")));
+    // A session that only says it is Wayland means libwayland's default display.
+    env = WithoutDisplay();
+    env.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), Dir());
+    ExpectOneLine({Dir()}, env, FromSjis(kWaylandDisplayGoneMessage).arg(QStringLiteral("wayland-0")));
+  }
+
+  // Without qt6-wayland: Qt's platform folder is replaced, for the program alone, by one that holds
+  // every plugin but Wayland's, in a mount namespace of its own.
+  void waylandWithoutItsPluginTellsHowToGetIt() {
+    const QString platforms = PlatformsFolder();
+    const QString hidden = Path("platforms");
+    QVERIFY(QDir().mkdir(hidden));
+    for (const QString& file : QDir(platforms).entryList(QDir::Files)) {
+      if (!file.startsWith(QStringLiteral("libqwayland"))) {
+        QVERIFY(QFile::link(platforms + u'/' + file, hidden + u'/' + file));
+      }
+    }
+    // An ordinary user may still have a user namespace in which to mount.
+    const QStringList namespace_args =
+        ::geteuid() == 0 ? QStringList{QStringLiteral("--mount")}
+                         : QStringList{QStringLiteral("--user"), QStringLiteral("--map-root-user"),
+                                       QStringLiteral("--mount")};
+    const QString unshare = QStringLiteral("unshare");
+    if (QProcess::execute(unshare, namespace_args + QStringList{QStringLiteral("true")}) != 0) {
+      QSKIP("no mount namespace for this user");
+    }
+    QProcessEnvironment env = WithoutDisplay();
+    env.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-none"));
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(Dir());
+    // The listing shows the mount took: no Wayland plugin where Qt looks.
+    const QString script =
+        QStringLiteral("mount --bind \"$1\" \"$2\" && ls \"$2\" && exec \"$3\" \"$4\"");
+    program.start(unshare, namespace_args + QStringList{QStringLiteral("--propagation"),
+                                                        QStringLiteral("private"), QStringLiteral("sh"),
+                                                        QStringLiteral("-c"), script,
+                                                        QStringLiteral("sh"), hidden, platforms,
+                                                        QStringLiteral(TOLVANE_BIN), Dir()});
+    QVERIFY(program.waitForFinished(kProgramWaitMs));
+    const QByteArray listing = program.readAllStandardOutput();
+    QVERIFY2(listing.contains("libqxcb.so") && !listing.contains("wayland"), listing.constData());
+    QCOMPARE(QString::fromUtf8(program.readAllStandardError()),
+             QStringLiteral("tolvane: %1\n").arg(FromSjis(kWaylandPluginMissingMessage)));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 2);
+  }
+
+  // Qt's order, but a GNOME session stays on XWayland while the user has not chosen.
+  void displayChoiceFollowsQtsOrderButKeepsGnomeOnXWayland() {
+    FakeDisplays displays;
+    QCOMPARE(Chosen(WaylandSession("ubuntu:GNOME"), displays), QStringLiteral("xcb"));
+    QCOMPARE(Chosen(WaylandSession("KDE"), displays), QStringLiteral("wayland"));
+    DisplaySetting chosen = WaylandSession("GNOME");
+    chosen.qpa_platform = "wayland;xcb";
+    QCOMPARE(Chosen(chosen, displays), QStringLiteral("wayland"));
+    chosen.qpa_platform = "vnc:size=800x600";
+    QCOMPARE(Chosen(chosen, displays), QStringLiteral("vnc:size=800x600"));
+    // The argument wins and tells Qt itself.
+    chosen.platform_argument = "offscreen";
+    const DisplayChoice by_argument = ChooseDisplay(chosen, displays.Probes());
+    QVERIFY(by_argument.platform.empty());
+    QVERIFY(!by_argument.problem);
+
+    // GNOME without XWayland goes native; any session without the plugin goes through XWayland.
+    displays.x_answers = false;
+    QCOMPARE(Chosen(WaylandSession("GNOME"), displays), QStringLiteral("wayland"));
+    displays.x_answers = true;
+    displays.plugins.removeAll(QStringLiteral("wayland"));
+    QCOMPARE(Chosen(WaylandSession("KDE"), displays), QStringLiteral("xcb"));
+    // Neither: the Wayland session's own problem is told, whatever the desktop.
+    displays.x_answers = false;
+    const DisplayChoice none = ChooseDisplay(WaylandSession("GNOME"), displays.Probes());
+    QVERIFY(none.platform.empty());
+    QCOMPARE(none.problem, FromSjis(kWaylandPluginMissingMessage));
   }
 
   void badCommandLinesEndTheProgramWithStatusTwo() {

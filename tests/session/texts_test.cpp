@@ -54,5 +54,25 @@ TEST(Texts, ReasonsAFileCouldNotBeUsedReadAsIntended) {
             "検索履歴をhistory.txtに保存できません。この起動中の検索語は次回に残りません。");
 }
 
+TEST(Texts, NowhereToShowTheWindowReadsAsIntended) {
+  EXPECT_EQ(Cp932ToUtf8(kNoDisplayMessage),
+            "ウィンドウを表示する画面がありません（DISPLAY も WAYLAND_DISPLAY も設定されていません）。"
+            "デスクトップの中で起動してください。");
+  EXPECT_EQ(Cp932ToUtf8(kNoXDisplayMessage),
+            "X11 のディスプレイがありません（DISPLAY が設定されていません）。デスクトップの中で起動してください。");
+  EXPECT_EQ(Cp932ToUtf8(kXDisplayGoneMessage), "X ディスプレイ %1 に接続できません。DISPLAY を確かめてください。");
+  EXPECT_EQ(Cp932ToUtf8(kWaylandPluginMissingMessage),
+            "Wayland で表示するための qt6-wayland がインストールされていません。sudo apt install "
+            "qt6-wayland でインストールするか、XWayland で起動してください（QT_QPA_PLATFORM=xcb）。");
+  EXPECT_EQ(Cp932ToUtf8(kWaylandDisplayGoneMessage),
+            "Wayland ディスプレイ %1 に接続できません。WAYLAND_DISPLAY と XDG_RUNTIME_DIR を確かめてください。");
+  EXPECT_EQ(Cp932ToUtf8(kXcbPluginMissingMessage),
+            "X11 で表示するための Qt のプラグインがありません。sudo apt install qt6-qpa-plugins で"
+            "インストールしてください。");
+  EXPECT_EQ(Cp932ToUtf8(kPlatformPluginMissingMessage),
+            "Qt の表示プラグイン %1 がありません。QT_QPA_PLATFORM または -platform の指定を確かめてください。");
+  EXPECT_EQ(Cp932ToUtf8(kPlatformFailedMessage), "Qt が表示を始められません：%1");
+}
+
 }  // namespace
 }  // namespace tolvane
