@@ -16,8 +16,9 @@ constexpr double kUnfilterable = 2.0;
 struct Option {
   const std::string* term;
   PairFilter filter;
-  bool whole;        // the filter finds the term itself, not one character of it
-  double estimate;   // from the byte counts: the chance of a candidate at a position
+  bool whole;          // the filter finds the term itself, not one character of it
+  std::size_t offset;  // else where that character stands in the term
+  double estimate;     // from the byte counts: the chance of a candidate at a position
 };
 
 double Frequency(const ByteCounts& counts, double total, char byte) {
@@ -44,7 +45,7 @@ std::optional<Option> OptionFor(const std::string& term, const TermTwins& twins,
         next = f;
       }
     }
-    return Option{&term, std::move(filter), true, best * (next < 1.0 ? next : 1.0)};
+    return Option{&term, std::move(filter), true, 0, best * (next < 1.0 ? next : 1.0)};
   }
   // Made only of characters of several spellings: the character whose spellings are rarest.
   std::optional<Option> chosen;
@@ -56,7 +57,8 @@ std::optional<Option> OptionFor(const std::string& term, const TermTwins& twins,
       estimate += Frequency(counts, total, spelling.front()) * Frequency(counts, total, spelling.back());
     }
     if (!chosen || estimate < chosen->estimate) {
-      chosen.emplace(Option{&term, PairFilter(std::move(spellings)), false, estimate});
+      chosen.emplace(
+          Option{&term, PairFilter(std::move(spellings)), false, twins.OffsetOfPlace(place), estimate});
     }
   }
   return chosen;
@@ -101,7 +103,9 @@ FilterChoice ChooseFilter(const TermTable& terms, std::string_view sample) {
       best_cost = cost;
     }
   }
-  choice.whole_term = options[best].whole ? options[best].term : nullptr;
+  choice.found_term = options[best].term;
+  choice.found_offset = options[best].offset;
+  choice.found_whole = options[best].whole;
   const std::string* chosen_term = options[best].term;
   choice.filter.emplace(std::move(options[best].filter));
   for (const std::string* term : choice.check_order) {

@@ -21,9 +21,11 @@ inline constexpr std::size_t kCountedFilterTerms = 4;
 struct FilterChoice {
   // None: every record is looked at (no term can be looked for on raw bytes).
   std::optional<PairFilter> filter;
-  // The term the filter finds whole, whose hit is where it starts; nullptr when the filter finds
-  // one character of a term, somewhere inside it.
-  const std::string* whole_term = nullptr;
+  // The term the filter finds, and where in it the bytes it finds stand: 0 for the whole term,
+  // else the offset of the one character of several spellings it looks for.
+  const std::string* found_term = nullptr;
+  std::size_t found_offset = 0;
+  bool found_whole = false;  // the filter confirms the whole term, not one character
   // The active terms, rarest first, so that a record fails early.
   std::vector<const std::string*> check_order;
   // Filters of the other terms, rarest first, that turn a candidate's line away on its raw bytes.

@@ -164,35 +164,89 @@ std::size_t FindSse2(const char* text, std::size_t from, std::size_t last, std::
 // ORed, Ctrl+Z looked for in bytes of their own. They look at positions from..last, where every
 // spelling fits, and return the first where a spelling starts or a Ctrl+Z stands, or where they
 // stopped.
+// The spellings' pairs ORed over the 32 positions from q, and where a Ctrl+Z stands among them.
+struct AnyPairs {
+  std::array<__m256i, kMaxFilterSpellings> firsts;
+  std::array<__m256i, kMaxFilterSpellings> seconds;
+  std::array<std::size_t, kMaxFilterSpellings> first_offsets;
+  std::array<std::size_t, kMaxFilterSpellings> second_offsets;
+  std::size_t count;
+  bool shared;  // every spelling compares the same two offsets, so they are loaded once
+};
+
+__attribute__((target("avx2"), always_inline)) inline __m256i AnyPairAvx2(const char* p,
+                                                                          const AnyPairs& pairs) {
+  const __m256i stop = _mm256_set1_epi8(kStopByte);
+  if (pairs.shared) {
+    // Spellings of one character start at their first byte: the bytes loaded for it are the
+    // bytes looked at for a Ctrl+Z too.
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + pairs.first_offsets[0]));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + pairs.second_offsets[0]));
+    __m256i any = pairs.first_offsets[0] == 0
+                      ? _mm256_cmpeq_epi8(a, stop)
+                      : _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), stop);
+    for (std::size_t k = 0; k < pairs.count; ++k) {
+      any = _mm256_or_si256(any, _mm256_and_si256(_mm256_cmpeq_epi8(a, pairs.firsts[k]),
+                                                  _mm256_cmpeq_epi8(b, pairs.seconds[k])));
+    }
+    return any;
+  }
+  __m256i any = _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), stop);
+  for (std::size_t k = 0; k < pairs.count; ++k) {
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + pairs.first_offsets[k]));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + pairs.second_offsets[k]));
+    any = _mm256_or_si256(any, _mm256_and_si256(_mm256_cmpeq_epi8(a, pairs.firsts[k]),
+                                                _mm256_cmpeq_epi8(b, pairs.seconds[k])));
+  }
+  return any;
+}
+
 __attribute__((target("avx2"))) std::size_t FindAnyAvx2(std::string_view text, std::size_t from,
                                                         std::size_t last,
                                                         const FilterSpelling* spellings,
                                                         std::size_t count) {
-  std::array<__m256i, kMaxFilterSpellings> firsts;
-  std::array<__m256i, kMaxFilterSpellings> seconds;
+  AnyPairs pairs;  // only the first `count` of each array are set
+  pairs.count = count;
+  pairs.shared = true;
+  bool pair_confirms = true;  // spellings of one or two bytes match where their pair does
   for (std::size_t k = 0; k < count; ++k) {
-    firsts[k] = _mm256_set1_epi8(spellings[k].bytes[spellings[k].first]);
-    seconds[k] = _mm256_set1_epi8(spellings[k].bytes[spellings[k].second]);
+    pairs.firsts[k] = _mm256_set1_epi8(spellings[k].bytes[spellings[k].first]);
+    pairs.seconds[k] = _mm256_set1_epi8(spellings[k].bytes[spellings[k].second]);
+    pairs.first_offsets[k] = spellings[k].first;
+    pairs.second_offsets[k] = spellings[k].second;
+    pairs.shared = pairs.shared && spellings[k].first == spellings[0].first &&
+                   spellings[k].second == spellings[0].second;
+    pair_confirms = pair_confirms && spellings[k].bytes.size() <= 2;
   }
-  const __m256i stop = _mm256_set1_epi8(kStopByte);
   const char* p = text.data();
-  std::size_t q = from;
-  for (; q + 31 <= last; q += 32) {
-    const __m256i stops =
-        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + q)), stop);
-    __m256i any = _mm256_setzero_si256();
-    for (std::size_t k = 0; k < count; ++k) {
-      const __m256i a =
-          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + q + spellings[k].first));
-      const __m256i b =
-          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + q + spellings[k].second));
-      any = _mm256_or_si256(any, _mm256_and_si256(_mm256_cmpeq_epi8(a, firsts[k]),
-                                                  _mm256_cmpeq_epi8(b, seconds[k])));
+  // True when a spelling or a Ctrl+Z stands at one of the candidate positions of `mask`, from q.
+  const auto first_real = [&](std::size_t q, std::uint32_t mask, std::size_t& at) {
+    for (; mask; mask &= mask - 1) {
+      at = q + __builtin_ctz(mask);
+      if (pair_confirms || p[at] == kStopByte || SpellingStartsAt(text, at, spellings, count)) return true;
     }
-    auto hits = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_or_si256(any, stops)));
-    for (; hits; hits &= hits - 1) {
-      const std::size_t at = q + __builtin_ctz(hits);
-      if (p[at] == kStopByte || SpellingStartsAt(text, at, spellings, count)) return at;
+    return false;
+  };
+  std::size_t q = from;
+  for (; q + 127 <= last; q += 128) {
+    const __m256i any0 = AnyPairAvx2(p + q, pairs);
+    const __m256i any1 = AnyPairAvx2(p + q + 32, pairs);
+    const __m256i any2 = AnyPairAvx2(p + q + 64, pairs);
+    const __m256i any3 = AnyPairAvx2(p + q + 96, pairs);
+    const __m256i all = _mm256_or_si256(_mm256_or_si256(any0, any1), _mm256_or_si256(any2, any3));
+    if (_mm256_testz_si256(all, all)) continue;
+    std::size_t at = 0;
+    if (first_real(q, static_cast<std::uint32_t>(_mm256_movemask_epi8(any0)), at) ||
+        first_real(q + 32, static_cast<std::uint32_t>(_mm256_movemask_epi8(any1)), at) ||
+        first_real(q + 64, static_cast<std::uint32_t>(_mm256_movemask_epi8(any2)), at) ||
+        first_real(q + 96, static_cast<std::uint32_t>(_mm256_movemask_epi8(any3)), at)) {
+      return at;
+    }
+  }
+  for (; q + 31 <= last; q += 32) {
+    std::size_t at = 0;
+    if (first_real(q, static_cast<std::uint32_t>(_mm256_movemask_epi8(AnyPairAvx2(p + q, pairs))), at)) {
+      return at;
     }
   }
   return q;

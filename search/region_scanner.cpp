@@ -67,9 +67,33 @@ bool RegionScanner::TurnedAway(std::string_view raw, std::size_t start, std::siz
   return false;
 }
 
+bool RegionScanner::Plain(std::string_view raw, std::size_t from, std::size_t to) {
+  if (to <= plain_until_) return true;
+  // Looked for a little ahead at a time: a stretch of records in a row costs one look, a lone
+  // record far from the last costs a few KiB more, never a second pass over the region.
+  const std::size_t look_from = std::max(from, plain_until_);
+  const std::size_t look_to = std::min(raw.size(), std::max(to, look_from + kPlainLookAheadBytes));
+  const std::string_view ahead = raw.substr(look_from, look_to - look_from);
+  const std::size_t special = std::min(ahead.find(kEndOfFileByte), ahead.find('\0'));
+  plain_until_ = special == std::string_view::npos ? look_to : look_from + special;
+  return to <= plain_until_;
+}
+
 RegionScanner::Record RegionScanner::RecordAt(std::string_view raw, std::size_t start) {
   std::size_t window = std::min(raw.size() - start, kRecordTextBytes + 1);
   const void* lf = std::memchr(raw.data() + start, kLineFeed, window);
+  // The common record: a whole line short of a piece, neither a Ctrl+Z nor a NUL in it.
+  if (lf && Plain(raw, start, OffsetOf(lf, raw))) {
+    const std::size_t lf_at = OffsetOf(lf, raw);
+    const std::size_t content_end =
+        lf_at > start && raw[lf_at - 1] == kCarriageReturn ? lf_at - 1 : lf_at;
+    const std::size_t length = content_end - start;
+    if (length < kRecordTextBytes) {
+      std::memcpy(record_.data(), raw.data() + start, length);
+      record_[length] = kLineFeed;
+      return {lf_at + 1, std::string_view(record_.data(), length + 1), false};
+    }
+  }
   // A Ctrl+Z before the record's line end makes it the file's last record.
   bool ends_file = false;
   const std::size_t before_lf = lf ? OffsetOf(lf, raw) - start : window;
@@ -103,6 +127,7 @@ RegionScanner::Record RegionScanner::RecordAt(std::string_view raw, std::size_t 
 }
 
 RegionStep RegionScanner::ScanEveryRecord(std::string_view raw, bool at_end) {
+  plain_until_ = 0;
   bool ends_file = false;
   if (const void* z = std::memchr(raw.data(), kEndOfFileByte, raw.size())) {
     raw = raw.substr(0, OffsetOf(z, raw));
@@ -121,6 +146,7 @@ RegionStep RegionScanner::ScanEveryRecord(std::string_view raw, bool at_end) {
 }
 
 RegionStep RegionScanner::Scan(std::string_view raw, bool at_end) {
+  plain_until_ = 0;
   if (!choice_->filter) return ScanEveryRecord(raw, at_end);
   const PairFilter& filter = *choice_->filter;
   const std::size_t limit = CompleteEnd(raw, at_end);
@@ -137,10 +163,12 @@ RegionStep RegionScanner::Scan(std::string_view raw, bool at_end) {
     // Most candidates of a common term lack another term; turn them away before cutting them out.
     if (!choice_->quick_checks.empty() && TurnedAway(complete, start, hit, pos)) continue;
     const Record record = RecordAt(complete, start);
-    // A filter that finds the whole term says where it stands; one that finds a character of it
-    // does not.
-    const std::string* found = choice_->whole_term;
-    if (MatchesAllTerms(record.text, *terms_, choice_->check_order, found, hit - start) &&
+    // Where the filter saw its term stand, if it stands in this record at all.
+    FoundTerm found;
+    if (hit - start >= choice_->found_offset) {
+      found = {choice_->found_term, hit - start - choice_->found_offset, choice_->found_whole};
+    }
+    if (MatchesAllTerms(record.text, *terms_, choice_->check_order, found) &&
         !(*on_match_)(record.text)) {
       return {RegionStep::End::kStopped, 0, start};
     }

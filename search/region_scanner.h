@@ -23,6 +23,9 @@
 
 namespace tolvane {
 
+// How far ahead of a record the scan looks for Ctrl+Z and NUL at a time.
+inline constexpr std::size_t kPlainLookAheadBytes = 4096;
+
 // How far one region's scan went.
 struct RegionStep {
   enum class End {
@@ -52,6 +55,9 @@ class RegionScanner {
     bool ends_file;         // a Ctrl+Z cut it short
   };
   Record RecordAt(std::string_view raw, std::size_t start);
+  // True when raw[from, to) holds neither a Ctrl+Z nor a NUL, which only a record's plain copy
+  // may skip looking for.
+  bool Plain(std::string_view raw, std::size_t from, std::size_t to);
   RegionStep ScanEveryRecord(std::string_view raw, bool at_end);
   bool TurnedAway(std::string_view raw, std::size_t start, std::size_t hit, std::size_t& next) const;
 
@@ -59,6 +65,7 @@ class RegionScanner {
   const FilterChoice* choice_;
   const MatchSink* on_match_;
   std::array<char, kRecordBufferBytes> record_{};
+  std::size_t plain_until_ = 0;  // raw holds neither Ctrl+Z nor NUL before this, this region
 };
 
 }  // namespace tolvane

@@ -35,6 +35,7 @@ class TermTwins {
   bool IsFixed(std::size_t offset) const;
   // The twin characters of the term, in order, and the codes each may stand in.
   std::size_t PlaceCount() const { return places_.size(); }
+  std::size_t OffsetOfPlace(std::size_t index) const { return places_[index].offset; }
   std::vector<std::string> SpellingsOfPlace(std::size_t index) const;
 
   // True when the term.size() bytes at `p` are one of the spellings of `term` (of which this is

@@ -48,11 +48,16 @@ bool MatchesAllTerms(std::string_view record, const TermTable& terms) {
 }
 
 bool MatchesAllTerms(std::string_view record, const TermTable& table,
-                     std::span<const std::string* const> order, const std::string* found_term,
-                     std::size_t found_at) {
+                     std::span<const std::string* const> order, const FoundTerm& found) {
   for (const std::string* term : order) {
-    const bool known = term == found_term && found_at + term->size() <= record.size() &&
-                       IsCharBoundary(record, found_at);
+    bool known = false;
+    if (term == found.term && found.at + term->size() <= record.size()) {
+      const TermTwins& twins = table.TwinsOf(term);
+      const bool spelled = found.confirmed || (twins.empty()
+                                                   ? record.substr(found.at, term->size()) == *term
+                                                   : twins.SpellingAt(record.data() + found.at, *term));
+      known = spelled && IsCharBoundary(record, found.at);
+    }
     if (!known && !Holds(record, *term, table.TwinsOf(term))) return false;
   }
   return true;

@@ -35,11 +35,19 @@ TermTable SplitTerms(std::string_view query);
 // overlap.
 bool MatchesAllTerms(std::string_view record, const TermTable& terms);
 
+// Where the scan's filter saw a term in a record: `term` (one of the table's) may start at `at`,
+// which is where its first spelling in the record starts if it starts there at all. `confirmed`
+// when the filter compared the whole term there; else only one character of it.
+struct FoundTerm {
+  const std::string* term = nullptr;
+  std::size_t at = 0;
+  bool confirmed = false;
+};
+
 // The same over `order` (terms of `table`) in the order given, rarest first so that a record fails
-// early. When the scan already knows that a spelling of `found_term` first occurs in `record` at
-// `found_at`, that occurrence is checked where it stands instead of searched again.
+// early. The found term is checked where the filter saw it; only when it does not stand there on a
+// character boundary is the record searched for it.
 bool MatchesAllTerms(std::string_view record, const TermTable& table,
-                     std::span<const std::string* const> order, const std::string* found_term,
-                     std::size_t found_at);
+                     std::span<const std::string* const> order, const FoundTerm& found);
 
 }  // namespace tolvane
