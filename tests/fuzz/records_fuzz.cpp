@@ -88,11 +88,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   RecordReader reader(memory.Rewound());
   std::string record;
   for (const std::string& want : expected) {
-    FUZZ_CHECK(reader.Next(record) == ScanEnd::kMore);
+    FUZZ_CHECK(reader.Next(record) == RecordReader::Read::kRecord);
     FUZZ_CHECK(record == want);
   }
-  FUZZ_CHECK(reader.Next(record) == ScanEnd::kEndOfFile);
-  FUZZ_CHECK(reader.Next(record) == ScanEnd::kEndOfFile);
+  FUZZ_CHECK(reader.Next(record) == RecordReader::Read::kEnd);
+  FUZZ_CHECK(reader.Next(record) == RecordReader::Read::kEnd);
 
   const TermTable terms = SplitTerms(f[0]);
   ScanOutcome model{{}, ScanEnd::kEndOfFile};
