@@ -198,21 +198,27 @@ void HistoryTable::Load(const std::string& dir) {
     }
     slots_[kEditorSlot] = kDefaultEditor;
     on_disk_.reset();
+    synced_.reset();
     return;
   }
   on_disk_ = ReadSlots(file.fd.get());
+  // Slots the file does not reach keep what they held, which the file then lacks.
+  bool file_holds_table = true;
   for (std::size_t i = 0; i < kHistorySlots; ++i) {
-    if ((*on_disk_)[i]) slots_[i] = *(*on_disk_)[i];
+    if ((*on_disk_)[i]) {
+      slots_[i] = *(*on_disk_)[i];
+    } else if (!slots_[i].empty()) {
+      file_holds_table = false;
+    }
+  }
+  if (file_holds_table) {
+    synced_ = slots_;
+  } else {
+    synced_.reset();
   }
 }
 
-bool HistoryTable::DiffersFromFile() const {
-  if (!on_disk_) return true;
-  for (std::size_t i = 0; i < kHistorySlots; ++i) {
-    if ((*on_disk_)[i].value_or(std::string()) != slots_[i]) return true;
-  }
-  return false;
-}
+bool HistoryTable::DiffersFromFile() const { return !synced_ || *synced_ != slots_; }
 
 void HistoryTable::MergeStoredElsewhere(const FileSlots& now) {
   // The queries another window stored since this table last met the file: in the file now, not
@@ -257,6 +263,7 @@ bool HistoryTable::Save(const std::string& dir, FileProblem* problem) {
   // Nothing to write when the file already says it all.
   if (!(exists && now == written) && !ReplaceFileWhole(path, content, problem)) return false;
   on_disk_ = std::move(written);
+  synced_ = slots_;
   added_since_sync_ = 0;
   editor_changed_since_sync_ = false;
   return true;

@@ -64,6 +64,9 @@ class HistoryTable {
   std::array<std::string, kHistorySlots> slots_;
   // What the file held as this table last read or wrote it; nothing while it had no file.
   std::optional<FileSlots> on_disk_;
+  // The table as it stood when it last met the file, when the file then held all of it: a slot
+  // the file cannot hold as it is (a line break in a command) does not make every save write.
+  std::optional<std::array<std::string, kHistorySlots>> synced_;
   std::size_t added_since_sync_ = 0;       // queries stored since then, at the front
   bool editor_changed_since_sync_ = false;
   std::optional<FileProblem> load_problem_;
