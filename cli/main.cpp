@@ -10,6 +10,7 @@
 
 #include "cli/options.h"
 #include "encoding/cp932.h"
+#include "encoding/text_encoding.h"
 #include "encoding/sjis.h"
 #include "posix/files.h"
 #include "session/file_problem_text.h"
@@ -34,15 +35,15 @@ void Print(std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), 
 
 // The shown records as read, LF line ends and all, in UTF-8. Converted as one text, so that a
 // character split between two pieces of a long line comes out whole, as it does in the box.
-std::string ShownRecords(std::string records) {
+std::string ShownRecords(std::string records, TextEncoding encoding) {
   if (!records.empty() && records.back() != kLineFeed) records += kLineFeed;
-  return Cp932ToUtf8(records);
+  return ToUtf8(encoding, records);
 }
 
 // A run's message with what stopped it: the reason after it, or, for a records file that is
 // simply missing, the folder first, as a shell user reads a path's trouble.
 std::string ProblemText(const RunProblem& problem, const std::string& start_dir) {
-  const std::string message = Cp932ToUtf8(problem.message);
+  const std::string message = RunProblemMessage(problem);
   if (!problem.file) return message;
   const std::string reason = FileProblemReason(*problem.file);
   if (!reason.empty()) return message + reason;
@@ -87,6 +88,9 @@ int Run(const CliOptions& options) {
   run_options.on_shown_record = [&shown](std::string_view record) { shown += record; };
   const SearchResult result = RunSearch(query.sjis, start_dir, ShownResults{}, run_options);
   if (result.problem) return Error(ProblemText(*result.problem, start_dir));
+  if (result.other_encoding_lines) {
+    std::fprintf(stderr, "tolvane-search: %s\n", Cp932ToUtf8(kOtherEncodingLinesMessage).c_str());
+  }
   const bool matched = result.status == RunStatus::kMatched;
   switch (options.mode) {
     case OutputMode::kCount:
@@ -100,7 +104,7 @@ int Run(const CliOptions& options) {
       Print(result.shown.text);
       break;
     case OutputMode::kRecords:
-      if (matched) Print(ShownRecords(std::move(shown)));
+      if (matched) Print(ShownRecords(std::move(shown), result.encoding));
       break;
   }
   // A write that failed before the final flush leaves only the stream's error flag behind.

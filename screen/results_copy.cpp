@@ -8,9 +8,11 @@
 #include <cstdio>
 
 #include "encoding/cp932.h"
+#include "encoding/text_encoding.h"
 #include "posix/files.h"
 #include "posix/io.h"
 #include "posix/unique_fd.h"
+#include "session/records_encoding.h"
 #include "state/own_files.h"
 #include "texts/texts.h"
 
@@ -27,7 +29,9 @@ constexpr std::size_t kUtf8BytesPerSjisByte = 3;
 
 // Writes the UTF-8 of the Shift-JIS read from `from` to `to`, a block at a time.
 bool ConvertFile(int from, int to, const std::function<void()>& on_progress) {
-  Cp932ToUtf8Stream stream;
+  // The results are in their records file's encoding, which the search found; the copy finds it
+  // again the same way, for results of an earlier session too.
+  ToUtf8Stream stream(DetectRecordsEncoding(from).Encoding());
   if (!stream.ok()) return false;
   std::string sjis(kCopyReadBytes, '\0');
   std::string utf8;

@@ -31,9 +31,10 @@ struct ResultsCopy {
 // on that folder.
 std::string CopyFolderName(const std::string& start_dir);
 
-// Converts `start_dir`'s kekka.txt into <cache>/tolvane/<CopyFolderName>/kekka.txt, whole before
-// this returns and never seen in part by a reader: a character that is not CP932 shows as U+FFFD,
-// and the line ends stay CR LF. `on_progress` is called after every block.
+// Converts `start_dir`'s kekka.txt (in its records file's encoding: Shift-JIS, UTF-8 or EUC-JP)
+// into <cache>/tolvane/<CopyFolderName>/kekka.txt, whole before this returns and never seen in part
+// by a reader: a byte that starts no character shows as U+FFFD, and the line ends stay CR LF.
+// `on_progress` is called after every block.
 ResultsCopy MakeUtf8CopyOfResults(const std::string& start_dir, const std::function<void()>& on_progress = {});
 
 }  // namespace tolvane

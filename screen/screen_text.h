@@ -5,10 +5,15 @@
 #include <string_view>
 
 #include "encoding/cp932.h"
+#include "encoding/text_encoding.h"
 
 namespace tolvane {
 
 inline QString FromSjis(std::string_view sjis) { return QString::fromStdString(Cp932ToUtf8(sjis)); }
+// Text of a records file, in its own encoding.
+inline QString FromEncoded(std::string_view bytes, TextEncoding encoding) {
+  return QString::fromStdString(ToUtf8(encoding, bytes));
+}
 
 inline Cp932Encoding ToSjis(const QString& text) {
   const QByteArray utf8 = text.toUtf8();

@@ -17,10 +17,10 @@ int BoxLength(const QString& text) {
   return static_cast<int>(text.size() - text.count(QStringLiteral("\r\n")));
 }
 
-QStringList MarkableTerms(std::span<const std::string> sjis_terms) {
+QStringList MarkableTerms(std::span<const std::string> encoded_terms, TextEncoding encoding) {
   QStringList terms;
-  for (const std::string& term : sjis_terms) {
-    const QString unicode = FromSjis(term);
+  for (const std::string& term : encoded_terms) {
+    const QString unicode = FromEncoded(term, encoding);
     if (!unicode.contains(QChar::ReplacementCharacter)) terms << unicode;
   }
   return terms;

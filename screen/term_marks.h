@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "encoding/text_encoding.h"
+
 class QTextDocument;
 
 namespace tolvane {
@@ -19,9 +21,10 @@ namespace tolvane {
 // How long `text` is once set into a document as plain text.
 int BoxLength(const QString& text);
 
-// The Shift-JIS terms of a search as the box finds them. A term that does not decode to whole
-// characters (a lone lead byte) matches bytes the Unicode text does not show, and is left out.
-QStringList MarkableTerms(std::span<const std::string> sjis_terms);
+// The terms of a search (in `encoding`, their file's) as the box finds them. A term that does not
+// decode to whole characters (a lone lead byte) matches bytes the Unicode text does not show, and
+// is left out.
+QStringList MarkableTerms(std::span<const std::string> terms, TextEncoding encoding);
 
 class TermMarks : public QSyntaxHighlighter {
  public:

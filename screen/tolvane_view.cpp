@@ -130,6 +130,12 @@ void CTolvaneView::OnInitialUpdate(const std::string& start_dir) {
     history_problem_ = state_.history.LoadProblem();
     QMetaObject::invokeMethod(this, [this] { TellHistoryProblemOnce(); }, Qt::QueuedConnection);
   }
+  // A history.txt saved by a UTF-8 editor comes back in Shift-JIS; what Shift-JIS lacks is told.
+  if (state_.history.LoadDroppedCharacters() && !state_.history_characters_dropped_told) {
+    state_.history_characters_dropped_told = true;
+    QMetaObject::invokeMethod(
+        this, [this] { MessageBox(FromSjis(kHistoryCharactersDroppedMessage)); }, Qt::QueuedConnection);
+  }
 }
 
 void CTolvaneView::OnChangeEditor() {
@@ -247,6 +253,12 @@ SearchResult CTolvaneView::Search(const std::string& query) {
     ShowResults();
     SetCaption(result.caption);
   }
+  // Told once a session: lines in another encoding may be missed by every search of the file.
+  if (result.other_encoding_lines && !state_.other_encoding_lines_told) {
+    state_.other_encoding_lines_told = true;
+    busy.Restore();
+    MessageBox(FromSjis(kOtherEncodingLinesMessage));
+  }
   return result;
 }
 
@@ -271,7 +283,7 @@ void CTolvaneView::ShowQueryText() {
 }
 
 void CTolvaneView::ShowRunProblem(const RunProblem& problem, RunStatus status) {
-  QString text = FromSjis(problem.message);
+  QString text = QString::fromStdString(RunProblemMessage(problem));
   const std::string reason = problem.file ? FileProblemReason(*problem.file) : std::string();
   if (!reason.empty()) {
     text += u'\n' + QString::fromStdString(reason);
@@ -286,15 +298,19 @@ void CTolvaneView::ShowRunProblem(const RunProblem& problem, RunStatus status) {
 void CTolvaneView::ShowResults() {
   if (!results_box_) return;
   const ShownResults& shown = state_.shown;
+  // Each block in its own file's encoding: blocks of files in different encodings side by side.
+  QString text;
   std::vector<TermMarks::Block> blocks;
   std::size_t at = 0;
   for (const ShownBlock& block : shown.blocks) {
     const std::string_view bytes = std::string_view(shown.text).substr(at, block.bytes);
-    blocks.push_back({BoxLength(FromSjis(bytes)), MarkableTerms(block.terms)});
+    const QString decoded = FromEncoded(bytes, block.encoding);
+    blocks.push_back({BoxLength(decoded), MarkableTerms(block.terms, block.encoding)});
+    text += decoded;
     at += block.bytes;
   }
   marks_->SetBlocks(std::move(blocks));
-  results_box_->setPlainText(FromSjis(shown.text));
+  results_box_->setPlainText(text);
 }
 
 void CTolvaneView::SetCaption(std::string_view caption) {

@@ -10,8 +10,10 @@ namespace {
 // A confirmed candidate costs a record cut out and checked; one the confirmation turns away, a
 // compare of a few bytes.
 constexpr double kConfirmedCandidateCost = 8.0;
-// Above every estimate, which is a product of frequencies below 1.
-constexpr double kUnfilterable = 2.0;
+// Above every estimate, which is a sum of a few products of frequencies below 1.
+constexpr double kUnfilterable = 1e9;
+// Where in a term the filtered character stands when it cannot be known.
+constexpr std::size_t kUnknownOffset = static_cast<std::size_t>(-1);
 
 struct Option {
   const std::string* term;
@@ -26,9 +28,32 @@ double Frequency(const ByteCounts& counts, double total, char byte) {
   return (counts[static_cast<unsigned char>(byte)] + 1.0) / (total + 256.0);
 }
 
+// Of a term matched a character at a time, the character whose spellings are rarest.
+std::optional<Option> OptionForFolded(const std::string& term, const FoldedTerm& folded,
+                                      const ByteCounts& counts, double total) {
+  std::optional<Option> chosen;
+  for (std::size_t character = 0; character < folded.CharacterCount(); ++character) {
+    std::vector<std::string> spellings = folded.SpellingsOf(character);
+    if (spellings.empty() || spellings.size() > kMaxFilterSpellings) continue;
+    double estimate = 0;
+    for (const std::string& spelling : spellings) {
+      if (HasSpecialByte(spelling)) estimate = kUnfilterable;
+      estimate += Frequency(counts, total, spelling.front()) * Frequency(counts, total, spelling.back());
+    }
+    if (estimate >= kUnfilterable) continue;
+    if (!chosen || estimate < chosen->estimate) {
+      // Spellings of other lengths before it leave the term's start unknown.
+      chosen.emplace(Option{&term, PairFilter(std::move(spellings)), false, kUnknownOffset, estimate});
+    }
+  }
+  return chosen;
+}
+
 // The filter for one term, or nothing when it cannot be looked for on raw bytes.
 std::optional<Option> OptionFor(const std::string& term, const TermTwins& twins,
-                                const ByteCounts& counts, double total) {
+                                const std::optional<FoldedTerm>& folded, const ByteCounts& counts,
+                                double total) {
+  if (folded) return OptionForFolded(term, *folded, counts, total);
   if (HasSpecialByte(term)) return std::nullopt;
   if (!twins.CoverAll(term)) {
     PairFilter filter(term, counts, &twins);
@@ -79,7 +104,8 @@ FilterChoice ChooseFilter(const TermTable& terms, std::string_view sample) {
   std::vector<Option> options;
   std::vector<std::pair<double, const std::string*>> ranked;
   for (const std::string& term : terms.Active()) {
-    std::optional<Option> option = OptionFor(term, terms.TwinsOf(&term), counts, total);
+    const auto index = static_cast<std::size_t>(&term - terms.terms.data());
+    std::optional<Option> option = OptionFor(term, terms.twins[index], terms.folded[index], counts, total);
     ranked.emplace_back(option ? option->estimate : kUnfilterable, &term);
     if (option) options.push_back(std::move(*option));
   }
@@ -103,7 +129,7 @@ FilterChoice ChooseFilter(const TermTable& terms, std::string_view sample) {
       best_cost = cost;
     }
   }
-  choice.found_term = options[best].term;
+  choice.found_term = options[best].offset == kUnknownOffset ? nullptr : options[best].term;
   choice.found_offset = options[best].offset;
   choice.found_whole = options[best].whole;
   const std::string* chosen_term = options[best].term;

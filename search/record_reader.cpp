@@ -46,28 +46,50 @@ int RecordReader::LogicalByte() {
 }
 
 RecordReader::Read RecordReader::Next(std::string& record) {
-  record.clear();
-  bool in_character = false;  // the last byte taken was a lead byte on a character boundary
-  while (record.size() < kRecordTextBytes) {
+  if (!started_) {
+    started_ = true;
+    // A UTF-8 byte-order mark is the file's, not its first record's.
+    if (encoding_ == TextEncoding::kUtf8) {
+      for (const char mark : kUtf8ByteOrderMark) {
+        const int byte = LogicalByte();
+        if (byte == kError) return Read::kError;
+        if (byte < 0) break;
+        pending_.push_back(static_cast<char>(byte));
+        if (byte != static_cast<unsigned char>(mark)) break;
+      }
+      if (pending_ == kUtf8ByteOrderMark) pending_.clear();
+    }
+  }
+  record = std::move(pending_);
+  pending_.clear();
+  // Up to the LF, or beyond a piece's end by as much as the piece's last character may take.
+  std::size_t looked = 0;
+  while (true) {
+    const std::size_t lf = record.find(kLineFeed, looked);
+    if (lf != std::string::npos && lf < kRecordTextBytes) {
+      pending_ = record.substr(lf + 1);
+      record.resize(lf + 1);
+      return Read::kRecord;
+    }
+    looked = record.size();
+    if (record.size() >= kPieceLookBytes) break;
     const int byte = LogicalByte();
     if (byte == kError) return Read::kError;
     if (byte == kEof) break;
-    const bool lead = !in_character && IsLeadByte(static_cast<unsigned char>(byte));
-    // A character that would not fit whole starts the next piece.
-    if (lead && record.size() == kRecordTextBytes - 1) {
-      pushed_back_ = byte;
-      break;
-    }
-    in_character = lead;
     record.push_back(static_cast<char>(byte));
-    if (byte == kLineFeed) break;
   }
-  return record.empty() ? Read::kEnd : Read::kRecord;
+  if (record.empty()) return Read::kEnd;
+  if (record.size() > kRecordTextBytes) {
+    const std::size_t length = PieceLength(encoding_, record);
+    pending_ = record.substr(length);
+    record.resize(length);
+  }
+  return Read::kRecord;
 }
 
-std::size_t PieceLength(std::string_view rest) {
-  constexpr std::size_t kLast = kRecordTextBytes - 1;
-  return IsLeadByte(rest[kLast]) && IsCharBoundary(rest, kLast) ? kLast : kRecordTextBytes;
+std::size_t PieceLength(TextEncoding encoding, std::string_view rest) {
+  if (rest.size() <= kRecordTextBytes) return rest.size();
+  return LastBoundaryAtMost(encoding, rest.substr(0, kPieceLookBytes), kRecordTextBytes);
 }
 
 std::string_view RecordText(std::string_view record) {

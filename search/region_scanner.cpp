@@ -17,9 +17,11 @@ std::size_t OffsetOf(const void* found, std::string_view raw) {
 // Where the piece of a long line that holds `at` starts, walking the pieces from `start`, a record
 // boundary of the same line. Every piece before `at` lies whole before it, on raw bytes that are
 // the line's own: only the line's end is rewritten by text mode.
-std::size_t PieceStartOf(std::string_view raw, std::size_t start, std::size_t at) {
-  while (at - start >= kRecordTextBytes - 1) {
-    const std::size_t length = PieceLength(raw.substr(start));
+std::size_t PieceStartOf(TextEncoding encoding, std::string_view raw, std::size_t start,
+                         std::size_t at) {
+  // A piece is at least as long as a character's longest back-off below 2,998 bytes.
+  while (at - start >= kRecordTextBytes - (kMaxCharBytes - 1)) {
+    const std::size_t length = PieceLength(encoding, raw.substr(start));
     if (at - start < length) break;
     start += length;
   }
@@ -28,13 +30,14 @@ std::size_t PieceStartOf(std::string_view raw, std::size_t start, std::size_t at
 
 // Where the complete records of `raw` end. Past the last LF only the pieces whose length is known
 // are complete, and a CR at the very end may still turn out to be half of a CR LF.
-std::size_t CompleteEnd(std::string_view raw, bool at_end) {
+std::size_t CompleteEnd(TextEncoding encoding, std::string_view raw, bool at_end) {
   if (at_end) return raw.size();
   const void* lf = memrchr(raw.data(), kLineFeed, raw.size());
   std::size_t piece = lf ? OffsetOf(lf, raw) + 1 : 0;
   std::size_t known = raw.size();
   if (known > piece && raw[known - 1] == kCarriageReturn) --known;
-  while (known - piece >= kRecordTextBytes) piece += PieceLength(raw.substr(piece, known - piece));
+  // A piece's end is known once the bytes its last character may take are there.
+  while (known - piece >= kPieceLookBytes) piece += PieceLength(encoding, raw.substr(piece, known - piece));
   return piece;
 }
 
@@ -80,7 +83,7 @@ bool RegionScanner::Plain(std::string_view raw, std::size_t from, std::size_t to
 }
 
 RegionScanner::Record RegionScanner::RecordAt(std::string_view raw, std::size_t start) {
-  std::size_t window = std::min(raw.size() - start, kRecordTextBytes + 1);
+  std::size_t window = std::min(raw.size() - start, kPieceLookBytes);
   const void* lf = std::memchr(raw.data() + start, kLineFeed, window);
   // The common record: a whole line short of a piece, neither a Ctrl+Z nor a NUL in it.
   if (lf && Plain(raw, start, OffsetOf(lf, raw))) {
@@ -114,11 +117,11 @@ RegionScanner::Record RegionScanner::RecordAt(std::string_view raw, std::size_t 
       ends_line = true;
       end = lf_at + 1;
     } else {
-      length = PieceLength(raw.substr(start));
+      length = PieceLength(terms_->encoding, raw.substr(start));
       end = start + length;
     }
   } else {
-    length = window < kRecordTextBytes ? window : PieceLength(raw.substr(start, window));
+    length = PieceLength(terms_->encoding, raw.substr(start, window));
     end = start + length;
   }
   std::memcpy(record_.data(), raw.data() + start, length);
@@ -133,7 +136,7 @@ RegionStep RegionScanner::ScanEveryRecord(std::string_view raw, bool at_end) {
     raw = raw.substr(0, OffsetOf(z, raw));
     at_end = ends_file = true;
   }
-  const std::size_t limit = CompleteEnd(raw, at_end);
+  const std::size_t limit = CompleteEnd(terms_->encoding, raw, at_end);
   for (std::size_t pos = 0; pos < limit;) {
     const Record record = RecordAt(raw.substr(0, limit), pos);
     if (MatchesAllTerms(record.text, *terms_) && !(*on_match_)(record.text)) {
@@ -149,7 +152,7 @@ RegionStep RegionScanner::Scan(std::string_view raw, bool at_end) {
   plain_until_ = 0;
   if (!choice_->filter) return ScanEveryRecord(raw, at_end);
   const PairFilter& filter = *choice_->filter;
-  const std::size_t limit = CompleteEnd(raw, at_end);
+  const std::size_t limit = CompleteEnd(terms_->encoding, raw, at_end);
   const std::string_view complete = raw.substr(0, limit);
   std::size_t pos = 0;  // always a record boundary
   while (pos < limit) {
@@ -159,13 +162,14 @@ RegionStep RegionScanner::Scan(std::string_view raw, bool at_end) {
     if (raw[hit] == kEndOfFileByte) return {RegionStep::End::kCtrlZ};
     // Records run from `pos` to each LF, and piece by piece along a longer line.
     const void* lf = memrchr(raw.data() + pos, kLineFeed, hit - pos);
-    const std::size_t start = PieceStartOf(raw, lf ? OffsetOf(lf, raw) + 1 : pos, hit);
+    const std::size_t start =
+        PieceStartOf(terms_->encoding, raw, lf ? OffsetOf(lf, raw) + 1 : pos, hit);
     // Most candidates of a common term lack another term; turn them away before cutting them out.
     if (!choice_->quick_checks.empty() && TurnedAway(complete, start, hit, pos)) continue;
     const Record record = RecordAt(complete, start);
     // Where the filter saw its term stand, if it stands in this record at all.
     FoundTerm found;
-    if (hit - start >= choice_->found_offset) {
+    if (choice_->found_term && hit - start >= choice_->found_offset) {
       found = {choice_->found_term, hit - start - choice_->found_offset, choice_->found_whole};
     }
     if (MatchesAllTerms(record.text, *terms_, choice_->check_order, found) &&

@@ -17,7 +17,7 @@ namespace {
 
 ScanEnd ScanRecordByRecord(int fd, const TermTable& terms, const MatchSink& on_match,
                            const ProgressHook& on_progress) {
-  RecordReader reader(fd);
+  RecordReader reader(fd, terms.encoding);
   std::string record;
   std::size_t since_progress = 0;
   while (true) {
@@ -52,16 +52,22 @@ std::string Sample(int fd) {
 ScanEnd ScanMatchingRecords(int fd, const TermTable& terms, const MatchSink& on_match,
                             const ScanOptions& options) {
   if (options.plain) return ScanRecordByRecord(fd, terms, on_match, options.on_progress);
-  const FilterChoice choice = ChooseFilter(terms, Sample(fd));
+  const std::string sample = Sample(fd);
+  const FilterChoice choice = ChooseFilter(terms, sample);
+  // A UTF-8 file's byte-order mark is the file's, not its first record's.
+  const std::uint64_t begin =
+      terms.encoding == TextEncoding::kUtf8 && sample.starts_with(kUtf8ByteOrderMark)
+          ? kUtf8ByteOrderMark.size()
+          : 0;
   struct stat st {};
   const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
   const auto size = regular ? static_cast<std::size_t>(st.st_size) : 0;
   if (size > 0 && size >= options.split_min_bytes) {
-    return ScanInTwoHalves(fd, size, terms, choice, on_match, options);
+    return ScanInTwoHalves(fd, begin, size, terms, choice, on_match, options);
   }
   RegionScanner scanner(&terms, &choice, &on_match);
   return ScanEndOf(
-      ScanRange(fd, scanner, 0, std::nullopt, options.read_bytes, options.on_progress));
+      ScanRange(fd, scanner, begin, std::nullopt, options.read_bytes, options.on_progress));
 }
 
 }  // namespace tolvane

@@ -1,5 +1,6 @@
 #include "search/terms.h"
 
+#include "encoding/code_points.h"
 #include "encoding/primitives.h"
 #include "encoding/sjis.h"
 
@@ -11,7 +12,24 @@ std::span<const std::string> TermTable::Active() const {
   return {terms.data(), n};
 }
 
-TermTable SplitTerms(std::string_view query) {
+namespace {
+
+// True when a UTF-8 term holds a character of two Unicode forms, which only a folded match finds
+// in both.
+bool HoldsTwoFormCharacter(std::string_view utf8) {
+  const CodePointTable& table = CodePointTable::Get(TextEncoding::kUtf8);
+  for (std::size_t at = 0; at < utf8.size();) {
+    std::size_t end = at;
+    const char32_t c = table.Decode(utf8, at, end);
+    if (JisFormOf(c) || Cp932FormOf(c)) return true;
+    at = end;
+  }
+  return false;
+}
+
+}  // namespace
+
+TermTable SplitTerms(std::string_view query, TextEncoding encoding) {
   std::string text(query);
   ReplaceAll(text, kFullWidthBlank, kAsciiBlank);
   while (!text.empty() && text.back() == ' ') text.pop_back();
@@ -19,11 +37,20 @@ TermTable SplitTerms(std::string_view query) {
   // Every term is kept, and kept whole, however long: dropping a term or cutting one short would
   // report records that do not hold it.
   TermTable table;
+  table.encoding = encoding;
   std::string_view rest = text;
   while (true) {
     const std::size_t blank = rest.find(' ');
-    table.terms.emplace_back(rest.substr(0, blank));
-    table.twins.push_back(TermTwins::Of(table.terms.back()));
+    Reencoded term = FromCp932(encoding, rest.substr(0, blank));
+    if (term.unconvertible && !table.unconvertible) table.unconvertible = term.unconvertible;
+    table.terms.push_back(std::move(term.bytes));
+    const std::string& bytes = table.terms.back();
+    table.twins.push_back(encoding == TextEncoding::kShiftJis ? TermTwins::Of(bytes) : TermTwins());
+    if (encoding == TextEncoding::kUtf8 && !bytes.empty() && HoldsTwoFormCharacter(bytes)) {
+      table.folded.emplace_back(std::in_place, encoding, bytes, Folding::kUnicodeForms);
+    } else {
+      table.folded.emplace_back();
+    }
     if (blank == std::string_view::npos) break;
     rest.remove_prefix(blank + 1);
   }
@@ -32,9 +59,11 @@ TermTable SplitTerms(std::string_view query) {
 
 namespace {
 
-bool Holds(std::string_view record, const std::string& term, const TermTwins& twins) {
-  return twins.empty() ? CharBoundaryFind(record, term).has_value()
-                       : twins.FindOnBoundary(record, term).has_value();
+bool Holds(std::string_view record, const TermTable& table, std::size_t index) {
+  const std::string& term = table.terms[index];
+  if (table.folded[index]) return table.folded[index]->FindOnBoundary(record).has_value();
+  if (!table.twins[index].empty()) return table.twins[index].FindOnBoundary(record, term).has_value();
+  return CharBoundaryFind(table.encoding, record, term).has_value();
 }
 
 }  // namespace
@@ -42,7 +71,7 @@ bool Holds(std::string_view record, const std::string& term, const TermTwins& tw
 bool MatchesAllTerms(std::string_view record, const TermTable& terms) {
   const std::span<const std::string> active = terms.Active();
   for (std::size_t i = 0; i < active.size(); ++i) {
-    if (!Holds(record, active[i], terms.twins[i])) return false;
+    if (!Holds(record, terms, i)) return false;
   }
   return true;
 }
@@ -56,9 +85,11 @@ bool MatchesAllTerms(std::string_view record, const TermTable& table,
       const bool spelled = found.confirmed || (twins.empty()
                                                    ? record.substr(found.at, term->size()) == *term
                                                    : twins.SpellingAt(record.data() + found.at, *term));
-      known = spelled && IsCharBoundary(record, found.at);
+      known = spelled && IsCharBoundary(table.encoding, record, found.at);
     }
-    if (!known && !Holds(record, *term, table.TwinsOf(term))) return false;
+    if (!known && !Holds(record, table, static_cast<std::size_t>(term - table.terms.data()))) {
+      return false;
+    }
   }
   return true;
 }

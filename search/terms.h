@@ -1,22 +1,31 @@
 #pragma once
 // Turning a query into search terms, and deciding whether a record holds all of them.
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "search/scan_sizes.h"
+#include "encoding/text_encoding.h"
+#include "search/folded_term.h"
 #include "search/term_twins.h"
 
 namespace tolvane {
 
 // The terms of one search, every one the query holds: a record lacking any of them is never
 // reported. A query the window or the command sends is at most 299 bytes, so at most 150 terms.
+// The terms are in the records file's encoding, and matched on its characters.
 struct TermTable {
+  TextEncoding encoding = TextEncoding::kShiftJis;
   std::vector<std::string> terms;
-  // The twin characters of each term (term_twins.h), found once by SplitTerms.
+  // The twin characters of each term (term_twins.h), found once by SplitTerms; Shift-JIS only.
   std::vector<TermTwins> twins;
+  // Each term that is matched a folded character at a time (folded_term.h), else nothing.
+  std::vector<std::optional<FoldedTerm>> folded;
+  // A character of the query that the encoding cannot hold: then there is nothing to search for.
+  std::optional<char32_t> unconvertible;
 
   // The terms that count: those before the first empty term. Empty when the first term is empty,
   // in which case every record matches.
@@ -25,10 +34,11 @@ struct TermTable {
   const TermTwins& TwinsOf(const std::string* term) const { return twins[term - terms.data()]; }
 };
 
-// Splits on ASCII blanks after turning full-width blanks (on character boundaries) into ASCII ones
-// and dropping trailing ASCII blanks. Blanks are not collapsed: two in a row make an empty term,
-// and the terms after it do not count.
-TermTable SplitTerms(std::string_view query);
+// Splits the Shift-JIS `query` on ASCII blanks after turning full-width blanks (on character
+// boundaries) into ASCII ones and dropping trailing ASCII blanks. Blanks are not collapsed: two in
+// a row make an empty term, and the terms after it do not count. Each term is then written in
+// `encoding`; in UTF-8 a term holding a character of two Unicode forms is matched folded.
+TermTable SplitTerms(std::string_view query, TextEncoding encoding = TextEncoding::kShiftJis);
 
 // True when every active term occurs in `record` in one of its spellings, each starting on a
 // character boundary of the record walked from its start. Order does not matter and occurrences may

@@ -74,14 +74,15 @@ std::size_t SplitPoint(int fd, std::size_t size) {
 
 }  // namespace
 
-ScanEnd ScanInTwoHalves(int fd, std::size_t size, const TermTable& terms, const FilterChoice& choice,
-                        const MatchSink& on_match, const ScanOptions& options) {
+ScanEnd ScanInTwoHalves(int fd, std::uint64_t begin, std::size_t size, const TermTable& terms,
+                        const FilterChoice& choice, const MatchSink& on_match,
+                        const ScanOptions& options) {
   RegionScanner first(&terms, &choice, &on_match);
   const auto whole_file = [&] {
-    return ScanEndOf(ScanRange(fd, first, 0, std::nullopt, options.read_bytes, options.on_progress));
+    return ScanEndOf(ScanRange(fd, first, begin, std::nullopt, options.read_bytes, options.on_progress));
   };
   const std::size_t split = SplitPoint(fd, size);
-  if (split == 0) return whole_file();
+  if (split <= begin) return whole_file();
 
   HeldMatches held(options.held_match_bytes);
   const MatchSink hold = [&held](std::string_view text) { return held.Hold(text); };
@@ -98,7 +99,7 @@ ScanEnd ScanInTwoHalves(int fd, std::size_t size, const TermTable& terms, const 
     return whole_file();  // no thread to be had
   }
   const RangeEnd first_end =
-      ScanRange(fd, first, 0, split, options.read_bytes, options.on_progress);
+      ScanRange(fd, first, begin, split, options.read_bytes, options.on_progress);
   // A stop, a Ctrl+Z or a failure in the first half decides the outcome; what the second half
   // found is dropped.
   if (first_end.kind != RangeEnd::Kind::kEnd) {

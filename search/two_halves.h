@@ -9,6 +9,7 @@
 // calling thread hands on what was held and goes on from that record itself. Without a thread to
 // be had, the calling thread scans the whole file alone.
 #include <cstddef>
+#include <cstdint>
 
 #include "search/filter_choice.h"
 #include "search/scan.h"
@@ -16,8 +17,10 @@
 
 namespace tolvane {
 
-// Scans the regular file of about `size` bytes. Returns kEndOfFile, kStopped or kReadError.
-ScanEnd ScanInTwoHalves(int fd, std::size_t size, const TermTable& terms, const FilterChoice& choice,
-                        const MatchSink& on_match, const ScanOptions& options);
+// Scans the regular file of about `size` bytes from `begin`, where its first record starts.
+// Returns kEndOfFile, kStopped or kReadError.
+ScanEnd ScanInTwoHalves(int fd, std::uint64_t begin, std::size_t size, const TermTable& terms,
+                        const FilterChoice& choice, const MatchSink& on_match,
+                        const ScanOptions& options);
 
 }  // namespace tolvane

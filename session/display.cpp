@@ -2,26 +2,31 @@
 
 #include <algorithm>
 
-#include "encoding/primitives.h"
 #include "encoding/sjis.h"
 #include "search/scan_sizes.h"
 #include "texts/texts.h"
 
 namespace tolvane {
 
-DisplayText::DisplayText() { text_.reserve(kDisplayStopBytes + kRecordBufferBytes + kCrLf.size()); }
+DisplayText::DisplayText(TextEncoding encoding) : encoding_(encoding) {
+  text_.reserve(kDisplayStopBytes + kRecordBufferBytes + kCrLf.size());
+}
 
 bool DisplayText::Append(std::string_view record) {
   const std::size_t record_start = text_.size();
   text_ += record;
-  // Only a line feed on a character boundary ends the line; after a lone lead byte it stays bare.
-  ReplaceFirst(text_, kLf, kCrLf, record_start);
+  // Only a line feed on a character boundary ends the line; after a lone Shift-JIS lead byte it
+  // stays bare. A record's only line feed is its last byte.
+  if (!record.empty() && record.back() == kLineFeed &&
+      IsLineEnd(encoding_, text_, text_.size() - 1, record_start)) {
+    text_.replace(text_.size() - 1, 1, kCrLf);
+  }
   return text_.size() <= kDisplayStopBytes;
 }
 
 ShownResults DisplayText::MergeInFrontOf(const ShownResults& older, std::vector<std::string> terms) && {
   text_ += kCrLf;
-  return MergeShown(std::move(text_), std::move(terms), older);
+  return MergeShown(std::move(text_), std::move(terms), older, encoding_);
 }
 
 std::string CountCaption(int matches) {
@@ -54,16 +59,17 @@ std::string MergeResults(std::string block, std::string_view older) {
   return block;
 }
 
-ShownResults MergeShown(std::string block, std::vector<std::string> terms, const ShownResults& older) {
+ShownResults MergeShown(std::string block, std::vector<std::string> terms, const ShownResults& older,
+                        TextEncoding encoding) {
   ShownResults merged;
   const std::size_t block_bytes = block.size();
   merged.text = MergeResults(std::move(block), older.text);
-  merged.blocks.push_back({block_bytes, std::move(terms)});
+  merged.blocks.push_back({block_bytes, std::move(terms), encoding});
   // The older blocks as far as the cut kept them.
   std::size_t kept = merged.text.size() - block_bytes;
   for (const ShownBlock& earlier : older.blocks) {
     if (kept == 0) break;
-    merged.blocks.push_back({std::min(earlier.bytes, kept), earlier.terms});
+    merged.blocks.push_back({std::min(earlier.bytes, kept), earlier.terms, earlier.encoding});
     kept -= merged.blocks.back().bytes;
   }
   return merged;

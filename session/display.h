@@ -6,19 +6,24 @@
 #include <string_view>
 #include <vector>
 
+#include "encoding/text_encoding.h"
+
 namespace tolvane {
 
 // What one search puts on screen: at most 500 records, and no more once its text passes 74,500
-// bytes; the box keeps the newest blocks within about 75,000 bytes.
+// bytes; the box keeps the newest blocks within about 75,000 bytes. The limits count the records'
+// own bytes, in whatever encoding their file is.
 inline constexpr int kShownRecords = 500;
 inline constexpr std::size_t kDisplayStopBytes = 74500;
 inline constexpr std::size_t kAccumulatedCutBytes = 75000;
 
-// One search's block in the results box: its bytes (its closing empty line included) and the
-// terms that found it, which the box marks in it.
+// One search's block in the results box: its bytes (its closing empty line included), the
+// encoding of the file they came from, which they stay in, and the terms that found it (in that
+// encoding), which the box marks in it. Blocks of files in different encodings stand side by side.
 struct ShownBlock {
   std::size_t bytes = 0;
   std::vector<std::string> terms;
+  TextEncoding encoding = TextEncoding::kShiftJis;
   bool operator==(const ShownBlock&) const = default;
 };
 
@@ -33,13 +38,14 @@ struct ShownResults {
 // ended with a line feed. Its storage is taken up front, so appending never reallocates.
 class DisplayText {
  public:
-  DisplayText();
+  explicit DisplayText(TextEncoding encoding = TextEncoding::kShiftJis);
   // Appends a shown record. False once the text has passed 74,500 bytes: the scan ends there.
   bool Append(std::string_view record);
   // Closes the block with its empty line and puts it, found by `terms`, over `older`.
   ShownResults MergeInFrontOf(const ShownResults& older, std::vector<std::string> terms) &&;
 
  private:
+  TextEncoding encoding_;
   std::string text_;
 };
 
@@ -52,6 +58,7 @@ std::string MergeResults(std::string block, std::string_view older);
 
 // The new block over the older results, cut as MergeResults cuts: the blocks the cut dropped are
 // gone, and one it shortened is shortened.
-ShownResults MergeShown(std::string block, std::vector<std::string> terms, const ShownResults& older);
+ShownResults MergeShown(std::string block, std::vector<std::string> terms, const ShownResults& older,
+                        TextEncoding encoding = TextEncoding::kShiftJis);
 
 }  // namespace tolvane

@@ -53,6 +53,11 @@ std::string SystemReason(int error) {
 
 }  // namespace
 
+std::string RunProblemMessage(const RunProblem& problem) {
+  if (!problem.character) return Cp932ToUtf8(problem.message);
+  return Filled(problem.message, DescribeCharacter(*problem.character), DisplayName(problem.encoding));
+}
+
 std::string FileProblemReason(const FileProblem& problem) {
   switch (problem.kind) {
     case FileProblem::Kind::kMissing:

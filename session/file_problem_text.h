@@ -4,6 +4,7 @@
 #include <string>
 
 #include "posix/files.h"
+#include "session/run.h"
 
 namespace tolvane {
 
@@ -11,5 +12,8 @@ namespace tolvane {
 // folder it was looked for in instead. A link is named as it was reached, in the file system's
 // own bytes.
 std::string FileProblemReason(const FileProblem& problem);
+
+// A run's message in UTF-8, the character and the encoding it names filled in.
+std::string RunProblemMessage(const RunProblem& problem);
 
 }  // namespace tolvane

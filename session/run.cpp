@@ -4,6 +4,7 @@
 
 #include "posix/unique_fd.h"
 #include "search/terms.h"
+#include "session/records_encoding.h"
 #include "session/results_writer.h"
 #include "texts/texts.h"
 
@@ -28,8 +29,6 @@ bool HoldsRecordsFile(const std::string& folder) {
 
 SearchResult RunSearch(std::string_view query, const std::string& start_dir,
                        const ShownResults& earlier, const RunOptions& options) {
-  const TermTable terms = SplitTerms(query);
-
   // Both files are opened relative to the folder itself, so that the search can never land in
   // whatever the working directory happens to be.
   const UniqueFd folder = OpenFolder(start_dir);
@@ -40,13 +39,26 @@ SearchResult RunSearch(std::string_view query, const std::string& start_dir,
   if (records.problem) {
     return Failure(RunStatus::kNoRecordsFile, kNoRecordsFileMessage, records.problem);
   }
+  const EncodingVerdict verdict = DetectRecordsEncoding(records.fd.get());
+  if (!verdict.Searchable()) {
+    const bool utf16 = verdict.kind == EncodingVerdict::Kind::kUtf16;
+    return Failure(RunStatus::kUnreadableEncoding, utf16 ? kUtf16RecordsMessage : kUnknownEncodingMessage);
+  }
+  const TextEncoding encoding = verdict.Encoding();
+  const TermTable terms = SplitTerms(query, encoding);
+  if (terms.unconvertible) {
+    SearchResult failure = Failure(RunStatus::kUnconvertibleQuery, kUnconvertibleForRecordsMessage);
+    failure.problem->character = terms.unconvertible;
+    failure.problem->encoding = encoding;
+    return failure;
+  }
   FileProblem problem;
   std::optional<WholeFileReplacement> results = WholeFileReplacement::Begin(
       folder.get(), kResultsFileName, problem, {.unnamed_allowed = options.unnamed_results_file});
   if (!results) return Failure(RunStatus::kCannotCreateResults, kCannotCreateResultsMessage, problem);
 
   ResultsWriter writer(results->fd());
-  DisplayText display_text;
+  DisplayText display_text(encoding);
   int matches = 0;
   const MatchSink on_match = [&](std::string_view text) {
     ++matches;
@@ -67,9 +79,10 @@ SearchResult RunSearch(std::string_view query, const std::string& start_dir,
   if (!results->Commit(problem)) {
     return Failure(RunStatus::kCannotCreateResults, kCannotCreateResultsMessage, problem);
   }
-  if (matches == 0) return {};
-
   SearchResult result;
+  result.encoding = encoding;
+  result.other_encoding_lines = verdict.other_lines;
+  if (matches == 0) return result;
   result.status = RunStatus::kMatched;
   result.matches = matches;
   result.caption = CountCaption(matches);

@@ -21,6 +21,8 @@ enum class RunStatus {
   kCannotCreateResults, // no new results file could be made or put in place
   kReadError,           // the records file failed part way
   kWriteError,          // the new results file did not get every record
+  kUnreadableEncoding,  // the records file is UTF-16, or in no encoding the search reads
+  kUnconvertibleQuery,  // a query character the records file's encoding cannot hold
 };
 
 // What stopped a run: its message (Shift-JIS), and what the system said about the file, where it
@@ -28,6 +30,9 @@ enum class RunStatus {
 struct RunProblem {
   std::string_view message;
   std::optional<FileProblem> file;
+  // With kUnconvertibleQuery: the character, and the encoding that lacks it (for %1 and %2).
+  std::optional<char32_t> character;
+  TextEncoding encoding = TextEncoding::kShiftJis;
 };
 
 struct SearchResult {
@@ -36,6 +41,10 @@ struct SearchResult {
   std::string caption;    // with kMatched: the count caption
   ShownResults shown;     // with kMatched: the box's new text, the newest block first
   std::optional<RunProblem> problem;  // with a failure; the results file is as it was
+  // The records file's encoding, which the results file and the newest block are in, and whether
+  // some of its lines seem to be in another.
+  TextEncoding encoding = TextEncoding::kShiftJis;
+  bool other_encoding_lines = false;
 };
 
 struct RunOptions {
@@ -52,6 +61,8 @@ bool HoldsRecordsFile(const std::string& folder);
 
 // Runs one search in `start_dir`, which is never made the working directory: the records and
 // results files are opened in it, and a folder that no longer exists means no records file.
+// `query` is Shift-JIS, as the window and the command keep it; its terms are searched in the
+// records file's own encoding (Shift-JIS, UTF-8 or EUC-JP), decided from the file each search.
 // `earlier` is what the results box shows now. Whatever fails, the old results file stays as it
 // was and no temporary file is left; concurrent searches in one folder each leave a whole file.
 SearchResult RunSearch(std::string_view query, const std::string& start_dir,

@@ -11,7 +11,10 @@
 
 #include "encoding/primitives.h"
 #include "encoding/sjis.h"
+#include "encoding/cp932.h"
+#include "encoding/detect.h"
 #include "posix/files.h"
+#include "posix/io.h"
 #include "posix/unique_fd.h"
 #include "state/text_mode_reader.h"
 
@@ -128,7 +131,44 @@ class SlotParser {
   SlotLine current_{false};
 };
 
-FileSlots ReadSlots(int fd) {
+// What a text-mode reader makes of `content`: CR LF read as LF, and nothing after a Ctrl+Z.
+FileSlots ParseTextMode(std::string_view content) {
+  content = content.substr(0, content.find(kEndOfFileByte));
+  SlotParser parser;
+  while (!content.empty() && !parser.Full()) {
+    const std::size_t lf = content.find(kLineFeed);
+    std::string_view line = content.substr(0, lf);
+    if (lf != std::string_view::npos && line.ends_with(kCarriageReturn)) line.remove_suffix(1);
+    parser.Add(line, lf != std::string_view::npos);
+    content.remove_prefix(lf == std::string_view::npos ? content.size() : lf + 1);
+  }
+  return std::move(parser).Finish();
+}
+
+// A state file saved by an editor that writes UTF-8: its queries come back in Shift-JIS, without
+// the characters Shift-JIS lacks, which `dropped` tells. Nothing when the file is no such file.
+std::optional<FileSlots> ReadUtf8Slots(int fd, bool& dropped) {
+  std::string sample(kHistorySampleBytes, '\0');
+  const ssize_t n = PreadRetry(fd, sample.data(), sample.size(), 0);
+  sample.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  if (DetectEncoding(sample).kind != EncodingVerdict::Kind::kUtf8) return std::nullopt;
+  // The file whole, as far as a state file can sensibly reach.
+  std::string content;
+  char buffer[4096];
+  for (ssize_t got; content.size() < kHistoryUtf8ReadBytes &&
+                    (got = PreadRetry(fd, buffer, sizeof buffer, static_cast<off_t>(content.size()))) > 0;) {
+    content.append(buffer, static_cast<std::size_t>(got));
+  }
+  std::string_view text = content;
+  if (text.starts_with(kUtf8ByteOrderMark)) text.remove_prefix(kUtf8ByteOrderMark.size());
+  return ParseTextMode(Utf8ToCp932Dropping(text, dropped).sjis);
+}
+
+// The slots of an open state file, in Shift-JIS or, `in_utf8`, converted from UTF-8.
+FileSlots ReadSlots(int fd, bool& in_utf8, bool& dropped) {
+  std::optional<FileSlots> utf8 = ReadUtf8Slots(fd, dropped);
+  in_utf8 = utf8.has_value();
+  if (utf8) return std::move(*utf8);
   SlotParser parser;
   TextModeReader reader(fd);
   std::string_view run;
@@ -187,6 +227,7 @@ void HistoryTable::Load(const std::string& dir) {
   added_since_sync_ = 0;
   editor_changed_since_sync_ = false;
   load_problem_.reset();
+  characters_dropped_ = false;
   // Only a regular file, never waiting for a FIFO, never through another user's link.
   const OpenedFile file = OpenPathForReading(PathIn(dir, kHistoryFileName));
   if (file.problem) {
@@ -201,7 +242,10 @@ void HistoryTable::Load(const std::string& dir) {
     synced_.reset();
     return;
   }
-  on_disk_ = ReadSlots(file.fd.get());
+  bool in_utf8 = false;
+  bool dropped = false;
+  on_disk_ = ReadSlots(file.fd.get(), in_utf8, dropped);
+  characters_dropped_ = dropped;
   // Slots the file does not reach keep what they held, which the file then lacks.
   bool file_holds_table = true;
   for (std::size_t i = 0; i < kHistorySlots; ++i) {
@@ -211,7 +255,8 @@ void HistoryTable::Load(const std::string& dir) {
       file_holds_table = false;
     }
   }
-  if (file_holds_table) {
+  // A file in UTF-8 is written again in Shift-JIS at the next save, even unchanged.
+  if (file_holds_table && !in_utf8) {
     synced_ = slots_;
   } else {
     synced_.reset();
@@ -254,7 +299,9 @@ bool HistoryTable::Save(const std::string& dir, FileProblem* problem) {
   FileSlots now;
   bool exists = false;
   if (OpenedFile file = OpenPathForReading(path); !file.problem) {
-    now = ReadSlots(file.fd.get());
+    bool in_utf8 = false;
+    bool dropped = false;
+    now = ReadSlots(file.fd.get(), in_utf8, dropped);
     exists = true;
   }
   MergeStoredElsewhere(now);

@@ -21,6 +21,9 @@ inline constexpr std::size_t kEditorSlot = 20;
 inline constexpr std::size_t kSlotBytes = 300;
 inline constexpr std::size_t kSlotTextBytes = kSlotBytes - 1;
 inline constexpr char kDefaultEditor[] = "notepad";
+// How much of history.txt is looked at to tell a UTF-8 file, and read at most of one.
+inline constexpr std::size_t kHistorySampleBytes = std::size_t{64} << 10;
+inline constexpr std::size_t kHistoryUtf8ReadBytes = std::size_t{1} << 20;
 // The editor is started by the command line "<command> kekka.txt" of at most 299 bytes.
 inline constexpr std::size_t kResultsArgumentBytes = sizeof(" kekka.txt") - 1;
 inline constexpr std::size_t kEditorCommandBytes = kSlotTextBytes - kResultsArgumentBytes;  // 289
@@ -43,6 +46,10 @@ class HistoryTable {
   // than 299 bytes. Lines after the 21st are not read.
   void Load(const std::string& dir);
   const std::optional<FileProblem>& LoadProblem() const { return load_problem_; }
+  // True when the last load read a file saved in UTF-8 (by an editor) that held characters
+  // Shift-JIS lacks, which it left out of their entries. The file is written in Shift-JIS at the
+  // next save.
+  bool LoadDroppedCharacters() const { return characters_dropped_; }
   // Writes all 21 slots to "history.txt" in `dir`, replacing it whole; the old file stays intact
   // on failure, which `problem` then tells. Under a lock on the folder, the queries another window
   // stored there since this table last read or wrote the file come in first, after this table's
@@ -70,6 +77,7 @@ class HistoryTable {
   std::size_t added_since_sync_ = 0;       // queries stored since then, at the front
   bool editor_changed_since_sync_ = false;
   std::optional<FileProblem> load_problem_;
+  bool characters_dropped_ = false;
 };
 
 // True when `query`, once its ASCII blanks became full-width blanks, fits the 299-byte copy.

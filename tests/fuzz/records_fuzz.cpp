@@ -15,7 +15,7 @@ namespace tolvane::fuzz {
 namespace {
 
 // Text mode done the obvious way: cut at Ctrl+Z, collapse CR LF, then cut records after each LF
-// and every 2,998 bytes, a byte earlier where a character would start at the 2,998th.
+// and every 2,998 bytes, a byte earlier where a two-byte character would start at the 2,998th.
 std::vector<std::string> ModelRecords(std::string_view raw) {
   raw = raw.substr(0, raw.find('\x1a'));
   std::string text;
@@ -26,9 +26,12 @@ std::vector<std::string> ModelRecords(std::string_view raw) {
   std::vector<std::string> records;
   std::string record;
   bool trail_next = false;
-  for (const char c : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
     const bool lead = !trail_next && ModelLeadByte(c);
-    if (lead && record.size() == 2997) records.push_back(std::exchange(record, {}));
+    // A lead byte that would be the piece's last byte goes to the next piece with its trail byte;
+    // one with no byte after it at all is a character of its own.
+    if (lead && record.size() == 2997 && i + 1 < text.size()) records.push_back(std::exchange(record, {}));
     trail_next = lead;
     record += c;
     if (c == '\n' || record.size() == 2998) {

@@ -1,4 +1,5 @@
 #include "encoding/cp932.h"
+#include "encoding/text_encoding.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +40,7 @@ TEST(Cp932, ShowsMalformedBytesAsReplacementCharactersAndLosesNothingElse) {
 
 // Converts `sjis` in pieces that end at `cuts`.
 std::string ConvertInPieces(std::string_view sjis, const std::vector<std::size_t>& cuts) {
-  Cp932ToUtf8Stream stream;
+  ToUtf8Stream stream(TextEncoding::kShiftJis);
   std::string out;
   std::size_t from = 0;
   for (const std::size_t cut : cuts) {
@@ -70,7 +71,7 @@ TEST(Cp932Stream, GivesTheWholeTextsUtf8WhereverThePiecesAreCut) {
 }
 
 TEST(Cp932Stream, ALeadByteHeldAtTheEndShowsAsOneReplacementCharacter) {
-  Cp932ToUtf8Stream stream;
+  ToUtf8Stream stream(TextEncoding::kShiftJis);
   ASSERT_TRUE(stream.ok());
   std::string out;
   stream.Convert("a\x82", out);

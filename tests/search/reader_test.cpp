@@ -95,8 +95,8 @@ TEST(Records, APieceOfALongLineNeverEndsInsideACharacter) {
   ASSERT_EQ(leads.size(), kRecordTextBytes);
   EXPECT_EQ(AllRecords(leads + "z\n"), (Records{leads, "z\n"}));
   EXPECT_EQ(AllRecords("x" + leads + "z\n"), (Records{"x" + leads.substr(0, kRecordTextBytes - 2), "\x88\x9f" "z\n"}));
-  // A lead byte last of all, and a lead byte before the line feed, stay bytes of their pieces.
-  EXPECT_EQ(AllRecords(x2997 + "\x88"), (Records{x2997, "\x88"}));
+  // A lead byte last of all is no character cut in two; one before the line feed takes it along.
+  EXPECT_EQ(AllRecords(x2997 + "\x88"), (Records{x2997 + "\x88"}));
   EXPECT_EQ(AllRecords(x2997 + "\x88\r\n"), (Records{x2997, "\x88\n"}));
 }
 

@@ -54,6 +54,19 @@ TEST(Texts, ReasonsAFileCouldNotBeUsedReadAsIntended) {
             "検索履歴をhistory.txtに保存できません。この起動中の検索語は次回に残りません。");
 }
 
+TEST(Texts, EncodingMessagesReadAsIntended) {
+  EXPECT_EQ(Cp932ToUtf8(kUtf16RecordsMessage),
+            "tolvaneken.txtはUTF-16で書かれているため検索できません。UTF-8かShift-JISで保存し直してください。");
+  EXPECT_EQ(Cp932ToUtf8(kUnknownEncodingMessage),
+            "tolvaneken.txtの文字コードが分からないため検索できません。Shift-JIS、UTF-8、EUC-JPのどれかで保存してください。");
+  EXPECT_EQ(Cp932ToUtf8(kUnconvertibleForRecordsMessage),
+            "「%1」はtolvaneken.txtの文字コード（%2）で表せない文字なので、検索できません。");
+  EXPECT_EQ(Cp932ToUtf8(kOtherEncodingLinesMessage),
+            "tolvaneken.txtの一部の行はほかの文字コードで書かれているようです。それらの行は検索で見つからないことがあります。");
+  EXPECT_EQ(Cp932ToUtf8(kHistoryCharactersDroppedMessage),
+            "history.txtの検索語から、Shift-JISで表せない文字を除きました。");
+}
+
 TEST(Texts, NowhereToShowTheWindowReadsAsIntended) {
   EXPECT_EQ(Cp932ToUtf8(kNoDisplayMessage),
             "ウィンドウを表示する画面がありません（DISPLAY も WAYLAND_DISPLAY も設定されていません）。"

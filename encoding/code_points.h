@@ -1,0 +1,37 @@
+#pragma once
+// The Unicode code point of each character of an encoding, and every way the encoding writes a
+// code point: tables derived from glibc's iconv once per process and encoding, at first need, so
+// that they always agree with the conversions of the screen and the terminal.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "encoding/text_encoding.h"
+
+namespace tolvane {
+
+class CodePointTable {
+ public:
+  // The one table of the process for `encoding`.
+  static const CodePointTable& Get(TextEncoding encoding);
+
+  // The code point of the character that starts at boundary `pos` of `text`, which ends at `end`;
+  // U+FFFD for one that is no character of the encoding.
+  char32_t Decode(std::string_view text, std::size_t pos, std::size_t& end) const;
+  // Every way the encoding writes `c` (CP932's twins give some characters two or three); none when
+  // it cannot.
+  std::vector<std::string> Spellings(char32_t c) const;
+
+ private:
+  explicit CodePointTable(TextEncoding encoding);
+  void Add(std::string bytes, char32_t c);
+
+  TextEncoding encoding_;
+  // By the character's bytes read big-endian, for Shift-JIS and EUC-JP; UTF-8 needs no table.
+  std::unordered_map<std::uint32_t, char32_t> code_points_;
+  std::unordered_map<char32_t, std::vector<std::string>> spellings_;
+};
+
+}  // namespace tolvane

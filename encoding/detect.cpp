@@ -1,0 +1,165 @@
+#include "encoding/detect.h"
+
+#include <algorithm>
+#include <cstddef>
+
+namespace tolvane {
+namespace {
+
+// A text with at least this share of NUL bytes is UTF-16 or UTF-32: Japanese text has none.
+constexpr std::size_t kNulShareDivisor = 8;
+// Malformed lines are part of many a Shift-JIS bibliography: a file is taken for one in no
+// encoding only when at least this many of its sampled lines fit none, and more than fit any.
+constexpr std::size_t kUnknownLinesAtLeast = 16;
+
+unsigned char Byte(std::string_view text, std::size_t at) { return static_cast<unsigned char>(text[at]); }
+
+// Whether every character of `line` is valid in the encoding, by its walk: a byte that starts no
+// character is the one step of a single byte that is not a valid character of its own.
+bool ValidShiftJis(std::string_view line) {
+  for (std::size_t at = 0; at < line.size();) {
+    const unsigned char b = Byte(line, at);
+    if (b < 0x80 || (b >= 0xa1 && b <= 0xdf)) {
+      ++at;
+    } else if ((b >= 0x81 && b <= 0x9f) || (b >= 0xe0 && b <= 0xfc)) {
+      if (at + 1 >= line.size()) return false;
+      const unsigned char t = Byte(line, at + 1);
+      if (t < 0x40 || t == 0x7f || t > 0xfc) return false;
+      at += 2;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ValidWalk(TextEncoding encoding, std::string_view line) {
+  for (std::size_t at = 0; at < line.size();) {
+    const std::size_t end = NextCharEnd(encoding, line, at);
+    if (end == at + 1 && Byte(line, at) >= 0x80) return false;
+    at = end;
+  }
+  return true;
+}
+
+bool HasHighBytes(std::string_view line) {
+  for (const char c : line) {
+    if (static_cast<unsigned char>(c) >= 0x80) return true;
+  }
+  return false;
+}
+
+// The lines of a sample: the first and the last are skipped where the sample cuts them off.
+template <class Visit>
+void ForEachLine(std::string_view sample, bool whole_start, bool whole_end, Visit visit) {
+  std::size_t at = 0;
+  if (!whole_start) {
+    const std::size_t lf = sample.find('\n');
+    if (lf == std::string_view::npos) return;
+    at = lf + 1;
+  }
+  while (at < sample.size()) {
+    const std::size_t lf = sample.find('\n', at);
+    if (lf == std::string_view::npos) {
+      if (whole_end) visit(sample.substr(at));
+      return;
+    }
+    visit(sample.substr(at, lf - at));
+    at = lf + 1;
+  }
+}
+
+struct LineCounts {
+  std::size_t utf8 = 0;       // valid UTF-8 with characters beyond ASCII
+  std::size_t euc = 0;        // valid EUC-JP, not UTF-8
+  std::size_t shift_jis = 0;  // valid Shift-JIS only
+  std::size_t none = 0;       // valid in none of them
+  std::size_t iso2022 = 0;    // 7-bit JIS: escape sequences that switch to kanji
+
+  void Add(std::string_view line) {
+    if (line.find("\x1b$") != std::string_view::npos) ++iso2022;
+    if (!HasHighBytes(line)) return;
+    if (ValidWalk(TextEncoding::kUtf8, line)) {
+      ++utf8;
+    } else if (ValidWalk(TextEncoding::kEucJp, line)) {
+      ++euc;
+    } else if (ValidShiftJis(line)) {
+      ++shift_jis;
+    } else {
+      ++none;
+    }
+  }
+};
+
+bool LooksLikeUtf16(std::string_view start) {
+  if (start.starts_with("\xff\xfe") || start.starts_with("\xfe\xff")) return true;
+  std::size_t nul = 0;
+  for (const char c : start) nul += c == '\0';
+  return !start.empty() && nul * kNulShareDivisor >= start.size();
+}
+
+}  // namespace
+
+TextEncoding EncodingVerdict::Encoding() const {
+  switch (kind) {
+    case Kind::kUtf8:
+      return TextEncoding::kUtf8;
+    case Kind::kEucJp:
+      return TextEncoding::kEucJp;
+    default:
+      return TextEncoding::kShiftJis;
+  }
+}
+
+EncodingVerdict DetectEncoding(std::string_view start, std::span<const std::string_view> further,
+                               bool further_ends_file) {
+  EncodingVerdict verdict;
+  if (start.starts_with(kUtf8ByteOrderMark)) {
+    verdict.kind = EncodingVerdict::Kind::kUtf8;
+    verdict.bom = true;
+    start.remove_prefix(kUtf8ByteOrderMark.size());
+  } else if (LooksLikeUtf16(start)) {
+    verdict.kind = EncodingVerdict::Kind::kUtf16;
+    return verdict;
+  }
+  LineCounts counts;
+  const auto add = [&counts](std::string_view line) { counts.Add(line); };
+  ForEachLine(start, true, further.empty(), add);
+  for (std::size_t k = 0; k < further.size(); ++k) {
+    ForEachLine(further[k], false, further_ends_file && k + 1 == further.size(), add);
+  }
+
+  if (!verdict.bom) {
+    // The class most lines fall in; Shift-JIS before UTF-8 before EUC-JP when they tie, and for
+    // text that is ASCII alone.
+    const std::size_t most = std::max({counts.shift_jis, counts.utf8, counts.euc});
+    if ((counts.none > most && counts.none >= kUnknownLinesAtLeast) || counts.iso2022 > most) {
+      verdict.kind = EncodingVerdict::Kind::kUnknown;
+      return verdict;
+    }
+    if (most == 0 || counts.shift_jis == most) {
+      verdict.kind = EncodingVerdict::Kind::kShiftJis;
+    } else if (counts.utf8 == most) {
+      verdict.kind = EncodingVerdict::Kind::kUtf8;
+    } else {
+      verdict.kind = EncodingVerdict::Kind::kEucJp;
+    }
+  }
+  // Lines surely in another encoding: UTF-8 is too strict to be met by chance in Japanese text of
+  // another encoding, and Shift-JIS text almost never walks as EUC-JP; EUC-JP lines in a
+  // Shift-JIS file mostly walk as Shift-JIS too, and are not told apart.
+  switch (verdict.kind) {
+    case EncodingVerdict::Kind::kUtf8:
+      verdict.other_lines = counts.euc + counts.shift_jis + counts.none > 0;
+      break;
+    case EncodingVerdict::Kind::kEucJp:
+      verdict.other_lines = counts.utf8 + counts.shift_jis > 0;
+      break;
+    default:
+      verdict.other_lines = counts.utf8 > 0;
+      break;
+  }
+  return verdict;
+}
+
+}  // namespace tolvane
