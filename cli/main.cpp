@@ -86,6 +86,7 @@ int Run(const CliOptions& options) {
   std::string shown;
   RunOptions run_options;
   run_options.on_shown_record = [&shown](std::string_view record) { shown += record; };
+  run_options.loose = options.loose;
   const SearchResult result = RunSearch(query.sjis, start_dir, ShownResults{}, run_options);
   if (result.problem) return Error(ProblemText(*result.problem, start_dir));
   if (result.other_encoding_lines) {

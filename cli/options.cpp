@@ -12,6 +12,9 @@ const char kUsage[] =
     "      --count    print only the number of matching records\n"
     "      --caption  print the caption the window would show after this search\n"
     "      --raw      print the results box's text byte for byte (Shift-JIS, CR LF)\n"
+    "      --loose    find the notational variants of the terms too: width (ａｂｃ abc,\n"
+    "                 ｶﾀｶﾅ カタカナ), case, hiragana and katakana, the long-vowel mark and\n"
+    "                 dashes, middle dots, old and new kanji forms (國 国)\n"
     "      --help     show this help and exit\n"
     "      --version  show the version and exit\n"
     "\n"
@@ -39,6 +42,8 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
       options.help = true;
     } else if (arg == "--version") {
       options.version = true;
+    } else if (arg == "--loose") {
+      options.loose = true;
     } else if (arg == "--count") {
       set_mode(OutputMode::kCount, arg);
     } else if (arg == "--caption") {

@@ -11,6 +11,7 @@ struct CliOptions {
   std::string directory;  // empty: the current directory
   OutputMode mode = OutputMode::kRecords;
   std::vector<std::string> terms;
+  bool loose = false;  // find the notational variants of the terms too
   bool help = false;
   bool version = false;
 };

@@ -12,7 +12,20 @@ namespace tolvane {
 namespace {
 
 constexpr std::size_t kUtf32Bytes = 4;
-constexpr char32_t kReplacement = 0xfffd;
+
+// `code` alone: nothing unless it is exactly one character.
+std::optional<char32_t> DecodeOne(iconv_t cd, const std::string& code) {
+  std::string in = code;
+  unsigned char out[2 * kUtf32Bytes];
+  char* src = in.data();
+  std::size_t src_left = in.size();
+  char* dst = reinterpret_cast<char*>(out);
+  std::size_t dst_left = sizeof out;
+  const bool failed = iconv(cd, &src, &src_left, &dst, &dst_left) == static_cast<std::size_t>(-1);
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  if (failed || src_left != 0 || sizeof out - dst_left != kUtf32Bytes) return std::nullopt;
+  return char32_t{out[0]} | char32_t{out[1]} << 8 | char32_t{out[2]} << 16 | char32_t{out[3]} << 24;
+}
 
 // Each of `codes` (all of one length) decoded by iconv from `from`, a stretch of valid codes per
 // call: nothing for a code that is no character of the encoding.
@@ -36,8 +49,14 @@ std::vector<std::optional<char32_t>> DecodeEach(const char* from, const std::vec
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
     const std::size_t consumed = in.size() - next * width - src_left;
     const std::size_t produced = out.size() - dst_left;
-    // One character per code, or the stretch is not to be trusted.
-    if (consumed % width != 0 || produced != consumed / width * kUtf32Bytes) break;
+    // One character per code, or the stretch is not to be trusted: a code iconv refused may have
+    // been taken with the next as one (Shift-JIS's 0x80 before the lead byte 0x81). The code is
+    // then decoded alone.
+    if (consumed % width != 0 || produced != consumed / width * kUtf32Bytes) {
+      decoded[next] = DecodeOne(cd, codes[next]);
+      ++next;
+      continue;
+    }
     for (std::size_t k = 0; k < consumed / width; ++k) {
       const unsigned char* c = out.data() + k * kUtf32Bytes;
       decoded[next + k] = char32_t{c[0]} | char32_t{c[1]} << 8 | char32_t{c[2]} << 16 | char32_t{c[3]} << 24;
@@ -122,11 +141,11 @@ char32_t CodePointTable::Decode(std::string_view text, std::size_t pos, std::siz
   end = NextCharEnd(encoding_, text, pos);
   if (encoding_ == TextEncoding::kUtf8) {
     std::string_view one = text.substr(pos, end - pos);
-    char32_t c = kReplacement;
-    return DecodeUtf8(one, c) ? c : kReplacement;
+    char32_t c = kReplacementCodePoint;
+    return DecodeUtf8(one, c) ? c : kReplacementCodePoint;
   }
   const auto found = code_points_.find(Key(text.substr(pos, end - pos)));
-  return found == code_points_.end() ? kReplacement : found->second;
+  return found == code_points_.end() ? kReplacementCodePoint : found->second;
 }
 
 std::vector<std::string> CodePointTable::Spellings(char32_t c) const {

@@ -12,6 +12,9 @@
 
 namespace tolvane {
 
+// What Decode gives for bytes that are no character of the encoding.
+inline constexpr char32_t kReplacementCodePoint = 0xfffd;
+
 class CodePointTable {
  public:
   // The one table of the process for `encoding`.

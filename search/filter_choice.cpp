@@ -10,6 +10,9 @@ namespace {
 // A confirmed candidate costs a record cut out and checked; one the confirmation turns away, a
 // compare of a few bytes.
 constexpr double kConfirmedCandidateCost = 8.0;
+// What comparing one more spelling's pair at a position costs, against a candidate confirmed: the
+// vector loops compare 32 positions in a few instructions.
+constexpr double kSpellingCompareCost = 1.0 / 400;
 // Above every estimate, which is a sum of a few products of frequencies below 1.
 constexpr double kUnfilterable = 1e9;
 // Where in a term the filtered character stands when it cannot be known.
@@ -28,32 +31,40 @@ double Frequency(const ByteCounts& counts, double total, char byte) {
   return (counts[static_cast<unsigned char>(byte)] + 1.0) / (total + 256.0);
 }
 
-// Of a term matched a character at a time, the character whose spellings are rarest.
-std::optional<Option> OptionForFolded(const std::string& term, const FoldedTerm& folded,
-                                      const ByteCounts& counts, double total) {
-  std::optional<Option> chosen;
-  for (std::size_t character = 0; character < folded.CharacterCount(); ++character) {
-    std::vector<std::string> spellings = folded.SpellingsOf(character);
-    if (spellings.empty() || spellings.size() > kMaxFilterSpellings) continue;
-    double estimate = 0;
-    for (const std::string& spelling : spellings) {
-      if (HasSpecialByte(spelling)) estimate = kUnfilterable;
-      estimate += Frequency(counts, total, spelling.front()) * Frequency(counts, total, spelling.back());
-    }
-    if (estimate >= kUnfilterable) continue;
-    if (!chosen || estimate < chosen->estimate) {
-      // Spellings of other lengths before it leave the term's start unknown.
-      chosen.emplace(Option{&term, PairFilter(std::move(spellings)), false, kUnknownOffset, estimate});
+// What looking for `spellings` costs at a position of text like the sample: the chance that one's
+// compared bytes agree there (a spelling of one byte compares it twice), and a share for the
+// compares themselves, which grow with the spellings.
+double EstimateFor(const std::vector<std::string>& spellings, const ByteCounts& counts, double total) {
+  double estimate = 0;
+  for (const std::string& spelling : spellings) {
+    if (HasSpecialByte(spelling)) return kUnfilterable;
+    estimate += spelling.size() == 1
+                    ? Frequency(counts, total, spelling.front())
+                    : Frequency(counts, total, spelling.front()) * Frequency(counts, total, spelling.back());
+  }
+  return estimate + kSpellingCompareCost * static_cast<double>(spellings.size());
+}
+
+// Of a term matched a character at a time, every run of its characters whose spellings a filter
+// can OR: one character of rare spellings, or a run of common ones (1998, whose digits each have
+// two) whose spellings together are rarer.
+void AddOptionsForFolded(const std::string& term, const FoldedTerm& folded, const ByteCounts& counts,
+                         double total, std::vector<Option>& options) {
+  for (std::size_t first = 0; first < folded.CharacterCount(); ++first) {
+    for (std::size_t count = 1; first + count <= folded.CharacterCount(); ++count) {
+      std::vector<std::string> spellings = folded.SpellingsOf(first, count, kMaxFilterSpellings);
+      if (spellings.empty()) break;
+      const double estimate = EstimateFor(spellings, counts, total);
+      if (estimate >= kUnfilterable) continue;
+      // Spellings of other lengths before the run leave the term's start unknown.
+      options.push_back(Option{&term, PairFilter(std::move(spellings)), false, kUnknownOffset, estimate});
     }
   }
-  return chosen;
 }
 
 // The filter for one term, or nothing when it cannot be looked for on raw bytes.
-std::optional<Option> OptionFor(const std::string& term, const TermTwins& twins,
-                                const std::optional<FoldedTerm>& folded, const ByteCounts& counts,
+std::optional<Option> OptionFor(const std::string& term, const TermTwins& twins, const ByteCounts& counts,
                                 double total) {
-  if (folded) return OptionForFolded(term, *folded, counts, total);
   if (HasSpecialByte(term)) return std::nullopt;
   if (!twins.CoverAll(term)) {
     PairFilter filter(term, counts, &twins);
@@ -77,10 +88,7 @@ std::optional<Option> OptionFor(const std::string& term, const TermTwins& twins,
   for (std::size_t place = 0; place < twins.PlaceCount(); ++place) {
     std::vector<std::string> spellings = twins.SpellingsOfPlace(place);
     if (spellings.empty() || spellings.size() > kMaxFilterSpellings) continue;
-    double estimate = 0;
-    for (const std::string& spelling : spellings) {
-      estimate += Frequency(counts, total, spelling.front()) * Frequency(counts, total, spelling.back());
-    }
+    const double estimate = EstimateFor(spellings, counts, total);
     if (!chosen || estimate < chosen->estimate) {
       chosen.emplace(
           Option{&term, PairFilter(std::move(spellings)), false, twins.OffsetOfPlace(place), estimate});
@@ -105,9 +113,15 @@ FilterChoice ChooseFilter(const TermTable& terms, std::string_view sample) {
   std::vector<std::pair<double, const std::string*>> ranked;
   for (const std::string& term : terms.Active()) {
     const auto index = static_cast<std::size_t>(&term - terms.terms.data());
-    std::optional<Option> option = OptionFor(term, terms.twins[index], terms.folded[index], counts, total);
-    ranked.emplace_back(option ? option->estimate : kUnfilterable, &term);
-    if (option) options.push_back(std::move(*option));
+    const std::size_t before = options.size();
+    if (const std::optional<FoldedTerm>& folded = terms.folded[index]) {
+      AddOptionsForFolded(term, *folded, counts, total, options);
+    } else if (std::optional<Option> option = OptionFor(term, terms.twins[index], counts, total)) {
+      options.push_back(std::move(*option));
+    }
+    double best = kUnfilterable;
+    for (std::size_t k = before; k < options.size(); ++k) best = std::min(best, options[k].estimate);
+    ranked.emplace_back(best, &term);
   }
   std::stable_sort(ranked.begin(), ranked.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -123,7 +137,9 @@ FilterChoice ChooseFilter(const TermTable& terms, std::string_view sample) {
   for (std::size_t k = 0; k < options.size() && k < kCountedFilterTerms; ++k) {
     const PairFilter::Candidates candidates = options[k].filter.CountCandidates(sample);
     const double cost = static_cast<double>(candidates.compared) +
-                        kConfirmedCandidateCost * static_cast<double>(candidates.confirmed);
+                        kConfirmedCandidateCost * static_cast<double>(candidates.confirmed) +
+                        kSpellingCompareCost * static_cast<double>(sample.size()) *
+                            static_cast<double>(options[k].filter.SpellingCount());
     if (cost < best_cost) {
       best = k;
       best_cost = cost;

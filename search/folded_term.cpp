@@ -1,40 +1,96 @@
 #include "search/folded_term.h"
 
 namespace tolvane {
+namespace {
+
+// The marks that join the kana before them under the loose folding: ﾞ ﾟ and their combining forms.
+constexpr char32_t kJoiningMarks[] = {0xff9e, 0xff9f, 0x3099, 0x309a};
+
+}  // namespace
 
 FoldedTerm::FoldedTerm(TextEncoding encoding, std::string_view term, Folding folding)
     : encoding_(encoding), folding_(folding), table_(&CodePointTable::Get(encoding)) {
+  if (folding_ == Folding::kLoose) {
+    for (const char32_t mark : kJoiningMarks) {
+      for (const std::string& spelling : table_->Spellings(mark)) {
+        mark_bytes_.set(static_cast<unsigned char>(spelling.front()));
+      }
+    }
+  }
   for (std::size_t at = 0; at < term.size();) {
     std::size_t end = at;
-    folded_.push_back(FoldCharacter(table_->Decode(term, at, end), folding_));
+    folded_.push_back(DecodeFolded(term, at, end));
     at = end;
   }
-  for (const std::string& spelling : SpellingsOf(0)) {
+  for (const char32_t folded : folded_) {
+    std::vector<std::string>& spellings = spellings_.emplace_back();
+    for (const std::u32string& member : FoldClass(folded, folding_)) {
+      // A member of two code points (a kana and its mark) is each of their spellings in a row.
+      std::vector<std::string> written{std::string()};
+      for (const char32_t c : member) {
+        std::vector<std::string> longer;
+        for (const std::string& head : written) {
+          for (const std::string& tail : table_->Spellings(c)) longer.push_back(head + tail);
+        }
+        written = std::move(longer);
+      }
+      spellings.insert(spellings.end(), written.begin(), written.end());
+    }
+  }
+  for (const std::string& spelling : spellings_.front()) {
     first_bytes_.set(static_cast<unsigned char>(spelling.front()));
   }
 }
 
-std::vector<std::string> FoldedTerm::SpellingsOf(std::size_t character) const {
-  std::vector<std::string> spellings;
-  for (const char32_t member : FoldClass(folded_[character], folding_)) {
-    for (std::string& spelling : table_->Spellings(member)) spellings.push_back(std::move(spelling));
+std::vector<std::string> FoldedTerm::SpellingsOf(std::size_t first, std::size_t count,
+                                                 std::size_t most) const {
+  std::vector<std::string> written{std::string()};
+  for (std::size_t character = first; character < first + count; ++character) {
+    const std::vector<std::string>& tails = spellings_[character];
+    if (tails.empty() || written.size() * tails.size() > most) return {};
+    std::vector<std::string> longer;
+    for (const std::string& head : written) {
+      for (const std::string& tail : tails) longer.push_back(head + tail);
+    }
+    written = std::move(longer);
   }
-  return spellings;
+  return written;
 }
 
-bool FoldedTerm::MatchesAt(std::string_view record, std::size_t pos) const {
+char32_t FoldedTerm::DecodeFolded(std::string_view text, std::size_t pos, std::size_t& end) const {
+  const char32_t c = table_->Decode(text, pos, end);
+  if (end < text.size() && mark_bytes_.test(static_cast<unsigned char>(text[end]))) {
+    std::size_t mark_end = end;
+    const char32_t mark = table_->Decode(text, end, mark_end);
+    if (const std::optional<char32_t> composed = ComposeKana(c, mark)) {
+      end = mark_end;
+      return *composed;
+    }
+  }
+  return FoldCharacter(c, folding_);
+}
+
+std::optional<std::size_t> FoldedTerm::MatchEnd(std::string_view record, std::size_t pos) const {
   for (const char32_t want : folded_) {
-    if (pos >= record.size()) return false;
+    if (pos >= record.size()) return std::nullopt;
     std::size_t end = pos;
-    if (FoldCharacter(table_->Decode(record, pos, end), folding_) != want) return false;
+    if (DecodeFolded(record, pos, end) != want) return std::nullopt;
     pos = end;
   }
-  return true;
+  return pos;
 }
 
-std::optional<std::size_t> FoldedTerm::FindOnBoundary(std::string_view record) const {
-  for (std::size_t at = 0; at < record.size(); at = NextCharEnd(encoding_, record, at)) {
-    if (first_bytes_.test(static_cast<unsigned char>(record[at])) && MatchesAt(record, at)) return at;
+std::optional<FoldedTerm::Match> FoldedTerm::Find(std::string_view record, std::size_t from) const {
+  for (std::size_t at = from; at < record.size();) {
+    if (first_bytes_.test(static_cast<unsigned char>(record[at]))) {
+      if (const std::optional<std::size_t> end = MatchEnd(record, at)) return Match{at, *end};
+    }
+    std::size_t next = NextCharEnd(encoding_, record, at);
+    // A kana's mark is part of it: no match starts there.
+    if (next < record.size() && mark_bytes_.test(static_cast<unsigned char>(record[next]))) {
+      DecodeFolded(record, at, next);
+    }
+    at = next;
   }
   return std::nullopt;
 }

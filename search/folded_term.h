@@ -2,6 +2,9 @@
 // A term matched one character at a time: each character of the record is decoded and folded
 // (encoding/fold.h), and the record holds the term where its characters, so folded, are the
 // term's. For the characters a search takes for one whatever their bytes, in any encoding.
+//
+// Under the loose folding a kana and the voiced mark after it (ｶﾞ) are one character of the record
+// and of the term: a match neither starts nor ends between them.
 #include <bitset>
 #include <cstddef>
 #include <optional>
@@ -20,20 +23,37 @@ class FoldedTerm {
   // `term` in `encoding`, not empty.
   FoldedTerm(TextEncoding encoding, std::string_view term, Folding folding);
 
-  // Offset of the first place, on a character boundary of `record`, where the term stands.
-  std::optional<std::size_t> FindOnBoundary(std::string_view record) const;
-  // The term's characters, and every way the encoding writes each: what a filter looks for.
+  // Where the term stands in a record: its first byte and the byte after its last.
+  struct Match {
+    std::size_t at = 0;
+    std::size_t end = 0;
+  };
+  // The first place at or after `from`, a character boundary of `record`, where the term stands;
+  // every place looked at is a boundary of the record walked from `from`.
+  std::optional<Match> Find(std::string_view record, std::size_t from = 0) const;
+  std::optional<std::size_t> FindOnBoundary(std::string_view record) const {
+    const std::optional<Match> match = Find(record);
+    return match ? std::optional<std::size_t>(match->at) : std::nullopt;
+  }
+
+  // The term's characters, folded.
   std::size_t CharacterCount() const { return folded_.size(); }
-  std::vector<std::string> SpellingsOf(std::size_t character) const;
+  // Every way the encoding writes the `count` characters from `first` one after the other: what a
+  // filter looks for. Empty when that is more than `most` ways, or none.
+  std::vector<std::string> SpellingsOf(std::size_t first, std::size_t count, std::size_t most) const;
 
  private:
-  bool MatchesAt(std::string_view record, std::size_t pos) const;
+  // The folded character at `pos` of `text`, and where it ends (after its mark, if it takes one).
+  char32_t DecodeFolded(std::string_view text, std::size_t pos, std::size_t& end) const;
+  std::optional<std::size_t> MatchEnd(std::string_view record, std::size_t pos) const;
 
   TextEncoding encoding_;
   Folding folding_;
   const CodePointTable* table_;
   std::vector<char32_t> folded_;
+  std::vector<std::vector<std::string>> spellings_;  // of each character
   std::bitset<256> first_bytes_;  // the bytes a spelling of the first character starts with
+  std::bitset<256> mark_bytes_;   // the bytes a voiced mark that may join a kana starts with
 };
 
 }  // namespace tolvane

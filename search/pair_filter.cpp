@@ -201,14 +201,16 @@ __attribute__((target("avx2"), always_inline)) inline __m256i AnyPairAvx2(const 
   return any;
 }
 
+// `confirm(at)` is asked at each position where a spelling's pair agrees, and ends the search with
+// true.
+template <class Confirm>
 __attribute__((target("avx2"))) std::size_t FindAnyAvx2(std::string_view text, std::size_t from,
                                                         std::size_t last,
                                                         const FilterSpelling* spellings,
-                                                        std::size_t count) {
+                                                        std::size_t count, Confirm confirm) {
   AnyPairs pairs;  // only the first `count` of each array are set
   pairs.count = count;
   pairs.shared = true;
-  bool pair_confirms = true;  // spellings of one or two bytes match where their pair does
   for (std::size_t k = 0; k < count; ++k) {
     pairs.firsts[k] = _mm256_set1_epi8(spellings[k].bytes[spellings[k].first]);
     pairs.seconds[k] = _mm256_set1_epi8(spellings[k].bytes[spellings[k].second]);
@@ -216,14 +218,13 @@ __attribute__((target("avx2"))) std::size_t FindAnyAvx2(std::string_view text, s
     pairs.second_offsets[k] = spellings[k].second;
     pairs.shared = pairs.shared && spellings[k].first == spellings[0].first &&
                    spellings[k].second == spellings[0].second;
-    pair_confirms = pair_confirms && spellings[k].bytes.size() <= 2;
   }
   const char* p = text.data();
   // True when a spelling or a Ctrl+Z stands at one of the candidate positions of `mask`, from q.
   const auto first_real = [&](std::size_t q, std::uint32_t mask, std::size_t& at) {
     for (; mask; mask &= mask - 1) {
       at = q + __builtin_ctz(mask);
-      if (pair_confirms || p[at] == kStopByte || SpellingStartsAt(text, at, spellings, count)) return true;
+      if (p[at] == kStopByte || confirm(at)) return true;
     }
     return false;
   };
@@ -252,8 +253,9 @@ __attribute__((target("avx2"))) std::size_t FindAnyAvx2(std::string_view text, s
   return q;
 }
 
+template <class Confirm>
 std::size_t FindAnySse2(std::string_view text, std::size_t from, std::size_t last,
-                        const FilterSpelling* spellings, std::size_t count) {
+                        const FilterSpelling* spellings, std::size_t count, Confirm confirm) {
   std::array<__m128i, kMaxFilterSpellings> firsts;
   std::array<__m128i, kMaxFilterSpellings> seconds;
   for (std::size_t k = 0; k < count; ++k) {
@@ -273,7 +275,7 @@ std::size_t FindAnySse2(std::string_view text, std::size_t from, std::size_t las
     auto hits = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_or_si128(any, stops)));
     for (; hits; hits &= hits - 1) {
       const std::size_t at = q + __builtin_ctz(hits);
-      if (p[at] == kStopByte || SpellingStartsAt(text, at, spellings, count)) return at;
+      if (p[at] == kStopByte || confirm(at)) return at;
     }
   }
   return q;
@@ -346,7 +348,14 @@ PairFilter::PairFilter(std::vector<std::string> spellings) {
 
 std::size_t PairFilter::Find(std::string_view text, std::size_t from) const {
   // Chosen once a call, not once a hit: a term of one spelling runs the loops it always ran.
-  if (spellings_.size() > 1) return FindAny(text, from);
+  if (spellings_.size() > 1) {
+    // Spellings of one or two bytes match where their pair agrees.
+    bool pair_confirms = true;
+    for (const FilterSpelling& spelling : spellings_) pair_confirms = pair_confirms && spelling.bytes.size() <= 2;
+    return FindAny(text, from, [&](std::size_t at) {
+      return pair_confirms || SpellingStartsAt(text, at, spellings_.data(), spellings_.size());
+    });
+  }
   const std::string_view term = spellings_.front().bytes;
   return twins_ ? FindWith(text, from, AnySpelling{term, twins_}) : FindWith(text, from, ExactTerm{term});
 }
@@ -380,7 +389,8 @@ std::size_t PairFilter::FindWith(std::string_view text, std::size_t from, Confir
               : std::string_view::npos;
 }
 
-std::size_t PairFilter::FindAny(std::string_view text, std::size_t from) const {
+template <class Confirm>
+std::size_t PairFilter::FindAny(std::string_view text, std::size_t from, Confirm confirm) const {
   if (from >= text.size()) return std::string_view::npos;
   std::size_t longest = 0;
   for (const FilterSpelling& spelling : spellings_) longest = std::max(longest, spelling.bytes.size());
@@ -389,15 +399,25 @@ std::size_t PairFilter::FindAny(std::string_view text, std::size_t from) const {
   // The vector loops look only where every spelling fits; the plain loop below does the rest.
   if (longest <= text.size() && q + longest <= text.size()) {
     const std::size_t last = text.size() - longest;
-    q = use_avx2 ? FindAnyAvx2(text, q, last, spellings_.data(), spellings_.size())
-                 : FindAnySse2(text, q, last, spellings_.data(), spellings_.size());
+    q = use_avx2 ? FindAnyAvx2(text, q, last, spellings_.data(), spellings_.size(), confirm)
+                 : FindAnySse2(text, q, last, spellings_.data(), spellings_.size(), confirm);
   }
 #endif
   for (; q < text.size(); ++q) {
     if (text[q] == kStopByte) return q;
-    if (SpellingStartsAt(text, q, spellings_.data(), spellings_.size())) return q;
+    if (PairAgreesAt(text, q) && confirm(q)) return q;
   }
   return std::string_view::npos;
+}
+
+bool PairFilter::PairAgreesAt(std::string_view text, std::size_t at) const {
+  for (const FilterSpelling& spelling : spellings_) {
+    if (at + spelling.bytes.size() <= text.size() && text[at + spelling.first] == spelling.bytes[spelling.first] &&
+        text[at + spelling.second] == spelling.bytes[spelling.second]) {
+      return true;
+    }
+  }
+  return false;
 }
 
 bool PairFilter::MayOccurIn(std::string_view text) const {
@@ -443,11 +463,9 @@ PairFilter::Candidates PairFilter::CountCandidates(std::string_view sample) cons
   for (std::size_t from = 0; from < sample.size();) {
     std::size_t stop;
     if (spellings_.size() > 1) {
-      // Every position is compared plainly: a character's spellings are few and short.
-      for (stop = from; stop < sample.size() && sample[stop] != kStopByte; ++stop) {
-        if (SpellingStartsAt(sample, stop, spellings_.data(), spellings_.size())) count(true);
-      }
-      stop = stop < sample.size() ? stop : std::string_view::npos;
+      stop = FindAny(sample, from, [&](std::size_t at) {
+        return count(SpellingStartsAt(sample, at, spellings_.data(), spellings_.size()));
+      });
     } else if (twins_) {
       const AnySpelling any{spellings_.front().bytes, twins_};
       stop = FindWith(sample, from, [&](const char* p) { return count(any(p)); });

@@ -60,11 +60,16 @@ class PairFilter {
     std::size_t confirmed = 0;
   };
   Candidates CountCandidates(std::string_view sample) const;
+  // How many spellings each position is compared against.
+  std::size_t SpellingCount() const { return spellings_.size(); }
 
  private:
   template <class Confirm>
   std::size_t FindWith(std::string_view text, std::size_t from, Confirm confirm) const;
-  std::size_t FindAny(std::string_view text, std::size_t from) const;
+  template <class Confirm>
+  std::size_t FindAny(std::string_view text, std::size_t from, Confirm confirm) const;
+  // True when some spelling that fits at `at` has its pair there.
+  bool PairAgreesAt(std::string_view text, std::size_t at) const;
 
   std::vector<FilterSpelling> spellings_;  // one, unless a character of several spellings
   const TermTwins* twins_ = nullptr;  // a term whose twin characters vary

@@ -27,9 +27,53 @@ bool HoldsTwoFormCharacter(std::string_view utf8) {
   return false;
 }
 
+// A term of the loose search in `encoding`: each character as typed where the encoding holds it,
+// else as another way of writing it that the encoding holds (髙 as 高 in EUC-JP), since the search
+// finds every way alike.
+Reencoded LooseTerm(TextEncoding encoding, std::string_view sjis) {
+  Reencoded whole = FromCp932(encoding, sjis);
+  if (!whole.unconvertible) return whole;
+  Reencoded term;
+  const CodePointTable& typed = CodePointTable::Get(TextEncoding::kShiftJis);
+  const CodePointTable& target = CodePointTable::Get(encoding);
+  for (std::size_t at = 0; at < sjis.size();) {
+    std::size_t end = at;
+    const char32_t c = typed.Decode(sjis, at, end);
+    Reencoded one = FromCp932(encoding, sjis.substr(at, end - at));
+    at = end;
+    if (!one.unconvertible) {
+      term.bytes += one.bytes;
+      continue;
+    }
+    // The first member of the character's class that the encoding writes whole.
+    const auto written_in_target = [&](const std::u32string& member) -> std::optional<std::string> {
+      std::string bytes;
+      for (const char32_t part : member) {
+        const std::vector<std::string> spellings = target.Spellings(part);
+        if (spellings.empty()) return std::nullopt;
+        bytes += spellings.front();
+      }
+      return bytes;
+    };
+    bool written = false;
+    for (const std::u32string& member : FoldClass(FoldCharacter(c, Folding::kLoose), Folding::kLoose)) {
+      if (const std::optional<std::string> bytes = written_in_target(member)) {
+        term.bytes += *bytes;
+        written = true;
+        break;
+      }
+    }
+    if (!written) {
+      term.unconvertible = c;
+      return term;
+    }
+  }
+  return term;
+}
+
 }  // namespace
 
-TermTable SplitTerms(std::string_view query, TextEncoding encoding) {
+TermTable SplitTerms(std::string_view query, TextEncoding encoding, Folding folding) {
   std::string text(query);
   ReplaceAll(text, kFullWidthBlank, kAsciiBlank);
   while (!text.empty() && text.back() == ' ') text.pop_back();
@@ -41,12 +85,20 @@ TermTable SplitTerms(std::string_view query, TextEncoding encoding) {
   std::string_view rest = text;
   while (true) {
     const std::size_t blank = rest.find(' ');
-    Reencoded term = FromCp932(encoding, rest.substr(0, blank));
+    const bool loose = folding == Folding::kLoose;
+    Reencoded term = loose ? LooseTerm(encoding, rest.substr(0, blank))
+                           : FromCp932(encoding, rest.substr(0, blank));
     if (term.unconvertible && !table.unconvertible) table.unconvertible = term.unconvertible;
     table.terms.push_back(std::move(term.bytes));
     const std::string& bytes = table.terms.back();
-    table.twins.push_back(encoding == TextEncoding::kShiftJis ? TermTwins::Of(bytes) : TermTwins());
-    if (encoding == TextEncoding::kUtf8 && !bytes.empty() && HoldsTwoFormCharacter(bytes)) {
+    const bool shift_jis = encoding == TextEncoding::kShiftJis;
+    // A loose term finds every spelling of its characters, the twins' among them.
+    table.twins.push_back(shift_jis && !loose ? TermTwins::Of(bytes) : TermTwins());
+    if (bytes.empty() || term.unconvertible) {
+      table.folded.emplace_back();
+    } else if (loose) {
+      table.folded.emplace_back(std::in_place, encoding, bytes, Folding::kLoose);
+    } else if (encoding == TextEncoding::kUtf8 && HoldsTwoFormCharacter(bytes)) {
       table.folded.emplace_back(std::in_place, encoding, bytes, Folding::kUnicodeForms);
     } else {
       table.folded.emplace_back();

@@ -24,9 +24,10 @@ bool DisplayText::Append(std::string_view record) {
   return text_.size() <= kDisplayStopBytes;
 }
 
-ShownResults DisplayText::MergeInFrontOf(const ShownResults& older, std::vector<std::string> terms) && {
+ShownResults DisplayText::MergeInFrontOf(const ShownResults& older, std::vector<std::string> terms,
+                                         bool loose) && {
   text_ += kCrLf;
-  return MergeShown(std::move(text_), std::move(terms), older, encoding_);
+  return MergeShown(std::move(text_), std::move(terms), older, encoding_, loose);
 }
 
 std::string CountCaption(int matches) {
@@ -60,16 +61,16 @@ std::string MergeResults(std::string block, std::string_view older) {
 }
 
 ShownResults MergeShown(std::string block, std::vector<std::string> terms, const ShownResults& older,
-                        TextEncoding encoding) {
+                        TextEncoding encoding, bool loose) {
   ShownResults merged;
   const std::size_t block_bytes = block.size();
   merged.text = MergeResults(std::move(block), older.text);
-  merged.blocks.push_back({block_bytes, std::move(terms), encoding});
+  merged.blocks.push_back({block_bytes, std::move(terms), encoding, loose});
   // The older blocks as far as the cut kept them.
   std::size_t kept = merged.text.size() - block_bytes;
   for (const ShownBlock& earlier : older.blocks) {
     if (kept == 0) break;
-    merged.blocks.push_back({std::min(earlier.bytes, kept), earlier.terms, earlier.encoding});
+    merged.blocks.push_back({std::min(earlier.bytes, kept), earlier.terms, earlier.encoding, earlier.loose});
     kept -= merged.blocks.back().bytes;
   }
   return merged;

@@ -20,10 +20,12 @@ inline constexpr std::size_t kAccumulatedCutBytes = 75000;
 // One search's block in the results box: its bytes (its closing empty line included), the
 // encoding of the file they came from, which they stay in, and the terms that found it (in that
 // encoding), which the box marks in it. Blocks of files in different encodings stand side by side.
+// A block of a loose search marks every variant of its terms.
 struct ShownBlock {
   std::size_t bytes = 0;
   std::vector<std::string> terms;
   TextEncoding encoding = TextEncoding::kShiftJis;
+  bool loose = false;
   bool operator==(const ShownBlock&) const = default;
 };
 
@@ -42,7 +44,8 @@ class DisplayText {
   // Appends a shown record. False once the text has passed 74,500 bytes: the scan ends there.
   bool Append(std::string_view record);
   // Closes the block with its empty line and puts it, found by `terms`, over `older`.
-  ShownResults MergeInFrontOf(const ShownResults& older, std::vector<std::string> terms) &&;
+  ShownResults MergeInFrontOf(const ShownResults& older, std::vector<std::string> terms,
+                              bool loose = false) &&;
 
  private:
   TextEncoding encoding_;
@@ -59,6 +62,6 @@ std::string MergeResults(std::string block, std::string_view older);
 // The new block over the older results, cut as MergeResults cuts: the blocks the cut dropped are
 // gone, and one it shortened is shortened.
 ShownResults MergeShown(std::string block, std::vector<std::string> terms, const ShownResults& older,
-                        TextEncoding encoding = TextEncoding::kShiftJis);
+                        TextEncoding encoding = TextEncoding::kShiftJis, bool loose = false);
 
 }  // namespace tolvane

@@ -45,7 +45,8 @@ SearchResult RunSearch(std::string_view query, const std::string& start_dir,
     return Failure(RunStatus::kUnreadableEncoding, utf16 ? kUtf16RecordsMessage : kUnknownEncodingMessage);
   }
   const TextEncoding encoding = verdict.Encoding();
-  const TermTable terms = SplitTerms(query, encoding);
+  const TermTable terms =
+      SplitTerms(query, encoding, options.loose ? Folding::kLoose : Folding::kUnicodeForms);
   if (terms.unconvertible) {
     SearchResult failure = Failure(RunStatus::kUnconvertibleQuery, kUnconvertibleForRecordsMessage);
     failure.problem->character = terms.unconvertible;
@@ -88,7 +89,8 @@ SearchResult RunSearch(std::string_view query, const std::string& start_dir,
   result.caption = CountCaption(matches);
   const std::span<const std::string> active = terms.Active();
   result.shown = std::move(display_text)
-                     .MergeInFrontOf(earlier, std::vector<std::string>(active.begin(), active.end()));
+                     .MergeInFrontOf(earlier, std::vector<std::string>(active.begin(), active.end()),
+                                     options.loose);
   return result;
 }
 

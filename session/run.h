@@ -54,6 +54,9 @@ struct RunOptions {
   // False: the new results file is written under a hidden temporary name from the start, as on a
   // file system without unnamed files. For tests.
   bool unnamed_results_file = true;
+  // The loose search: the notational variants of each term (width, case, kana, dashes, old and
+  // new kanji forms: encoding/fold.h) are found as the term.
+  bool loose = false;
 };
 
 // True when a search in `folder` would find its records file.
