@@ -12,6 +12,8 @@ namespace tolvane {
 namespace {
 
 constexpr std::size_t kUtf32Bytes = 4;
+// Every value of two bytes.
+constexpr std::size_t kTwoByteCodes = 1 << 16;
 
 // `code` alone: nothing unless it is exactly one character.
 std::optional<char32_t> DecodeOne(iconv_t cd, const std::string& code) {
@@ -106,7 +108,9 @@ const CodePointTable& CodePointTable::Get(TextEncoding encoding) {
 }
 
 void CodePointTable::Add(std::string bytes, char32_t c) {
-  code_points_.emplace(Key(bytes), c);
+  std::vector<char32_t>& codes = bytes.size() == 3 ? three_bytes_ : one_or_two_bytes_;
+  if (codes.empty()) codes.assign(kTwoByteCodes, kReplacementCodePoint);
+  codes[Key(bytes) % kTwoByteCodes] = c;
   spellings_[c].push_back(std::move(bytes));
 }
 
@@ -144,8 +148,10 @@ char32_t CodePointTable::Decode(std::string_view text, std::size_t pos, std::siz
     char32_t c = kReplacementCodePoint;
     return DecodeUtf8(one, c) ? c : kReplacementCodePoint;
   }
-  const auto found = code_points_.find(Key(text.substr(pos, end - pos)));
-  return found == code_points_.end() ? kReplacementCodePoint : found->second;
+  const std::string_view code = text.substr(pos, end - pos);
+  const std::vector<char32_t>& codes = code.size() == 3 ? three_bytes_ : one_or_two_bytes_;
+  if (codes.empty() || code.size() > 3) return kReplacementCodePoint;
+  return codes[Key(code) % kTwoByteCodes];
 }
 
 std::vector<std::string> CodePointTable::Spellings(char32_t c) const {

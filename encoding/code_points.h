@@ -33,7 +33,10 @@ class CodePointTable {
 
   TextEncoding encoding_;
   // By the character's bytes read big-endian, for Shift-JIS and EUC-JP; UTF-8 needs no table.
-  std::unordered_map<std::uint32_t, char32_t> code_points_;
+  // Flat, since the loose search decodes every character of a candidate record: single bytes and
+  // two-byte codes by their value, EUC-JP's three-byte codes (0x8F ...) by their last two bytes.
+  std::vector<char32_t> one_or_two_bytes_;
+  std::vector<char32_t> three_bytes_;
   std::unordered_map<char32_t, std::vector<std::string>> spellings_;
 };
 

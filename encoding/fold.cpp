@@ -103,19 +103,29 @@ std::optional<char32_t> SemiVoiced(char32_t k) {
   return std::nullopt;
 }
 
-using Classes = std::unordered_map<char32_t, std::vector<std::u32string>>;
+constexpr char32_t kBasicPlaneSize = 0x10000;
 
-// Every code point, and every kana with a mark, by the loose form it folds to when that is
-// another: built once, at the first loose search.
-const Classes& LooseClasses() {
-  static const Classes* const classes = [] {
-    auto* built = new Classes;
+struct LooseTables {
+  // The loose form of each code point of the basic plane, where nearly every character is.
+  std::vector<char32_t> basic_plane;
+  // Every code point, and every kana with a mark, by the loose form it folds to when that is
+  // another.
+  std::unordered_map<char32_t, std::vector<std::u32string>> classes;
+};
+
+// Built once, at the first loose search.
+const LooseTables& Loose() {
+  static const LooseTables* const tables = [] {
+    auto* built = new LooseTables;
+    built->basic_plane.resize(kBasicPlaneSize);
     const auto add = [&](std::u32string spelling, char32_t folded) {
-      (*built)[folded].push_back(std::move(spelling));
+      built->classes[folded].push_back(std::move(spelling));
     };
-    for (char32_t c = 0; c < 0x10000; ++c) {
+    for (char32_t c = 0; c < kBasicPlaneSize; ++c) {
+      const char32_t folded = LooseForm(c);
+      built->basic_plane[c] = folded;
       if (c >= 0xd800 && c <= 0xdfff) continue;
-      if (const char32_t folded = LooseForm(c); folded != c) add(std::u32string(1, c), folded);
+      if (folded != c) add(std::u32string(1, c), folded);
     }
     for (const auto& [compatibility, unified] : kCompatibilityIdeographs) {
       if (compatibility >= 0x10000) add(std::u32string(1, compatibility), LooseForm(compatibility));
@@ -132,14 +142,14 @@ const Classes& LooseClasses() {
     }
     return built;
   }();
-  return *classes;
+  return *tables;
 }
 
 }  // namespace
 
 char32_t FoldCharacter(char32_t c, Folding folding) {
   // CP932's forms stand for the pair: they are what the program's own queries convert to.
-  if (folding == Folding::kLoose) return LooseForm(c);
+  if (folding == Folding::kLoose) return c < kBasicPlaneSize ? Loose().basic_plane[c] : LooseForm(c);
   return Cp932FormOf(c).value_or(c);
 }
 
@@ -163,7 +173,7 @@ std::optional<char32_t> ComposeKana(char32_t kana, char32_t mark) {
 std::vector<std::u32string> FoldClass(char32_t folded, Folding folding) {
   std::vector<std::u32string> members{std::u32string(1, folded)};
   if (folding == Folding::kLoose) {
-    const Classes& classes = LooseClasses();
+    const auto& classes = Loose().classes;
     if (const auto found = classes.find(folded); found != classes.end()) {
       members.insert(members.end(), found->second.begin(), found->second.end());
     }

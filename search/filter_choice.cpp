@@ -7,12 +7,15 @@
 namespace tolvane {
 namespace {
 
-// A confirmed candidate costs a record cut out and checked; one the confirmation turns away, a
-// compare of a few bytes.
+// Costs in units of a candidate that the confirmation turns away (a compare of a few bytes), as
+// measured on a bibliography. A confirmed candidate costs a record cut out and checked where the
+// term should stand; one whose term's start the filter cannot know, the record searched through,
+// a character decoded and folded at a time.
 constexpr double kConfirmedCandidateCost = 8.0;
-// What comparing one more spelling's pair at a position costs, against a candidate confirmed: the
-// vector loops compare 32 positions in a few instructions.
-constexpr double kSpellingCompareCost = 1.0 / 400;
+constexpr double kSearchedCandidateCost = 50.0;
+// Comparing one more spelling's pair at a position: the vector loops compare 32 positions in a few
+// instructions.
+constexpr double kSpellingCompareCost = 1.0 / 160;
 // Above every estimate, which is a sum of a few products of frequencies below 1.
 constexpr double kUnfilterable = 1e9;
 // Where in a term the filtered character stands when it cannot be known.
@@ -24,6 +27,7 @@ struct Option {
   bool whole;          // the filter finds the term itself, not one character of it
   std::size_t offset;  // else where that character stands in the term
   double estimate;     // from the byte counts: the chance of a candidate at a position
+  double confirmed_cost = kConfirmedCandidateCost;
 };
 
 double Frequency(const ByteCounts& counts, double total, char byte) {
@@ -32,9 +36,11 @@ double Frequency(const ByteCounts& counts, double total, char byte) {
 }
 
 // What looking for `spellings` costs at a position of text like the sample: the chance that one's
-// compared bytes agree there (a spelling of one byte compares it twice), and a share for the
-// compares themselves, which grow with the spellings.
-double EstimateFor(const std::vector<std::string>& spellings, const ByteCounts& counts, double total) {
+// compared bytes agree there (a spelling of one byte compares it twice), weighed by what a
+// confirmed candidate costs, and a share for the compares themselves, which grow with the
+// spellings.
+double EstimateFor(const std::vector<std::string>& spellings, const ByteCounts& counts, double total,
+                   double confirmed_cost = kConfirmedCandidateCost) {
   double estimate = 0;
   for (const std::string& spelling : spellings) {
     if (HasSpecialByte(spelling)) return kUnfilterable;
@@ -42,22 +48,31 @@ double EstimateFor(const std::vector<std::string>& spellings, const ByteCounts& 
                     ? Frequency(counts, total, spelling.front())
                     : Frequency(counts, total, spelling.front()) * Frequency(counts, total, spelling.back());
   }
-  return estimate + kSpellingCompareCost * static_cast<double>(spellings.size());
+  return estimate * (confirmed_cost / kConfirmedCandidateCost) +
+         kSpellingCompareCost * static_cast<double>(spellings.size());
 }
 
-// Of a term matched a character at a time, every run of its characters whose spellings a filter
-// can OR: one character of rare spellings, or a run of common ones (1998, whose digits each have
-// two) whose spellings together are rarer.
+// Of a term matched a character at a time, the runs of its characters whose spellings a filter can
+// OR: one character of rare spellings, or a run of common ones (1998, whose digits each have two)
+// whose spellings together are rarer. From each character, the longest run of each number of
+// spellings: a longer run of as many spellings lets fewer places through for the same compares.
 void AddOptionsForFolded(const std::string& term, const FoldedTerm& folded, const ByteCounts& counts,
                          double total, std::vector<Option>& options) {
   for (std::size_t first = 0; first < folded.CharacterCount(); ++first) {
-    for (std::size_t count = 1; first + count <= folded.CharacterCount(); ++count) {
-      std::vector<std::string> spellings = folded.SpellingsOf(first, count, kMaxFilterSpellings);
-      if (spellings.empty()) break;
-      const double estimate = EstimateFor(spellings, counts, total);
+    std::vector<std::string> longer = folded.SpellingsOf(first, 1, kMaxFilterSpellings);
+    for (std::size_t count = 1; !longer.empty(); ++count) {
+      std::vector<std::string> spellings = std::move(longer);
+      longer = first + count < folded.CharacterCount()
+                   ? folded.SpellingsOf(first, count + 1, kMaxFilterSpellings)
+                   : std::vector<std::string>();
+      if (!longer.empty() && longer.size() == spellings.size()) continue;
+      const double confirmed_cost = first == 0 ? kConfirmedCandidateCost : kSearchedCandidateCost;
+      const double estimate = EstimateFor(spellings, counts, total, confirmed_cost);
       if (estimate >= kUnfilterable) continue;
-      // Spellings of other lengths before the run leave the term's start unknown.
-      options.push_back(Option{&term, PairFilter(std::move(spellings)), false, kUnknownOffset, estimate});
+      // A run from the term's first character finds where the term starts; spellings of other
+      // lengths before a later run leave it unknown.
+      options.push_back(Option{&term, PairFilter(std::move(spellings)), false,
+                               first == 0 ? 0 : kUnknownOffset, estimate, confirmed_cost});
     }
   }
 }
@@ -134,10 +149,10 @@ FilterChoice ChooseFilter(const TermTable& terms, std::string_view sample) {
                    [](const Option& a, const Option& b) { return a.estimate < b.estimate; });
   std::size_t best = 0;
   double best_cost = std::numeric_limits<double>::infinity();
-  for (std::size_t k = 0; k < options.size() && k < kCountedFilterTerms; ++k) {
+  for (std::size_t k = 0; k < options.size() && k < kCountedFilterOptions; ++k) {
     const PairFilter::Candidates candidates = options[k].filter.CountCandidates(sample);
     const double cost = static_cast<double>(candidates.compared) +
-                        kConfirmedCandidateCost * static_cast<double>(candidates.confirmed) +
+                        options[k].confirmed_cost * static_cast<double>(candidates.confirmed) +
                         kSpellingCompareCost * static_cast<double>(sample.size()) *
                             static_cast<double>(options[k].filter.SpellingCount());
     if (cost < best_cost) {

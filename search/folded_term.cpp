@@ -12,8 +12,9 @@ FoldedTerm::FoldedTerm(TextEncoding encoding, std::string_view term, Folding fol
     : encoding_(encoding), folding_(folding), table_(&CodePointTable::Get(encoding)) {
   if (folding_ == Folding::kLoose) {
     for (const char32_t mark : kJoiningMarks) {
-      for (const std::string& spelling : table_->Spellings(mark)) {
+      for (std::string& spelling : table_->Spellings(mark)) {
         mark_bytes_.set(static_cast<unsigned char>(spelling.front()));
+        mark_spellings_.push_back(std::move(spelling));
       }
     }
   }
@@ -78,6 +79,16 @@ std::optional<std::size_t> FoldedTerm::MatchEnd(std::string_view record, std::si
     pos = end;
   }
   return pos;
+}
+
+bool FoldedTerm::StandsAt(std::string_view record, std::size_t at) const {
+  if (at >= record.size() || !IsCharBoundary(encoding_, record, at)) return false;
+  // A mark here may belong to the kana before it, which only a walk from the start can tell: the
+  // caller then searches the record.
+  for (const std::string& mark : mark_spellings_) {
+    if (record.substr(at).starts_with(mark)) return false;
+  }
+  return MatchEnd(record, at).has_value();
 }
 
 std::optional<FoldedTerm::Match> FoldedTerm::Find(std::string_view record, std::size_t from) const {

@@ -31,6 +31,10 @@ class FoldedTerm {
   // The first place at or after `from`, a character boundary of `record`, where the term stands;
   // every place looked at is a boundary of the record walked from `from`.
   std::optional<Match> Find(std::string_view record, std::size_t from = 0) const;
+  // True when the term stands at `at`, a place a filter saw one of its spellings start: a character
+  // boundary of `record` walked from its start. False, too, where a voiced mark stands at `at`,
+  // which may be part of the kana before it: the caller then searches the whole record.
+  bool StandsAt(std::string_view record, std::size_t at) const;
   std::optional<std::size_t> FindOnBoundary(std::string_view record) const {
     const std::optional<Match> match = Find(record);
     return match ? std::optional<std::size_t>(match->at) : std::nullopt;
@@ -54,6 +58,7 @@ class FoldedTerm {
   std::vector<std::vector<std::string>> spellings_;  // of each character
   std::bitset<256> first_bytes_;  // the bytes a spelling of the first character starts with
   std::bitset<256> mark_bytes_;   // the bytes a voiced mark that may join a kana starts with
+  std::vector<std::string> mark_spellings_;
 };
 
 }  // namespace tolvane

@@ -132,14 +132,17 @@ bool MatchesAllTerms(std::string_view record, const TermTable& table,
                      std::span<const std::string* const> order, const FoundTerm& found) {
   for (const std::string* term : order) {
     bool known = false;
-    if (term == found.term && found.at + term->size() <= record.size()) {
+    const auto index = static_cast<std::size_t>(term - table.terms.data());
+    if (term == found.term && table.folded[index]) {
+      known = table.folded[index]->StandsAt(record, found.at);
+    } else if (term == found.term && found.at + term->size() <= record.size()) {
       const TermTwins& twins = table.TwinsOf(term);
       const bool spelled = found.confirmed || (twins.empty()
                                                    ? record.substr(found.at, term->size()) == *term
                                                    : twins.SpellingAt(record.data() + found.at, *term));
       known = spelled && IsCharBoundary(table.encoding, record, found.at);
     }
-    if (!known && !Holds(record, table, static_cast<std::size_t>(term - table.terms.data()))) {
+    if (!known && !Holds(record, table, index)) {
       return false;
     }
   }
