@@ -1,0 +1,288 @@
+// The loose search: what it takes for one and what it keeps apart, in each encoding, and the whole
+// scan against a reference of the test's own that matches on characters.
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "encoding/fold.h"
+#include "encoding/kanji_variants.h"
+#include "encoding/text_encoding.h"
+#include "search/terms.h"
+#include "session/run.h"
+#include "test_util.h"
+#include "texts/texts.h"
+
+namespace tolvane {
+namespace {
+
+// `utf8` converted by iconv to `to`; empty when a character has no place there.
+std::string Convert(std::string_view utf8, const char* to) {
+  iconv_t cd = iconv_open(to, "UTF-8");
+  std::string in(utf8);
+  std::string out(in.size() * 4 + 8, '\0');
+  char* src = in.data();
+  std::size_t src_left = in.size();
+  char* dst = out.data();
+  std::size_t dst_left = out.size();
+  const bool ok = iconv(cd, &src, &src_left, &dst, &dst_left) != static_cast<std::size_t>(-1);
+  iconv_close(cd);
+  if (!ok) return {};
+  out.resize(out.size() - dst_left);
+  return out;
+}
+
+// Whether the loose search for `query` (UTF-8 here, Shift-JIS as the window sends it) finds a
+// record `record` (UTF-8 here) written in `encoding`.
+bool LooseFinds(std::string_view query, std::string_view record,
+                TextEncoding encoding = TextEncoding::kShiftJis) {
+  const TermTable terms = SplitTerms(Convert(query, "CP932"), encoding, Folding::kLoose);
+  EXPECT_FALSE(terms.unconvertible) << query;
+  const std::string bytes = Convert(record, IconvName(encoding));
+  if (bytes.empty()) ADD_FAILURE() << record << " has no place in " << IconvName(encoding);
+  return MatchesAllTerms(bytes, terms);
+}
+
+constexpr TextEncoding kEncodings[] = {TextEncoding::kShiftJis, TextEncoding::kUtf8, TextEncoding::kEucJp};
+
+TEST(LooseSearch, FindsTheNotationalVariantsOfATerm) {
+  for (const TextEncoding encoding : kEncodings) {
+    SCOPED_TRACE(IconvName(encoding));
+    EXPECT_TRUE(LooseFinds("1998", "（１９９８）", encoding));
+    EXPECT_TRUE(LooseFinds("ABC", "ａｂｃ", encoding));
+    EXPECT_TRUE(LooseFinds("abc", "ＡＢＣ", encoding));
+    EXPECT_TRUE(LooseFinds("コンピュータ", "ｺﾝﾋﾟｭｰﾀ", encoding));
+    EXPECT_TRUE(LooseFinds("コンピュータ", "こんぴゅーた", encoding));
+    EXPECT_TRUE(LooseFinds("ｺﾝﾋﾟｭｰﾀ", "コンピュータ", encoding));
+    EXPECT_TRUE(LooseFinds("データベース", "デ−タベ−ス", encoding));
+    EXPECT_TRUE(LooseFinds("データベース", "デ―タベ‐ス", encoding));
+    if (encoding != TextEncoding::kEucJp) {  // EUC-JP writes － only as −
+      EXPECT_TRUE(LooseFinds("データベース", "デ－タベ－ス", encoding));
+    }
+    EXPECT_TRUE(LooseFinds("国語", "國語", encoding));
+    EXPECT_TRUE(LooseFinds("學", "国語学", encoding));
+    EXPECT_TRUE(LooseFinds("ヴ", "ｳﾞ", encoding));
+    EXPECT_TRUE(LooseFinds("ャ", "ゃ", encoding));
+    EXPECT_TRUE(LooseFinds("・", "･", encoding));
+    EXPECT_TRUE(LooseFinds("ガイド 実", "實用ｶﾞｲﾄﾞ", encoding));
+  }
+}
+
+TEST(LooseSearch, KeepsApartWhatIsNotTheSame) {
+  for (const TextEncoding encoding : kEncodings) {
+    SCOPED_TRACE(IconvName(encoding));
+    EXPECT_FALSE(LooseFinds("コンピュータ", "コンピタ", encoding));
+    EXPECT_FALSE(LooseFinds("カ", "ガ", encoding));  // voiced and unvoiced stay apart
+    EXPECT_FALSE(LooseFinds("カ", "ｶﾞ", encoding));  // ｶ with its mark is ガ
+    EXPECT_FALSE(LooseFinds("ハ", "ﾊﾟ", encoding));
+    EXPECT_FALSE(LooseFinds("バ", "ﾊﾟ", encoding));
+    EXPECT_FALSE(LooseFinds("ヤ", "ゃ", encoding));  // small kana stay small
+    EXPECT_FALSE(LooseFinds("一", "壱", encoding));  // a numeral is not its formal form
+    EXPECT_FALSE(LooseFinds("士", "土", encoding));
+    EXPECT_FALSE(LooseFinds("-", "ー", encoding));  // the ASCII hyphen is no dash of the class
+  }
+  // ソ is 83 5C in Shift-JIS: its trail byte is no backslash.
+  EXPECT_FALSE(LooseFinds("\\", "ソ"));
+  EXPECT_TRUE(LooseFinds("\\", "ソ＼"));
+}
+
+TEST(LooseSearch, AKanaAndItsMarkAreOneCharacter) {
+  // A term ending in a kana does not stop before the mark that voices it in the record.
+  EXPECT_FALSE(LooseFinds("ｲｶ", "ｲｶﾞ"));
+  EXPECT_TRUE(LooseFinds("ｲｶ", "ｲｶｰ"));
+  // A lone mark is the spacing mark ゛; a mark after no kana stands alone.
+  EXPECT_TRUE(LooseFinds("゛", "Aﾞ"));
+  EXPECT_FALSE(LooseFinds("゛", "ｶﾞ"));
+  EXPECT_TRUE(LooseFinds("ﾞ", "A゛"));
+  // A record's last character a kana: nothing after it to read.
+  EXPECT_TRUE(LooseFinds("カ", "ｶ"));
+  // Kana that only Unicode has: ゔ is ヴ.
+  EXPECT_TRUE(LooseFinds("ヴ", "ゔ", TextEncoding::kUtf8));
+  // Decomposed UTF-8, as some systems write kana: カ with a combining mark is ガ.
+  EXPECT_TRUE(LooseFinds("ガイド", "カ\u3099イト\u3099", TextEncoding::kUtf8));
+  EXPECT_TRUE(LooseFinds("パ", "は\u309a", TextEncoding::kUtf8));
+  EXPECT_FALSE(LooseFinds("カ", "カ\u3099", TextEncoding::kUtf8));
+}
+
+TEST(LooseSearch, TwinCodesAndCompatibilityIdeographsAreTheirCharacter) {
+  const TermTable i = SplitTerms("\x87\x54", TextEncoding::kShiftJis, Folding::kLoose);  // Ⅰ, NEC
+  EXPECT_TRUE(MatchesAllTerms("\xfa\x4a", i));                                         // Ⅰ, IBM
+  // 神 U+FA19 (IBM's FA E7 ... as glibc reads it) is 神.
+  EXPECT_TRUE(LooseFinds("神", "\uFA19社", TextEncoding::kUtf8));
+  EXPECT_TRUE(LooseFinds("髙橋", "高橋"));
+  EXPECT_TRUE(LooseFinds("﨑", "崎"));
+}
+
+TEST(LooseSearch, ACharacterTheFileLacksIsSearchedAsAVariantItHolds) {
+  // EUC-JP has no 髙: its variant 高 is written instead, and both are found as 高.
+  const TermTable terms = SplitTerms(Convert("髙橋", "CP932"), TextEncoding::kEucJp, Folding::kLoose);
+  ASSERT_FALSE(terms.unconvertible);
+  EXPECT_EQ(terms.terms[0], Convert("高橋", "EUC-JP"));
+  EXPECT_TRUE(MatchesAllTerms(Convert("高橋家文書", "EUC-JP"), terms));
+  // A character with no variant the file holds is still refused.
+  const TermTable circled = SplitTerms(Convert("①", "CP932"), TextEncoding::kEucJp, Folding::kLoose);
+  EXPECT_TRUE(circled.unconvertible);
+}
+
+TEST(LooseFolding, FoldingTwiceChangesNothingAndEveryClassFoldsToItsKey) {
+  for (char32_t c = 0; c < 0x10000; ++c) {
+    if (c >= 0xd800 && c <= 0xdfff) continue;
+    const char32_t folded = FoldCharacter(c, Folding::kLoose);
+    ASSERT_EQ(FoldCharacter(folded, Folding::kLoose), folded) << std::hex << static_cast<unsigned>(c);
+  }
+  for (const char32_t key : {U'a', U'1', U'ー', U'ガ', U'パ', U'ヴ', U'・', U'国', U'学', U'高'}) {
+    const char32_t folded = FoldCharacter(key, Folding::kLoose);
+    for (const std::u32string& member : FoldClass(folded, Folding::kLoose)) {
+      const char32_t member_folded = member.size() == 2 ? ComposeKana(member[0], member[1]).value_or(0)
+                                                        : FoldCharacter(member[0], Folding::kLoose);
+      EXPECT_EQ(member_folded, folded) << std::hex << static_cast<unsigned>(member[0]);
+    }
+  }
+  EXPECT_EQ(FoldClass(FoldCharacter(U'ガ', Folding::kLoose), Folding::kLoose).size(), 6u)
+      << "ガ が ｶﾞ and the three with a combining mark";
+}
+
+TEST(KanjiVariants, JoinTheDictionarysPairsButTheDroppedOnes) {
+  // The dictionary as kakasi-dic writes it: EUC-JP, a pair a line.
+  const std::string dictionary = Convert("芦蘆\n壱一\n濾滬\n島嶋\n嶌嶋\nnot a pair\n亜\n", "EUC-JP");
+  const KanjiVariants variants = KanjiVariants::From(dictionary);
+  EXPECT_TRUE(variants.HasDictionary());
+  EXPECT_EQ(variants.Representative(U'芦'), variants.Representative(U'蘆'));
+  EXPECT_EQ(variants.Representative(U'島'), variants.Representative(U'嶌'));
+  EXPECT_NE(variants.Representative(U'壱'), variants.Representative(U'一'));
+  EXPECT_NE(variants.Representative(U'濾'), variants.Representative(U'滬'));
+  // Our own pairs need no dictionary.
+  const KanjiVariants own = KanjiVariants::From("");
+  EXPECT_FALSE(own.HasDictionary());
+  EXPECT_EQ(own.Representative(U'國'), own.Representative(U'国'));
+  EXPECT_EQ(own.Representative(U'實'), own.Representative(U'実'));
+  EXPECT_EQ(own.Representative(U'龍'), own.Representative(U'竜'));
+  EXPECT_EQ(own.Representative(U'壹'), own.Representative(U'壱'));
+  EXPECT_NE(own.Representative(U'壱'), own.Representative(U'一'));
+  EXPECT_EQ(own.Representative(U'擧'), own.Representative(U'挙'));
+  EXPECT_NE(own.Representative(U'擧'), own.Representative(U'拳'));
+}
+
+// The reference: records and terms as code points, each kana joined with the mark after it, each
+// character folded with the library's tables, and a term found where its folded characters stand
+// in a row.
+std::u32string ReferenceFolded(const std::u32string& text) {
+  std::u32string folded;
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    if (k + 1 < text.size()) {
+      if (const std::optional<char32_t> joined = ComposeKana(text[k], text[k + 1])) {
+        folded += *joined;
+        ++k;
+        continue;
+      }
+    }
+    folded += FoldCharacter(text[k], Folding::kLoose);
+  }
+  return folded;
+}
+
+// The characters the random records are made of: variants of the words the queries look for, and
+// characters near them.
+const std::vector<std::u32string>& Alphabet() {
+  static const std::vector<std::u32string> alphabet = {
+      U"1", U"１", U"9", U"９", U"8", U"８", U"a", U"A", U"ａ", U"Ａ", U"b", U"ｂ", U"c", U"Ｃ",
+      U"コ", U"こ", U"ｺ", U"ン", U"ん", U"ﾝ", U"ピ", U"ぴ", U"ﾋﾟ", U"ﾋ", U"ﾟ", U"ﾞ", U"ュ", U"ゅ", U"ｭ",
+      U"ユ", U"ー", U"ｰ", U"―", U"‐", U"－", U"−", U"タ", U"た", U"ﾀ", U"ダ", U"ﾀﾞ", U"カ", U"ガ",
+      U"ｶ", U"ｶﾞ", U"が", U"・", U"･", U"国", U"國", U"学", U"學", U"語", U"高", U"髙", U"橋",
+      U"崎", U"﨑", U"実", U"實", U"\\", U"ソ", U"＼", U"Ⅰ", U"神", U"\uFA19", U"カ\u3099",
+      U"ゃ", U"ャ", U"ヤ", U" ", U"、"};
+  return alphabet;
+}
+
+// Words a query is made of, as typed (so in CP932).
+const std::vector<std::u32string>& Words() {
+  static const std::vector<std::u32string> words = {
+      U"1998", U"１9", U"ABC", U"abc", U"コンピュータ", U"ｺﾝﾋﾟｭｰﾀ", U"カ", U"ガ", U"ｶﾞ", U"ー",
+      U"・",   U"国語", U"學",  U"高橋", U"髙",       U"崎",      U"實", U"\\", U"Ⅰ",  U"神", U"ャ", U"ダ"};
+  return words;
+}
+
+std::string Utf8(const std::u32string& text) {
+  std::string out;
+  for (const char32_t c : text) out += Utf8Of(c);
+  return out;
+}
+
+TEST(LooseScan, AgreesWithAReferenceOnCharactersOnEveryPathAndInEveryEncoding) {
+  std::mt19937 rng(19980401);
+  testing::ScratchDir dir;
+  long total_matches = 0;
+  for (const TextEncoding encoding : kEncodings) {
+    SCOPED_TRACE(IconvName(encoding));
+    for (int file = 0; file < 12; ++file) {
+      // Records of characters the encoding holds, with query words planted in variant spellings.
+      std::vector<std::u32string> records;
+      std::string bytes;
+      const int count = 50 + static_cast<int>(rng() % 400);
+      while (static_cast<int>(records.size()) < count) {
+        std::u32string record;
+        std::string record_bytes;
+        const int length = static_cast<int>(rng() % 24);
+        for (int k = 0; k < length; ++k) {
+          const std::u32string& piece = rng() % 4 == 0 ? Words()[rng() % Words().size()]
+                                                       : Alphabet()[rng() % Alphabet().size()];
+          const std::string written = Convert(Utf8(piece), IconvName(encoding));
+          if (written.empty()) continue;
+          record += piece;
+          record_bytes += written;
+        }
+        records.push_back(record);
+        bytes += record_bytes + "\r\n";
+      }
+      testing::WriteFile(dir / kRecordsFileName, bytes);
+      for (int q = 0; q < 6; ++q) {
+        std::vector<std::u32string> terms;
+        std::string query;
+        for (int t = 0, n = 1 + static_cast<int>(rng() % 2); t < n; ++t) {
+          // A word the file's encoding can write: others are refused (or written as a variant,
+          // which a test of its own covers).
+          std::u32string word;
+          do {
+            word = Words()[rng() % Words().size()];
+          } while (Convert(Utf8(word), IconvName(encoding)).empty());
+          terms.push_back(word);
+          query += (t ? " " : "") + Convert(Utf8(terms.back()), "CP932");
+        }
+        std::string expected;
+        int expected_count = 0;
+        for (std::size_t r = 0; r < records.size(); ++r) {
+          const std::u32string folded = ReferenceFolded(records[r]);
+          bool all = true;
+          for (const std::u32string& term : terms) {
+            all = all && folded.find(ReferenceFolded(term)) != std::u32string::npos;
+          }
+          if (!all) continue;
+          ++expected_count;
+          expected += Convert(Utf8(records[r]), IconvName(encoding)) + "\r\n";
+        }
+        for (const ScanOptions& path :
+             {ScanOptions{.plain = true}, ScanOptions{.read_bytes = 1 + rng() % 13},
+              ScanOptions{.read_bytes = 4096, .split_min_bytes = 1}, ScanOptions{}}) {
+          RunOptions options;
+          options.scan = path;
+          options.loose = true;
+          const SearchResult result = RunSearch(query, dir.path(), {}, options);
+          ASSERT_TRUE(result.status == RunStatus::kMatched || result.status == RunStatus::kNoMatch)
+              << "file " << file << ": " << static_cast<int>(result.status);
+          ASSERT_EQ(result.matches, expected_count) << "file " << file << " query " << Utf8(terms[0]);
+          ASSERT_EQ(testing::ReadFile(dir / kResultsFileName), expected) << "file " << file;
+          if (expected_count > 0) {
+            ASSERT_TRUE(result.shown.blocks.front().loose);
+          }
+        }
+        total_matches += expected_count;
+      }
+    }
+  }
+  EXPECT_GT(total_matches, 300);  // the generator must keep producing files worth comparing
+}
+
+}  // namespace
+}  // namespace tolvane
