@@ -20,6 +20,10 @@ CMainFrame::CMainFrame(ScreenState& state) {
   QMenu* file = menuBar()->addMenu(FromSjis(kFileMenu));
   connect(file->addAction(FromSjis(kChangeEditorItem)), &QAction::triggered, view_,
           &CTolvaneView::OnChangeEditor);
+  QAction* loose = file->addAction(FromSjis(kLooseSearchItem));
+  loose->setCheckable(true);
+  loose->setChecked(state.loose_search);
+  connect(loose, &QAction::toggled, view_, &CTolvaneView::OnLooseSearch);
   file->addSeparator();
   connect(file->addAction(FromSjis(kExitItem)), &QAction::triggered, this, &QWidget::close);
   // A command straight on the menu bar, not a popup.

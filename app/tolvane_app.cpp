@@ -18,6 +18,7 @@
 #include "session/run.h"
 #include "state/given_path.h"
 #include "state/last_folder.h"
+#include "state/settings.h"
 #include "state/start_dir.h"
 #include "texts/texts.h"
 
@@ -61,6 +62,8 @@ bool CTolvaneApp::InitInstance(const StartOptions& options) {
     return false;
   }
   last_folder_file_ = LastFolderFileOfEnvironment();
+  state_.settings_file = SettingsFileOfEnvironment();
+  if (state_.settings_file) state_.loose_search = LoadSettings(*state_.settings_file).loose_search;
 
   frame_ = std::make_unique<CMainFrame>(state_);
   connect(frame_.get(), &CMainFrame::AppAbout, this, &CTolvaneApp::OnAppAbout);

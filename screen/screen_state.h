@@ -2,6 +2,7 @@
 // What the search screen keeps for the whole life of the process. The application object owns
 // the one instance; the view only borrows it, so a new view (or a test) never loses or shares it
 // by accident.
+#include <optional>
 #include <string>
 
 #include "session/display.h"
@@ -30,6 +31,10 @@ struct ScreenState {
   // file in UTF-8 held characters Shift-JIS lacks.
   bool other_encoding_lines_told = false;
   bool history_characters_dropped_told = false;
+  // The loose search, as the File menu sets it, and where it is remembered across starts (none:
+  // only for this session).
+  bool loose_search = false;
+  std::optional<std::string> settings_file;
 };
 
 }  // namespace tolvane

@@ -33,6 +33,13 @@ TermMarks::TermMarks(QTextDocument* document, const QPalette& palette)
 
 void TermMarks::SetBlocks(std::vector<Block> blocks) {
   blocks_ = std::move(blocks);
+  for (Block& block : blocks_) {
+    block.folded_terms.clear();
+    if (!block.loose) continue;
+    for (const QString& term : block.terms) {
+      if (!term.isEmpty()) block.folded_terms.emplace_back(TextEncoding::kUtf8, term.toStdString(), Folding::kLoose);
+    }
+  }
   starts_.clear();
   int start = 0;
   for (const Block& block : blocks_) {
@@ -55,11 +62,37 @@ void TermMarks::highlightBlock(const QString& text) {
   const auto index = static_cast<std::size_t>(std::prev(after) - starts_.begin());
   const Block& block = blocks_[index];
   if (position >= starts_[index] + block.length) return;
+  if (block.loose) {
+    MarkLoose(text, block);
+    return;
+  }
   // Every character of the decoded text is a character boundary of the record; occurrences may
   // overlap.
   for (const QString& term : block.terms) {
     for (qsizetype at = text.indexOf(term); at >= 0; at = text.indexOf(term, at + 1)) {
       setFormat(static_cast<int>(at), static_cast<int>(term.size()), mark_);
+    }
+  }
+}
+
+void TermMarks::MarkLoose(const QString& text, const Block& block) {
+  const std::string utf8 = text.toStdString();
+  // The line's position of each UTF-8 byte offset, and of the end: a character of four bytes is
+  // two UTF-16 units, any other one.
+  std::vector<int> position(utf8.size() + 1, 0);
+  int at = 0;
+  for (std::size_t byte = 0; byte < utf8.size();) {
+    const std::size_t end = NextCharEnd(TextEncoding::kUtf8, utf8, byte);
+    std::fill(position.begin() + static_cast<std::ptrdiff_t>(byte),
+              position.begin() + static_cast<std::ptrdiff_t>(end), at);
+    at += end - byte == 4 ? 2 : 1;
+    byte = end;
+  }
+  position[utf8.size()] = at;
+  for (const FoldedTerm& term : block.folded_terms) {
+    for (std::optional<FoldedTerm::Match> match = term.Find(utf8); match;
+         match = term.Find(utf8, term.NextPlace(utf8, match->at))) {
+      setFormat(position[match->at], position[match->end] - position[match->at], mark_);
     }
   }
 }

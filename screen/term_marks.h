@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "encoding/text_encoding.h"
+#include "search/folded_term.h"
 
 class QTextDocument;
 
@@ -30,10 +31,14 @@ class TermMarks : public QSyntaxHighlighter {
  public:
   TermMarks(QTextDocument* document, const QPalette& palette);
 
-  // One search's block: its length in the box and the terms to mark in it.
+  // One search's block: its length in the box and the terms to mark in it. A loose search's
+  // terms mark every variant: they are matched folded on the line's UTF-8, one character at a
+  // time, as the search matched them.
   struct Block {
     int length;
     QStringList terms;
+    bool loose = false;
+    std::vector<FoldedTerm> folded_terms;  // of a loose search; set by SetBlocks
   };
   // The box's blocks from its top, newest first, covering the whole box. Called before the box
   // gets its text, which marks it.
@@ -45,6 +50,8 @@ class TermMarks : public QSyntaxHighlighter {
   void highlightBlock(const QString& text) override;
 
  private:
+  void MarkLoose(const QString& text, const Block& block);
+
   std::vector<Block> blocks_;  // newest first, which is their order in the box
   std::vector<int> starts_;    // where each block starts
   QTextCharFormat mark_;

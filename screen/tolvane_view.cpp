@@ -18,6 +18,7 @@
 #include "screen/screen_text.h"
 #include "session/file_problem_text.h"
 #include "state/history.h"
+#include "state/settings.h"
 #include "texts/texts.h"
 
 namespace tolvane {
@@ -243,6 +244,7 @@ SearchResult CTolvaneView::Search(const std::string& query) {
   BusyCursor busy(busy_clock_);
   RunOptions options;
   options.scan.on_progress = [&busy] { busy.OnProgress(); };
+  options.loose = state_.loose_search;
   SearchResult result = RunSearch(query, state_.start_dir, state_.shown, options);
   if (result.problem) {
     busy.Restore();  // a message box shows the ordinary cursor
@@ -260,6 +262,12 @@ SearchResult CTolvaneView::Search(const std::string& query) {
     MessageBox(FromSjis(kOtherEncodingLinesMessage));
   }
   return result;
+}
+
+void CTolvaneView::OnLooseSearch(bool on) {
+  state_.loose_search = on;
+  // Remembering is a convenience: the choice holds for this session whatever happens to the file.
+  if (state_.settings_file) (void)SaveSettings(*state_.settings_file, Settings{.loose_search = on});
 }
 
 void CTolvaneView::OnUp() {
@@ -305,7 +313,7 @@ void CTolvaneView::ShowResults() {
   for (const ShownBlock& block : shown.blocks) {
     const std::string_view bytes = std::string_view(shown.text).substr(at, block.bytes);
     const QString decoded = FromEncoded(bytes, block.encoding);
-    blocks.push_back({BoxLength(decoded), MarkableTerms(block.terms, block.encoding)});
+    blocks.push_back({BoxLength(decoded), MarkableTerms(block.terms, block.encoding), block.loose, {}});
     text += decoded;
     at += block.bytes;
   }

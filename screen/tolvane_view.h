@@ -42,6 +42,8 @@ class CTolvaneView : public QWidget {
   void OnInitialUpdate(const std::string& start_dir);
   // The File menu's editor choice; the view owns the dialog.
   void OnChangeEditor();
+  // The File menu's loose search turned on or off: searches from now on, and remembered.
+  void OnLooseSearch(bool on);
 
   QLineEdit* QueryBox() const { return query_box_; }
   QPlainTextEdit* ResultsBox() const { return results_box_; }

@@ -96,14 +96,18 @@ std::optional<FoldedTerm::Match> FoldedTerm::Find(std::string_view record, std::
     if (first_bytes_.test(static_cast<unsigned char>(record[at]))) {
       if (const std::optional<std::size_t> end = MatchEnd(record, at)) return Match{at, *end};
     }
-    std::size_t next = NextCharEnd(encoding_, record, at);
-    // A kana's mark is part of it: no match starts there.
-    if (next < record.size() && mark_bytes_.test(static_cast<unsigned char>(record[next]))) {
-      DecodeFolded(record, at, next);
-    }
-    at = next;
+    at = NextPlace(record, at);
   }
   return std::nullopt;
+}
+
+std::size_t FoldedTerm::NextPlace(std::string_view record, std::size_t at) const {
+  std::size_t next = NextCharEnd(encoding_, record, at);
+  // A kana's mark is part of it: no match starts there.
+  if (next < record.size() && mark_bytes_.test(static_cast<unsigned char>(record[next]))) {
+    DecodeFolded(record, at, next);
+  }
+  return next;
 }
 
 }  // namespace tolvane

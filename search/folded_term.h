@@ -31,6 +31,8 @@ class FoldedTerm {
   // The first place at or after `from`, a character boundary of `record`, where the term stands;
   // every place looked at is a boundary of the record walked from `from`.
   std::optional<Match> Find(std::string_view record, std::size_t from = 0) const;
+  // The place after `at` that Find looks at next: the next character, past a kana's mark.
+  std::size_t NextPlace(std::string_view record, std::size_t at) const;
   // True when the term stands at `at`, a place a filter saw one of its spellings start: a character
   // boundary of `record` walked from its start. False, too, where a voiced mark stands at `at`,
   // which may be part of the kana before it: the caller then searches the whole record.

@@ -11,7 +11,8 @@ namespace tolvane {
 namespace {
 
 constexpr std::string_view kConfigUnderHome = "/.config";
-constexpr std::string_view kFileUnderConfig = "/tolvane/last-folder";
+constexpr std::string_view kProgramFolder = "/tolvane/";
+constexpr std::string_view kLastFolderName = "last-folder";
 constexpr char kLineFeed = '\n';
 // Folders made on the way to the file are the user's own, as the XDG base directories ask.
 constexpr mode_t kFolderMode = 0700;
@@ -42,7 +43,7 @@ void MakeFolders(const std::string& folder) {
 
 }  // namespace
 
-std::optional<std::string> LastFolderFile(const char* xdg_config_home, const char* home) {
+std::optional<std::string> ConfigFile(const char* xdg_config_home, const char* home, std::string_view name) {
   std::string config;
   if (IsAbsolute(xdg_config_home)) {
     config = xdg_config_home;
@@ -54,8 +55,13 @@ std::optional<std::string> LastFolderFile(const char* xdg_config_home, const cha
   }
   config = WithoutTrailingSlashes(std::move(config));
   if (config == "/") config.clear();
-  config += kFileUnderConfig;
+  config += kProgramFolder;
+  config += name;
   return config;
+}
+
+std::optional<std::string> LastFolderFile(const char* xdg_config_home, const char* home) {
+  return ConfigFile(xdg_config_home, home, kLastFolderName);
 }
 
 std::optional<std::string> LastFolderFileOfEnvironment() {

@@ -14,9 +14,12 @@ namespace tolvane {
 // Longer folders are neither saved nor read back.
 inline constexpr std::size_t kLastFolderBytes = 4096;
 
-// Where the file is for these values of XDG_CONFIG_HOME and HOME (null when unset). An
-// XDG_CONFIG_HOME that is empty or relative is ignored for "$HOME/.config"; with no absolute HOME
-// either, nothing is remembered.
+// Where the program's file `name` is in the user's configuration folder, "$XDG_CONFIG_HOME/tolvane",
+// for these values of XDG_CONFIG_HOME and HOME (null when unset). An XDG_CONFIG_HOME that is empty
+// or relative is ignored for "$HOME/.config"; with no absolute HOME either, there is none.
+std::optional<std::string> ConfigFile(const char* xdg_config_home, const char* home, std::string_view name);
+
+// Where the remembered folder's file is (ConfigFile "last-folder").
 std::optional<std::string> LastFolderFile(const char* xdg_config_home, const char* home);
 // The same for this process's environment.
 std::optional<std::string> LastFolderFileOfEnvironment();

@@ -67,6 +67,9 @@ inline constexpr std::string_view kFileMenu = "\xcc\xa7\xb2\xd9(&F)";
 // "印刷用エディタの変更(&E)"
 inline constexpr std::string_view kChangeEditorItem =
     "\x88\xf3\x8d\xfc\x97\x70\x83\x47\x83\x66\x83\x42\x83\x5e\x82\xcc\x95\xcf\x8d\x58(&E)";
+// "表記ゆれを区別しない(&L)": the loose search, checked while it is on.
+inline constexpr std::string_view kLooseSearchItem =
+    "\x95\x5c\x8b\x4c\x82\xe4\x82\xea\x82\xf0\x8b\xe6\x95\xca\x82\xb5\x82\xc8\x82\xa2(&L)";
 // "終了(&X)"
 inline constexpr std::string_view kExitItem = "\x8f\x49\x97\xb9(&X)";
 // "ヘルプ(&H)"

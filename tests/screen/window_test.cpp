@@ -318,6 +318,67 @@ class WindowTest : public QObject {
     QCOMPARE(MarksOf(Results()->document()), (QList<Marks>{{{1, 1}}, {}, {}}));
   }
 
+  // The File menu's loose-search item, found by its text.
+  QAction* LooseSearchItem() const {
+    for (QAction* menu : app_->MainFrame()->menuBar()->actions()) {
+      if (!menu->menu()) continue;
+      for (QAction* item : menu->menu()->actions()) {
+        if (item->text() == QStringLiteral("表記ゆれを区別しない(&L)")) return item;
+      }
+    }
+    return nullptr;
+  }
+
+  void looseSearchIsAFileMenuItemThatOutlivesTheSession() {
+    WriteLines(Path("tolvaneken.txt"), {QStringLiteral("國語學の研究（１９９８）"), QStringLiteral("ｺﾝﾋﾟｭｰﾀ入門"),
+                                        QStringLiteral("国語の研究")});
+    Start();
+    QAction* item = LooseSearchItem();
+    QVERIFY(item);
+    QVERIFY(item->isCheckable());
+    QVERIFY(!item->isChecked());  // off until turned on
+    // Above the separator before 終了.
+    const QList<QAction*> items = item->parentWidget()->actions();
+    const qsizetype at = items.indexOf(item);
+    QVERIFY(at + 2 < items.size() && items[at + 1]->isSeparator());
+    QCOMPARE(items[at + 2]->text(), QStringLiteral("終了(&X)"));
+
+    Search(QStringLiteral("国語"));
+    QCOMPARE(ReadAll(Path("kekka.txt")), Sjis(QStringLiteral("国語の研究")) + "\r\n");
+    item->trigger();
+    QVERIFY(item->isChecked());
+    Search(QStringLiteral("国語"));
+    // The records' own bytes, in file order, and the caption counts them.
+    QCOMPARE(ReadAll(Path("kekka.txt")),
+             Sjis(QStringLiteral("國語學の研究（１９９８）")) + "\r\n" + Sjis(QStringLiteral("国語の研究")) + "\r\n");
+    QVERIFY(Caption().startsWith(QStringLiteral("件数：2 ")));
+    // Each variant marked as the spelling that matched: 國語 of the first line, 国語 of the second.
+    QCOMPARE(MarksOf(Results()->document()).mid(0, 2), (QList<Marks>{{{0, 2}}, {{0, 2}}}));
+
+    // Remembered across a restart, and searched with.
+    app_.reset();
+    Start();
+    item = LooseSearchItem();
+    QVERIFY(item && item->isChecked());
+    Search(QStringLiteral("コンピュータ 1998"));
+    QCOMPARE(Results()->toPlainText(), QString());  // no record holds both
+    Search(QStringLiteral("コンピュータ"));
+    QCOMPARE(Results()->toPlainText(), QStringLiteral("ｺﾝﾋﾟｭｰﾀ入門\n\n"));
+    QCOMPARE(MarksOf(Results()->document()).first(), (Marks{{0, 7}}));  // ﾋﾟ is two characters
+    Search(QStringLiteral("1998 學"));
+    QCOMPARE(MarksOf(Results()->document()).first(), (Marks{{2, 1}, {7, 4}}));
+
+    // Off again, and so after the next start; the older blocks keep their marks.
+    item->trigger();
+    QVERIFY(!item->isChecked());
+    Search(QStringLiteral("1998"));
+    QCOMPARE(ReadAll(Path("kekka.txt")), QByteArray());
+    app_.reset();
+    Start();
+    QVERIFY(!LooseSearchItem()->isChecked());
+    QVERIFY(QFile::exists(QFile::decodeName(config_->path().c_str()) + QStringLiteral("/tolvane/settings")));
+  }
+
   void termMarksFollowTheBlocksTheyAreGiven() {
     QPlainTextEdit box;
     const QTextDocument& document = *box.document();

@@ -1,6 +1,7 @@
 // The remembered folder: which start folder wins, where the file is, what content it takes back,
 // and that a save writes only a change, whole, or nothing at all.
 #include "state/last_folder.h"
+#include "state/settings.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -161,6 +162,37 @@ TEST_F(LastFolderFileTest, SaveThatCannotWriteFailsQuietlyAndKeepsTheOldFile) {
   WriteFile(scratch_ / "plain", "x");
   EXPECT_FALSE(SaveLastFolder(scratch_ / "plain/tolvane/last-folder", "/home/u/other"));
   EXPECT_EQ(ReadFile(scratch_ / "plain"), "x");
+}
+
+}  // namespace
+}  // namespace tolvane
+
+namespace tolvane {
+namespace {
+
+TEST(SettingsFile, SitsBesideTheRememberedFolder) {
+  EXPECT_EQ(ConfigFile("/xdg", "/home/u", "settings"), "/xdg/tolvane/settings");
+  EXPECT_EQ(ConfigFile(nullptr, "/home/u/", "settings"), "/home/u/.config/tolvane/settings");
+  EXPECT_EQ(ConfigFile("relative", nullptr, "settings"), std::nullopt);
+}
+
+TEST(SettingsFile, RoundTripsAndFallsBackToTheDefaults) {
+  testing::ScratchDir dir;
+  const std::string file = dir / "made/on/the/way/settings";
+  EXPECT_EQ(LoadSettings(file), Settings{});  // missing: the loose search is off
+  ASSERT_TRUE(SaveSettings(file, Settings{.loose_search = true}));
+  EXPECT_TRUE(LoadSettings(file).loose_search);
+  EXPECT_EQ(testing::ReadFile(file), "loose-search=on\n");
+  // Lines it does not know, a value it does not know, no final line feed: read what is there.
+  testing::WriteFile(file, "colour=blue\nloose-search=on");
+  EXPECT_TRUE(LoadSettings(file).loose_search);
+  testing::WriteFile(file, "loose-search=yes please\n");
+  EXPECT_FALSE(LoadSettings(file).loose_search);
+  // A folder where the file should be: the defaults, and a save that says it failed.
+  const std::string folder = dir / "a-folder";
+  std::filesystem::create_directory(folder);
+  EXPECT_EQ(LoadSettings(folder), Settings{});
+  EXPECT_FALSE(SaveSettings(folder, Settings{.loose_search = true}));
 }
 
 }  // namespace
