@@ -69,6 +69,37 @@ TEST_F(CommandTest, FindsACharacterUnderEitherOfItsCodes) {
   EXPECT_EQ(Command(dir_, {"--raw", "纊"}).out, "\xed\x40\r\n\r\n");
 }
 
+// The loose search as a researcher runs it, on titles that write the same thing differently.
+TEST_F(CommandTest, LooseFindsTheNotationalVariantsAndKeepsTheRecordsOwnBytes) {
+  testing::WriteFile(dir_ / "tolvaneken.txt",
+                     "\x81\x69\x82\x50\x82\x58\x82\x58\x82\x57\x81\x6a\r\n"  // （１９９８）
+                     "\x82\x81\x82\x82\x82\x83\r\n"                              // ａｂｃ
+                     "\xba\xdd\xcb\xdf\xad\xb0\xc0\r\n"                         // ｺﾝﾋﾟｭｰﾀ
+                     "\x82\xb1\x82\xf1\x82\xd2\x82\xe3\x81\x5b\x82\xbd\r\n"  // こんぴゅーた
+                     "\x83\x66\x81\x7c\x83\x5e\x83\x78\x81\x7c\x83\x58\r\n"  // デ－タベ－ス
+                     "\x9a\xa0\x8c\xea\r\n"                                        // 國語
+                     "\x8d\x91\x8c\xea\x8a\x77\r\n"                              // 国語学
+                     "\xfb\xfc\x8b\xb4\r\n"                                        // 髙橋
+                     "\x83\x52\x83\x93\x83\x73\x83\x5e\r\n"                    // コンピタ
+                     "\x83\x5c\r\n");                                                // ソ
+  const auto loose = [&](const char* term) { return Command(dir_, {"--loose", term}).out; };
+  EXPECT_EQ(loose("1998"), "（１９９８）\n");
+  EXPECT_EQ(loose("ABC"), "ａｂｃ\n");
+  EXPECT_EQ(loose("コンピュータ"), "ｺﾝﾋﾟｭｰﾀ\nこんぴゅーた\n");
+  EXPECT_EQ(loose("データベース"), "デ－タベ－ス\n");
+  EXPECT_EQ(loose("国語"), "國語\n国語学\n");
+  EXPECT_EQ(loose("學"), "国語学\n");
+  EXPECT_EQ(loose("高橋"), "髙橋\n");
+  const Outcome backslash = Command(dir_, {"--loose", "\\"});
+  EXPECT_EQ(backslash.status, 1);  // ソ's trail byte is no backslash
+  EXPECT_EQ(backslash.out, "");
+  // kekka.txt holds the records' own bytes; the exact search stays exact.
+  EXPECT_EQ(Command(dir_, {"--loose", "--count", "高橋"}).out, "1\n");
+  EXPECT_EQ(testing::ReadFile(dir_ / "kekka.txt"), "\xfb\xfc\x8b\xb4\r\n");
+  EXPECT_EQ(Command(dir_, {"--count", "高橋"}).out, "0\n");
+  EXPECT_EQ(Command(dir_, {"--count", "コンピュータ"}).out, "0\n");
+}
+
 TEST_F(CommandTest, NoMatchExitsOne) {
   const Outcome o = Command(dir_, {"--count", "芥川"});
   EXPECT_EQ(o.status, 1);
