@@ -21,11 +21,16 @@ FoldedTerm::FoldedTerm(TextEncoding encoding, std::string_view term, Folding fol
   for (std::size_t at = 0; at < term.size();) {
     std::size_t end = at;
     folded_.push_back(DecodeFolded(term, at, end));
+    undecodable_.emplace_back(folded_.back() == kReplacementCodePoint ? term.substr(at, end - at) : "");
     at = end;
   }
-  for (const char32_t folded : folded_) {
+  for (std::size_t k = 0; k < folded_.size(); ++k) {
     std::vector<std::string>& spellings = spellings_.emplace_back();
-    for (const std::u32string& member : FoldClass(folded, folding_)) {
+    if (!undecodable_[k].empty()) {
+      spellings.push_back(undecodable_[k]);
+      continue;
+    }
+    for (const std::u32string& member : FoldClass(folded_[k], folding_)) {
       // A member of two code points (a kana and its mark) is each of their spellings in a row.
       std::vector<std::string> written{std::string()};
       for (const char32_t c : member) {
@@ -72,10 +77,11 @@ char32_t FoldedTerm::DecodeFolded(std::string_view text, std::size_t pos, std::s
 }
 
 std::optional<std::size_t> FoldedTerm::MatchEnd(std::string_view record, std::size_t pos) const {
-  for (const char32_t want : folded_) {
+  for (std::size_t k = 0; k < folded_.size(); ++k) {
     if (pos >= record.size()) return std::nullopt;
     std::size_t end = pos;
-    if (DecodeFolded(record, pos, end) != want) return std::nullopt;
+    if (DecodeFolded(record, pos, end) != folded_[k]) return std::nullopt;
+    if (!undecodable_[k].empty() && record.substr(pos, end - pos) != undecodable_[k]) return std::nullopt;
     pos = end;
   }
   return pos;

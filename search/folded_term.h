@@ -4,7 +4,8 @@
 // term's. For the characters a search takes for one whatever their bytes, in any encoding.
 //
 // Under the loose folding a kana and the voiced mark after it (ｶﾞ) are one character of the record
-// and of the term: a match neither starts nor ends between them.
+// and of the term: a match neither starts nor ends between them. Bytes that are no character of the
+// encoding match only themselves, never other such bytes.
 #include <bitset>
 #include <cstddef>
 #include <optional>
@@ -57,6 +58,9 @@ class FoldedTerm {
   Folding folding_;
   const CodePointTable* table_;
   std::vector<char32_t> folded_;
+  // The bytes of each character that is none of the encoding's (U+FFFD), which only the same bytes
+  // match; empty for every other.
+  std::vector<std::string> undecodable_;
   std::vector<std::vector<std::string>> spellings_;  // of each character
   std::bitset<256> first_bytes_;  // the bytes a spelling of the first character starts with
   std::bitset<256> mark_bytes_;   // the bytes a voiced mark that may join a kana starts with
