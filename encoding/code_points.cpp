@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <mutex>
 #include <optional>
@@ -111,7 +112,7 @@ void CodePointTable::Add(std::string bytes, char32_t c) {
   std::vector<char32_t>& codes = bytes.size() == 3 ? three_bytes_ : one_or_two_bytes_;
   if (codes.empty()) codes.assign(kTwoByteCodes, kReplacementCodePoint);
   codes[Key(bytes) % kTwoByteCodes] = c;
-  spellings_[c].push_back(std::move(bytes));
+  spellings_.emplace_back(c, Key(bytes));
 }
 
 CodePointTable::CodePointTable(TextEncoding encoding) : encoding_(encoding) {
@@ -139,6 +140,7 @@ CodePointTable::CodePointTable(TextEncoding encoding) : encoding_(encoding) {
       if (decoded[k] && NextCharEnd(encoding, codes[k], 0) == codes[k].size()) Add(codes[k], *decoded[k]);
     }
   }
+  std::sort(spellings_.begin(), spellings_.end());
 }
 
 char32_t CodePointTable::Decode(std::string_view text, std::size_t pos, std::size_t& end) const {
@@ -159,8 +161,18 @@ std::vector<std::string> CodePointTable::Spellings(char32_t c) const {
     if (c > 0x10ffff || (c >= 0xd800 && c <= 0xdfff)) return {};
     return {Utf8Of(c)};
   }
-  const auto found = spellings_.find(c);
-  return found == spellings_.end() ? std::vector<std::string>{} : found->second;
+  std::vector<std::string> spellings;
+  for (auto at = std::lower_bound(spellings_.begin(), spellings_.end(), std::pair<char32_t, std::uint32_t>(c, 0));
+       at != spellings_.end() && at->first == c; ++at) {
+    // The code's bytes from its key: one, two or three of them, none of the longer codes
+    // starting with a zero byte.
+    std::string bytes;
+    for (int shift = at->second > 0xffff ? 16 : at->second > 0xff ? 8 : 0; shift >= 0; shift -= 8) {
+      bytes += static_cast<char>(at->second >> shift & 0xff);
+    }
+    spellings.push_back(std::move(bytes));
+  }
+  return spellings;
 }
 
 }  // namespace tolvane

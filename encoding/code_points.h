@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "encoding/text_encoding.h"
@@ -37,7 +37,8 @@ class CodePointTable {
   // two-byte codes by their value, EUC-JP's three-byte codes (0x8F ...) by their last two bytes.
   std::vector<char32_t> one_or_two_bytes_;
   std::vector<char32_t> three_bytes_;
-  std::unordered_map<char32_t, std::vector<std::string>> spellings_;
+  // Every code with its code point, by code point and then code: each code's bytes read big-endian.
+  std::vector<std::pair<char32_t, std::uint32_t>> spellings_;
 };
 
 }  // namespace tolvane

@@ -68,6 +68,8 @@ char32_t UnifiedIdeograph(char32_t c) {
 }
 
 char32_t LooseForm(char32_t c) {
+  // Most of the plane: CJK ideographs and Hangul, which only the kanji groups fold.
+  if (c >= 0x3400 && c < 0xf900) return KanjiVariants::Installed().Representative(c);
   c = Cp932FormOf(c).value_or(c);
   for (const char32_t dash : kDashes) {
     if (c == dash) return kLongVowelMark;

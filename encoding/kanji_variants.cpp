@@ -5,6 +5,7 @@
 #include <string>
 
 #include "encoding/code_points.h"
+#include "encoding/iconv_converter.h"
 
 namespace tolvane {
 namespace {
@@ -87,16 +88,20 @@ KanjiVariants KanjiVariants::From(std::string_view dictionary) {
   for (const auto& [variant, standard] : PairsOf(kOwnPairs)) groups.Join(variant, standard);
 
   KanjiVariants variants;
-  const CodePointTable& euc = CodePointTable::Get(TextEncoding::kEucJp);
-  for (std::size_t line = 0; line < dictionary.size();) {
+  // A line at a time through iconv: a line that does not convert whole is passed over.
+  IconvConverter euc("UTF-8", "EUC-JP");
+  const CodePointTable& utf8 = CodePointTable::Get(TextEncoding::kUtf8);
+  for (std::size_t line = 0; line < dictionary.size() && euc.ok();) {
     std::size_t end = dictionary.find('\n', line);
     if (end == std::string_view::npos) end = dictionary.size();
-    const std::string_view text = dictionary.substr(line, end - line);
+    std::string_view text = dictionary.substr(line, end - line);
     line = end + 1;
+    std::string converted;
+    if (euc.Convert(text, converted) != 0 || !text.empty()) continue;
     std::vector<char32_t> characters;
-    for (std::size_t at = 0; at < text.size() && characters.size() <= 2;) {
+    for (std::size_t at = 0; at < converted.size() && characters.size() <= 2;) {
       std::size_t next = at;
-      characters.push_back(euc.Decode(text, at, next));
+      characters.push_back(utf8.Decode(converted, at, next));
       at = next;
     }
     if (characters.size() != 2 || characters[0] == characters[1] ||

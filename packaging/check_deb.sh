@@ -13,7 +13,7 @@ for needed in 'libqt6widgets6' 'libqt6gui6' 'libqt6core6' 'qt6-qpa-plugins' 'xdg
     'fonts-noto-cjk | fonts-ipafont-gothic'; do
   [[ $depends == *"$needed"* ]] || fail "Depends lacks $needed: $depends"
 done
-[ "$(field Recommends)" = "fcitx5-frontend-qt6 | ibus, qt6-translations-l10n" ] ||
+[ "$(field Recommends)" = "fcitx5-frontend-qt6 | ibus, qt6-translations-l10n, kakasi-dic" ] ||
   fail "Recommends: $(field Recommends)"
 [ "$(field Suggests)" = "fcitx5-mozc | ibus-mozc, bash-completion, qt6-wayland" ] ||
   fail "Suggests: $(field Suggests)"

@@ -19,8 +19,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Added to what dpkg-shlibdeps finds: Qt's X11 platform plugin, which Qt's own packages only
 # recommend and without which no window opens, the default editor's launcher and a Japanese font.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, xdg-utils, fonts-noto-cjk | fonts-ipafont-gothic")
-# Japanese input in the query box, and Qt's own texts in Japanese.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fcitx5-frontend-qt6 | ibus, qt6-translations-l10n")
+# Japanese input in the query box, Qt's own texts in Japanese, and the kanji variant dictionary
+# the loose search reads for the old and new forms beyond its own list.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fcitx5-frontend-qt6 | ibus, qt6-translations-l10n, kakasi-dic")
 # A Japanese input engine for either, the shell's completion of tolvane-search, and native
 # Wayland windows, for a Wayland session without XWayland. Not recommended: GNOME, Debian's
 # default desktop, would then get Qt's own title bar in place of its own (the program keeps GNOME

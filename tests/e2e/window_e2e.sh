@@ -4,8 +4,9 @@
 # editor with Shift+Enter, leave through File > Exit, then check the files. Then three sessions
 # that end without the window closing (SIGTERM, SIGHUP, the X server gone) keep their query, also
 # when the display goes in the middle of a long search, and two windows on one folder keep each
-# other's queries. Last, the start from elsewhere: `tolvane DIR`, which is remembered and where
-# Ctrl+O begins, and a path that does not exist.
+# other's queries. Then the start from elsewhere: `tolvane DIR`, which is remembered and where
+# Ctrl+O begins; the loose search turned on in the File menu and still on after a restart; last, a
+# path that does not exist.
 #   window_e2e.sh path/to/tolvane
 set -u
 
@@ -233,6 +234,41 @@ LC_ALL=C grep -qF "$(sjis 山田太郎)" "$BIBLIO/kekka.txt" || fail "the search
 exit_through_menu
 [ "$status" = 0 ] || fail "the DIR session ended with status $status"
 [ "$(cat "$LAST_FOLDER")" = "$(realpath "$BIBLIO")" ] || fail "DIR was not remembered"
+
+# The loose search, turned on in the File menu as a person would (Alt+F, L): 國語學 is found as
+# 国語, and after a restart ｺﾝﾋﾟｭｰﾀ as コンピュータ, with no menu touched.
+LOOSE="$TMP/loose"
+mkdir "$LOOSE"
+printf '%s\r\n' "國語學の研究" "ｺﾝﾋﾟｭｰﾀ入門" "国語辞典" | iconv -f UTF-8 -t CP932 >"$LOOSE/tolvaneken.txt"
+SETTINGS="$XDG_CONFIG_HOME/tolvane/settings"
+loose_on() { grep -qx "loose-search=on" "$SETTINGS" 2>/dev/null; }
+start_app "$LOOSE"
+# The menu opens asynchronously: an L typed before it is open lands in the query box, which is
+# cleared, and the menu is tried again.
+deadline=$((SECONDS + TIMEOUT_S))
+until loose_on; do
+  [ "$SECONDS" -lt "$deadline" ] || fail "File > 表記ゆれを区別しない did not turn the loose search on"
+  xdotool key Escape
+  xdotool windowfocus --sync "$WID" key ctrl+a BackSpace alt+f
+  sleep 0.5
+  xdotool key l
+  succeeds_within 2 loose_on
+done
+xdotool windowfocus --sync "$WID" key ctrl+a BackSpace
+type_text "国語"
+xdotool key Return
+wait_for "the loose search's count" title_starts "件数：2 "
+[ "$(iconv -f CP932 -t UTF-8 "$LOOSE/kekka.txt")" = "$(printf '國語學の研究\r\n国語辞典\r')" ] ||
+  fail "kekka.txt of the loose search: $(iconv -f CP932 -t UTF-8 "$LOOSE/kekka.txt")"
+exit_through_menu
+[ "$status" = 0 ] || fail "the loose session ended with status $status"
+start_app "$LOOSE"
+type_text "コンピュータ"
+xdotool key Return
+wait_for "the loose search after a restart" title_starts "件数：1 "
+LC_ALL=C grep -qF "$(sjis ｺﾝﾋﾟｭｰﾀ入門)" "$LOOSE/kekka.txt" || fail "the restarted loose search missed ｺﾝﾋﾟｭｰﾀ"
+exit_through_menu
+[ "$status" = 0 ] || fail "the restarted loose session ended with status $status"
 
 # A path that does not exist: a message box and no main window; OK ends the program with 2.
 (cd "$ELSEWHERE" && exec "$TOLVANE" "$TMP/missing") >"$TMP/app.log" 2>&1 &
