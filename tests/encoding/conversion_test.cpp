@@ -75,6 +75,10 @@ TEST(ToUtf8, DecodesEachEncodingAndShowsBadBytesAsReplacementCharacters) {
   EXPECT_EQ(ToUtf8(kUtf8, "a\xff" "b"), "a" + std::string(kReplacement) + "b");
   EXPECT_EQ(ToUtf8(kUtf8, "a\xe3\x81"), "a" + std::string(kReplacement) + std::string(kReplacement));
   EXPECT_EQ(ToUtf8(kEucJp, "\xb0"), kReplacement);
+  // Bytes no EUC-JP character holds, which glibc reads as C1 controls (0x9B a terminal's CSI).
+  EXPECT_EQ(ToUtf8(kEucJp, "a\x9b[2J\x80\xa0"), "a" + std::string(kReplacement) + "[2J" +
+                                                   std::string(kReplacement) + std::string(kReplacement));
+  EXPECT_EQ(ToUtf8(kEucJp, "\xb0\x9b"), std::string(kReplacement) + std::string(kReplacement));
   EXPECT_EQ(ToUtf8(kShiftJis, "\x82\xa0"), "あ");
 }
 
@@ -83,7 +87,7 @@ std::string RandomText(std::mt19937& rng, TextEncoding encoding, std::size_t cha
   static const std::vector<std::string> utf8 = {"a", "\n", "\xc3\xa9", "\xe3\x81\x82", "\xef\xbd\x9e",
                                                "\xf0\x9f\x98\x80", "\x80", "\xe3\x81", "\xff", "\xf0\x9f"};
   static const std::vector<std::string> euc = {"a", "\n", "\xb0\xa1", "\x8e\xb1", "\x8f\xb0\xc8",
-                                              "\x8f\xa2\xb7", "\x8e", "\x8f\xb0", "\xb0", "\x80"};
+                                              "\x8f\xa2\xb7", "\x8e", "\x8f\xb0", "\xb0", "\x80", "\x9b"};
   static const std::vector<std::string> sjis = {"a", "\n", "\x82\xa0", "\xb1", "\x83\x5c", "\x82", "\x80",
                                                "\xfa\x4a"};
   const std::vector<std::string>& pool =
