@@ -177,5 +177,16 @@ TEST(Utf8ToCp932Dropping, LeavesOutWhatShiftJisCannotHoldAndTellsSo) {
   EXPECT_TRUE(dropped);
 }
 
+TEST(Utf8ToCp932Dropping, ABytePastUtf8CostsOnlyItselfNotTheTextAfterIt) {
+  // A stray byte, a Shift-JIS 検 among UTF-8 lines, a character cut short by the line's end.
+  bool dropped = false;
+  const Cp932Encoding converted = Utf8ToCp932Dropping("a\xff" "b\n\x8c\x9f\n明\xe6\x97\n治\n", dropped);
+  EXPECT_TRUE(converted.ok());
+  EXPECT_EQ(converted.sjis, "ab\n\n\x96\xbe\n\x8e\xa1\n");
+  EXPECT_TRUE(dropped);
+  // Text the user typed is still refused whole.
+  EXPECT_TRUE(Utf8ToCp932("a\xff" "b").malformed_utf8);
+}
+
 }  // namespace
 }  // namespace tolvane
