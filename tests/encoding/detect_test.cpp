@@ -72,6 +72,20 @@ TEST(DetectEncoding, EachEncodingOfTheSameTextIsKnownForWhatItIs) {
   EXPECT_EQ(DetectEncoding(In("CP932", "ｶﾀｶﾅ\r\n山田 ﾖﾐ\r\n近世\r\n")).kind, Kind::kShiftJis);
 }
 
+TEST(DetectEncoding, AShiftJisCatalogueInHalfWidthKanaStaysShiftJis) {
+  // Readings in half-width kana, most runs of an even length: such a line also walks as EUC-JP
+  // kanji (ｿｳｾｷ is BF B3 BE B7, 審招 to EUC-JP).
+  const std::string catalogue = In("CP932", "ｿｳｾｷ ｺｺﾛﾉ 1914\r\nﾓﾘ ｵｳｶﾞ 1890\r\nﾅﾂﾒ ｿｳｾｷ 1906\r\n") +
+                                In("CP932", "ｱｸﾀｶﾞﾜ ﾗｼｮｳﾓﾝ\r\n");
+  const EncodingVerdict verdict = DetectEncoding(catalogue);
+  EXPECT_EQ(verdict.kind, Kind::kShiftJis);
+  EXPECT_FALSE(verdict.other_lines);
+  // An EUC-JP file with a short line of the same bytes is still EUC-JP, and told of no other line.
+  const EncodingVerdict euc = DetectEncoding(In("EUC-JP", Bibliography(20) + "亜 1990\r\n"));
+  EXPECT_EQ(euc.kind, Kind::kEucJp);
+  EXPECT_FALSE(euc.other_lines);
+}
+
 TEST(DetectEncoding, LinesOfAnotherEncodingAppendedAtTheEndAreNoticed) {
   const std::string sjis = In("CP932", Bibliography(40));
   const std::string appended = Bibliography(3);  // saved by a UTF-8 editor
