@@ -3,6 +3,7 @@
 #include <QTextBlock>
 #include <algorithm>
 
+#include "encoding/text_encoding.h"
 #include "screen/screen_text.h"
 
 namespace tolvane {
@@ -10,6 +11,15 @@ namespace {
 
 // Opaque enough to see on either base, light enough that the text stays readable.
 constexpr int kMarkAlpha = 110;
+
+// `text` with each character of two Unicode forms in CP932's form, as the search takes them: one
+// UTF-16 unit for another, so that positions stay where they are.
+QString WithCp932Forms(QString text) {
+  for (QChar& c : text) {
+    if (const std::optional<char32_t> form = Cp932FormOf(c.unicode())) c = QChar(static_cast<char16_t>(*form));
+  }
+  return text;
+}
 
 }  // namespace
 
@@ -21,7 +31,7 @@ QStringList MarkableTerms(std::span<const std::string> encoded_terms, TextEncodi
   QStringList terms;
   for (const std::string& term : encoded_terms) {
     const QString unicode = FromEncoded(term, encoding);
-    if (!unicode.contains(QChar::ReplacementCharacter)) terms << unicode;
+    if (!unicode.contains(QChar::ReplacementCharacter)) terms << WithCp932Forms(unicode);
   }
   return terms;
 }
@@ -56,9 +66,10 @@ void TermMarks::highlightBlock(const QString& text) {
   const Block& block = blocks_[index];
   if (position >= starts_[index] + block.length) return;
   // Every character of the decoded text is a character boundary of the record; occurrences may
-  // overlap.
+  // overlap. A wave dash is marked in either of its forms, as the search found it.
+  const QString folded = WithCp932Forms(text);
   for (const QString& term : block.terms) {
-    for (qsizetype at = text.indexOf(term); at >= 0; at = text.indexOf(term, at + 1)) {
+    for (qsizetype at = folded.indexOf(term); at >= 0; at = folded.indexOf(term, at + 1)) {
       setFormat(static_cast<int>(at), static_cast<int>(term.size()), mark_);
     }
   }

@@ -21,9 +21,9 @@ namespace tolvane {
 // How long `text` is once set into a document as plain text.
 int BoxLength(const QString& text);
 
-// The terms of a search (in `encoding`, their file's) as the box finds them. A term that does not
-// decode to whole characters (a lone lead byte) matches bytes the Unicode text does not show, and
-// is left out.
+// The terms of a search (in `encoding`, their file's) as the box finds them, each character of two
+// Unicode forms in CP932's form. A term that does not decode to whole characters (a lone lead
+// byte) matches bytes the Unicode text does not show, and is left out.
 QStringList MarkableTerms(std::span<const std::string> terms, TextEncoding encoding);
 
 class TermMarks : public QSyntaxHighlighter {
