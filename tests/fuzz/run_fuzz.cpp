@@ -94,12 +94,15 @@ void ExpectRunByTheRules(const std::string& dir, std::string_view query, TextEnc
 Outcome Search(const std::vector<std::string>& queries, const std::string& older,
                const RunOptions& options) {
   const std::string& dir = ScratchFolder();
+  // Each sequence starts without a results file, whatever the last input left.
+  std::filesystem::remove(dir + "/" + kResultsFileName);
   Outcome outcome;
   ShownResults shown{older, {{older.size(), {}}}};
   outcome.box = older;
   for (const std::string& query : queries) {
     const std::string before = outcome.box;
     const std::size_t calls_before = outcome.calls.size();
+    const std::string results_before = ReadWholeFile(dir + "/" + kResultsFileName);
     const SearchResult result = RunSearch(query, dir, shown, options);
     // What a screen shows of the result, in the order it shows it.
     if (result.problem) outcome.calls.push_back("error " + std::string(result.problem->message));
@@ -117,6 +120,7 @@ Outcome Search(const std::vector<std::string>& queries, const std::string& older
     if (result.problem) {
       // A file that cannot be searched, or a query it cannot hold: nothing shown, nothing counted.
       FUZZ_CHECK(result.matches == 0 && outcome.box == before);
+      FUZZ_CHECK(outcome.results_files.back() == results_before);
       FUZZ_CHECK(result.status == RunStatus::kUnreadableEncoding || result.status == RunStatus::kUnconvertibleQuery ||
                  result.status == RunStatus::kReadError || result.status == RunStatus::kCannotCreateResults ||
                  result.status == RunStatus::kWriteError);
