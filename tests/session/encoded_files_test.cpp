@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "command_runner.h"
 #include "encoding/cp932.h"
 #include "encoding/text_encoding.h"
 #include "iconv_text.h"
@@ -121,6 +122,21 @@ TEST_F(EncodedFilesTest, EveryCopyGivesTheShiftJisCountsInItsOwnBytes) {
           EXPECT_EQ(result.shown.blocks[0].encoding, copy.encoding);
         }
       }
+    }
+  }
+}
+
+TEST_F(EncodedFilesTest, TheCommandCountsWhatTheRunCounts) {
+  const std::vector<Copy> copies = Copies();
+  for (const std::string_view query : kQueries) {
+    Records(SampleSjis());
+    const int sjis_matches = Search(query).matches;
+    for (const Copy& copy : copies) {
+      Records(copy.bytes);
+      const testing::CommandOutcome o = testing::RunCommand(dir_, {"--count", "--", std::string(query)});
+      EXPECT_EQ(o.out, std::to_string(sjis_matches) + "\n") << copy.name << " " << query;
+      EXPECT_EQ(o.status, sjis_matches > 0 ? 0 : 1) << copy.name << " " << query;
+      EXPECT_EQ(o.err, "") << copy.name;
     }
   }
 }
