@@ -105,7 +105,9 @@ TEST_F(EncodedFilesTest, EveryCopyGivesTheShiftJisCountsInItsOwnBytes) {
     Records(SampleSjis());
     const SearchResult sjis = Search(query);
     const std::string sjis_results = Results();
-    if (query != "芥川") EXPECT_GT(sjis.matches, 0) << query;
+    if (query != "芥川") {
+      EXPECT_GT(sjis.matches, 0) << query;
+    }
     for (const Copy& copy : copies) {
       Records(copy.bytes);
       for (const RunOptions& options : {RunOptions{}, plain}) {
