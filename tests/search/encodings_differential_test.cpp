@@ -339,7 +339,7 @@ void CompareOverRandomFiles(TextEncoding encoding, std::uint32_t seed, Files fil
   EXPECT_GT(total_matches, min_total_matches);  // the files must keep giving matches to compare
 }
 
-constexpr Files kSmallFiles = {30, 200, 24000};
+constexpr Files kSmallFiles = {20, 200, 24000};
 // Past the box's 74,500 bytes, with queries most records match.
 constexpr Files kLargeFiles = {1, 90000, 160000};
 const std::vector<std::u32string> kCommonQueries = {U" 近世", U"近", U"a", U"〜"};
