@@ -111,6 +111,8 @@ const char* StatusName(RunStatus status) {
     case RunStatus::kCannotCreateResults: return "cannot create results";
     case RunStatus::kReadError: return "read error";
     case RunStatus::kWriteError: return "write error";
+    case RunStatus::kUnreadableEncoding: return "unreadable encoding";
+    case RunStatus::kUnconvertibleQuery: return "unconvertible query";
   }
   return "?";
 }

@@ -57,6 +57,12 @@ Cp932Encoding Convert(std::string_view utf8, bool dropping, bool* dropped) {
   while (!utf8.empty()) {
     char32_t c;
     if (!DecodeUtf8(utf8, c)) {
+      // Text the user did not type loses only the byte that starts no character, not the rest.
+      if (dropping) {
+        if (dropped) *dropped = true;
+        utf8.remove_prefix(1);
+        continue;
+      }
       result.malformed_utf8 = true;
       return result;
     }

@@ -23,8 +23,9 @@ struct Cp932Encoding {
 // character CP932 holds is never changed.
 Cp932Encoding Utf8ToCp932(std::string_view utf8);
 
-// The same, leaving out the characters that convert in neither form (and NUL), and telling so in
-// `dropped`. For text the user did not type, such as a history file saved by a UTF-8 editor.
+// The same, leaving out the characters that convert in neither form (and NUL) and every byte that
+// starts no UTF-8 character, and telling so in `dropped`. For text the user did not type, such as
+// a history file saved by a UTF-8 editor.
 Cp932Encoding Utf8ToCp932Dropping(std::string_view utf8, bool& dropped);
 
 // "U+301C 〜" style name of a character, for telling the user which one could not be converted.

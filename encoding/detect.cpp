@@ -69,10 +69,23 @@ void ForEachLine(std::string_view sample, bool whole_start, bool whole_end, Visi
   }
 }
 
+// True when every byte past ASCII is one Shift-JIS takes for a half-width kana (A1-DF): such a
+// line, valid EUC-JP as well when its kana pair up, is Shift-JIS as likely. EUC-JP text of any
+// length holds bytes past DF (most kana, the second level of kanji), and its own half-width kana
+// begin with 8E.
+bool HighBytesAllHalfWidthKana(std::string_view line) {
+  for (const char c : line) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b >= 0x80 && (b < 0xa1 || b > 0xdf)) return false;
+  }
+  return true;
+}
+
 struct LineCounts {
   std::size_t utf8 = 0;       // valid UTF-8 with characters beyond ASCII
   std::size_t euc = 0;        // valid EUC-JP, not UTF-8
   std::size_t shift_jis = 0;  // valid Shift-JIS only
+  std::size_t half_width_kana = 0;  // Shift-JIS half-width kana that also walk as EUC-JP
   std::size_t none = 0;       // valid in none of them
   std::size_t iso2022 = 0;    // 7-bit JIS: escape sequences that switch to kanji
 
@@ -82,7 +95,11 @@ struct LineCounts {
     if (ValidWalk(TextEncoding::kUtf8, line)) {
       ++utf8;
     } else if (ValidWalk(TextEncoding::kEucJp, line)) {
-      ++euc;
+      if (HighBytesAllHalfWidthKana(line) && ValidShiftJis(line)) {
+        ++half_width_kana;
+      } else {
+        ++euc;
+      }
     } else if (ValidShiftJis(line)) {
       ++shift_jis;
     } else {
@@ -131,13 +148,15 @@ EncodingVerdict DetectEncoding(std::string_view start, std::span<const std::stri
 
   if (!verdict.bom) {
     // The class most lines fall in; Shift-JIS before UTF-8 before EUC-JP when they tie, and for
-    // text that is ASCII alone.
-    const std::size_t most = std::max({counts.shift_jis, counts.utf8, counts.euc});
+    // text that is ASCII alone. Lines of half-width kana count for Shift-JIS, but are told as
+    // lines of another encoding in no file.
+    const std::size_t shift_jis = counts.shift_jis + counts.half_width_kana;
+    const std::size_t most = std::max({shift_jis, counts.utf8, counts.euc});
     if ((counts.none > most && counts.none >= kUnknownLinesAtLeast) || counts.iso2022 > most) {
       verdict.kind = EncodingVerdict::Kind::kUnknown;
       return verdict;
     }
-    if (most == 0 || counts.shift_jis == most) {
+    if (most == 0 || shift_jis == most) {
       verdict.kind = EncodingVerdict::Kind::kShiftJis;
     } else if (counts.utf8 == most) {
       verdict.kind = EncodingVerdict::Kind::kUtf8;

@@ -46,6 +46,34 @@ std::size_t Utf8CharEnd(std::string_view text, std::size_t pos) {
 
 bool IsEucTrail(unsigned char b) { return b >= 0xa1 && b <= 0xfe; }
 
+// Bytes that are never part of an EUC-JP character, neither lead nor trail, which glibc's EUC-JP
+// would still read as C1 control characters (0x9B is a terminal's CSI).
+bool IsEucStrayByte(unsigned char b) { return b >= 0x80 && b <= 0xa0 && b != 0x8e && b != 0x8f; }
+
+// Converts all of `rest`, every byte that starts no character shown as U+FFFD.
+void ConvertToEnd(IconvConverter& converter, std::string_view rest, std::string& out) {
+  while (!rest.empty()) {
+    ConvertReplacing(converter, rest, out);
+    if (rest.empty()) break;
+    out += kReplacementCharacter;
+    rest.remove_prefix(1);
+  }
+}
+
+// ConvertReplacing, with the stray bytes of EUC-JP shown as U+FFFD as the walk takes them: one
+// cuts short any character before it. Leaves in `in` only a character that the end cuts off.
+void ConvertShowingStrays(IconvConverter& converter, bool euc, std::string_view& in, std::string& out) {
+  while (euc) {
+    std::size_t stray = 0;
+    while (stray < in.size() && !IsEucStrayByte(Byte(in, stray))) ++stray;
+    if (stray == in.size()) break;
+    ConvertToEnd(converter, in.substr(0, stray), out);
+    out += kReplacementCharacter;
+    in.remove_prefix(stray + 1);
+  }
+  ConvertReplacing(converter, in, out);
+}
+
 std::size_t EucCharEnd(std::string_view text, std::size_t pos) {
   const unsigned char b = Byte(text, pos);
   const auto trail_at = [&](std::size_t at, unsigned char min, unsigned char max) {
@@ -188,7 +216,8 @@ std::string ToUtf8(TextEncoding encoding, std::string_view text) {
 
 ToUtf8Stream::ToUtf8Stream(TextEncoding encoding)
     : converter_(std::make_unique<IconvConverter>("UTF-8", IconvName(encoding))),
-      longest_(encoding == TextEncoding::kShiftJis ? 2 : encoding == TextEncoding::kEucJp ? 3 : 4) {}
+      longest_(encoding == TextEncoding::kShiftJis ? 2 : encoding == TextEncoding::kEucJp ? 3 : 4),
+      euc_(encoding == TextEncoding::kEucJp) {}
 
 ToUtf8Stream::~ToUtf8Stream() = default;
 
@@ -202,7 +231,7 @@ void ToUtf8Stream::Convert(std::string_view piece, std::string& out) {
     const std::size_t taken = std::min(piece.size(), longest_);
     const std::string joined = held_ + std::string(piece.substr(0, taken));
     std::string_view rest = joined;
-    ConvertReplacing(*converter_, rest, out);
+    ConvertShowingStrays(*converter_, euc_, rest, out);
     if (rest.size() > taken) {
       held_.assign(rest);  // still cut off: the piece was shorter than the character's end
       piece.remove_prefix(taken);
@@ -211,19 +240,13 @@ void ToUtf8Stream::Convert(std::string_view piece, std::string& out) {
       piece.remove_prefix(taken - rest.size());
     }
   }
-  ConvertReplacing(*converter_, piece, out);
+  ConvertShowingStrays(*converter_, euc_, piece, out);
   held_.append(piece);
 }
 
 void ToUtf8Stream::Finish(std::string& out) {
   if (!ok()) return;
-  std::string_view rest = held_;
-  while (!rest.empty()) {
-    ConvertReplacing(*converter_, rest, out);
-    if (rest.empty()) break;
-    out += kReplacementCharacter;
-    rest.remove_prefix(1);
-  }
+  ConvertToEnd(*converter_, held_, out);
   held_.clear();
 }
 

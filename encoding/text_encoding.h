@@ -70,6 +70,7 @@ class ToUtf8Stream {
  private:
   std::unique_ptr<class IconvConverter> converter_;
   std::size_t longest_;  // the encoding's longest character
+  bool euc_;             // EUC-JP, whose stray bytes iconv would pass on as control characters
   std::string held_;
 };
 

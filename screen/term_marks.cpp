@@ -3,6 +3,7 @@
 #include <QTextBlock>
 #include <algorithm>
 
+#include "encoding/text_encoding.h"
 #include "screen/screen_text.h"
 
 namespace tolvane {
@@ -10,6 +11,15 @@ namespace {
 
 // Opaque enough to see on either base, light enough that the text stays readable.
 constexpr int kMarkAlpha = 110;
+
+// `text` with each character of two Unicode forms in CP932's form, as the search takes them: one
+// UTF-16 unit for another, so that positions stay where they are.
+QString WithCp932Forms(QString text) {
+  for (QChar& c : text) {
+    if (const std::optional<char32_t> form = Cp932FormOf(c.unicode())) c = QChar(static_cast<char16_t>(*form));
+  }
+  return text;
+}
 
 }  // namespace
 
@@ -21,7 +31,7 @@ QStringList MarkableTerms(std::span<const std::string> encoded_terms, TextEncodi
   QStringList terms;
   for (const std::string& term : encoded_terms) {
     const QString unicode = FromEncoded(term, encoding);
-    if (!unicode.contains(QChar::ReplacementCharacter)) terms << unicode;
+    if (!unicode.contains(QChar::ReplacementCharacter)) terms << WithCp932Forms(unicode);
   }
   return terms;
 }
@@ -33,11 +43,11 @@ TermMarks::TermMarks(QTextDocument* document, const QPalette& palette)
 
 void TermMarks::SetBlocks(std::vector<Block> blocks) {
   blocks_ = std::move(blocks);
-  for (Block& block : blocks_) {
-    block.folded_terms.clear();
-    if (!block.loose) continue;
-    for (const QString& term : block.terms) {
-      if (!term.isEmpty()) block.folded_terms.emplace_back(TextEncoding::kUtf8, term.toStdString(), Folding::kLoose);
+  folded_terms_.assign(blocks_.size(), {});
+  for (std::size_t k = 0; k < blocks_.size(); ++k) {
+    if (!blocks_[k].loose) continue;
+    for (const QString& term : blocks_[k].terms) {
+      if (!term.isEmpty()) folded_terms_[k].emplace_back(TextEncoding::kUtf8, term.toStdString(), Folding::kLoose);
     }
   }
   starts_.clear();
@@ -63,19 +73,20 @@ void TermMarks::highlightBlock(const QString& text) {
   const Block& block = blocks_[index];
   if (position >= starts_[index] + block.length) return;
   if (block.loose) {
-    MarkLoose(text, block);
+    MarkLoose(text, folded_terms_[index]);
     return;
   }
   // Every character of the decoded text is a character boundary of the record; occurrences may
-  // overlap.
+  // overlap. A wave dash is marked in either of its forms, as the search found it.
+  const QString folded = WithCp932Forms(text);
   for (const QString& term : block.terms) {
-    for (qsizetype at = text.indexOf(term); at >= 0; at = text.indexOf(term, at + 1)) {
+    for (qsizetype at = folded.indexOf(term); at >= 0; at = folded.indexOf(term, at + 1)) {
       setFormat(static_cast<int>(at), static_cast<int>(term.size()), mark_);
     }
   }
 }
 
-void TermMarks::MarkLoose(const QString& text, const Block& block) {
+void TermMarks::MarkLoose(const QString& text, const std::vector<FoldedTerm>& terms) {
   const std::string utf8 = text.toStdString();
   // The line's position of each UTF-8 byte offset, and of the end: a character of four bytes is
   // two UTF-16 units, any other one.
@@ -89,7 +100,7 @@ void TermMarks::MarkLoose(const QString& text, const Block& block) {
     byte = end;
   }
   position[utf8.size()] = at;
-  for (const FoldedTerm& term : block.folded_terms) {
+  for (const FoldedTerm& term : terms) {
     for (std::optional<FoldedTerm::Match> match = term.Find(utf8); match;
          match = term.Find(utf8, term.NextPlace(utf8, match->at))) {
       setFormat(position[match->at], position[match->end] - position[match->at], mark_);

@@ -22,9 +22,9 @@ namespace tolvane {
 // How long `text` is once set into a document as plain text.
 int BoxLength(const QString& text);
 
-// The terms of a search (in `encoding`, their file's) as the box finds them. A term that does not
-// decode to whole characters (a lone lead byte) matches bytes the Unicode text does not show, and
-// is left out.
+// The terms of a search (in `encoding`, their file's) as the box finds them, each character of two
+// Unicode forms in CP932's form. A term that does not decode to whole characters (a lone lead
+// byte) matches bytes the Unicode text does not show, and is left out.
 QStringList MarkableTerms(std::span<const std::string> terms, TextEncoding encoding);
 
 class TermMarks : public QSyntaxHighlighter {
@@ -38,7 +38,6 @@ class TermMarks : public QSyntaxHighlighter {
     int length;
     QStringList terms;
     bool loose = false;
-    std::vector<FoldedTerm> folded_terms;  // of a loose search; set by SetBlocks
   };
   // The box's blocks from its top, newest first, covering the whole box. Called before the box
   // gets its text, which marks it.
@@ -50,10 +49,11 @@ class TermMarks : public QSyntaxHighlighter {
   void highlightBlock(const QString& text) override;
 
  private:
-  void MarkLoose(const QString& text, const Block& block);
+  void MarkLoose(const QString& text, const std::vector<FoldedTerm>& terms);
 
   std::vector<Block> blocks_;  // newest first, which is their order in the box
   std::vector<int> starts_;    // where each block starts
+  std::vector<std::vector<FoldedTerm>> folded_terms_;  // each loose block's terms, in UTF-8
   QTextCharFormat mark_;
 };
 

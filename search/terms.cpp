@@ -14,13 +14,14 @@ std::span<const std::string> TermTable::Active() const {
 
 namespace {
 
-// True when a UTF-8 term holds a character of two Unicode forms, which only a folded match finds
-// in both.
-bool HoldsTwoFormCharacter(std::string_view utf8) {
-  const CodePointTable& table = CodePointTable::Get(TextEncoding::kUtf8);
-  for (std::size_t at = 0; at < utf8.size();) {
+// True when a term holds a character of two Unicode forms, which only a folded match finds in
+// both: in UTF-8 either form may have been written; in EUC-JP the wave dash is JIS X 0208's 〜 as
+// most converters write it, or JIS X 0212's ～ as glibc's iconv from CP932 writes it.
+bool HoldsTwoFormCharacter(TextEncoding encoding, std::string_view term) {
+  const CodePointTable& table = CodePointTable::Get(encoding);
+  for (std::size_t at = 0; at < term.size();) {
     std::size_t end = at;
-    const char32_t c = table.Decode(utf8, at, end);
+    const char32_t c = table.Decode(term, at, end);
     if (JisFormOf(c) || Cp932FormOf(c)) return true;
     at = end;
   }
@@ -98,7 +99,7 @@ TermTable SplitTerms(std::string_view query, TextEncoding encoding, Folding fold
       table.folded.emplace_back();
     } else if (loose) {
       table.folded.emplace_back(std::in_place, encoding, bytes, Folding::kLoose);
-    } else if (encoding == TextEncoding::kUtf8 && HoldsTwoFormCharacter(bytes)) {
+    } else if (!shift_jis && HoldsTwoFormCharacter(encoding, bytes)) {
       table.folded.emplace_back(std::in_place, encoding, bytes, Folding::kUnicodeForms);
     } else {
       table.folded.emplace_back();

@@ -37,9 +37,9 @@ struct TermTable {
 // Splits the Shift-JIS `query` on ASCII blanks after turning full-width blanks (on character
 // boundaries) into ASCII ones and dropping trailing ASCII blanks. Blanks are not collapsed: two in
 // a row make an empty term, and the terms after it do not count. Each term is then written in
-// `encoding`; in UTF-8 a term holding a character of two Unicode forms is matched folded. With the
-// loose folding every term is matched folded, and a character the encoding lacks is written as
-// another of its class that it holds.
+// `encoding`; in UTF-8 and EUC-JP a term holding a character of two Unicode forms is matched
+// folded. With the loose folding every term is matched folded, and a character the encoding lacks
+// is written as another of its class that it holds.
 TermTable SplitTerms(std::string_view query, TextEncoding encoding = TextEncoding::kShiftJis,
                      Folding folding = Folding::kUnicodeForms);
 

@@ -16,7 +16,9 @@ SearchResult Failure(RunStatus status, std::string_view message,
                      std::optional<FileProblem> file = std::nullopt) {
   SearchResult result;
   result.status = status;
-  result.problem = RunProblem{message, std::move(file)};
+  result.problem.emplace();
+  result.problem->message = message;
+  result.problem->file = std::move(file);
   return result;
 }
 

@@ -298,8 +298,8 @@ bool HistoryTable::Save(const std::string& dir, FileProblem* problem) {
   // What the file holds now: another window may have saved since this one last read or wrote it.
   FileSlots now;
   bool exists = false;
+  bool in_utf8 = false;
   if (OpenedFile file = OpenPathForReading(path); !file.problem) {
-    bool in_utf8 = false;
     bool dropped = false;
     now = ReadSlots(file.fd.get(), in_utf8, dropped);
     exists = true;
@@ -307,8 +307,10 @@ bool HistoryTable::Save(const std::string& dir, FileProblem* problem) {
   MergeStoredElsewhere(now);
   const std::string content = FileContent(slots_);
   FileSlots written = SlotsOf(content);
-  // Nothing to write when the file already says it all.
-  if (!(exists && now == written) && !ReplaceFileWhole(path, content, problem)) return false;
+  // Nothing to write when the file already says it all, in Shift-JIS: one a UTF-8 editor saved is
+  // written again even when its queries are the table's.
+  const bool file_says_it_all = exists && !in_utf8 && now == written;
+  if (!file_says_it_all && !ReplaceFileWhole(path, content, problem)) return false;
   on_disk_ = std::move(written);
   synced_ = slots_;
   added_since_sync_ = 0;

@@ -1,6 +1,8 @@
 #pragma once
 // Shared by the fuzz targets: cutting one input into fields, a checked condition that stops the
-// fuzzer, a scratch folder per process, and a naive model of Shift-JIS character boundaries.
+// fuzzer, a scratch folder per process, naive models of the encodings' character boundaries, and
+// Shift-JIS text written in another encoding.
+#include <iconv.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -112,6 +114,68 @@ inline std::string ModelReplaceAll(std::string text, std::string_view from, std:
     text = text.substr(0, hit) + std::string(to) + text.substr(hit + from.size());
     p = hit + to.size();
   }
+}
+
+// The encoding an input's selector byte chooses: 0 Shift-JIS, 1 UTF-8, 2 EUC-JP.
+enum class ModelEncoding { kShiftJis, kUtf8, kEucJp };
+constexpr std::size_t kModelEncodings = 3;
+
+// Where the character that starts at `p` ends, by the encodings' definitions written out here: a
+// byte that starts no valid character is one of its own. UTF-8 takes no overlong form, surrogate
+// or code point past U+10FFFF; EUC-JP takes JIS X 0208 pairs, SS2 half-width kana, SS3 JIS X 0212.
+inline std::size_t ModelCharEnd(ModelEncoding encoding, std::string_view text, std::size_t p) {
+  const auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  const auto in = [&](std::size_t k, unsigned lo, unsigned hi) {
+    return k < text.size() && at(k) >= lo && at(k) <= hi;
+  };
+  const unsigned b = at(p);
+  if (encoding == ModelEncoding::kShiftJis) return ModelLeadByte(text[p]) && p + 1 < text.size() ? p + 2 : p + 1;
+  if (encoding == ModelEncoding::kEucJp) {
+    if (b == 0x8e) return in(p + 1, 0xa1, 0xdf) ? p + 2 : p + 1;
+    if (b == 0x8f) return in(p + 1, 0xa1, 0xfe) && in(p + 2, 0xa1, 0xfe) ? p + 3 : p + 1;
+    if (b >= 0xa1 && b <= 0xfe) return in(p + 1, 0xa1, 0xfe) ? p + 2 : p + 1;
+    return p + 1;
+  }
+  std::size_t length = 1;
+  unsigned lo = 0x80, hi = 0xbf;
+  if (b >= 0xc2 && b <= 0xdf) length = 2;
+  if (b >= 0xe0 && b <= 0xef) length = 3;
+  if (b >= 0xf0 && b <= 0xf4) length = 4;
+  if (b == 0xe0) lo = 0xa0;
+  if (b == 0xed) hi = 0x9f;
+  if (b == 0xf0) lo = 0x90;
+  if (b == 0xf4) hi = 0x8f;
+  if (length == 1 || !in(p + 1, lo, hi)) return p + 1;
+  for (std::size_t k = 2; k < length; ++k) {
+    if (!in(p + k, 0x80, 0xbf)) return p + 1;
+  }
+  return p + length;
+}
+
+// Shift-JIS text in `encoding`, a character at a time by glibc's iconv; a character that does not
+// convert keeps its own bytes, as a file with some lines in another encoding does.
+inline std::string ModelReencoded(ModelEncoding encoding, std::string_view sjis) {
+  if (encoding == ModelEncoding::kShiftJis) return std::string(sjis);
+  iconv_t cd = iconv_open(encoding == ModelEncoding::kUtf8 ? "UTF-8" : "EUC-JP", "CP932");
+  FUZZ_CHECK(cd != reinterpret_cast<iconv_t>(-1));
+  std::string out;
+  for (std::size_t p = 0; p < sjis.size();) {
+    const std::size_t end = ModelCharEnd(ModelEncoding::kShiftJis, sjis, p);
+    char converted[16];
+    char* src = const_cast<char*>(sjis.data() + p);
+    std::size_t src_left = end - p;
+    char* dst = converted;
+    std::size_t dst_left = sizeof converted;
+    if (iconv(cd, &src, &src_left, &dst, &dst_left) == static_cast<std::size_t>(-1) || src_left != 0) {
+      out.append(sjis.substr(p, end - p));
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    } else {
+      out.append(converted, dst - converted);
+    }
+    p = end;
+  }
+  iconv_close(cd);
+  return out;
 }
 
 }  // namespace tolvane::fuzz

@@ -1,5 +1,8 @@
-// The record reader against a naive text-mode reader, and the fast scan against the plain scan.
-// Input: a window-size byte, a stop-after byte, then query 0xFF records file.
+// The record reader against a naive text-mode reader, and the fast scan against the plain scan, on
+// files in each encoding.
+// Input: a window-size byte, a stop-after byte whose bits above the third choose the encoding (0
+// Shift-JIS, 1 UTF-8, 2 UTF-8 with a byte-order mark, 3 EUC-JP: the file is then the Shift-JIS
+// one written in it), then query 0xFF records file.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -43,6 +46,49 @@ std::vector<std::string> ModelRecords(std::string_view raw) {
   return records;
 }
 
+// The same for UTF-8 and EUC-JP, whose characters never take a line feed: a UTF-8 file's
+// byte-order mark is dropped, and a piece ends before a character that would pass its 2,998th byte.
+std::vector<std::string> ModelEncodedRecords(ModelEncoding encoding, std::string_view raw) {
+  raw = raw.substr(0, raw.find('\x1a'));
+  if (encoding == ModelEncoding::kUtf8 && raw.starts_with("\xef\xbb\xbf")) raw.remove_prefix(3);
+  std::string text;
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
+    text += raw[i];
+  }
+  std::vector<std::string> records;
+  std::string record;
+  for (std::size_t p = 0; p < text.size();) {
+    const std::size_t end = ModelCharEnd(encoding, text, p);
+    if (record.size() + (end - p) > kRecordTextBytes) records.push_back(std::exchange(record, {}));
+    record.append(text, p, end - p);
+    if (text[p] == '\n') records.push_back(std::exchange(record, {}));
+    p = end;
+  }
+  if (!record.empty()) records.push_back(record);
+  return records;
+}
+
+// Whether `text` holds `term` starting on a character boundary, walked from its start.
+bool ModelHolds(ModelEncoding encoding, std::string_view text, std::string_view term) {
+  for (std::size_t p = 0; p < text.size(); p = ModelCharEnd(encoding, text, p)) {
+    if (text.substr(p, term.size()) == term) return true;
+  }
+  return false;
+}
+
+TextEncoding EngineEncoding(ModelEncoding encoding) {
+  switch (encoding) {
+    case ModelEncoding::kUtf8:
+      return TextEncoding::kUtf8;
+    case ModelEncoding::kEucJp:
+      return TextEncoding::kEucJp;
+    case ModelEncoding::kShiftJis:
+      break;
+  }
+  return TextEncoding::kShiftJis;
+}
+
 // An in-memory file, read through the same system calls as a file on disk.
 class MemoryFile {
  public:
@@ -82,13 +128,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace tolvane::fuzz;
   std::string_view input = AsText(data, size);
   const unsigned char window_byte = TakeByte(input);
-  const std::size_t stop_after = TakeByte(input) % 8;
+  const unsigned char stop_byte = TakeByte(input);
+  const std::size_t stop_after = stop_byte % 8;
+  const unsigned form = (stop_byte >> 3) % 4;
+  const ModelEncoding encoding = form == 0   ? ModelEncoding::kShiftJis
+                                 : form == 3 ? ModelEncoding::kEucJp
+                                             : ModelEncoding::kUtf8;
   const std::vector<std::string> f = Fields(input, 2);
-  const std::string& file = f[1];
+  const std::string file = (form == 2 ? std::string("\xef\xbb\xbf") : std::string()) +
+                           ModelReencoded(encoding, f[1]);
   const MemoryFile memory(file);
 
-  const std::vector<std::string> expected = ModelRecords(file);
-  RecordReader reader(memory.Rewound());
+  const std::vector<std::string> expected = encoding == ModelEncoding::kShiftJis
+                                                ? ModelRecords(file)
+                                                : ModelEncodedRecords(encoding, file);
+  RecordReader reader(memory.Rewound(), EngineEncoding(encoding));
   std::string record;
   for (const std::string& want : expected) {
     FUZZ_CHECK(reader.Next(record) == RecordReader::Read::kRecord);
@@ -97,12 +151,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(reader.Next(record) == RecordReader::Read::kEnd);
   FUZZ_CHECK(reader.Next(record) == RecordReader::Read::kEnd);
 
-  const TermTable terms = SplitTerms(f[0]);
+  const TermTable terms = SplitTerms(f[0], EngineEncoding(encoding));
+  // Terms matched on their bytes (no twin codes, no folded characters) by the model's own walk.
+  bool plain_terms = true;
+  for (std::size_t i = 0; i < terms.terms.size(); ++i) {
+    plain_terms = plain_terms && terms.twins[i].empty() && !terms.folded[i];
+  }
   ScanOutcome model{{}, ScanEnd::kEndOfFile};
   for (const std::string& r : expected) {
     const std::string_view text = RecordText(r);
     FUZZ_CHECK(text == std::string_view(r).substr(0, r.find('\0')));
-    if (!MatchesAllTerms(text, terms)) continue;
+    const bool matches = MatchesAllTerms(text, terms);
+    if (plain_terms) {
+      bool all = true;
+      for (const std::string& term : terms.Active()) all = all && ModelHolds(encoding, text, term);
+      FUZZ_CHECK(matches == all);
+    }
+    if (!matches) continue;
     model.texts.emplace_back(text);
     if (model.texts.size() == stop_after) {
       model.end = ScanEnd::kStopped;

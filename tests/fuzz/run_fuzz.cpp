@@ -1,9 +1,11 @@
 // Two searches in a row over a fuzzed records file. Each run is checked against a model of the
 // run's rules built on the plain scan, and the fast scan must leave the same results file, make the
 // same display calls and return the same counts as the plain scan.
-// Input: window byte, repeat byte, then query 0xFF second query 0xFF older box text 0xFF records body.
-// The records file is the body repeated, so that small inputs reach the 500-record and
-// 74,500-byte limits.
+// Input: encoding byte, window byte, repeat byte, then query 0xFF second query 0xFF older box text
+// 0xFF records body. The records file is the body repeated, so that small inputs reach the
+// 500-record and 74,500-byte limits; the encoding byte writes the body, taken as Shift-JIS, in
+// UTF-8 (1), UTF-8 after a byte-order mark (2) or EUC-JP (3), else leaves it as it is, and the
+// run finds out which it is.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -47,12 +49,12 @@ std::string WithCrLf(std::string_view text) {
 
 // One run by its rules: every match written, the first 500 shown until the shown text passes
 // 74,500 bytes, then the block put over the older text.
-void ExpectRunByTheRules(const std::string& dir, std::string_view query, const std::string& before,
-                         const Outcome& outcome, std::size_t calls_before) {
+void ExpectRunByTheRules(const std::string& dir, std::string_view query, TextEncoding encoding,
+                         const std::string& before, const Outcome& outcome, std::size_t calls_before) {
   std::vector<std::string> matching;
   const int fd = ::open((dir + "/" + kRecordsFileName).c_str(), O_RDONLY | O_CLOEXEC);
   FUZZ_CHECK(fd >= 0);
-  FUZZ_CHECK(ScanMatchingRecords(fd, SplitTerms(query), [&](std::string_view text) {
+  FUZZ_CHECK(ScanMatchingRecords(fd, SplitTerms(query, encoding), [&](std::string_view text) {
                matching.emplace_back(text);
                return true;
              }, {.plain = true}) == ScanEnd::kEndOfFile);
@@ -66,7 +68,8 @@ void ExpectRunByTheRules(const std::string& dir, std::string_view query, const s
     written += WithCrLf(text);
     if (matches > kShownRecords) continue;
     std::string shown = text;
-    const std::size_t lf = ModelFind(shown, "\n");
+    // Only in Shift-JIS can a line feed be the second byte of a character.
+    const std::size_t lf = encoding == TextEncoding::kShiftJis ? ModelFind(shown, "\n") : shown.find('\n');
     if (lf != std::string::npos) shown.insert(lf, "\r");
     block += shown;
     if (block.size() > kDisplayStopBytes) break;
@@ -91,12 +94,15 @@ void ExpectRunByTheRules(const std::string& dir, std::string_view query, const s
 Outcome Search(const std::vector<std::string>& queries, const std::string& older,
                const RunOptions& options) {
   const std::string& dir = ScratchFolder();
+  // Each sequence starts without a results file, whatever the last input left.
+  std::filesystem::remove(dir + "/" + kResultsFileName);
   Outcome outcome;
   ShownResults shown{older, {{older.size(), {}}}};
   outcome.box = older;
   for (const std::string& query : queries) {
     const std::string before = outcome.box;
     const std::size_t calls_before = outcome.calls.size();
+    const std::string results_before = ReadWholeFile(dir + "/" + kResultsFileName);
     const SearchResult result = RunSearch(query, dir, shown, options);
     // What a screen shows of the result, in the order it shows it.
     if (result.problem) outcome.calls.push_back("error " + std::string(result.problem->message));
@@ -111,7 +117,16 @@ Outcome Search(const std::vector<std::string>& queries, const std::string& older
     }
     outcome.results.emplace_back(result.matches, result.status);
     outcome.results_files.push_back(ReadWholeFile(dir + "/" + kResultsFileName));
-    if (options.scan.plain) ExpectRunByTheRules(dir, query, before, outcome, calls_before);
+    if (result.problem) {
+      // A file that cannot be searched, or a query it cannot hold: nothing shown, nothing counted.
+      FUZZ_CHECK(result.matches == 0 && outcome.box == before);
+      FUZZ_CHECK(outcome.results_files.back() == results_before);
+      FUZZ_CHECK(result.status == RunStatus::kUnreadableEncoding || result.status == RunStatus::kUnconvertibleQuery ||
+                 result.status == RunStatus::kReadError || result.status == RunStatus::kCannotCreateResults ||
+                 result.status == RunStatus::kWriteError);
+    } else if (options.scan.plain) {
+      ExpectRunByTheRules(dir, query, result.encoding, before, outcome, calls_before);
+    }
   }
   return outcome;
 }
@@ -123,13 +138,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace tolvane;
   using namespace tolvane::fuzz;
   std::string_view input = AsText(data, size);
+  const unsigned char encoding_byte = TakeByte(input);
   const unsigned char window_byte = TakeByte(input);
   const std::size_t repeat = 1 + TakeByte(input) * 4;
   const std::vector<std::string> f = Fields(input, 4);
+  const ModelEncoding encoding = encoding_byte == 1 || encoding_byte == 2 ? ModelEncoding::kUtf8
+                                 : encoding_byte == 3                     ? ModelEncoding::kEucJp
+                                                                          : ModelEncoding::kShiftJis;
+  const std::string body = ModelReencoded(encoding, f[3]);
 
-  std::string records;
-  for (std::size_t i = 0; i < repeat && records.size() + f[3].size() <= kMaxRecordsFile; ++i) {
-    records += f[3];
+  std::string records = encoding_byte == 2 ? "\xef\xbb\xbf" : "";
+  for (std::size_t i = 0; i < repeat && records.size() + body.size() <= kMaxRecordsFile; ++i) {
+    records += body;
   }
   WriteWholeFile(ScratchFolder() + "/" + kRecordsFileName, records);
   // The box never holds more than one search's block can leave in it.

@@ -101,6 +101,24 @@ TEST_F(ResultsCopyTest, ResultsThatAreNoRegularFileOrAnotherUsersLinkAreRefused)
   EXPECT_EQ(MakeUtf8CopyOfResults("").outcome, CopyOutcome::kFailed);
 }
 
+TEST_F(ResultsCopyTest, ResultsOfEveryEncodingAreCopiedAsTheirText) {
+  const std::string results = start_ + "/kekka.txt";
+  // 明治～大正 ｱ in each encoding (EUC-JP's ～ as JIS X 0212's, glibc's from CP932), CR LF kept.
+  const std::string utf8 = "明治～大正 ｱ\r\n近世\r\n";
+  for (const std::string& bytes :
+       {std::string("\x96\xbe\x8e\xa1\x81\x60\x91\xe5\x90\xb3 \xb1\r\n\x8b\xdf\x90\xa2\r\n"), utf8,
+        std::string("\xcc\xc0\xbc\xa3\x8f\xa2\xb7\xc2\xe7\xc0\xb5 \x8e\xb1\r\n\xb6\xe1\xc0\xa4\r\n")}) {
+    WriteFile(results, bytes);
+    const ResultsCopy copy = MakeUtf8CopyOfResults(start_);
+    ASSERT_EQ(copy.outcome, CopyOutcome::kMade);
+    EXPECT_EQ(ReadFile(copy.path), utf8);
+  }
+  // Records of a Shift-JIS catalogue in half-width kana, whose bytes pair up as EUC-JP kanji
+  // too, are copied as the kana they are.
+  WriteFile(results, "\xbf\xb3\xbe\xb7 1914\r\n\xd3\xd8 \xb5\xb3\xb6\xde 1890\r\n");
+  EXPECT_EQ(ReadFile(MakeUtf8CopyOfResults(start_).path), "ｿｳｾｷ 1914\r\nﾓﾘ ｵｳｶﾞ 1890\r\n");
+}
+
 long PeakMemoryKiB() {
   rusage usage{};
   ::getrusage(RUSAGE_SELF, &usage);

@@ -31,6 +31,7 @@
 #include "app/quit_on_signals.h"
 #include "app/tolvane_app.h"
 #include "dialog_driver.h"
+#include "iconv_text.h"
 #include "screen/results_copy.h"
 #include "screen/screen_text.h"
 #include "screen/term_marks.h"
@@ -57,6 +58,18 @@ void WriteLines(const QString& path, const QStringList& lines) {
   QFile file(path);
   QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
   for (const QString& line : lines) file.write(Sjis(line) + "\r\n");
+}
+
+void WriteBytes(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// `text` in another encoding, as a Linux tool would have written it.
+QByteArray Encoded(const char* encoding, const QString& text) {
+  return QByteArray::fromStdString(
+      testing::IconvText(encoding, "UTF-8", text.toUtf8().toStdString()).value_or(std::string()));
 }
 
 QByteArray ReadAll(const QString& path) {
@@ -286,6 +299,123 @@ class WindowTest : public QObject {
     QCOMPARE(ReadAll(Path("kekka.txt")), QByteArray("nec \x87\x54\r\nibm \xfa\x4a\r\n"));
   }
 
+  void recordsInUtf8OrEucJpShowDecodedAndMarked() {
+    const QString records = QStringLiteral(
+        "山田太郎（1998）「近世日本の研究」\r\n明治〜大正の出版 1979\r\n昭和～平成の出版\r\n");
+    const QString first = QStringLiteral("山田太郎（1998）「近世日本の研究」\r\n");
+    const QList<QPair<QByteArray, QByteArray>> files = {
+        {QByteArray("\xef\xbb\xbf") + records.toUtf8(), first.toUtf8()},
+        {records.toUtf8(), first.toUtf8()},
+        {Encoded("EUC-JP", records), Encoded("EUC-JP", first)}};
+    for (const auto& [bytes, first_record] : files) {
+      QVERIFY(!bytes.isEmpty());
+      WriteBytes(Path("tolvaneken.txt"), bytes);
+      Start();
+      Search(QStringLiteral("近世 研究"));
+      QCOMPARE(Results()->toPlainText(), QStringLiteral("山田太郎（1998）「近世日本の研究」\n\n"));
+      QCOMPARE(MarksOf(Results()->document()), (QList<Marks>{{{11, 2}, {16, 2}}, {}, {}}));
+      QVERIFY(Caption().startsWith(QStringLiteral("件数：1 ")));
+      // kekka.txt holds the record's own bytes, never the byte-order mark.
+      QCOMPARE(ReadAll(Path("kekka.txt")), first_record);
+      // The wave dash is found, and marked, in whichever of its two forms the file holds.
+      Search(QStringLiteral("～"));
+      QCOMPARE(Results()->toPlainText(), QStringLiteral("明治〜大正の出版 1979\n昭和～平成の出版\n\n"
+                                                        "山田太郎（1998）「近世日本の研究」\n\n"));
+      QCOMPARE(MarksOf(Results()->document()).mid(0, 2), (QList<Marks>{{{2, 1}}, {{2, 1}}}));
+      app_.reset();
+    }
+  }
+
+  void blocksOfFilesInTwoEncodingsStayReadableSideBySide() {
+    // The start folder's file is Shift-JIS (init); the other folder's UTF-8.
+    QVERIFY(QDir(Dir()).mkdir(QStringLiteral("utf8")));
+    WriteBytes(Path("utf8/tolvaneken.txt"), QStringLiteral("近世の村 ｶﾀｶﾅ\r\n").toUtf8());
+    Start();
+    Search(QStringLiteral("近世"));
+    const QString chosen = Path("utf8/tolvaneken.txt");
+    AnswerNextDialog<QFileDialog>(answerers_.get(), [chosen](QFileDialog* dialog) { ChooseFile(dialog, chosen); });
+    QTest::keyClick(Query(), Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(QString::fromStdString(app_->State().start_dir), QDir(Path("utf8")).canonicalPath());
+    app_->MainFrame()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(app_->MainFrame()));
+    Query()->setFocus();
+    QTRY_VERIFY(Query()->hasFocus());
+    Search(QStringLiteral("ｶﾀｶﾅ"));
+    QCOMPARE(Results()->toPlainText(), QStringLiteral("近世の村 ｶﾀｶﾅ\n\n山田太郎（1998）「近世日本の研究」『日本史研究』\n\n"));
+    QCOMPARE(MarksOf(Results()->document()), (QList<Marks>{{{5, 4}}, {}, {{11, 2}}, {}, {}}));
+    QCOMPARE(ReadAll(Path("utf8/kekka.txt")), QStringLiteral("近世の村 ｶﾀｶﾅ\r\n").toUtf8());
+    // Another UTF-8 block on top: the older blocks keep their own text and marks.
+    Search(QStringLiteral("近世"));
+    QCOMPARE(Results()->toPlainText(), QStringLiteral("近世の村 ｶﾀｶﾅ\n\n近世の村 ｶﾀｶﾅ\n\n"
+                                                      "山田太郎（1998）「近世日本の研究」『日本史研究』\n\n"));
+    QCOMPARE(MarksOf(Results()->document()),
+             (QList<Marks>{{{0, 2}}, {}, {{5, 4}}, {}, {{11, 2}}, {}, {}}));
+  }
+
+  void aPastedKangxiRadicalSearchesTheKanjiItStandsFor() {
+    WriteLines(Path("tolvaneken.txt"), {QStringLiteral("言語学の研究"), QStringLiteral("語学")});
+    Start();
+    MessageBoxCloser boxes;
+    Search(QStringLiteral("⾔語"));  // U+2F94, as a PDF's text gives it
+    QCOMPARE(Results()->toPlainText(), QStringLiteral("言語学の研究\n\n"));
+    QCOMPARE(MarksOf(Results()->document()), (QList<Marks>{{{0, 2}}, {}, {}}));
+    QCOMPARE(FromSjis(app_->State().history.Slot(0)), QStringLiteral("言語"));
+    QVERIFY(boxes.texts.isEmpty());
+  }
+
+  void aUtf8HistoryComesBackUnderUpAndIsSavedAsShiftJis() {
+    const QString script = WriteEditor(QStringLiteral("editor"));
+    QVERIFY(!script.isEmpty());
+    QString history = QStringLiteral("近世\n明治😀期\n");
+    for (int i = 2; i < static_cast<int>(kHistoryQueries); ++i) history += u'\n';
+    WriteBytes(Path("history.txt"), (history + script + u'\n').toUtf8());
+    MessageBoxCloser boxes;
+    app_ = std::make_unique<CTolvaneApp>();
+    QVERIFY(app_->InitInstance());
+    // What Shift-JIS lacks was left out, and that is told once the window is up.
+    QTRY_COMPARE(boxes.texts, QStringList{QStringLiteral("history.txtの検索語から、Shift-JISで表せない文字を除きました。")});
+    Query()->setFocus();
+    QTest::keyClick(Query(), Qt::Key_Up);
+    QCOMPARE(Query()->text(), QStringLiteral("近世"));
+    QTest::keyClick(Query(), Qt::Key_Up);
+    QCOMPARE(Query()->text(), QStringLiteral("明治期"));
+    QTest::keyClick(Query(), Qt::Key_Down);
+    QTest::keyClick(Query(), Qt::Key_Return);  // 近世 again: the table is unchanged
+    QVERIFY(Caption().startsWith(QStringLiteral("件数：1 ")));
+    const QList<QByteArray> lines = ReadAll(Path("history.txt")).split('\n');
+    QCOMPARE(lines.size(), 22);
+    QCOMPARE(lines[0], Sjis(QStringLiteral("近世")) + "\r");
+    QCOMPARE(lines[1], Sjis(QStringLiteral("明治期")) + "\r");
+    QCOMPARE(lines[20], QFile::encodeName(script) + "\r");
+    QCOMPARE(boxes.texts.size(), 1);
+  }
+
+  void linesInAnotherEncodingAreToldOncePerSession() {
+    QByteArray records = Sjis(QStringLiteral("近世の村 1979")) + "\r\n";
+    records += QStringLiteral("近世の追記 1979\r\n").toUtf8();  // appended by a UTF-8 editor
+    WriteBytes(Path("tolvaneken.txt"), records);
+    Start();
+    MessageBoxCloser boxes;
+    Search(QStringLiteral("1979"));
+    QCOMPARE(boxes.texts, QStringList{QStringLiteral(
+                              "tolvaneken.txtの一部の行はほかの文字コードで書かれているようです。"
+                              "それらの行は検索で見つからないことがあります。")});
+    QVERIFY(Caption().startsWith(QStringLiteral("件数：2 ")));
+    Search(QStringLiteral("近世"));
+    QCOMPARE(boxes.texts.size(), 1);
+  }
+
+  void utf16RecordsAreRefusedByName() {
+    WriteBytes(Path("tolvaneken.txt"), QByteArray("\xff\xfe") + Encoded("UTF-16LE", QStringLiteral("近世 1979\r\n")));
+    Start();
+    MessageBoxCloser boxes;
+    Search(QStringLiteral("1979"));
+    QCOMPARE(boxes.texts, QStringList{QStringLiteral(
+                              "tolvaneken.txtはUTF-16で書かれているため検索できません。"
+                              "UTF-8かShift-JISで保存し直してください。")});
+    QVERIFY(!QFile::exists(Path("kekka.txt")));
+  }
+
   void eachBlockMarksItsOwnSearchsTerms() {
     Start();
     Search(QStringLiteral("研究"));
@@ -318,13 +448,17 @@ class WindowTest : public QObject {
     QCOMPARE(MarksOf(Results()->document()), (QList<Marks>{{{1, 1}}, {}, {}}));
   }
 
-  // The File menu's loose-search item, found by its text.
-  QAction* LooseSearchItem() const {
+  // The File menu, and its loose-search item, found by their texts.
+  QMenu* FileMenu() const {
     for (QAction* menu : app_->MainFrame()->menuBar()->actions()) {
-      if (!menu->menu()) continue;
-      for (QAction* item : menu->menu()->actions()) {
-        if (item->text() == QStringLiteral("表記ゆれを区別しない(&L)")) return item;
-      }
+      if (menu->menu() && menu->text() == QStringLiteral("ﾌｧｲﾙ(&F)")) return menu->menu();
+    }
+    return nullptr;
+  }
+  QAction* LooseSearchItem() const {
+    QMenu* file = FileMenu();
+    for (QAction* item : file ? file->actions() : QList<QAction*>()) {
+      if (item->text() == QStringLiteral("表記ゆれを区別しない(&L)")) return item;
     }
     return nullptr;
   }
@@ -338,7 +472,7 @@ class WindowTest : public QObject {
     QVERIFY(item->isCheckable());
     QVERIFY(!item->isChecked());  // off until turned on
     // Above the separator before 終了.
-    const QList<QAction*> items = item->parentWidget()->actions();
+    const QList<QAction*> items = FileMenu()->actions();
     const qsizetype at = items.indexOf(item);
     QVERIFY(at + 2 < items.size() && items[at + 1]->isSeparator());
     QCOMPARE(items[at + 2]->text(), QStringLiteral("終了(&X)"));

@@ -53,7 +53,9 @@ struct Outcome {
 
 Outcome SearchOnce(const testing::ScratchDir& dir, std::string_view query, const ScanOptions& scan) {
   Outcome outcome;
-  const SearchResult result = RunSearch(query, dir.path(), {}, RunOptions{.scan = scan});
+  RunOptions options;
+  options.scan = scan;
+  const SearchResult result = RunSearch(query, dir.path(), {}, options);
   outcome.result = {result.matches, result.status};
   outcome.box = result.shown.text;
   if (result.problem) outcome.calls.push_back("error " + std::string(result.problem->message));

@@ -94,5 +94,42 @@ TEST(MatchesAllTerms, FindsATermOnlyWhereACharacterBegins) {
   EXPECT_TRUE(MatchesAllTerms("\x88\x9f\x88\x9f", SplitTerms("\x88\x9f")));
 }
 
+// The query is Shift-JIS; a UTF-8 or EUC-JP file is searched for its terms written in that file's
+// encoding, on that encoding's characters.
+TEST(EncodedTerms, TheWaveDashIsFoundInEitherFormTheFileWasWrittenWith) {
+  const std::string wave_dash = "\x81\x60";  // ～ in Shift-JIS
+  // UTF-8: CP932's U+FF5E, and U+301C as JIS converters write it.
+  const TermTable utf8 = SplitTerms("1868" + wave_dash, TextEncoding::kUtf8);
+  EXPECT_TRUE(MatchesAllTerms("1868\xef\xbd\x9e", utf8));
+  EXPECT_TRUE(MatchesAllTerms("1868\xe3\x80\x9c", utf8));
+  EXPECT_FALSE(MatchesAllTerms("1868~", utf8));
+  // EUC-JP: JIS X 0208's A1 C1 from most converters, JIS X 0212's 8F A2 B7 from glibc's iconv
+  // -f CP932, which writes CP932's U+FF5E there.
+  const TermTable euc = SplitTerms("1868" + wave_dash, TextEncoding::kEucJp);
+  EXPECT_TRUE(MatchesAllTerms("1868\xa1\xc1", euc));
+  EXPECT_TRUE(MatchesAllTerms("1868\x8f\xa2\xb7", euc));
+  EXPECT_FALSE(MatchesAllTerms("18\xa1\xc1", euc));
+  // Neither form is found inside other characters: 8F A2 B7 A1 C1 is SS3 ～ then 〜.
+  EXPECT_FALSE(MatchesAllTerms("\xb0\xa1\xc1", SplitTerms(wave_dash, TextEncoding::kEucJp)));
+}
+
+TEST(EncodedTerms, ACharacterTheFilesEncodingLacksIsNamed) {
+  // ① (87 40) is not in EUC-JP; the terms after an empty one are converted all the same.
+  EXPECT_EQ(SplitTerms("a \x87\x40", TextEncoding::kEucJp).unconvertible, U'\u2460');
+  EXPECT_EQ(SplitTerms("a  \x87\x40", TextEncoding::kEucJp).unconvertible, U'\u2460');
+  EXPECT_FALSE(SplitTerms("a \x87\x40", TextEncoding::kUtf8).unconvertible);
+}
+
+TEST(EncodedTerms, AHalfWidthKanaTermIsFoundOnlyAsThatCharacter) {
+  // ｱ is B1 in Shift-JIS, 8E B1 in EUC-JP, EF BD B1 in UTF-8: its bytes in the other encodings
+  // hold no ｱ.
+  const TermTable euc = SplitTerms("\xb1", TextEncoding::kEucJp);
+  EXPECT_TRUE(MatchesAllTerms("\x8e\xb1", euc));
+  EXPECT_FALSE(MatchesAllTerms("\xb1\xb1\xa4\xa2", euc));  // 臼 and あ
+  const TermTable utf8 = SplitTerms("\xb1", TextEncoding::kUtf8);
+  EXPECT_TRUE(MatchesAllTerms("\xef\xbd\xb1", utf8));
+  EXPECT_FALSE(MatchesAllTerms("\xe3\x81\xb1", utf8));
+}
+
 }  // namespace
 }  // namespace tolvane

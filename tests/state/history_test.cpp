@@ -14,6 +14,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "encoding/primitives.h"
 #include "encoding/sjis.h"
@@ -527,6 +528,82 @@ TEST(EditorCommandTest, StorableCommandsFitTheCommandLineAndOneLine) {
   table.SetEditorCommand(std::string(299, 'p'));
   table.SetEditorCommand(std::string(300, 'q'));
   EXPECT_EQ(table.EditorCommand(), std::string(299, 'p'));
+}
+
+
+// A history.txt that a UTF-8 editor saved: read back into Shift-JIS, written as Shift-JIS.
+class Utf8HistoryFileTest : public HistoryFileTest {
+ protected:
+  // The placeholders' lines after `queries`, and the editor line, in UTF-8 with `line_end`.
+  void WriteUtf8StateFile(std::vector<std::string_view> queries, std::string_view line_end,
+                          std::string_view start = "") const {
+    std::string text(start);
+    for (std::size_t i = 0; i < kEditorSlot; ++i) {
+      text += i < queries.size() ? std::string(queries[i]) : std::string(Placeholders().substr(i * 6, 4));
+      text += line_end;
+    }
+    text += "gedit --new-window";
+    text += line_end;
+    WriteStateFile(text);
+  }
+};
+
+TEST_F(Utf8HistoryFileTest, ComesBackInShiftJisWithAnyLineEndAndByteOrderMark) {
+  // 明治 and 近世　研究 (a full-width blank inside the one entry).
+  const std::string meiji = "\x96\xbe\x8e\xa1";
+  const std::string kinsei_kenkyu = "\x8b\xdf\x90\xa2\x81\x40\x8c\xa4\x8b\x86";
+  for (const std::string_view line_end : {"\n", "\r\n"}) {
+    for (const std::string_view start : {"", "\xef\xbb\xbf"}) {
+      WriteUtf8StateFile({"明治", "近世　研究"}, line_end, start);
+      const HistoryTable table = Reloaded();
+      EXPECT_EQ(table.Slot(0), meiji);
+      EXPECT_EQ(table.Slot(1), kinsei_kenkyu);
+      EXPECT_EQ(table.Slot(2), "0002");
+      EXPECT_EQ(table.EditorCommand(), "gedit --new-window");
+      EXPECT_FALSE(table.LoadDroppedCharacters());
+    }
+  }
+}
+
+TEST_F(Utf8HistoryFileTest, IsWrittenAsShiftJisAtTheNextSaveEvenUnchanged) {
+  WriteUtf8StateFile({"明治", "⾔語"}, "\n");
+  HistoryTable table = Reloaded();
+  EXPECT_EQ(table.Slot(1), "\x8c\xbe\x8c\xea");  // the Kangxi radical ⾔ as 言
+  EXPECT_TRUE(table.DiffersFromFile());
+  ASSERT_TRUE(table.Save(dir_));
+  std::string expected = "\x96\xbe\x8e\xa1\r\n\x8c\xbe\x8c\xea\r\n";
+  expected += Placeholders().substr(2 * 6);
+  expected += "gedit --new-window\r\n";
+  EXPECT_EQ(ReadStateFile(), expected);
+  EXPECT_FALSE(Reloaded().DiffersFromFile());
+}
+
+TEST_F(Utf8HistoryFileTest, CharactersShiftJisLacksAreLeftOutOfTheirEntryAndTold) {
+  WriteUtf8StateFile({"明治😀期", "😀", "近世"}, "\r\n");
+  HistoryTable table;
+  table.Load(dir_ + "/missing");  // placeholders first, so that an untouched slot is seen
+  table.Load(dir_);
+  EXPECT_EQ(table.Slot(0), "\x96\xbe\x8e\xa1\x8a\xfa");  // 明治期
+  EXPECT_EQ(table.Slot(1), "0001");  // nothing left of it: the slot keeps what it had
+  EXPECT_EQ(table.Slot(2), "\x8b\xdf\x90\xa2");
+  EXPECT_TRUE(table.LoadDroppedCharacters());
+  // A Shift-JIS file leaves nothing out.
+  WriteStateFile(Placeholders() + "notepad\r\n");
+  table.Load(dir_);
+  EXPECT_FALSE(table.LoadDroppedCharacters());
+}
+
+TEST_F(Utf8HistoryFileTest, AMalformedLineCostsOnlyItsOwnBadBytes) {
+  // Mostly UTF-8, and one line with bytes that are no UTF-8 (a Shift-JIS 検索 and a stray byte).
+  const std::string broken = "\x8c\x9f\x8d\xf5";
+  WriteUtf8StateFile({"明治", broken, "近世\xff研究", "大正"}, "\r\n");
+  const HistoryTable table = Reloaded();
+  EXPECT_EQ(table.Slot(0), "\x96\xbe\x8e\xa1");
+  EXPECT_EQ(table.Slot(2), "\x8b\xdf\x90\xa2\x8c\xa4\x8b\x86");  // 近世研究
+  EXPECT_EQ(table.Slot(3), "\x91\xe5\x90\xb3");                  // 大正
+  EXPECT_EQ(table.EditorCommand(), "gedit --new-window");
+  EXPECT_TRUE(table.LoadDroppedCharacters());
+  ExpectEverySlotFits(table);
 }
 
 }  // namespace
