@@ -6,6 +6,17 @@ namespace {
 // The marks that join the kana before them under the loose folding: ﾞ ﾟ and their combining forms.
 constexpr char32_t kJoiningMarks[] = {0xff9e, 0xff9f, 0x3099, 0x309a};
 
+// Every one of `heads` followed by every one of `tails`.
+std::vector<std::string> EachFollowedByEach(const std::vector<std::string>& heads,
+                                            const std::vector<std::string>& tails) {
+  std::vector<std::string> joined;
+  joined.reserve(heads.size() * tails.size());
+  for (const std::string& head : heads) {
+    for (const std::string& tail : tails) joined.push_back(head + tail);
+  }
+  return joined;
+}
+
 }  // namespace
 
 FoldedTerm::FoldedTerm(TextEncoding encoding, std::string_view term, Folding folding)
@@ -33,13 +44,7 @@ FoldedTerm::FoldedTerm(TextEncoding encoding, std::string_view term, Folding fol
     for (const std::u32string& member : FoldClass(folded_[k], folding_)) {
       // A member of two code points (a kana and its mark) is each of their spellings in a row.
       std::vector<std::string> written{std::string()};
-      for (const char32_t c : member) {
-        std::vector<std::string> longer;
-        for (const std::string& head : written) {
-          for (const std::string& tail : table_->Spellings(c)) longer.push_back(head + tail);
-        }
-        written = std::move(longer);
-      }
+      for (const char32_t c : member) written = EachFollowedByEach(written, table_->Spellings(c));
       spellings.insert(spellings.end(), written.begin(), written.end());
     }
   }
@@ -54,11 +59,7 @@ std::vector<std::string> FoldedTerm::SpellingsOf(std::size_t first, std::size_t 
   for (std::size_t character = first; character < first + count; ++character) {
     const std::vector<std::string>& tails = spellings_[character];
     if (tails.empty() || written.size() * tails.size() > most) return {};
-    std::vector<std::string> longer;
-    for (const std::string& head : written) {
-      for (const std::string& tail : tails) longer.push_back(head + tail);
-    }
-    written = std::move(longer);
+    written = EachFollowedByEach(written, tails);
   }
   return written;
 }

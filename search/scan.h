@@ -20,7 +20,7 @@ enum class ScanEnd {
 // Returns false to end the scan.
 using MatchSink = std::function<bool(std::string_view record_text)>;
 
-// Told between reads of the scan, about every 256 KiB, that it is still running; always on the
+// Told between reads of the scan, about every 1 MiB, that it is still running; always on the
 // calling thread, never from the helper of a two-halves scan.
 using ProgressHook = std::function<void()>;
 

@@ -1,9 +1,10 @@
 #pragma once
 // Shared by the fuzz targets: cutting one input into fields, a checked condition that stops the
-// fuzzer, a scratch folder per process, naive models of the encodings' character boundaries, and
-// Shift-JIS text written in another encoding.
+// fuzzer, a scratch folder per process, a records file in memory, naive models of the encodings'
+// character boundaries, and Shift-JIS text written in another encoding.
 #include <iconv.h>
 #include <stdlib.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstddef>
@@ -79,6 +80,23 @@ inline std::string ReadWholeFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+
+// An in-memory file, read through the same system calls as a file on disk.
+class MemoryFile {
+ public:
+  explicit MemoryFile(std::string_view bytes) : fd_(::memfd_create("tolvaneken", MFD_CLOEXEC)) {
+    FUZZ_CHECK(fd_ >= 0);
+    FUZZ_CHECK(::write(fd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()));
+  }
+  ~MemoryFile() { ::close(fd_); }
+  int Rewound() const {
+    FUZZ_CHECK(::lseek(fd_, 0, SEEK_SET) == 0);
+    return fd_;
+  }
+
+ private:
+  int fd_;
+};
 
 // The model's own lead-byte ranges of code page 932, written out independently of the engine.
 inline bool ModelLeadByte(char c) {

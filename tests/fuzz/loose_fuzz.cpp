@@ -2,8 +2,6 @@
 // and its mark, folds with the library's tables and matches on characters; and the fast scans
 // against the plain one. Input: an encoding byte, a read-size byte, then query 0xFF records file.
 #include <iconv.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include "encoding/fold.h"
 #include "encoding/text_encoding.h"
@@ -80,22 +78,6 @@ bool ModelHolds(TextEncoding encoding, std::string_view record, std::string_view
   }
   return false;
 }
-
-class MemoryFile {
- public:
-  explicit MemoryFile(std::string_view bytes) : fd_(::memfd_create("tolvaneken", MFD_CLOEXEC)) {
-    FUZZ_CHECK(fd_ >= 0);
-    FUZZ_CHECK(::write(fd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()));
-  }
-  ~MemoryFile() { ::close(fd_); }
-  int Rewound() const {
-    FUZZ_CHECK(::lseek(fd_, 0, SEEK_SET) == 0);
-    return fd_;
-  }
-
- private:
-  int fd_;
-};
 
 std::vector<std::string> Scan(const MemoryFile& file, const TermTable& terms, const ScanOptions& options) {
   std::vector<std::string> texts;

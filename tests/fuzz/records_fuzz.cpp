@@ -3,7 +3,6 @@
 // Input: a window-size byte, a stop-after byte whose bits above the third choose the encoding (0
 // Shift-JIS, 1 UTF-8, 2 UTF-8 with a byte-order mark, 3 EUC-JP: the file is then the Shift-JIS
 // one written in it), then query 0xFF records file.
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <utility>
@@ -88,23 +87,6 @@ TextEncoding EngineEncoding(ModelEncoding encoding) {
   }
   return TextEncoding::kShiftJis;
 }
-
-// An in-memory file, read through the same system calls as a file on disk.
-class MemoryFile {
- public:
-  explicit MemoryFile(std::string_view bytes) : fd_(::memfd_create("tolvaneken", MFD_CLOEXEC)) {
-    FUZZ_CHECK(fd_ >= 0);
-    FUZZ_CHECK(::write(fd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()));
-  }
-  ~MemoryFile() { ::close(fd_); }
-  int Rewound() const {
-    FUZZ_CHECK(::lseek(fd_, 0, SEEK_SET) == 0);
-    return fd_;
-  }
-
- private:
-  int fd_;
-};
 
 struct ScanOutcome {
   std::vector<std::string> texts;
