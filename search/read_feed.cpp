@@ -5,9 +5,17 @@
 #include <vector>
 
 #include "posix/io.h"
+#include "search/record_reader.h"
 #include "search/scan_sizes.h"
 
 namespace tolvane {
+namespace {
+
+// The most the scanner leaves unconsumed: fewer bytes than tell where a piece ends, and a CR at the
+// end that may be half of a CR LF.
+constexpr std::size_t kCarriedMaxBytes = (kPieceLookBytes - 1) + 1;
+
+}  // namespace
 
 ScanEnd ScanEndOf(const RangeEnd& end) {
   switch (end.kind) {
@@ -27,8 +35,8 @@ RangeEnd ScanRange(int fd, RegionScanner& scanner, std::uint64_t begin,
                    std::optional<std::uint64_t> end, std::size_t read_bytes,
                    const ProgressHook& on_progress, std::stop_token stop) {
   read_bytes = std::max<std::size_t>(read_bytes, 1);
-  // The carried rest of an unfinished record is below 2,998 bytes, plus a CR that may pair.
-  std::vector<char> buffer(read_bytes + kRecordBufferBytes);
+  // Every read fits behind the carried rest of an unfinished record.
+  std::vector<char> buffer(kCarriedMaxBytes + read_bytes);
   std::size_t carried = 0;
   std::uint64_t offset = begin;  // where the next read starts
   while (true) {
@@ -55,6 +63,8 @@ RangeEnd ScanRange(int fd, RegionScanner& scanner, std::uint64_t begin,
     }
     if (on_progress) on_progress();
     carried = region.size() - step.consumed;
+    // Were the scanner ever to leave more, the next read would not fit: fail, never write past.
+    if (carried > kCarriedMaxBytes) return {RangeEnd::Kind::kReadError};
     std::memmove(buffer.data(), buffer.data() + step.consumed, carried);
   }
 }
