@@ -8,6 +8,9 @@ namespace {
 
 // A text with at least this share of NUL bytes is UTF-16 or UTF-32: Japanese text has none.
 constexpr std::size_t kNulShareDivisor = 8;
+// UTF-16 and UTF-32 text has at most four NUL bytes in a row (UTF-32 of an ASCII character next
+// to U+3000); a longer run is no character's.
+constexpr std::size_t kHoleNulRunBytes = 8;
 // Malformed lines are part of many a Shift-JIS bibliography: a file is taken for one in no
 // encoding only when at least this many of its sampled lines fit none, and more than fit any.
 constexpr std::size_t kUnknownLinesAtLeast = 16;
@@ -110,9 +113,25 @@ struct LineCounts {
 
 bool LooksLikeUtf16(std::string_view start) {
   if (start.starts_with("\xff\xfe") || start.starts_with("\xfe\xff")) return true;
+  // Long runs of NUL bytes are a sparse file's holes or padding, not text of any encoding, and
+  // are left out of both counts.
   std::size_t nul = 0;
-  for (const char c : start) nul += c == '\0';
-  return !start.empty() && nul * kNulShareDivisor >= start.size();
+  std::size_t counted = start.size();
+  for (std::size_t at = 0; at < start.size();) {
+    if (start[at] != '\0') {
+      ++at;
+      continue;
+    }
+    const std::size_t run_end = std::min(start.find_first_not_of('\0', at), start.size());
+    const std::size_t run = run_end - at;
+    if (run >= kHoleNulRunBytes) {
+      counted -= run;
+    } else {
+      nul += run;
+    }
+    at = run_end;
+  }
+  return counted > 0 && nul * kNulShareDivisor >= counted;
 }
 
 }  // namespace

@@ -52,6 +52,14 @@ TEST(DetectEncoding, UnmarkedUtf16IsToldByItsNulBytes) {
   // A stray NUL in a Shift-JIS file is a record's end, not UTF-16.
   const std::string sjis = In("CP932", Bibliography(20));
   EXPECT_EQ(DetectEncoding(sjis + std::string(1, '\0') + "\r\n").kind, Kind::kShiftJis);
+  // A sparse file's holes are no text: records among long runs of NULs stay what they are, while
+  // UTF-16 and UTF-32 text with holes between stays UTF-16.
+  const std::string hole(4096, '\0');
+  EXPECT_EQ(DetectEncoding(hole + sjis + hole).kind, Kind::kShiftJis);
+  EXPECT_EQ(DetectEncoding(hole).kind, Kind::kShiftJis);
+  EXPECT_EQ(DetectEncoding(hole + In("UTF-16LE", Bibliography(3)) + hole).kind, Kind::kUtf16);
+  EXPECT_EQ(DetectEncoding(In("UTF-32LE", "a\u3000b\r\n") + hole).kind, Kind::kUtf16);
+  EXPECT_EQ(DetectEncoding(In("UTF-32BE", "\u3000a\r\n") + hole).kind, Kind::kUtf16);
 }
 
 TEST(DetectEncoding, EachEncodingOfTheSameTextIsKnownForWhatItIs) {
