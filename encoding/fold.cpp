@@ -42,14 +42,25 @@ constexpr char32_t kCombiningSemiVoicedMark = 0x309a;
 constexpr char32_t kHalfWidthKanaFirst = 0xff66;
 constexpr char32_t kHalfWidthKanaLast = 0xff9d;
 
-// The dashes taken for the long-vowel mark, in their CP932 forms (－ stands for − too).
-constexpr std::array<char32_t, 6> kDashes = {
+// The dashes taken for the long-vowel mark, in their CP932 forms (－ stands for − too). － is also
+// the full-width hyphen-minus, so the ASCII hyphen is of the class: ＩＳＢＮ４－３０８ is ISBN4-308.
+constexpr std::array<char32_t, 7> kDashes = {
     0x30fc,  // ー
     0xff70,  // ｰ
     0x2015,  // ― (CP932's and EUC-JP's form of the horizontal bar)
     0x2014,  // — (the em dash other converters give it)
     0x2010,  // ‐
     0xff0d,  // － (and −, whose CP932 form it is)
+    0x002d,  // -
+};
+
+// The full-width signs past ～ and the Latin-1 forms they stand for; ￠ ￡ ￢ are CP932's own forms
+// of ¢ £ ¬ and come folded already.
+constexpr std::pair<char32_t, char32_t> kFullWidthSigns[] = {
+    {0x00a5, 0xffe5},  // ¥ ￥
+    {0x00a6, 0xffe4},  // ¦ ￤
+    {0x00af, 0xffe3},  // ¯ ￣
+    {0x20a9, 0xffe6},  // ₩ ￦
 };
 
 // The CJK compatibility ideographs (神 U+FA19 ...) and the unified ideograph each stands for.
@@ -71,6 +82,9 @@ char32_t LooseForm(char32_t c) {
   // Most of the plane: CJK ideographs and Hangul, which only the kanji groups fold.
   if (c >= 0x3400 && c < 0xf900) return KanjiVariants::Installed().Representative(c);
   c = Cp932FormOf(c).value_or(c);
+  for (const auto& [narrow, wide] : kFullWidthSigns) {
+    if (c == narrow) return wide;
+  }
   for (const char32_t dash : kDashes) {
     if (c == dash) return kLongVowelMark;
   }

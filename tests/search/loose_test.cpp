@@ -60,7 +60,11 @@ TEST(LooseSearch, FindsTheNotationalVariantsOfATerm) {
     EXPECT_TRUE(LooseFinds("データベース", "デ―タベ‐ス", encoding));
     if (encoding != TextEncoding::kEucJp) {  // EUC-JP writes － only as −
       EXPECT_TRUE(LooseFinds("データベース", "デ－タベ－ス", encoding));
+      // － is the full-width hyphen-minus as well: page ranges and codes typed full-width.
+      EXPECT_TRUE(LooseFinds("ISBN4-308", "ＩＳＢＮ４－３０８", encoding));
+      EXPECT_TRUE(LooseFinds("１２－３４", "12-34頁", encoding));
     }
+    EXPECT_TRUE(LooseFinds("12-34", "１２−３４", encoding));
     EXPECT_TRUE(LooseFinds("国語", "國語", encoding));
     EXPECT_TRUE(LooseFinds("學", "国語学", encoding));
     EXPECT_TRUE(LooseFinds("ヴ", "ｳﾞ", encoding));
@@ -81,11 +85,14 @@ TEST(LooseSearch, KeepsApartWhatIsNotTheSame) {
     EXPECT_FALSE(LooseFinds("ヤ", "ゃ", encoding));  // small kana stay small
     EXPECT_FALSE(LooseFinds("一", "壱", encoding));  // a numeral is not its formal form
     EXPECT_FALSE(LooseFinds("士", "土", encoding));
-    EXPECT_FALSE(LooseFinds("-", "ー", encoding));  // the ASCII hyphen is no dash of the class
+    EXPECT_FALSE(LooseFinds("-", "～", encoding));  // a dash is no wave dash
   }
   // ソ is 83 5C in Shift-JIS: its trail byte is no backslash.
   EXPECT_FALSE(LooseFinds("\\", "ソ"));
   EXPECT_TRUE(LooseFinds("\\", "ソ＼"));
+  // ¥ in a UTF-8 file is the ￥ of a Shift-JIS query.
+  EXPECT_TRUE(LooseFinds("￥1000", "¥1000", TextEncoding::kUtf8));
+  EXPECT_FALSE(LooseFinds("￥", "\\", TextEncoding::kUtf8));
 }
 
 TEST(LooseSearch, AKanaAndItsMarkAreOneCharacter) {
