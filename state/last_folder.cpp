@@ -68,35 +68,43 @@ std::optional<std::string> LastFolderFileOfEnvironment() {
   return LastFolderFile(::getenv("XDG_CONFIG_HOME"), ::getenv("HOME"));
 }
 
-std::optional<std::string> LoadLastFolder(const std::string& file) {
+std::optional<std::string> ReadConfigFile(const std::string& file, std::size_t max_bytes) {
   // A regular file only, never waiting for a FIFO, never through another user's link.
   const OpenedFile opened = OpenPathForReading(file);
   if (opened.problem) return std::nullopt;
-  const int fd = opened.fd.get();
-
-  // One byte more than the longest content shows a file that is too long.
-  std::string content(kLastFolderBytes + 2, '\0');
+  std::string content(max_bytes + 1, '\0');
   std::size_t size = 0;
   while (size < content.size()) {
-    const ssize_t n = ReadRetry(fd, content.data() + size, content.size() - size);
+    const ssize_t n = ReadRetry(opened.fd.get(), content.data() + size, content.size() - size);
     if (n < 0) return std::nullopt;
     if (n == 0) break;
     size += static_cast<std::size_t>(n);
   }
   content.resize(size);
-  if (!content.empty() && content.back() == kLineFeed) content.pop_back();
-  if (!IsRememberable(content)) return std::nullopt;
+  return content;
+}
+
+bool WriteConfigFile(const std::string& file, std::string_view content) {
+  const std::size_t slash = file.rfind('/');
+  if (slash != std::string::npos && slash > 0) MakeFolders(file.substr(0, slash));
+  return ReplaceFileWhole(file, content);
+}
+
+std::optional<std::string> LoadLastFolder(const std::string& file) {
+  // The folder and its line feed; one byte more shows a file that is too long.
+  std::optional<std::string> content = ReadConfigFile(file, kLastFolderBytes + 1);
+  if (!content) return std::nullopt;
+  if (!content->empty() && content->back() == kLineFeed) content->pop_back();
+  if (!IsRememberable(*content)) return std::nullopt;
   return content;
 }
 
 bool SaveLastFolder(const std::string& file, std::string_view folder) {
   if (!IsRememberable(folder)) return false;
   if (LoadLastFolder(file) == folder) return true;
-  const std::size_t slash = file.rfind('/');
-  if (slash != std::string::npos && slash > 0) MakeFolders(file.substr(0, slash));
   std::string content(folder);
   content += kLineFeed;
-  return ReplaceFileWhole(file, content);
+  return WriteConfigFile(file, content);
 }
 
 std::optional<std::string> ChooseStartFolder(

@@ -19,6 +19,14 @@ inline constexpr std::size_t kLastFolderBytes = 4096;
 // or relative is ignored for "$HOME/.config"; with no absolute HOME either, there is none.
 std::optional<std::string> ConfigFile(const char* xdg_config_home, const char* home, std::string_view name);
 
+// Up to `max_bytes` of the configuration file `file` (one byte more shows a file that is too long);
+// nothing when it is missing, no regular file, another user's link, or unreadable.
+std::optional<std::string> ReadConfigFile(const std::string& file, std::size_t max_bytes);
+
+// Replaces `file` whole with `content`, making its missing folders (0700) on the way, so that a
+// failure leaves the old file as it was. True when the file holds `content` afterwards.
+bool WriteConfigFile(const std::string& file, std::string_view content);
+
 // Where the remembered folder's file is (ConfigFile "last-folder").
 std::optional<std::string> LastFolderFile(const char* xdg_config_home, const char* home);
 // The same for this process's environment.

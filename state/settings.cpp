@@ -1,12 +1,9 @@
 #include "state/settings.h"
 
 #include <stdlib.h>
-#include <sys/stat.h>
 
 #include <string_view>
 
-#include "posix/files.h"
-#include "posix/io.h"
 #include "state/last_folder.h"
 
 namespace tolvane {
@@ -16,9 +13,30 @@ constexpr std::string_view kSettingsName = "settings";
 constexpr std::string_view kLooseSearchLine = "loose-search=";
 constexpr std::string_view kOn = "on";
 constexpr std::string_view kOff = "off";
-// The file is a few lines; what lies beyond this is not read.
+// The file is a few lines; what lies beyond this is not read, and not kept by a save.
 constexpr std::size_t kSettingsBytes = 4096;
-constexpr mode_t kFolderMode = 0700;
+
+// Calls `each` with every line of `content`, without its LF or the CR of a CR LF.
+template <typename Each>
+void ForEachLine(std::string_view content, Each&& each) {
+  while (!content.empty()) {
+    const std::size_t end = content.find('\n');
+    std::string_view line = content.substr(0, end);
+    content = end == std::string_view::npos ? std::string_view() : content.substr(end + 1);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    each(line);
+  }
+}
+
+// The file's lines within kSettingsBytes: of a longer file, those that end before it.
+std::string ReadSettingsLines(const std::string& file) {
+  std::string content = ReadConfigFile(file, kSettingsBytes).value_or(std::string());
+  if (content.size() > kSettingsBytes) {
+    const std::size_t last_lf = content.rfind('\n', kSettingsBytes - 1);
+    content.resize(last_lf == std::string::npos ? 0 : last_lf + 1);
+  }
+  return content;
+}
 
 }  // namespace
 
@@ -28,40 +46,24 @@ std::optional<std::string> SettingsFileOfEnvironment() {
 
 Settings LoadSettings(const std::string& file) {
   Settings settings;
-  // A regular file only, never waiting for a FIFO, never through another user's link.
-  const OpenedFile opened = OpenPathForReading(file);
-  if (opened.problem) return settings;
-  std::string content(kSettingsBytes, '\0');
-  std::size_t size = 0;
-  while (size < content.size()) {
-    const ssize_t n = ReadRetry(opened.fd.get(), content.data() + size, content.size() - size);
-    if (n <= 0) break;
-    size += static_cast<std::size_t>(n);
-  }
-  content.resize(size);
-  std::string_view rest = content;
-  while (!rest.empty()) {
-    const std::size_t end = rest.find('\n');
-    const std::string_view line = rest.substr(0, end);
-    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+  ForEachLine(ReadSettingsLines(file), [&settings](std::string_view line) {
     if (line.starts_with(kLooseSearchLine)) settings.loose_search = line.substr(kLooseSearchLine.size()) == kOn;
-  }
+  });
   return settings;
 }
 
 bool SaveSettings(const std::string& file, const Settings& settings) {
-  const std::size_t slash = file.rfind('/');
-  if (slash == std::string::npos || slash == 0) return false;
-  // Each missing folder on the way; a failure shows when the file is written.
-  const std::string folder = file.substr(0, slash);
-  for (std::size_t at = folder.find('/', 1);; at = folder.find('/', at + 1)) {
-    ::mkdir(folder.substr(0, at).c_str(), kFolderMode);
-    if (at == std::string::npos) break;
-  }
-  std::string content(kLooseSearchLine);
+  // The lines of other settings (a later version's, the user's own) stay as they were.
+  std::string content;
+  ForEachLine(ReadSettingsLines(file), [&content](std::string_view line) {
+    if (line.starts_with(kLooseSearchLine)) return;
+    content += line;
+    content += '\n';
+  });
+  content += kLooseSearchLine;
   content += settings.loose_search ? kOn : kOff;
   content += '\n';
-  return ReplaceFileWhole(file, content);
+  return WriteConfigFile(file, content);
 }
 
 }  // namespace tolvane

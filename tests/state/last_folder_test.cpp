@@ -188,6 +188,11 @@ TEST(SettingsFile, RoundTripsAndFallsBackToTheDefaults) {
   EXPECT_TRUE(LoadSettings(file).loose_search);
   testing::WriteFile(file, "loose-search=yes please\n");
   EXPECT_FALSE(LoadSettings(file).loose_search);
+  // Saved by an editor with CR LF, and others' lines kept by a save.
+  testing::WriteFile(file, "colour=blue\r\nloose-search=on\r\n");
+  EXPECT_TRUE(LoadSettings(file).loose_search);
+  ASSERT_TRUE(SaveSettings(file, Settings{.loose_search = false}));
+  EXPECT_EQ(testing::ReadFile(file), "colour=blue\nloose-search=off\n");
   // A folder where the file should be: the defaults, and a save that says it failed.
   const std::string folder = dir / "a-folder";
   std::filesystem::create_directory(folder);
