@@ -2,7 +2,7 @@
 // page cache, beside the exact search of a term in the same file. Prints the verdict, the median
 // microseconds of each and their ratio.
 //
-//   detect_cost FILE TERM [RUNS]
+//   detect_cost FILE TERM [RUNS]      (TERM in Shift-JIS, as the window's query)
 #include <fcntl.h>
 #include <unistd.h>
 
