@@ -56,6 +56,7 @@ double EstimateFor(const std::vector<std::string>& spellings, const ByteCounts& 
 // OR: one character of rare spellings, or a run of common ones (1998, whose digits each have two)
 // whose spellings together are rarer. From each character, the longest run of each number of
 // spellings: a longer run of as many spellings lets fewer places through for the same compares.
+// Each run is built from the one before it and one character more, never again from its start.
 void AddOptionsForFolded(const std::string& term, const FoldedTerm& folded, const ByteCounts& counts,
                          double total, std::vector<Option>& options) {
   for (std::size_t first = 0; first < folded.CharacterCount(); ++first) {
@@ -63,7 +64,7 @@ void AddOptionsForFolded(const std::string& term, const FoldedTerm& folded, cons
     for (std::size_t count = 1; !longer.empty(); ++count) {
       std::vector<std::string> spellings = std::move(longer);
       longer = first + count < folded.CharacterCount()
-                   ? folded.SpellingsOf(first, count + 1, kMaxFilterSpellings)
+                   ? folded.FollowedBySpellingsOf(spellings, first + count, kMaxFilterSpellings)
                    : std::vector<std::string>();
       if (!longer.empty() && longer.size() == spellings.size()) continue;
       const double confirmed_cost = first == 0 ? kConfirmedCandidateCost : kSearchedCandidateCost;

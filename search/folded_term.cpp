@@ -56,12 +56,17 @@ FoldedTerm::FoldedTerm(TextEncoding encoding, std::string_view term, Folding fol
 std::vector<std::string> FoldedTerm::SpellingsOf(std::size_t first, std::size_t count,
                                                  std::size_t most) const {
   std::vector<std::string> written{std::string()};
-  for (std::size_t character = first; character < first + count; ++character) {
-    const std::vector<std::string>& tails = spellings_[character];
-    if (tails.empty() || written.size() * tails.size() > most) return {};
-    written = EachFollowedByEach(written, tails);
+  for (std::size_t character = first; character < first + count && !written.empty(); ++character) {
+    written = FollowedBySpellingsOf(written, character, most);
   }
   return written;
+}
+
+std::vector<std::string> FoldedTerm::FollowedBySpellingsOf(const std::vector<std::string>& written,
+                                                           std::size_t character, std::size_t most) const {
+  const std::vector<std::string>& tails = spellings_[character];
+  if (tails.empty() || written.size() * tails.size() > most) return {};
+  return EachFollowedByEach(written, tails);
 }
 
 char32_t FoldedTerm::DecodeFolded(std::string_view text, std::size_t pos, std::size_t& end) const {

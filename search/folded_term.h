@@ -48,6 +48,10 @@ class FoldedTerm {
   // Every way the encoding writes the `count` characters from `first` one after the other: what a
   // filter looks for. Empty when that is more than `most` ways, or none.
   std::vector<std::string> SpellingsOf(std::size_t first, std::size_t count, std::size_t most) const;
+  // Each of `written` followed by each spelling of the character `character`: a run one longer.
+  // Empty as SpellingsOf.
+  std::vector<std::string> FollowedBySpellingsOf(const std::vector<std::string>& written,
+                                                 std::size_t character, std::size_t most) const;
 
  private:
   // The folded character at `pos` of `text`, and where it ends (after its mark, if it takes one).
