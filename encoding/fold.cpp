@@ -150,8 +150,7 @@ const LooseTables& Loose() {
       if (c >= 0x10000 && c != representative) add(std::u32string(1, c), representative);
     }
     for (char32_t kana = 0x3041; kana <= 0xff9d; ++kana) {
-      for (const char32_t mark : {kHalfWidthVoicedMark, kHalfWidthSemiVoicedMark, kCombiningVoicedMark,
-                                  kCombiningSemiVoicedMark}) {
+      for (const char32_t mark : kJoiningMarks) {
         if (const std::optional<char32_t> composed = ComposeKana(kana, mark)) add({kana, mark}, *composed);
       }
       if (kana == 0x30ff) kana = kHalfWidthKanaFirst - 1;  // past the katakana, on to the half-width

@@ -3,9 +3,6 @@
 namespace tolvane {
 namespace {
 
-// The marks that join the kana before them under the loose folding: ﾞ ﾟ and their combining forms.
-constexpr char32_t kJoiningMarks[] = {0xff9e, 0xff9f, 0x3099, 0x309a};
-
 // Every one of `heads` followed by every one of `tails`.
 std::vector<std::string> EachFollowedByEach(const std::vector<std::string>& heads,
                                             const std::vector<std::string>& tails) {
