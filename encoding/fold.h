@@ -14,8 +14,9 @@ enum class Folding {
   kUnicodeForms,
   // The loose search, which finds the notational variants of Japanese as one: width (Ａ A, ｶ カ),
   // Latin case, hiragana and katakana (small kana stay small), the long-vowel mark, the dashes
-  // and the hyphen (ー ｰ ― ‐ － − -), the middle dots (・ ･), old and new kanji forms (國 国, encoding/kanji_variants.h)
-  // and compatibility ideographs. Voiced and unvoiced kana stay apart (カ is not ガ).
+  // and the hyphen (ー ｰ ― ‐ － − -), the middle dots (・ ･), old and new kanji forms (國 国,
+  // encoding/kanji_variants.h) and compatibility ideographs. Voiced and unvoiced kana stay apart
+  // (カ is not ガ).
   kLoose,
 };
 
