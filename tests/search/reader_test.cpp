@@ -35,7 +35,9 @@ Records AllRecords(std::string_view bytes) {
       return true;
     }, {.plain = true});
   }
-  for (std::size_t read_size : {1u, 2u, 3u, 7u, 4096u, 1u << 20}) {
+  for (std::size_t read_size : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7},
+                                kPieceLookBytes - 1, kPieceLookBytes, kPieceLookBytes + 1,
+                                std::size_t{4096}, std::size_t{1} << 20}) {
     for (std::size_t split_min : {kSplitScanMinBytes, std::size_t{1}}) {
       Records fast;
       UniqueFd fd(::open((dir / "records").c_str(), O_RDONLY));
@@ -98,6 +100,15 @@ TEST(Records, APieceOfALongLineNeverEndsInsideACharacter) {
   // A lead byte last of all is no character cut in two; one before the line feed takes it along.
   EXPECT_EQ(AllRecords(x2997 + "\x88"), (Records{x2997 + "\x88"}));
   EXPECT_EQ(AllRecords(x2997 + "\x88\r\n"), (Records{x2997, "\x88\n"}));
+}
+
+TEST(Records, TheLongestRestAReadLeavesFitsBeforeTheNextRead) {
+  // A piece's end is known only kPieceLookBytes bytes on, and a CR last may pair with the LF of the
+  // next read: after a read of about that size, all of it waits for the next.
+  const std::string line(kRecordBufferBytes, 'x');
+  EXPECT_EQ(AllRecords(line + "\r\nnext\r\n"),
+            (Records{line.substr(0, kRecordTextBytes), "xx\n", "next\n"}));
+  EXPECT_EQ(AllRecords(line + "x\r\nnext"), (Records{line.substr(0, kRecordTextBytes), "xxx\n", "next"}));
 }
 
 TEST(Records, ANulByteEndsTheRecordsText) {
