@@ -228,6 +228,7 @@ void HistoryTable::Load(const std::string& dir) {
   editor_changed_since_sync_ = false;
   load_problem_.reset();
   characters_dropped_ = false;
+  read_as_utf8_ = false;
   // Only a regular file, never waiting for a FIFO, never through another user's link.
   const OpenedFile file = OpenPathForReading(PathIn(dir, kHistoryFileName));
   if (file.problem) {
@@ -246,6 +247,7 @@ void HistoryTable::Load(const std::string& dir) {
   bool dropped = false;
   on_disk_ = ReadSlots(file.fd.get(), in_utf8, dropped);
   characters_dropped_ = dropped;
+  read_as_utf8_ = in_utf8;
   // Slots the file does not reach keep what they held, which the file then lacks.
   bool file_holds_table = true;
   for (std::size_t i = 0; i < kHistorySlots; ++i) {

@@ -50,6 +50,8 @@ class HistoryTable {
   // Shift-JIS lacks, which it left out of their entries. The file is written in Shift-JIS at the
   // next save.
   bool LoadDroppedCharacters() const { return characters_dropped_; }
+  // True when the last load read the file as UTF-8 and converted it.
+  bool LoadReadUtf8() const { return read_as_utf8_; }
   // Writes all 21 slots to "history.txt" in `dir`, replacing it whole; the old file stays intact
   // on failure, which `problem` then tells. Under a lock on the folder, the queries another window
   // stored there since this table last read or wrote the file come in first, after this table's
@@ -78,6 +80,7 @@ class HistoryTable {
   bool editor_changed_since_sync_ = false;
   std::optional<FileProblem> load_problem_;
   bool characters_dropped_ = false;
+  bool read_as_utf8_ = false;
 };
 
 // True when `query`, once its ASCII blanks became full-width blanks, fits the 299-byte copy.
