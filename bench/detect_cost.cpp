@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
   std::size_t matches = 0;
   const tolvane::MatchSink count = [&matches](std::string_view) {
     ++matches;
-    return true;
+    return tolvane::MatchReply::kKeepGoing;
   };
   const double search = MedianMicroseconds(runs, [&] {
     matches = 0;

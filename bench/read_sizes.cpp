@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
   std::size_t matches = 0;
   const tolvane::MatchSink count = [&matches](std::string_view) {
     ++matches;
-    return true;
+    return tolvane::MatchReply::kKeepGoing;
   };
   std::printf("%10s %12s %12s\n", "read KiB", "one thread", "two halves");
   for (const std::size_t kib : {16, 64, 128, 256, 512, 1024, 4096}) {

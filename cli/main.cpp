@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -16,6 +17,7 @@
 #include "session/file_problem_text.h"
 #include "session/run.h"
 #include "state/history.h"
+#include "state/own_files.h"
 #include "state/start_dir.h"
 #include "texts/texts.h"
 
@@ -87,15 +89,26 @@ int Run(const CliOptions& options) {
   RunOptions run_options;
   run_options.on_shown_record = [&shown](std::string_view record) { shown += record; };
   run_options.loose = options.loose;
+  // The same folder of the user's cache as the window's for this folder, whatever path named it.
+  run_options.results_fallback = [&start_dir] {
+    ResultsFolder own;
+    own.fd = OpenOwnResultsFolder(ResolvedFolder(start_dir), own.path);
+    return own;
+  };
   const SearchResult result = RunSearch(query.sjis, start_dir, ShownResults{}, run_options);
   if (result.problem) return Error(ProblemText(*result.problem, start_dir));
+  if (!result.results_elsewhere.empty()) {
+    std::string told = Cp932ToUtf8(kResultsElsewhereMessage);
+    told.replace(told.find("%1"), 2, result.results_elsewhere);
+    std::fprintf(stderr, "tolvane-search: %s\n", told.c_str());
+  }
   if (result.other_encoding_lines) {
     std::fprintf(stderr, "tolvane-search: %s\n", Cp932ToUtf8(kOtherEncodingLinesMessage).c_str());
   }
   const bool matched = result.status == RunStatus::kMatched;
   switch (options.mode) {
     case OutputMode::kCount:
-      std::printf("%d\n", result.matches);
+      std::printf("%" PRId64 "\n", result.matches);
       break;
     case OutputMode::kCaption:
       Print(Cp932ToUtf8(matched ? std::string_view(result.caption) : kUsageHint));

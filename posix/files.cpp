@@ -23,6 +23,8 @@ constexpr int kTempNameAttempts = 100;
 // The bits a replaced file keeps. Set-id bits are not carried over: the new file may have another
 // owner than the old one.
 constexpr mode_t kPermissionBits = 0777;
+// The write bits of owner, group and others: a file with none of them is one its owner protected.
+constexpr mode_t kAnyoneWriteBits = 0222;
 // Longest link text read; a longer one is taken for a failure.
 constexpr std::size_t kLinkTextBytes = 4096;
 
@@ -182,6 +184,22 @@ bool IsUnnamedFileRefusal(int error) {
   return error == EOPNOTSUPP || error == EISDIR || error == EINVAL || error == ENOENT;
 }
 
+// Zero when the user may write the existing file `name` in `folder` (described by `info`), else
+// why not: EACCES, EROFS or EPERM.
+int WhyNotWritable(int folder, const std::string& name, const struct stat& info) {
+  if ((info.st_mode & kAnyoneWriteBits) == 0) return EACCES;
+  if (::faccessat(folder, name.c_str(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0) return errno;
+  // In a sticky folder only the file's owner, the folder's owner (or root) may rename over it.
+  struct stat folder_info {};
+  if (::fstat(folder, &folder_info) != 0) return errno;
+  const uid_t user = ::geteuid();
+  if ((folder_info.st_mode & S_ISVTX) != 0 && user != 0 && info.st_uid != user &&
+      folder_info.st_uid != user) {
+    return EPERM;
+  }
+  return 0;
+}
+
 std::pair<std::string, std::string> SplitPath(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   if (slash == std::string::npos) return {".", path};
@@ -269,10 +287,16 @@ std::optional<WholeFileReplacement> WholeFileReplacement::Begin(int folder, std:
     problem = KindProblem(FileProblem::Kind::kNotRegular);
     return std::nullopt;
   }
+  const int at = final_name->folder.get();
+  if (options.keep_unwritable && final_name->existing) {
+    if (const int why = WhyNotWritable(at, final_name->name, *final_name->existing); why != 0) {
+      problem = SystemProblem(why);
+      return std::nullopt;
+    }
+  }
   const std::optional<mode_t> kept =
       final_name->existing ? std::optional<mode_t>(final_name->existing->st_mode & kPermissionBits)
                            : std::nullopt;
-  const int at = final_name->folder.get();
   UniqueFd file;
   std::string temp_name;
   if (options.unnamed_allowed) {

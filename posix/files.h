@@ -63,12 +63,19 @@ OpenedFile OpenRegularFile(int folder, const char* name, bool follow_link);
 // A link that the rule allows is followed to the file it ends at, which is replaced in its own
 // folder while the links stay. The new file takes the old one's permission bits (a new one 0666
 // less the umask).
+//
+// A rename needs only the folder's permission, so by itself it would replace a file its owner made
+// read-only. With `keep_unwritable`, a file the user may not write is left alone and Begin fails
+// with EACCES (EROFS on a read-only medium): one that grants no one writing (mode 444, even for
+// root), one the kernel would not open for writing, and another user's in a sticky folder that is
+// not the user's either (where the rename would fail with EPERM, which is then the error).
 class WholeFileReplacement {
  public:
   struct Options {
     bool sync = false;             // flush to the disk before the rename (small state files)
     bool unnamed_allowed = true;   // false: take the named way at once, for tests
     mode_t new_file_mode = 0666;   // for a file made new, less the umask
+    bool keep_unwritable = false;  // leave a file the user may not write as it is
   };
   // Nothing, with `problem` set, when no new version can be made.
   static std::optional<WholeFileReplacement> Begin(int folder, std::string_view name,

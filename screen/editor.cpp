@@ -68,9 +68,12 @@ struct Launch {
   QStringList arguments;
 };
 
-// How the editor command becomes a program and its arguments, without a shell.
-std::optional<Launch> LaunchFor(const std::string& command, const std::string& start_dir) {
-  const QStringList results{QString::fromLatin1(kResultsFileName)};
+// How the editor command becomes a program and its arguments, without a shell; the results file
+// is its last argument.
+std::optional<Launch> LaunchFor(const std::string& command, const std::string& start_dir,
+                                const std::string& results_elsewhere = {}) {
+  const QStringList results{results_elsewhere.empty() ? QString::fromLatin1(kResultsFileName)
+                                                      : QFile::decodeName(results_elsewhere.c_str())};
   if (command == kDefaultEditor) return Launch{QString::fromLatin1(kDesktopOpener), results};
 
   const QString local = QString::fromUtf8(Cp932ToUtf8(command));
@@ -109,9 +112,13 @@ QString DialogFolderFor(const std::string& command, const std::string& start_dir
 // The desktop opener's editors mostly take a file for UTF-8, so it is handed the UTF-8 copy of the
 // results; kekka.txt itself when no copy could be made, shown garbled by some editors but whole.
 // False when nothing is to be opened: kekka.txt is another user's link or no regular file.
-bool HandOpenerTheCopy(Launch& launch, const std::string& start_dir) {
+bool HandOpenerTheCopy(Launch& launch, const std::string& start_dir,
+                       const std::string& results_elsewhere) {
   BusyCursor busy([] { return std::chrono::steady_clock::now(); });
-  const ResultsCopy copy = MakeUtf8CopyOfResults(start_dir, [&busy] { busy.OnProgress(); });
+  const auto on_progress = [&busy] { busy.OnProgress(); };
+  const ResultsCopy copy = results_elsewhere.empty()
+                               ? MakeUtf8CopyOfResults(start_dir, on_progress)
+                               : MakeUtf8CopyOfResultsAt(start_dir, results_elsewhere, on_progress);
   switch (copy.outcome) {
     case CopyOutcome::kMade:
       launch.arguments = QStringList{QFile::decodeName(copy.path.c_str())};
@@ -160,16 +167,17 @@ void OnChangeEditor(QWidget* owner, HistoryTable& history, const std::string& st
   }
 }
 
-void OpenResultsInEditor(QWidget* owner, const HistoryTable& history, const std::string& start_dir) {
+void OpenResultsInEditor(QWidget* owner, const HistoryTable& history, const std::string& start_dir,
+                         const std::string& results_elsewhere) {
   const std::string& command = history.EditorCommand();
   // Too long for the command line "<command> kekka.txt"; nothing is started.
   if (command.size() > kEditorCommandBytes) return;
-  std::optional<Launch> launch = LaunchFor(command, start_dir);
+  std::optional<Launch> launch = LaunchFor(command, start_dir, results_elsewhere);
   if (!launch) return;
   const QString folder = QFile::decodeName(start_dir.c_str());
   if (IsStartable(launch->program, folder)) {
     // Made whole before the opener starts, and only once it is known to exist.
-    if (command == kDefaultEditor && !HandOpenerTheCopy(*launch, start_dir)) return;
+    if (command == kDefaultEditor && !HandOpenerTheCopy(*launch, start_dir, results_elsewhere)) return;
     // Detached through a double fork: no waiting, no zombie.
     if (QProcess::startDetached(launch->program, launch->arguments, folder)) return;
   }

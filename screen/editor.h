@@ -18,7 +18,9 @@ void OnChangeEditor(QWidget* owner, HistoryTable& history, const std::string& st
 // copy of the results instead (MakeUtf8CopyOfResults), or kekka.txt when no copy could be made,
 // or nothing when kekka.txt is another user's link or no regular file. A program that is
 // missing, not executable or does not start is named in a message box owned by `owner`; an empty
-// or overlong command starts nothing and says nothing.
-void OpenResultsInEditor(QWidget* owner, const HistoryTable& history, const std::string& start_dir);
+// or overlong command starts nothing and says nothing. `results_elsewhere`, when not empty, is
+// the absolute path of the results the start folder could not take: it stands for kekka.txt.
+void OpenResultsInEditor(QWidget* owner, const HistoryTable& history, const std::string& start_dir,
+                         const std::string& results_elsewhere = {});
 
 }  // namespace tolvane

@@ -3,10 +3,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <array>
-#include <cstdint>
-#include <cstdio>
-
 #include "encoding/cp932.h"
 #include "encoding/text_encoding.h"
 #include "posix/files.h"
@@ -21,9 +17,6 @@ namespace {
 
 // Readable by the user alone, as the cache folder is: the results are the user's.
 constexpr mode_t kCopyMode = 0600;
-// FNV-1a, 64 bits: a digest that stays the same across versions and machines.
-constexpr std::uint64_t kFnvOffsetBasis = 0xcbf29ce484222325ULL;
-constexpr std::uint64_t kFnvPrime = 0x100000001b3ULL;
 // The most a byte grows: one that is not CP932 becomes U+FFFD, three bytes of UTF-8.
 constexpr std::size_t kUtf8BytesPerSjisByte = 3;
 
@@ -50,27 +43,12 @@ bool ConvertFile(int from, int to, const std::function<void()>& on_progress) {
   return WriteAll(to, utf8);
 }
 
-}  // namespace
-
-std::string CopyFolderName(const std::string& start_dir) {
-  std::uint64_t digest = kFnvOffsetBasis;
-  for (const char c : start_dir) {
-    digest ^= static_cast<unsigned char>(c);
-    digest *= kFnvPrime;
-  }
-  std::array<char, 17> hex{};
-  std::snprintf(hex.data(), hex.size(), "%016llx", static_cast<unsigned long long>(digest));
-  return hex.data();
-}
-
-ResultsCopy MakeUtf8CopyOfResults(const std::string& start_dir, const std::function<void()>& on_progress) {
+// Converts the opened results into the start folder's copy.
+ResultsCopy CopyOf(const std::string& start_dir, const OpenedFile& results,
+                   const std::function<void()>& on_progress) {
   ResultsCopy copy;
-  if (start_dir.empty()) return copy;
-  const UniqueFd start_folder = OpenFolder(start_dir);
-  if (!start_folder.valid()) return copy;
   // A regular file only (a FIFO would block the window, a device might never end), and another
   // user's link is not read through: neither it nor a copy is handed on.
-  const OpenedFile results = OpenForReading(start_folder.get(), kResultsFileName);
   if (results.problem) {
     const FileProblem::Kind kind = results.problem->kind;
     if (kind == FileProblem::Kind::kRefusedLink || kind == FileProblem::Kind::kNotRegular) {
@@ -78,10 +56,8 @@ ResultsCopy MakeUtf8CopyOfResults(const std::string& start_dir, const std::funct
     }
     return copy;
   }
-
-  const std::string cache = UserCacheHome();
-  const std::array<std::string, 2> subfolders{kProgramCacheFolder, CopyFolderName(start_dir)};
-  const UniqueFd copy_folder = OpenOwnFolder(cache, subfolders);
+  std::string folder_path;
+  const UniqueFd copy_folder = OpenStartFolderCache(start_dir, {}, folder_path);
   if (!copy_folder.valid()) return copy;
   // Not flushed to the disk: the copy can be made again, and the rename alone keeps every reader
   // from seeing part of it.
@@ -93,8 +69,23 @@ ResultsCopy MakeUtf8CopyOfResults(const std::string& start_dir, const std::funct
     return copy;
   }
   copy.outcome = CopyOutcome::kMade;
-  copy.path = cache + "/" + subfolders[0] + "/" + subfolders[1] + "/" + kResultsFileName;
+  copy.path = folder_path + "/" + kResultsFileName;
   return copy;
+}
+
+}  // namespace
+
+ResultsCopy MakeUtf8CopyOfResults(const std::string& start_dir, const std::function<void()>& on_progress) {
+  if (start_dir.empty()) return {};
+  const UniqueFd start_folder = OpenFolder(start_dir);
+  if (!start_folder.valid()) return {};
+  return CopyOf(start_dir, OpenForReading(start_folder.get(), kResultsFileName), on_progress);
+}
+
+ResultsCopy MakeUtf8CopyOfResultsAt(const std::string& start_dir, const std::string& results_file,
+                                    const std::function<void()>& on_progress) {
+  if (start_dir.empty() || results_file.empty()) return {};
+  return CopyOf(start_dir, OpenPathForReading(results_file), on_progress);
 }
 
 }  // namespace tolvane

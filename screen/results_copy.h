@@ -7,10 +7,10 @@
 #include <functional>
 #include <string>
 
+#include "state/own_files.h"
+
 namespace tolvane {
 
-// The program's folder in the user's cache, which holds the copies' folders.
-inline constexpr char kProgramCacheFolder[] = "tolvane";
 // How much of the results file is converted at a time.
 inline constexpr std::size_t kCopyReadBytes = std::size_t{1} << 20;
 
@@ -27,14 +27,18 @@ struct ResultsCopy {
   std::string path;  // the copy's absolute path, when made
 };
 
-// The name of the copy's folder for `start_dir`: a digest of its path, the same for every window
-// on that folder.
-std::string CopyFolderName(const std::string& start_dir);
+// The name of the copy's folder for `start_dir`: the start folder's own in the cache.
+inline std::string CopyFolderName(const std::string& start_dir) { return StartFolderCacheName(start_dir); }
 
 // Converts `start_dir`'s kekka.txt (in its records file's encoding: Shift-JIS, UTF-8 or EUC-JP)
 // into <cache>/tolvane/<CopyFolderName>/kekka.txt, whole before this returns and never seen in part
 // by a reader: a byte that starts no character shows as U+FFFD, and the line ends stay CR LF.
 // `on_progress` is called after every block.
 ResultsCopy MakeUtf8CopyOfResults(const std::string& start_dir, const std::function<void()>& on_progress = {});
+
+// The same for results that went elsewhere (`results_file`, an absolute path: the start folder
+// could not be written); the copy still goes to the start folder's own folder in the cache.
+ResultsCopy MakeUtf8CopyOfResultsAt(const std::string& start_dir, const std::string& results_file,
+                                    const std::function<void()>& on_progress = {});
 
 }  // namespace tolvane

@@ -3,6 +3,7 @@
 // the one instance; the view only borrows it, so a new view (or a test) never loses or shares it
 // by accident.
 #include <optional>
+#include <set>
 #include <string>
 
 #include "session/display.h"
@@ -31,6 +32,10 @@ struct ScreenState {
   // file in UTF-8 held characters Shift-JIS lacks.
   bool other_encoding_lines_told = false;
   bool history_characters_dropped_told = false;
+  // Where the last search's results went when the start folder could not take them (empty: its
+  // kekka.txt), for Shift+Enter; and the places the user was told of, each once a session.
+  std::string results_elsewhere;
+  std::set<std::string> results_elsewhere_told;
   // The loose search, as the File menu sets it, and where it is remembered across starts (none:
   // only for this session).
   bool loose_search = false;

@@ -18,6 +18,7 @@
 #include "screen/screen_text.h"
 #include "session/file_problem_text.h"
 #include "state/history.h"
+#include "state/own_files.h"
 #include "state/settings.h"
 #include "texts/texts.h"
 
@@ -123,6 +124,7 @@ void CTolvaneView::OnInitialUpdate(const std::string& start_dir) {
   if (query_box_) query_box_->setText(query_text_);
   // Kept whole, however long: nothing here holds it in a fixed buffer.
   state_.start_dir = start_dir;
+  state_.results_elsewhere.clear();
   state_.history.Load(state_.start_dir);
   history_loaded_ = true;
   // Another user's link in the place of history.txt is neither read nor written through; the
@@ -231,13 +233,29 @@ void CTolvaneView::OnEnter() {
   }
   // Saved before the search runs: a display lost or a kill during a long search keeps the query.
   SaveHistory();
-  if (Search(copy).status == RunStatus::kNoMatch) QApplication::beep();
-  TellHistoryProblemOnce();
+  const SearchResult result = Search(copy);
+  if (result.status == RunStatus::kNoMatch) QApplication::beep();
   // The modifier state as of the last input event handled, so a Shift let go while a message box
   // of the search was open counts as let go.
   if (QGuiApplication::keyboardModifiers() & Qt::ShiftModifier) {
-    OpenResultsInEditor(this, state_.history, state_.start_dir);
+    OpenResultsInEditor(this, state_.history, state_.start_dir, state_.results_elsewhere);
   }
+  TellOncePerSession(result);
+}
+
+void CTolvaneView::TellOncePerSession(const SearchResult& result) {
+  // Lines in another encoding may be missed by every search of the file.
+  if (result.other_encoding_lines && !state_.other_encoding_lines_told) {
+    state_.other_encoding_lines_told = true;
+    MessageBox(FromSjis(kOtherEncodingLinesMessage));
+  }
+  const std::string& elsewhere = result.results_elsewhere;
+  if (!elsewhere.empty() && state_.results_elsewhere_told.insert(elsewhere).second) {
+    const QString path = QFile::decodeName(QByteArray::fromStdString(elsewhere));
+    MessageBox(FromSjis(kResultsElsewhereMessage).arg(path) + u'\n' +
+               FromSjis(kResultsElsewhereEditorNote));
+  }
+  TellHistoryProblemOnce();
 }
 
 SearchResult CTolvaneView::Search(const std::string& query) {
@@ -245,21 +263,24 @@ SearchResult CTolvaneView::Search(const std::string& query) {
   RunOptions options;
   options.scan.on_progress = [&busy] { busy.OnProgress(); };
   options.loose = state_.loose_search;
+  // A folder the user may not write is searched all the same; its results go to the user's cache.
+  const std::string start_dir = state_.start_dir;
+  options.results_fallback = [&start_dir] {
+    ResultsFolder own;
+    own.fd = OpenOwnResultsFolder(start_dir, own.path);
+    return own;
+  };
   SearchResult result = RunSearch(query, state_.start_dir, state_.shown, options);
   if (result.problem) {
     busy.Restore();  // a message box shows the ordinary cursor
     ShowRunProblem(*result.problem, result.status);
+    return result;
   }
+  state_.results_elsewhere = result.results_elsewhere;
   if (result.status == RunStatus::kMatched) {
     state_.shown = std::move(result.shown);
     ShowResults();
     SetCaption(result.caption);
-  }
-  // Told once a session: lines in another encoding may be missed by every search of the file.
-  if (result.other_encoding_lines && !state_.other_encoding_lines_told) {
-    state_.other_encoding_lines_told = true;
-    busy.Restore();
-    MessageBox(FromSjis(kOtherEncodingLinesMessage));
   }
   return result;
 }

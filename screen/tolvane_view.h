@@ -61,8 +61,12 @@ class CTolvaneView : public QWidget {
   // Looks at a key before the box handles it; never consumes it.
   void PreTranslateMessage(const QKeyEvent& key);
   void OnEnter();
-  // Runs the search of `query` under the busy cursor and shows its result.
+  // Runs the search of `query` under the busy cursor and shows its result, or its message.
   SearchResult Search(const std::string& query);
+  // What a search has to tell once a session (lines in another encoding, results written
+  // elsewhere, a history that cannot be saved): after the editor has started, never before, so
+  // that a box answered with Shift let go never keeps Shift+Enter from opening the results.
+  void TellOncePerSession(const SearchResult& result);
   void OnUp();
   void OnDown();
   void ShowQueryText();

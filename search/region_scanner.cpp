@@ -139,7 +139,7 @@ RegionStep RegionScanner::ScanEveryRecord(std::string_view raw, bool at_end) {
   const std::size_t limit = CompleteEnd(terms_->encoding, raw, at_end);
   for (std::size_t pos = 0; pos < limit;) {
     const Record record = RecordAt(raw.substr(0, limit), pos);
-    if (MatchesAllTerms(record.text, *terms_) && !(*on_match_)(record.text)) {
+    if (MatchesAllTerms(record.text, *terms_) && EndsScan((*on_match_)(record.text))) {
       return {RegionStep::End::kStopped, 0, pos};
     }
     pos = record.end;
@@ -173,7 +173,7 @@ RegionStep RegionScanner::Scan(std::string_view raw, bool at_end) {
       found = {choice_->found_term, hit - start - choice_->found_offset, choice_->found_whole};
     }
     if (MatchesAllTerms(record.text, *terms_, choice_->check_order, found) &&
-        !(*on_match_)(record.text)) {
+        EndsScan((*on_match_)(record.text))) {
       return {RegionStep::End::kStopped, 0, start};
     }
     if (record.ends_file) return {RegionStep::End::kCtrlZ};

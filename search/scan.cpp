@@ -35,7 +35,7 @@ ScanEnd ScanRecordByRecord(int fd, const TermTable& terms, const MatchSink& on_m
       if (on_progress) on_progress();
     }
     const std::string_view text = RecordText(record);
-    if (MatchesAllTerms(text, terms) && !on_match(text)) return ScanEnd::kStopped;
+    if (MatchesAllTerms(text, terms) && EndsScan(on_match(text))) return ScanEnd::kStopped;
   }
 }
 

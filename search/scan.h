@@ -12,13 +12,23 @@ namespace tolvane {
 // How a scan ended.
 enum class ScanEnd {
   kEndOfFile,  // the file's last byte, or a Ctrl+Z
-  kStopped,    // the sink wanted no more
+  kStopped,    // the sink answered kStop
   kReadError,  // a read failed
 };
 
+// What the sink made of a record it was handed: one answer per record.
+enum class MatchReply {
+  kKeepGoing,  // taken; the next matching record is wanted as this one was
+  kShownFull,  // taken, and the box can show no more: the scan still goes on, for the count and the
+               // results file
+  kStop,       // not taken (the results file failed): the scan ends here
+};
+
 // Receives each matching record's text (up to its first NUL, its LF included when it has one).
-// Returns false to end the scan.
-using MatchSink = std::function<bool(std::string_view record_text)>;
+using MatchSink = std::function<MatchReply(std::string_view record_text)>;
+
+// True when the sink's answer ends the scan.
+inline bool EndsScan(MatchReply reply) { return reply == MatchReply::kStop; }
 
 // Told between reads of the scan, about every 1 MiB, that it is still running; always on the
 // calling thread, never from the helper of a two-halves scan.

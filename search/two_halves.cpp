@@ -36,13 +36,13 @@ class HeldMatches {
     return true;
   }
 
-  // False when the sink wants no more.
+  // False when the sink answers kStop.
   bool HandOn(const MatchSink& on_match) const {
     for (std::size_t at = 0; at < bytes_.size();) {
       std::uint32_t length;
       std::memcpy(&length, bytes_.data() + at, sizeof length);
       at += sizeof length;
-      if (!on_match(std::string_view(bytes_).substr(at, length))) return false;
+      if (EndsScan(on_match(std::string_view(bytes_).substr(at, length)))) return false;
       at += length;
     }
     return true;
@@ -85,7 +85,9 @@ ScanEnd ScanInTwoHalves(int fd, std::uint64_t begin, std::size_t size, const Ter
   if (split <= begin) return whole_file();
 
   HeldMatches held(options.held_match_bytes);
-  const MatchSink hold = [&held](std::string_view text) { return held.Hold(text); };
+  const MatchSink hold = [&held](std::string_view text) {
+    return held.Hold(text) ? MatchReply::kKeepGoing : MatchReply::kStop;
+  };
   RegionScanner second(&terms, &choice, &hold);
   RangeEnd second_end{RangeEnd::Kind::kCancelled};
   // The hook belongs to the calling thread; the helper reports to nobody.

@@ -14,6 +14,7 @@ DisplayText::DisplayText(TextEncoding encoding) : encoding_(encoding) {
 
 bool DisplayText::Append(std::string_view record) {
   const std::size_t record_start = text_.size();
+  ++records_;
   text_ += record;
   // Only a line feed on a character boundary ends the line; after a lone Shift-JIS lead byte it
   // stays bare. A record's only line feed is its last byte.
@@ -21,7 +22,7 @@ bool DisplayText::Append(std::string_view record) {
       IsLineEnd(encoding_, text_, text_.size() - 1, record_start)) {
     text_.replace(text_.size() - 1, 1, kCrLf);
   }
-  return text_.size() <= kDisplayStopBytes;
+  return records_ < kShownRecords && text_.size() <= kDisplayStopBytes;
 }
 
 ShownResults DisplayText::MergeInFrontOf(const ShownResults& older, std::vector<std::string> terms,
@@ -30,8 +31,8 @@ ShownResults DisplayText::MergeInFrontOf(const ShownResults& older, std::vector<
   return MergeShown(std::move(text_), std::move(terms), older, encoding_, loose);
 }
 
-std::string CountCaption(int matches) {
-  const std::string_view format = matches > kShownRecords ? kManyMatchesCaption : kMatchesCaption;
+std::string CountCaption(std::int64_t matches, std::int64_t shown) {
+  const std::string_view format = shown < matches ? kManyMatchesCaption : kMatchesCaption;
   const std::size_t at = format.find("%d");
   std::string caption(format.substr(0, at));
   caption += std::to_string(matches);

@@ -2,6 +2,7 @@
 // What one search puts on screen: the display text of its shown records, merged in front of the
 // earlier results, and the caption with its count. The run builds them; the window only shows them.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,7 +13,8 @@ namespace tolvane {
 
 // What one search puts on screen: at most 500 records, and no more once its text passes 74,500
 // bytes; the box keeps the newest blocks within about 75,000 bytes. The limits count the records'
-// own bytes, in whatever encoding their file is.
+// own bytes, in whatever encoding their file is. They bound the box only: the scan goes on, and
+// every match is counted and written to the results file.
 inline constexpr int kShownRecords = 500;
 inline constexpr std::size_t kDisplayStopBytes = 74500;
 inline constexpr std::size_t kAccumulatedCutBytes = 75000;
@@ -41,8 +43,11 @@ struct ShownResults {
 class DisplayText {
  public:
   explicit DisplayText(TextEncoding encoding = TextEncoding::kShiftJis);
-  // Appends a shown record. False once the text has passed 74,500 bytes: the scan ends there.
+  // Appends a shown record. False once the text holds 500 records or has passed 74,500 bytes:
+  // nothing more is to be appended then.
   bool Append(std::string_view record);
+  // The records appended.
+  int Records() const { return records_; }
   // Closes the block with its empty line and puts it, found by `terms`, over `older`.
   ShownResults MergeInFrontOf(const ShownResults& older, std::vector<std::string> terms,
                               bool loose = false) &&;
@@ -50,10 +55,12 @@ class DisplayText {
  private:
   TextEncoding encoding_;
   std::string text_;
+  int records_ = 0;
 };
 
-// The caption for a search with `matches` matches (at least one).
-std::string CountCaption(int matches);
+// The caption for a search with `matches` matches (at least one), of which the box shows
+// `shown`: the form that points to the editor whenever it shows fewer than matched.
+std::string CountCaption(std::int64_t matches, std::int64_t shown = kShownRecords);
 
 // Puts a new block (ending with its empty line) in front of the older text, dropping the older
 // text's oldest lines so that the whole stays near 75,000 bytes. Returns the merged text.

@@ -3,6 +3,11 @@
 // folder, write every matching record to a new results file there, which takes the old one's
 // place only once it is whole, put the first 500 on top of the earlier results, and count them in
 // the caption. The run shows nothing itself: it hands back one result, and the caller shows it.
+//
+// Where the start folder or its results file may not be written (a read-only share or medium, a
+// kekka.txt its owner made read-only, another user's in a sticky folder), the results go whole to
+// a folder the caller names instead, and nothing in the start folder changes.
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -37,7 +42,8 @@ struct RunProblem {
 
 struct SearchResult {
   RunStatus status = RunStatus::kNoMatch;
-  int matches = 0;        // records counted; 0 whenever the run failed
+  std::int64_t matches = 0;  // records counted; 0 whenever the run failed
+  std::int64_t shown_records = 0;  // with kMatched: how many of them the new block shows
   std::string caption;    // with kMatched: the count caption
   ShownResults shown;     // with kMatched: the box's new text, the newest block first
   std::optional<RunProblem> problem;  // with a failure; the results file is as it was
@@ -45,6 +51,16 @@ struct SearchResult {
   // some of its lines seem to be in another.
   TextEncoding encoding = TextEncoding::kShiftJis;
   bool other_encoding_lines = false;
+  // The results file's path when it is not the start folder's kekka.txt, which the start folder
+  // did not let the run write; empty otherwise. Set whenever the results went there, matches or
+  // none.
+  std::string results_elsewhere;
+};
+
+// A folder of the user's own for results the start folder cannot take, and its path.
+struct ResultsFolder {
+  UniqueFd fd;
+  std::string path;
 };
 
 struct RunOptions {
@@ -57,6 +73,10 @@ struct RunOptions {
   // The loose search: the notational variants of each term (width, case, kana, dashes, old and
   // new kanji forms: encoding/fold.h) are found as the term.
   bool loose = false;
+  // Opens (making it where missing) the folder for the results when the start folder, or its
+  // kekka.txt, may not be written; called only then. Empty, or a folder that is not open: such a
+  // search fails as one whose results file cannot be made.
+  std::function<ResultsFolder()> results_fallback;
 };
 
 // True when a search in `folder` would find its records file.

@@ -6,7 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <string_view>
 #include <vector>
 
@@ -20,6 +23,11 @@ constexpr mode_t kOwnFolderMode = 0700;
 constexpr mode_t kOthersWriteBits = 022;
 // getpwuid_r's buffer when the system names no size.
 constexpr std::size_t kPasswdBufferBytes = 16384;
+// FNV-1a, 64 bits: a digest that stays the same across versions and machines.
+constexpr std::uint64_t kFnvOffsetBasis = 0xcbf29ce484222325ULL;
+constexpr std::uint64_t kFnvPrime = 0x100000001b3ULL;
+// Sixteen hexadecimal digits and the NUL.
+constexpr std::size_t kDigestTextBytes = 17;
 
 // A single name within a folder, never a path or a step up.
 bool IsPlainName(std::string_view name) {
@@ -80,6 +88,34 @@ UniqueFd OpenOwnFolder(const std::string& base, std::span<const std::string> sub
     folder = std::move(sub);
   }
   return folder;
+}
+
+std::string StartFolderCacheName(const std::string& start_dir) {
+  std::uint64_t digest = kFnvOffsetBasis;
+  for (const char c : start_dir) {
+    digest ^= static_cast<unsigned char>(c);
+    digest *= kFnvPrime;
+  }
+  std::array<char, kDigestTextBytes> hex{};
+  std::snprintf(hex.data(), hex.size(), "%016llx", static_cast<unsigned long long>(digest));
+  return hex.data();
+}
+
+UniqueFd OpenStartFolderCache(const std::string& start_dir, std::span<const std::string> below,
+                              std::string& path) {
+  const std::string cache = UserCacheHome();
+  std::vector<std::string> subfolders{kProgramCacheFolder, StartFolderCacheName(start_dir)};
+  subfolders.insert(subfolders.end(), below.begin(), below.end());
+  UniqueFd folder = OpenOwnFolder(cache, subfolders);
+  if (!folder.valid()) return folder;
+  path = cache;
+  for (const std::string& name : subfolders) path += "/" + name;
+  return folder;
+}
+
+UniqueFd OpenOwnResultsFolder(const std::string& start_dir, std::string& path) {
+  const std::array<std::string, 1> below{kOwnResultsFolder};
+  return OpenStartFolderCache(start_dir, below, path);
 }
 
 }  // namespace tolvane

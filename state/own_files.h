@@ -1,6 +1,6 @@
 #pragma once
 // Folders of the user's own, for files the program makes for the user alone (the results' copy
-// in the cache): made 0700, and kept so.
+// in the cache, and the results of a folder the user may not write): made 0700, and kept so.
 #include <sys/types.h>
 
 #include <span>
@@ -20,5 +20,24 @@ std::string UserCacheHome();
 // the folder's owner owns it (posix/files.h), and anything else fails. Not valid when any step
 // fails.
 UniqueFd OpenOwnFolder(const std::string& base, std::span<const std::string> subfolders);
+
+// The program's folder in the user's cache, which holds one folder per searched folder.
+inline constexpr char kProgramCacheFolder[] = "tolvane";
+// In a searched folder's own: where its results go when the searched folder may not be written
+// (the UTF-8 copy for the editor lies beside it, one level up).
+inline constexpr char kOwnResultsFolder[] = "results";
+
+// The name of `start_dir`'s own folder in the cache: a digest of its path, the same for every
+// window and every command on that folder, across versions and machines.
+std::string StartFolderCacheName(const std::string& start_dir);
+
+// <cache>/tolvane/<StartFolderCacheName(start_dir)>, followed by `below`, opened as OpenOwnFolder
+// opens it; its path in `path`. Not valid when there is no cache or any step fails.
+UniqueFd OpenStartFolderCache(const std::string& start_dir, std::span<const std::string> below,
+                              std::string& path);
+
+// The folder `start_dir`'s results go to when they cannot be written there: its own results
+// folder in the cache.
+UniqueFd OpenOwnResultsFolder(const std::string& start_dir, std::string& path);
 
 }  // namespace tolvane

@@ -1,6 +1,7 @@
 // tolvane-search as a shell user meets it: its outputs, files and exit statuses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -98,6 +99,27 @@ TEST_F(CommandTest, LooseFindsTheNotationalVariantsAndKeepsTheRecordsOwnBytes) {
   EXPECT_EQ(testing::ReadFile(dir_ / "kekka.txt"), "\xfb\xfc\x8b\xb4\r\n");
   EXPECT_EQ(Command(dir_, {"--count", "高橋"}).out, "0\n");
   EXPECT_EQ(Command(dir_, {"--count", "コンピュータ"}).out, "0\n");
+}
+
+// 300 matching records of 507 bytes: the window's box stops after 147 of them, passing 74,500
+// bytes, but the count, the caption and kekka.txt hold all 300.
+TEST_F(CommandTest, LongRecordsPastTheBoxsLimitAreAllCountedAndWritten) {
+  const std::string record = std::string(501, 'r') + " hit\r\n";
+  std::string records;
+  for (int i = 0; i < 300; ++i) records += record;
+  testing::WriteFile(dir_ / "tolvaneken.txt", records);
+  const Outcome count = Command(dir_, {"--count", "hit"});
+  EXPECT_EQ(count.status, 0);
+  EXPECT_EQ(count.out, "300\n");
+  EXPECT_EQ(testing::ReadFile(dir_ / "kekka.txt"), records);
+  EXPECT_EQ(Command(dir_, {"--caption", "hit"}).out,
+            "件数：300   500件までを表示しています。shift+Enterキーでエディタ上に全体を開きます。\n");
+  std::string box;
+  for (int i = 0; i < 147; ++i) box += record;
+  EXPECT_EQ(Command(dir_, {"--raw", "hit"}).out, box + "\r\n");
+  const Outcome shown = Command(dir_, {"hit"});
+  EXPECT_EQ(shown.status, 0);
+  EXPECT_EQ(std::count(shown.out.begin(), shown.out.end(), '\n'), 147);
 }
 
 TEST_F(CommandTest, NoMatchExitsOne) {

@@ -83,7 +83,7 @@ std::vector<std::string> Scan(const MemoryFile& file, const TermTable& terms, co
   std::vector<std::string> texts;
   FUZZ_CHECK(ScanMatchingRecords(file.Rewound(), terms, [&](std::string_view text) {
     texts.emplace_back(text);
-    return true;
+    return MatchReply::kKeepGoing;
   }, options) == ScanEnd::kEndOfFile);
   return texts;
 }

@@ -98,7 +98,7 @@ struct ScanOutcome {
 MatchSink Collector(ScanOutcome& outcome, std::size_t stop_after) {
   return [&outcome, stop_after](std::string_view text) {
     outcome.texts.emplace_back(text);
-    return outcome.texts.size() != stop_after;
+    return outcome.texts.size() != stop_after ? MatchReply::kKeepGoing : MatchReply::kStop;
   };
 }
 

@@ -9,6 +9,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdint>
+
 #include "fuzz_util.h"
 #include "search/scan.h"
 #include "search/scan_sizes.h"
@@ -24,7 +26,7 @@ constexpr std::size_t kMaxRecordsFile = std::size_t{256} << 10;
 constexpr std::size_t kMaxBlock = kDisplayStopBytes + (kRecordBufferBytes - 1) + 2;
 
 struct Outcome {
-  std::vector<std::pair<int, RunStatus>> results;
+  std::vector<std::pair<std::int64_t, RunStatus>> results;
   std::vector<std::string> results_files;
   std::vector<std::string> calls;
   std::string box;
@@ -47,8 +49,8 @@ std::string WithCrLf(std::string_view text) {
   return out;
 }
 
-// One run by its rules: every match written, the first 500 shown until the shown text passes
-// 74,500 bytes, then the block put over the older text.
+// One run by its rules: every match counted and written, the first 500 shown until the shown
+// text passes 74,500 bytes, then the block put over the older text.
 void ExpectRunByTheRules(const std::string& dir, std::string_view query, TextEncoding encoding,
                          const std::string& before, const Outcome& outcome, std::size_t calls_before) {
   std::vector<std::string> matching;
@@ -56,23 +58,24 @@ void ExpectRunByTheRules(const std::string& dir, std::string_view query, TextEnc
   FUZZ_CHECK(fd >= 0);
   FUZZ_CHECK(ScanMatchingRecords(fd, SplitTerms(query, encoding), [&](std::string_view text) {
                matching.emplace_back(text);
-               return true;
+               return MatchReply::kKeepGoing;
              }, {.plain = true}) == ScanEnd::kEndOfFile);
   ::close(fd);
 
-  int matches = 0;
+  std::int64_t matches = 0;
+  std::int64_t shown_records = 0;
   std::string written;
   std::string block;
   for (const std::string& text : matching) {
     ++matches;
     written += WithCrLf(text);
-    if (matches > kShownRecords) continue;
+    if (shown_records == kShownRecords || block.size() > kDisplayStopBytes) continue;
+    ++shown_records;
     std::string shown = text;
     // Only in Shift-JIS can a line feed be the second byte of a character.
     const std::size_t lf = encoding == TextEncoding::kShiftJis ? ModelFind(shown, "\n") : shown.find('\n');
     if (lf != std::string::npos) shown.insert(lf, "\r");
     block += shown;
-    if (block.size() > kDisplayStopBytes) break;
   }
   FUZZ_CHECK(outcome.results.back().first == matches);
   FUZZ_CHECK(outcome.results_files.back() == written);
@@ -88,7 +91,7 @@ void ExpectRunByTheRules(const std::string& dir, std::string_view query, TextEnc
   FUZZ_CHECK(outcome.box == ModelMerge(block, before));
   FUZZ_CHECK(outcome.calls.size() == calls_before + 2);
   FUZZ_CHECK(outcome.calls[calls_before] == "box " + outcome.box);
-  FUZZ_CHECK(outcome.calls[calls_before + 1] == "caption " + CountCaption(matches));
+  FUZZ_CHECK(outcome.calls[calls_before + 1] == "caption " + CountCaption(matches, shown_records));
 }
 
 Outcome Search(const std::vector<std::string>& queries, const std::string& older,

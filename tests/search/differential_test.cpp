@@ -2,6 +2,7 @@
 // edge (CR LF, Ctrl+Z, NUL, lead bytes before LF, long lines) across read boundaries.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
@@ -45,7 +46,7 @@ std::string RandomQuery(std::mt19937& rng) {
 }
 
 struct Outcome {
-  std::pair<int, RunStatus> result;
+  std::pair<std::int64_t, RunStatus> result;
   std::string results_file;
   std::string box;
   std::vector<std::string> calls;

@@ -4,6 +4,7 @@
 // those characters, and searched on decoded characters.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <optional>
 #include <random>
 #include <string>
@@ -201,7 +202,7 @@ bool Holds(const std::vector<Char>& record, const std::vector<char32_t>& term) {
 
 struct Outcome {
   RunStatus status = RunStatus::kNoMatch;
-  int matches = 0;
+  std::int64_t matches = 0;
   std::string results_file;
   std::string box;
   std::string box_utf8;  // the box as the window shows it
@@ -257,12 +258,14 @@ Outcome Expected(TextEncoding encoding, const std::vector<Char>& chars, std::u32
     std::string bytes = BytesOf(record);
     if (!bytes.empty() && bytes.back() == '\n') bytes.replace(bytes.size() - 1, 1, "\r\n");
     outcome.results_file += bytes;
-    if (static_cast<std::size_t>(outcome.matches) > kShownRecordsAtMost) continue;
+    // The box takes no more once full; the count and the results file go on.
+    if (static_cast<std::size_t>(outcome.matches) > kShownRecordsAtMost || shown.size() > kShownStopBytes) {
+      continue;
+    }
     shown += bytes;
     for (const Char& c : record) {
       shown_utf8 += c.code == kInvalid ? "\xef\xbf\xbd" : c.code == '\n' ? "\r\n" : Utf8(c.code);
     }
-    if (shown.size() > kShownStopBytes) break;  // the search ends with the box full
   }
   if (outcome.matches > 0) {
     outcome.status = RunStatus::kMatched;

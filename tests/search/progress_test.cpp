@@ -61,12 +61,15 @@ TEST(ScanProgress, ToldOnTheCallingThreadOnEveryPath) {
     int matches = 0, matches_without_hook = 0;
     const UniqueFd fd(::open((dir / "records").c_str(), O_RDONLY | O_CLOEXEC));
     ASSERT_TRUE(fd.valid());
-    ASSERT_EQ(ScanMatchingRecords(fd.get(), terms, [&](std::string_view) { return ++matches; },
-                                  with_hook),
-              ScanEnd::kEndOfFile);
+    const auto count = [](int& into) {
+      return [&into](std::string_view) {
+        ++into;
+        return MatchReply::kKeepGoing;
+      };
+    };
+    ASSERT_EQ(ScanMatchingRecords(fd.get(), terms, count(matches), with_hook), ScanEnd::kEndOfFile);
     ASSERT_EQ(::lseek(fd.get(), 0, SEEK_SET), 0);
-    ScanMatchingRecords(fd.get(), terms,
-                        [&](std::string_view) { return ++matches_without_hook; }, options);
+    ScanMatchingRecords(fd.get(), terms, count(matches_without_hook), options);
     EXPECT_EQ(matches, matches_without_hook);
     EXPECT_EQ(calls.elsewhere, 0);
     // The two halves hand the second half's matches on without scanning it again.

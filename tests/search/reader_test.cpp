@@ -32,7 +32,7 @@ Records AllRecords(std::string_view bytes) {
     UniqueFd fd(::open((dir / "records").c_str(), O_RDONLY));
     ScanMatchingRecords(fd.get(), everything, [&](std::string_view r) {
       plain.emplace_back(r);
-      return true;
+      return MatchReply::kKeepGoing;
     }, {.plain = true});
   }
   for (std::size_t read_size : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7},
@@ -43,7 +43,7 @@ Records AllRecords(std::string_view bytes) {
       UniqueFd fd(::open((dir / "records").c_str(), O_RDONLY));
       ScanMatchingRecords(fd.get(), everything, [&](std::string_view r) {
         fast.emplace_back(r);
-        return true;
+        return MatchReply::kKeepGoing;
       }, {.read_bytes = read_size, .split_min_bytes = split_min});
       EXPECT_EQ(fast, plain) << "read size " << read_size << (split_min == 1 ? ", in halves" : "");
     }
@@ -130,7 +130,7 @@ TEST(Scan, ReportsARecordOnceEvenWithManyHitsAndChecksEveryTermInside) {
     UniqueFd fd(::open((dir / "records").c_str(), O_RDONLY));
     ScanMatchingRecords(fd.get(), SplitTerms("a b"), [&](std::string_view r) {
       found.emplace_back(r);
-      return true;
+      return MatchReply::kKeepGoing;
     }, {.read_bytes = chunk});
     EXPECT_EQ(found, (Records{"aaa b\n", "b aaa\n"})) << chunk;
   }
@@ -147,7 +147,7 @@ Records Found(std::string_view bytes, std::string_view query,
   const auto collect = [](Records& into) {
     return [&into](std::string_view r) {
       into.emplace_back(r);
-      return true;
+      return MatchReply::kKeepGoing;
     };
   };
   Records plain;
@@ -259,13 +259,33 @@ TEST(Scan, TwoHalvesStopWhenTheSinkSaysSoInEitherHalf) {
     UniqueFd fd(::open((dir / "records").c_str(), O_RDONLY));
     const auto sink = [&](std::string_view r) {
       found.emplace_back(r);
-      return static_cast<int>(found.size()) < wanted;
+      return static_cast<int>(found.size()) < wanted ? MatchReply::kKeepGoing : MatchReply::kStop;
     };
     const ScanEnd end = ScanMatchingRecords(fd.get(), SplitTerms("record"), sink,
                                             {.read_bytes = 4096, .split_min_bytes = 1});
     EXPECT_EQ(end, ScanEnd::kStopped) << wanted;
     ASSERT_EQ(static_cast<int>(found.size()), wanted);
     EXPECT_EQ(found.back(), "record " + std::to_string(wanted - 1) + "\n");
+  }
+}
+
+// A sink whose box is full still gets every later record, on every path, in either half.
+TEST(Scan, AFullBoxKeepsTheScanGoingToTheEnd) {
+  testing::ScratchDir dir;
+  std::string records;
+  for (int i = 0; i < 2000; ++i) records += "record " + std::to_string(i) + "\n";
+  testing::WriteFile(dir / "records", records);
+  for (const ScanOptions& options : {ScanOptions{.plain = true}, ScanOptions{.read_bytes = 4096},
+                                     ScanOptions{.read_bytes = 4096, .split_min_bytes = 1}}) {
+    Records found;
+    UniqueFd fd(::open((dir / "records").c_str(), O_RDONLY));
+    const auto sink = [&](std::string_view r) {
+      found.emplace_back(r);
+      return found.size() < 3 ? MatchReply::kKeepGoing : MatchReply::kShownFull;
+    };
+    EXPECT_EQ(ScanMatchingRecords(fd.get(), SplitTerms("record"), sink, options), ScanEnd::kEndOfFile);
+    ASSERT_EQ(found.size(), 2000u);
+    EXPECT_EQ(found.back(), "record 1999\n");
   }
 }
 
@@ -293,7 +313,7 @@ TEST(Scan, AHitInsideACharacterDoesNotHideALaterOneInTheSameRecord) {
   UniqueFd fd(::open((dir / "records").c_str(), O_RDONLY));
   ScanMatchingRecords(fd.get(), SplitTerms("A"), [&](std::string_view r) {
     found.emplace_back(r);
-    return true;
+    return MatchReply::kKeepGoing;
   });
   EXPECT_EQ(found, (Records{"\x83\x41 A\n"}));
 }
@@ -301,7 +321,7 @@ TEST(Scan, AHitInsideACharacterDoesNotHideALaterOneInTheSameRecord) {
 TEST(Scan, ReportsAReadErrorInsteadOfAnEnd) {
   testing::ScratchDir dir;
   UniqueFd fd(::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY));
-  const auto sink = [](std::string_view) { return true; };
+  const auto sink = [](std::string_view) { return MatchReply::kKeepGoing; };
   EXPECT_EQ(ScanMatchingRecords(fd.get(), SplitTerms("a"), sink), ScanEnd::kReadError);
   EXPECT_EQ(ScanMatchingRecords(fd.get(), SplitTerms("a"), sink, {.plain = true}),
             ScanEnd::kReadError);
@@ -324,7 +344,7 @@ TEST(Scan, AFileCutShortUnderTheScanEndsItWhereItNowEnds) {
           EXPECT_EQ(::ftruncate(fd.get(), cut), 0);
         }
         EXPECT_EQ(r.substr(0, 7), "record ");
-        return true;
+        return MatchReply::kKeepGoing;
       }, options);
       EXPECT_EQ(end, ScanEnd::kEndOfFile) << cut;
       // In two halves the helper may have read all of its half before the cut: those records

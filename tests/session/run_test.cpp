@@ -58,17 +58,61 @@ TEST_F(RunSearchTest, CaptionChangesFormAfter500Matches) {
   EXPECT_NE(screen_.captions.back().find("500\x8c\x8f\x82\xdc\x82\xc5"), std::string::npos);
 }
 
-TEST_F(RunSearchTest, StopsScanningOnceTheShownTextPasses74500Bytes) {
+// The box's byte limit ends what is shown, never the count or the results file.
+TEST_F(RunSearchTest, CountsAndWritesEveryMatchPastTheBoxsByteLimit) {
   // 150 records of 745 bytes with their LF: the 100th shown record brings the text to 74,600.
   std::string records;
   for (int i = 0; i < 150; ++i) records += std::string(744, 'a') + "\n";
   Records(records);
-  EXPECT_EQ(Search("a").matches, 100);
+  const SearchResult result = Search("a");
+  EXPECT_EQ(result.matches, 150);
+  EXPECT_EQ(result.shown_records, 100);
   std::string expected_results;
-  for (int i = 0; i < 100; ++i) expected_results += std::string(744, 'a') + "\r\n";
+  for (int i = 0; i < 150; ++i) expected_results += std::string(744, 'a') + "\r\n";
   EXPECT_EQ(Results(), expected_results);
   EXPECT_EQ(screen_.boxes.back().size(), 74600u + 2);
+  // Fewer shown than matched: the caption sends the user to the editor.
+  EXPECT_EQ(screen_.captions.back(), CountCaption(150, 100));
+  EXPECT_NE(screen_.captions.back().find("500\x8c\x8f\x82\xdc\x82\xc5"), std::string::npos);
+
+  // The same file cut to its first 100: the box is full, yet shows every match.
+  Records(records.substr(0, 100 * 745));
+  screen_.shown = {};
+  EXPECT_EQ(Search("a").matches, 100);
   EXPECT_EQ(screen_.captions.back(), CountCaption(100));
+  EXPECT_EQ(screen_.captions.back().find("500\x8c\x8f\x82\xdc\x82\xc5"), std::string::npos);
+}
+
+// Records of 507 bytes on disk (505 and CR LF), as a humanities bibliography holds: 147 of them pass
+// 74,500 bytes, yet all 300 are counted and written.
+TEST_F(RunSearchTest, LongRecordsAreAllCountedAndWrittenWhileTheBoxShowsWhatItsLimitsAllow) {
+  const std::string record = std::string(501, 'r') + " hit\r\n";
+  ASSERT_EQ(record.size(), 507u);
+  std::string records;
+  for (int i = 0; i < 300; ++i) records += record;
+  Records(records);
+  std::vector<std::string> shown;
+  RunOptions options;
+  options.on_shown_record = [&](std::string_view text) { shown.emplace_back(text); };
+  const SearchResult result = screen_.Search("hit", dir_.path(), options);
+  EXPECT_EQ(result.matches, 300);
+  EXPECT_EQ(result.shown_records, 147);
+  EXPECT_EQ(shown.size(), 147u);
+  EXPECT_EQ(Results(), records);
+  std::string box;
+  for (int i = 0; i < 147; ++i) box += record;
+  EXPECT_EQ(screen_.boxes.back(), box + "\r\n");
+  EXPECT_EQ(result.caption, CountCaption(300, 147));
+  EXPECT_EQ(result.caption, "\x8c\x8f\x90\x94\x81\x46" "300" + std::string(kManyMatchesCaption.substr(8)));
+}
+
+TEST(CountCaption, TakesTheEditorFormWheneverTheBoxShowsFewerThanMatched) {
+  EXPECT_EQ(CountCaption(1, 1).find("500\x8c\x8f"), std::string::npos);
+  EXPECT_EQ(CountCaption(500, 500).find("500\x8c\x8f"), std::string::npos);
+  EXPECT_NE(CountCaption(501, 500).find("500\x8c\x8f"), std::string::npos);
+  EXPECT_NE(CountCaption(2, 1).find("500\x8c\x8f"), std::string::npos);
+  // Past what an int holds, as a file of billions of short records can give.
+  EXPECT_EQ(CountCaption(3000000000, 500).substr(6, 10), "3000000000");
 }
 
 TEST_F(RunSearchTest, NewestBlockComesFirstWithAnEmptyLineBetweenBlocks) {
