@@ -1,10 +1,13 @@
 #include "session/run.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -349,6 +352,120 @@ TEST(MergeResults, DropsTheOlderTextWhenTheNewBlockFillsTheBox) {
   const std::string largest(77501, 'n');
   EXPECT_EQ(MergeResults(largest, "a\r\n"), largest);
   EXPECT_EQ(MergeResults(block, ""), block);
+}
+
+// A start folder, or a kekka.txt in it, that the user may not write: the search runs all the
+// same, its results go whole to the folder the caller names, and nothing in the start folder
+// changes. Run as an ordinary user (nobody, when the tests run as root), in folders under /tmp
+// that every user may enter.
+class ResultsElsewhereTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(dir_.path().empty() || own_.path().empty());
+    testing::WriteFile(dir_ / kRecordsFileName, "hit 1\r\nmiss\r\nhit 2\r\n");
+    ASSERT_EQ(::chmod((dir_ / kRecordsFileName).c_str(), 0644), 0);
+    ASSERT_EQ(::chmod(dir_.path().c_str(), 0755), 0);
+    if (::geteuid() == 0) {
+      ASSERT_EQ(::chown(own_.path().c_str(), testing::kNobody, testing::kNobody), 0);
+    }
+    ASSERT_TRUE(testing::OthersCanEnter(dir_.path())) << dir_.path();
+  }
+
+  RunOptions WithOwnFolder() const {
+    RunOptions options;
+    options.results_fallback = [path = own_.path()] {
+      return ResultsFolder{UniqueFd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)), path};
+    };
+    return options;
+  }
+
+  // Searches "hit" as an ordinary user; true when both matches went whole to the own folder.
+  bool ResultsGoElsewhere() {
+    const std::string elsewhere = own_ / kResultsFileName;
+    const std::optional<bool> as_user = testing::AsOrdinaryUser([&] {
+      const SearchResult result = RunSearch("hit", dir_.path(), {}, WithOwnFolder());
+      return result.status == RunStatus::kMatched && result.matches == 2 &&
+             result.results_elsewhere == elsewhere && result.shown.text == "hit 1\r\nhit 2\r\n\r\n";
+    });
+    return as_user.value_or(false) && testing::ReadFile(elsewhere) == "hit 1\r\nhit 2\r\n";
+  }
+
+  std::set<std::string> StartFolderNames() const { return testing::NamesIn(dir_.path()); }
+
+  testing::ScratchDir dir_{testing::kEveryonesTempDir};
+  testing::ScratchDir own_{testing::kEveryonesTempDir};
+};
+
+TEST_F(ResultsElsewhereTest, AFolderOfMode555IsSearchedAndLeftAsItWas) {
+  ASSERT_EQ(::chmod(dir_.path().c_str(), 0555), 0);
+  EXPECT_TRUE(ResultsGoElsewhere());
+  EXPECT_EQ(StartFolderNames(), std::set<std::string>{kRecordsFileName});
+}
+
+// A shared kekka.txt that others may write, in a folder the user may not: written elsewhere too,
+// so that every results file stays whole, and the shared one as it was.
+TEST_F(ResultsElsewhereTest, AWritableResultsFileInAFolderOfMode555IsLeftAsItWas) {
+  testing::WriteFile(dir_ / kResultsFileName, "shared\r\n");
+  ASSERT_EQ(::chmod((dir_ / kResultsFileName).c_str(), 0666), 0);
+  ASSERT_EQ(::chmod(dir_.path().c_str(), 0555), 0);
+  EXPECT_TRUE(ResultsGoElsewhere());
+  EXPECT_EQ(testing::ReadFile(dir_ / kResultsFileName), "shared\r\n");
+  EXPECT_EQ(StartFolderNames(), (std::set<std::string>{kRecordsFileName, kResultsFileName}));
+}
+
+// A rename needs only the folder's permission; a file its owner made read-only is kept anyway,
+// from root as well.
+TEST_F(ResultsElsewhereTest, AResultsFileOfMode444IsNeverReplaced) {
+  testing::WriteFile(dir_ / kResultsFileName, "kept\r\n");
+  ASSERT_EQ(::chmod((dir_ / kResultsFileName).c_str(), 0444), 0);
+  ASSERT_EQ(::chmod(dir_.path().c_str(), 0777), 0);
+  EXPECT_TRUE(ResultsGoElsewhere());
+  EXPECT_EQ(testing::ReadFile(dir_ / kResultsFileName), "kept\r\n");
+
+  const SearchResult mine = RunSearch("hit", dir_.path(), {}, WithOwnFolder());
+  EXPECT_EQ(mine.results_elsewhere, own_ / kResultsFileName);
+  EXPECT_EQ(testing::ReadFile(dir_ / kResultsFileName), "kept\r\n");
+  struct stat info {};
+  ASSERT_EQ(::stat((dir_ / kResultsFileName).c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0444u);
+  EXPECT_EQ(StartFolderNames(), (std::set<std::string>{kRecordsFileName, kResultsFileName}));
+}
+
+TEST_F(ResultsElsewhereTest, AnotherUsersResultsFileInAStickyFolderIsLeftAlone) {
+  if (::geteuid() != 0) GTEST_SKIP() << "another user's file in a sticky folder needs root to set up";
+  testing::WriteFile(dir_ / kResultsFileName, "root's\r\n");
+  ASSERT_EQ(::chmod((dir_ / kResultsFileName).c_str(), 0666), 0);
+  ASSERT_EQ(::chmod(dir_.path().c_str(), 01777), 0);
+  EXPECT_TRUE(ResultsGoElsewhere());
+  EXPECT_EQ(testing::ReadFile(dir_ / kResultsFileName), "root's\r\n");
+  EXPECT_EQ(StartFolderNames(), (std::set<std::string>{kRecordsFileName, kResultsFileName}));
+}
+
+// Only a folder the user may not write sends the results elsewhere; without a folder for them
+// such a search fails as it always did, naming why.
+TEST_F(ResultsElsewhereTest, WithoutAFolderForThemTheSearchFailsAndSaysWhy) {
+  ASSERT_EQ(::chmod(dir_.path().c_str(), 0555), 0);
+  const std::optional<bool> failed = testing::AsOrdinaryUser([&] {
+    RunOptions unopened;
+    unopened.results_fallback = [] { return ResultsFolder{}; };
+    for (const RunOptions& options : {RunOptions{}, unopened}) {
+      const SearchResult result = RunSearch("hit", dir_.path(), {}, options);
+      if (result.status != RunStatus::kCannotCreateResults || !result.problem || !result.problem->file ||
+          result.problem->file->error != EACCES || !result.results_elsewhere.empty()) {
+        return false;
+      }
+    }
+    return true;
+  });
+  EXPECT_EQ(failed, std::optional<bool>(true));
+  EXPECT_EQ(StartFolderNames(), std::set<std::string>{kRecordsFileName});
+
+  // A writable folder keeps its own results, fallback or not.
+  ASSERT_EQ(::chmod(dir_.path().c_str(), 0777), 0);
+  const SearchResult here = RunSearch("hit", dir_.path(), {}, WithOwnFolder());
+  EXPECT_TRUE(here.results_elsewhere.empty());
+  EXPECT_EQ(testing::ReadFile(dir_ / kResultsFileName), "hit 1\r\nhit 2\r\n");
+  EXPECT_FALSE(testing::Exists(own_ / kResultsFileName));
 }
 
 }  // namespace
