@@ -115,6 +115,8 @@ class StartTest : public QObject {
  private:
   std::unique_ptr<ScratchDir> dir_;
   std::unique_ptr<ScratchDir> config_;
+  // Where a copy of the program for another user is kept, when one is needed.
+  std::unique_ptr<ScratchDir> shared_bin_;
   QString old_dir_;
   std::unique_ptr<CTolvaneApp> app_;
 
@@ -149,6 +151,23 @@ class StartTest : public QObject {
     return env;
   }
 
+  // A copy of `program` that every user may run: the build tree may lie in a folder that only
+  // its owner may enter (a home of mode 0700, mktemp -d), where nobody could not start it. The
+  // program needs no file of the build tree beside it. Empty when no copy could be made.
+  QString CopyForOtherUsers(const QString& program) {
+    shared_bin_ = std::make_unique<ScratchDir>(tolvane::testing::kEveryonesTempDir);
+    const QString folder = QFile::decodeName(shared_bin_->path().c_str());
+    const QString copy = folder + QStringLiteral("/tolvane");
+    const QFileDevice::Permissions everyone_runs =
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
+        QFile::ReadOther | QFile::ExeOther;
+    if (shared_bin_->path().empty() || !QFile::copy(program, copy) ||
+        !QFile::setPermissions(copy, everyone_runs) || !QFile::setPermissions(folder, everyone_runs)) {
+      return {};
+    }
+    return copy;
+  }
+
   // Runs the real program in the scratch folder until it ends. With `end_after_message`, the
   // program is ended by SIGTERM once it has printed its message line: the box it then shows cannot
   // be answered from here, and a quit signal is what a logout would send it.
@@ -157,13 +176,16 @@ class StartTest : public QObject {
     QProcess program;
     program.setProcessEnvironment(env);
     program.setWorkingDirectory(Dir());
+    QString path = QStringLiteral(TOLVANE_BIN);
     if (as_ordinary_user && ::geteuid() == 0) {
+      path = CopyForOtherUsers(path);
+      if (path.isEmpty()) return {};
       program.setChildProcessModifier([] {
         if (!tolvane::testing::BecomeNobody()) ::_exit(kCannotDropRoot);
       });
     }
     program.setReadChannel(QProcess::StandardError);
-    program.start(QStringLiteral(TOLVANE_BIN), args);
+    program.start(path, args);
     ProgramOutcome outcome;
     if (!program.waitForStarted(kProgramWaitMs)) return outcome;
     if (end_after_message) {
@@ -233,6 +255,7 @@ class StartTest : public QObject {
     QDir::setCurrent(old_dir_);
     dir_.reset();
     config_.reset();
+    shared_bin_.reset();
   }
 
   void fileArgumentOpensTheDocumentInItsFolder() {
