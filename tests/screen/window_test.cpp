@@ -22,6 +22,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <QTimer>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -100,6 +101,27 @@ QList<Marks> MarksOf(const QTextDocument* document) {
   }
   return lines;
 }
+
+// Answers every message box with the Enter key alone, as a user does who has let go of Shift
+// by then: the modifiers the program sees change with the key.
+class BoxesAnsweredByKey {
+ public:
+  BoxesAnsweredByKey() {
+    timer_.setInterval(kTickMs);
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      texts << box->text();
+      QTest::keyClick(box, Qt::Key_Return);
+    });
+    timer_.start();
+  }
+  QStringList texts;
+
+ private:
+  static constexpr int kTickMs = 10;
+  QTimer timer_;
+};
 
 }  // namespace
 
@@ -724,6 +746,50 @@ class WindowTest : public QObject {
     QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, middle);
     QVERIFY(Results()->hasFocus());
     QVERIFY(app_->State().results_focus);
+  }
+
+  // The box told once a session (here the history's) comes after the editor has started: answered
+  // with Shift let go, it never keeps Shift+Enter from opening the results.
+  void aBoxOfTheSessionNeverKeepsShiftEnterFromTheEditor() {
+    QVERIFY(QDir(Dir()).mkdir(QStringLiteral("history.txt")));  // the history cannot be saved
+    const QString script = WriteEditor(QStringLiteral("editor"));
+    Start();
+    app_->State().history.SetEditorCommand(QFile::encodeName(script).toStdString());
+    BoxesAnsweredByKey boxes;
+    Search(QStringLiteral("研究"), Qt::ShiftModifier);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(Path("editor.log")), kEditorWaitMs);
+    QCOMPARE(ReadAll(Path("editor.log")), (QDir(Dir()).canonicalPath() + "\nkekka.txt\n").toUtf8());
+    QTRY_COMPARE(boxes.texts.size(), 1);
+    QVERIFY(boxes.texts[0].startsWith(QStringLiteral("検索履歴をhistory.txtに保存できません。")));
+  }
+
+  // A kekka.txt its owner made read-only is kept, from root too: the results go to the user's
+  // cache, the user is told where once, and Shift+Enter opens them there.
+  void aProtectedResultsFileSendsTheResultsToTheCacheAndTellsItOnce() {
+    WriteBytes(Path("kekka.txt"), "kept\r\n");
+    QVERIFY(QFile::setPermissions(Path("kekka.txt"), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    WriteHistory({});
+    Start();
+    BoxesAnsweredByKey boxes;
+    Search(QStringLiteral("研究"), Qt::ShiftModifier);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(Path("editor.log")), kEditorWaitMs);
+    const QString elsewhere = QFile::decodeName(config_->path().c_str()) + "/cache/" + kProgramCacheFolder +
+                              u'/' + QString::fromStdString(StartFolderCacheName(app_->State().start_dir)) +
+                              "/results/kekka.txt";
+    QCOMPARE(QString::fromUtf8(ReadAll(Path("editor.log"))),
+             QDir(Dir()).canonicalPath() + u'\n' + elsewhere + u'\n');
+    QCOMPARE(ReadAll(elsewhere), Sjis(QStringLiteral("山田太郎（1998）「近世日本の研究」『日本史研究』\r\n"
+                                                     "佐藤花子（2001）「中世京都の研究」『史林』\r\n")));
+    QVERIFY(Caption().startsWith(QStringLiteral("件数：2 ")));
+    QTRY_COMPARE(boxes.texts,
+                 QStringList{QStringLiteral("検索したフォルダにはkekka.txtを書き込めないので、検索結果は %1 に"
+                                            "書き出します。\nshift+Enterキーでは、このファイルをエディタで開きます。")
+                                 .arg(elsewhere)});
+    Search(QStringLiteral("近世"));
+    QTest::qWait(100);
+    QCOMPARE(boxes.texts.size(), 1);  // once a session
+    QVERIFY(Caption().startsWith(QStringLiteral("件数：1 ")));
+    QCOMPARE(ReadAll(Path("kekka.txt")), QByteArray("kept\r\n"));
   }
 
   void missingRecordsFileShowsOneMessageAndStillStartsEditor() {
