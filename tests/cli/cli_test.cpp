@@ -1,8 +1,13 @@
 // tolvane-search as a shell user meets it: its outputs, files and exit statuses.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -120,6 +125,73 @@ TEST_F(CommandTest, LongRecordsPastTheBoxsLimitAreAllCountedAndWritten) {
   const Outcome shown = Command(dir_, {"hit"});
   EXPECT_EQ(shown.status, 0);
   EXPECT_EQ(std::count(shown.out.begin(), shown.out.end(), '\n'), 147);
+}
+
+// The command run as an ordinary user (nobody, when the tests run as root) in `dir`, from a copy
+// every user may run: the build tree may lie where nobody cannot enter. Its output and errors are
+// opened before it drops root, in a folder of the test's. The cache is `cache`.
+Outcome CommandAsOrdinaryUser(const std::string& dir, const std::string& cache, std::vector<std::string> args) {
+  Outcome outcome;
+  testing::ScratchDir bin(testing::kEveryonesTempDir);
+  testing::ScratchDir caught;
+  const std::string program = bin / "tolvane-search";
+  std::error_code error;
+  std::filesystem::copy_file(TOLVANE_SEARCH_BIN, program, error);
+  if (error || ::chmod(bin.path().c_str(), 0755) != 0 || ::chmod(program.c_str(), 0755) != 0) return outcome;
+  args.insert(args.begin(), program);
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const std::string cache_setting = "XDG_CACHE_HOME=" + cache;
+  char* envp[] = {const_cast<char*>(cache_setting.c_str()), const_cast<char*>("LANG=C.UTF-8"), nullptr};
+  const int out = ::open((caught / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  const int err = ::open((caught / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 || ::chdir(dir.c_str()) != 0) ::_exit(127);
+    if (::geteuid() == 0 && !testing::BecomeNobody()) ::_exit(127);
+    ::execve(argv[0], argv.data(), envp);
+    ::_exit(127);
+  }
+  ::close(out);
+  ::close(err);
+  int status = 0;
+  if (child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status)) outcome.status = WEXITSTATUS(status);
+  outcome.out = testing::ReadFile(caught / "out");
+  outcome.err = testing::ReadFile(caught / "err");
+  return outcome;
+}
+
+// A folder of mode 555: searched, its results in the user's cache, said on standard error at every
+// search, and the folder left as it was.
+TEST(CommandElsewhere, AFolderTheUserMayNotWriteIsSearchedAndItsResultsGoToTheCache) {
+  testing::ScratchDir dir(testing::kEveryonesTempDir);
+  testing::ScratchDir cache(testing::kEveryonesTempDir);
+  testing::WriteFile(dir / "tolvaneken.txt", kRecords);
+  testing::WriteFile(dir / "kekka.txt", "shared\r\n");
+  ASSERT_EQ(::chmod((dir / "tolvaneken.txt").c_str(), 0644), 0);
+  ASSERT_EQ(::chmod((dir / "kekka.txt").c_str(), 0666), 0);
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(cache.path().c_str(), testing::kNobody, testing::kNobody), 0);
+  }
+  const Outcome o = CommandAsOrdinaryUser(dir.path(), cache.path(), {"--count", "夏目"});
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out, "2\n");
+  // The folder's own in the cache, as the window's: the only one there.
+  std::string digest;
+  for (const auto& entry : std::filesystem::directory_iterator(cache / "tolvane")) digest = entry.path().filename();
+  const std::string elsewhere = cache / "tolvane/" + digest + "/results/kekka.txt";
+  EXPECT_EQ(o.err, "tolvane-search: 検索したフォルダにはkekka.txtを書き込めないので、検索結果は " + elsewhere +
+                       " に書き出します。\n");
+  EXPECT_EQ(testing::ReadFile(elsewhere),
+            "\x89\xc4\x96\xda\x9f\xf9\x90\xce \x82\xb1\x82\xb1\x82\xeb\r\n"
+            "\x89\xc4\x96\xda\x9f\xf9\x90\xce \x96\x56\x82\xc1\x82\xbf\x82\xe1\x82\xf1\r\n");
+  EXPECT_EQ(testing::ReadFile(dir / "kekka.txt"), "shared\r\n");
+  EXPECT_EQ(testing::NamesIn(dir.path()), (std::set<std::string>{"kekka.txt", "tolvaneken.txt"}));
+  // No match exits 1 as anywhere, and the results there are emptied.
+  EXPECT_EQ(CommandAsOrdinaryUser(dir.path(), cache.path(), {"芥川"}).status, 1);
+  EXPECT_EQ(testing::ReadFile(elsewhere), "");
 }
 
 TEST_F(CommandTest, NoMatchExitsOne) {
