@@ -59,6 +59,21 @@ class ResultsCopyTest : public ::testing::Test {
   std::string start_, cache_;
 };
 
+// Results the start folder could not take: the copy is made from them, into the start folder's
+// own copy beside them, never over them.
+TEST_F(ResultsCopyTest, ResultsKeptElsewhereAreCopiedIntoTheStartFoldersOwnCopy) {
+  WriteFile(start_ + "/kekka.txt", "old\r\n");
+  const std::string own = cache_ + "/" + kProgramCacheFolder + "/" + CopyFolderName(start_) + "/results";
+  fs::create_directories(own);
+  WriteFile(own + "/kekka.txt", "\x8e\x52\x93\x63\r\n");  // 山田 in Shift-JIS
+  const ResultsCopy copy = MakeUtf8CopyOfResultsAt(start_, own + "/kekka.txt");
+  ASSERT_EQ(copy.outcome, CopyOutcome::kMade);
+  EXPECT_EQ(copy.path, CopyPath());
+  EXPECT_EQ(ReadFile(CopyPath()), "山田\r\n");
+  EXPECT_EQ(ReadFile(own + "/kekka.txt"), "\x8e\x52\x93\x63\r\n");
+  EXPECT_EQ(MakeUtf8CopyOfResultsAt(start_, own + "/missing").outcome, CopyOutcome::kFailed);
+}
+
 TEST_F(ResultsCopyTest, ResultsThatAreNoRegularFileOrAnotherUsersLinkAreRefused) {
   const std::string results = start_ + "/kekka.txt";
   WriteFile(dir_ / "records.txt", "\x8e\x52\r\n");

@@ -117,5 +117,21 @@ TEST(UserCacheHome, IsXdgCacheHomeWhenAbsoluteElseTheHomesCache) {
   ::setenv("HOME", saved_home.c_str(), 1);
 }
 
+// A folder's results that it cannot take go below its own folder in the cache, which the UTF-8
+// copy for the editor shares: one digest of the path for the window and the command alike.
+TEST(OwnResultsFolder, LiesInTheStartFoldersOwnFolderOfTheCache) {
+  ScratchDir dir;
+  ::setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
+  std::string path;
+  const UniqueFd folder = OpenOwnResultsFolder("/srv/biblio", path);
+  ::unsetenv("XDG_CACHE_HOME");
+  ASSERT_TRUE(folder.valid());
+  EXPECT_EQ(StartFolderCacheName("/srv/biblio").size(), 16u);
+  EXPECT_NE(StartFolderCacheName("/srv/biblio"), StartFolderCacheName("/srv/biblio2"));
+  EXPECT_EQ(path, dir / "cache/tolvane/" + StartFolderCacheName("/srv/biblio") + "/results");
+  EXPECT_EQ(PermissionsOf(path), 0700u);
+  EXPECT_EQ(PermissionsOf(fs::path(path).parent_path()), 0700u);
+}
+
 }  // namespace
 }  // namespace tolvane
