@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -23,6 +24,12 @@
 
 namespace tolvane {
 namespace {
+// Where the no-match note floats: its top this far above the results box's top edge, its right
+// end this far in from the box's right end (clear of the scroll bar), its text this far inside its
+// frame.
+constexpr int kNoteAboveResultsBox = 6;
+constexpr int kNoteRightInset = 28;
+constexpr int kNoteMargin = 3;
 // The geta mark, two bytes like most characters Shift-JIS lacks.
 constexpr std::string_view kStandIn = "\x81\xac";
 
@@ -59,6 +66,8 @@ CTolvaneView::CTolvaneView(ScreenState& state, QWidget* parent) : QWidget(parent
   query->setValidator(new QueryLengthValidator(query));
   connect(query, &QLineEdit::inputRejected, this, [] { QApplication::beep(); });
   query->installEventFilter(this);
+  query->setAccessibleName(FromSjis(kQueryBoxAccessibleName));
+  query->setAccessibleDescription(FromSjis(kQueryBoxAccessibleDescription));
   query_box_ = query;
 
   auto* results = new QPlainTextEdit(this);
@@ -75,12 +84,26 @@ CTolvaneView::CTolvaneView(ScreenState& state, QWidget* parent) : QWidget(parent
   results->setFocusPolicy(Qt::TabFocus);
   results->viewport()->installEventFilter(this);
   results->installEventFilter(this);
+  results->setAccessibleName(FromSjis(kResultsBoxAccessibleName));
+  results->setAccessibleDescription(FromSjis(kResultsBoxAccessibleDescription));
   results_box_ = results;
   marks_ = new TermMarks(results->document(), results->palette());
 
   layout_ = new BoxLayout(this);
   layout_->AddQueryBox(query);
   layout_->AddResultsBox(results);
+
+  // Tooltip colours, so that it reads as a passing note in any theme; never takes the focus.
+  auto* note = new QLabel(FromSjis(kNoMatchNote), this);
+  note->setObjectName(QString::fromLatin1(kNoMatchNoteName));
+  note->setFrameShape(QFrame::Box);
+  note->setMargin(kNoteMargin);
+  note->setAutoFillBackground(true);
+  note->setBackgroundRole(QPalette::ToolTipBase);
+  note->setForegroundRole(QPalette::ToolTipText);
+  note->setFocusPolicy(Qt::NoFocus);
+  note->hide();
+  no_match_note_ = note;
 
   setTabOrder(query, results);
   query->setFocus();
@@ -121,6 +144,7 @@ void CTolvaneView::TellHistoryProblemOnce() {
 
 void CTolvaneView::OnInitialUpdate(const std::string& start_dir) {
   if (query_box_) query_box_->setText(query_text_);
+  if (no_match_note_) no_match_note_->hide();  // it spoke of the folder left behind
   // Kept whole, however long: nothing here holds it in a fixed buffer.
   state_.start_dir = start_dir;
   state_.history.Load(state_.start_dir);
@@ -140,7 +164,7 @@ void CTolvaneView::OnInitialUpdate(const std::string& start_dir) {
 }
 
 void CTolvaneView::OnChangeEditor() {
-  tolvane::OnChangeEditor(this, state_.history, state_.start_dir);
+  tolvane::OnChangeEditor(this, state_.history, state_.start_dir, state_.settings_file);
   SaveHistory();
   TellHistoryProblemOnce();
 }
@@ -161,6 +185,7 @@ bool CTolvaneView::eventFilter(QObject* watched, QEvent* event) {
       break;
     case QEvent::KeyPress:
       if (watched == query_box_ || watched == results_box_) {
+        if (no_match_note_) no_match_note_->hide();
         PreTranslateMessage(*static_cast<QKeyEvent*>(event));
       }
       break;
@@ -185,6 +210,11 @@ void CTolvaneView::changeEvent(QEvent* event) {
   if (event->type() == QEvent::PaletteChange && results_box_) {
     marks_->SetPalette(results_box_->palette());
   }
+}
+
+void CTolvaneView::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  PlaceNoMatchNote();
 }
 
 void CTolvaneView::PreTranslateMessage(const QKeyEvent& key) {
@@ -231,12 +261,15 @@ void CTolvaneView::OnEnter() {
   }
   // Saved before the search runs: a display lost or a kill during a long search keeps the query.
   SaveHistory();
-  if (Search(copy).status == RunStatus::kNoMatch) QApplication::beep();
+  if (Search(copy).status == RunStatus::kNoMatch) {
+    QApplication::beep();
+    ShowNoMatchNote();
+  }
   TellHistoryProblemOnce();
   // The modifier state as of the last input event handled, so a Shift let go while a message box
   // of the search was open counts as let go.
   if (QGuiApplication::keyboardModifiers() & Qt::ShiftModifier) {
-    OpenResultsInEditor(this, state_.history, state_.start_dir);
+    OpenResultsInEditor(this, state_.history, state_.start_dir, state_.settings_file);
   }
 }
 
@@ -254,6 +287,7 @@ SearchResult CTolvaneView::Search(const std::string& query) {
     state_.shown = std::move(result.shown);
     ShowResults();
     SetCaption(result.caption);
+    DescribeResults(result.caption);
   }
   // Told once a session: lines in another encoding may be missed by every search of the file.
   if (result.other_encoding_lines && !state_.other_encoding_lines_told) {
@@ -267,7 +301,11 @@ SearchResult CTolvaneView::Search(const std::string& query) {
 void CTolvaneView::OnLooseSearch(bool on) {
   state_.loose_search = on;
   // Remembering is a convenience: the choice holds for this session whatever happens to the file.
-  if (state_.settings_file) (void)SaveSettings(*state_.settings_file, Settings{.loose_search = on});
+  // The other settings, which another window may have changed meanwhile, stay as the file has them.
+  if (!state_.settings_file) return;
+  Settings settings = LoadSettings(*state_.settings_file);
+  settings.loose_search = on;
+  (void)SaveSettings(*state_.settings_file, settings);
 }
 
 void CTolvaneView::OnUp() {
@@ -323,6 +361,34 @@ void CTolvaneView::ShowResults() {
 
 void CTolvaneView::SetCaption(std::string_view caption) {
   window()->setWindowTitle(LiteralTitle(FromSjis(caption)));
+}
+
+void CTolvaneView::ShowNoMatchNote() {
+  if (!no_match_note_) return;
+  no_match_note_->adjustSize();
+  PlaceNoMatchNote();
+  no_match_note_->raise();
+  no_match_note_->show();
+  // Qt 6.4 has no announcement event; an alert from a shown label is what screen readers speak.
+  QAccessibleEvent alert(no_match_note_, QAccessible::Alert);
+  QAccessible::updateAccessibility(&alert);
+}
+
+void CTolvaneView::PlaceNoMatchNote() {
+  if (!no_match_note_ || !results_box_) return;
+  const QRect box = results_box_->geometry();
+  const QSize size = no_match_note_->sizeHint();
+  // Right-aligned where the box is wide enough, else from its left; never above the view.
+  const int x = std::max(box.left(), box.right() - kNoteRightInset - size.width());
+  const int y = std::max(0, box.top() - kNoteAboveResultsBox);
+  no_match_note_->setGeometry(QRect(QPoint(x, y), size));
+}
+
+void CTolvaneView::DescribeResults(std::string_view caption) {
+  if (!results_box_) return;
+  // A new description is sent to assistive technology as an event of its own, so the count is
+  // spoken, not only put in the caption.
+  results_box_->setAccessibleDescription(FromSjis(caption) + u'\n' + FromSjis(kResultsBoxAccessibleDescription));
 }
 
 void CTolvaneView::MessageBox(const QString& text) {
