@@ -1033,6 +1033,7 @@ class WindowTest : public QObject {
     QVERIFY(!QFile::exists(Path("history.txt")));
 
     const QString editor = WriteEditor(QStringLiteral("chosen"));
+    MessageBoxCloser boxes;  // what the chosen program is given
     AnswerNextDialog<QFileDialog>(answerers_.get(), [editor](QFileDialog* dialog) { ChooseFile(dialog, editor); });
     app_->MainFrame()->View()->OnChangeEditor();
     lines = ReadAll(Path("history.txt")).split('\n');
