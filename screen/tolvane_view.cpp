@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -30,6 +31,25 @@ namespace {
 constexpr int kNoteAboveResultsBox = 6;
 constexpr int kNoteRightInset = 28;
 constexpr int kNoteMargin = 3;
+// The no-match note is an alert to assistive technology, not a plain label: screen readers speak
+// an alert as it is shown, as they do a message box.
+class NoteAccessible : public QAccessibleWidget {
+ public:
+  explicit NoteAccessible(QWidget* note) : QAccessibleWidget(note, QAccessible::AlertMessage) {}
+  QString text(QAccessible::Text which) const override {
+    if (which == QAccessible::Name) return static_cast<const QLabel*>(widget())->text();
+    return QAccessibleWidget::text(which);
+  }
+};
+
+QAccessibleInterface* NoteAccessibleFactory(const QString& /*class_name*/, QObject* object) {
+  if (object == nullptr || !object->isWidgetType() || qobject_cast<QLabel*>(object) == nullptr ||
+      object->objectName() != QLatin1String(kNoMatchNoteName)) {
+    return nullptr;
+  }
+  return new NoteAccessible(static_cast<QWidget*>(object));
+}
+
 // The geta mark, two bytes like most characters Shift-JIS lacks.
 constexpr std::string_view kStandIn = "\x81\xac";
 
@@ -94,8 +114,11 @@ CTolvaneView::CTolvaneView(ScreenState& state, QWidget* parent) : QWidget(parent
   layout_->AddResultsBox(results);
 
   // Tooltip colours, so that it reads as a passing note in any theme; never takes the focus.
-  auto* note = new QLabel(FromSjis(kNoMatchNote), this);
+  static const bool kNoteFactoryInstalled = (QAccessible::installFactory(NoteAccessibleFactory), true);
+  (void)kNoteFactoryInstalled;
+  auto* note = new QLabel(this);
   note->setObjectName(QString::fromLatin1(kNoMatchNoteName));
+  note->setText(FromSjis(kNoMatchNote));
   note->setFrameShape(QFrame::Box);
   note->setMargin(kNoteMargin);
   note->setAutoFillBackground(true);
@@ -369,7 +392,7 @@ void CTolvaneView::ShowNoMatchNote() {
   PlaceNoMatchNote();
   no_match_note_->raise();
   no_match_note_->show();
-  // Qt 6.4 has no announcement event; an alert from a shown label is what screen readers speak.
+  // Qt 6.4 has no announcement event; the shown alert is what a screen reader speaks.
   QAccessibleEvent alert(no_match_note_, QAccessible::Alert);
   QAccessible::updateAccessibility(&alert);
 }

@@ -71,7 +71,7 @@ caption=$(title)
 xdotool key ctrl+a
 type_text "該当なし"
 xdotool key Return
-wait_for "the note as an event" grep -q '|該当する文献はありません。' "$TMP/events.log"
+wait_for "the note as an alert" grep -q 'state-changed:showing|1|alert|該当する文献はありません。' "$TMP/events.log"
 [ "$(title)" = "$caption" ] || fail "the caption changed to $(title)"
 [ -s "$WORK/kekka.txt" ] && fail "kekka.txt is not empty"
 # The window with its title bar: the caption of the earlier search above the note.
@@ -105,6 +105,7 @@ wait_for "the dialog closed" test -z "$(dialog)"
 grep -q "^file-dialog-size=${WIDTH}x${HEIGHT}\$" "$XDG_CONFIG_HOME/tolvane/settings" ||
   fail "the dialog's size was not remembered: $(cat "$XDG_CONFIG_HOME/tolvane/settings")"
 
+[ -n "${KEEP_EVENTS:-}" ] && cp "$TMP/events.log" "$KEEP_EVENTS"
 exit_through_menu
 [ "$status" = 0 ] || fail "the program ended with status $status"
 echo "PASS"
