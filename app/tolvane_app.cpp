@@ -13,6 +13,7 @@
 #include "app/about_dlg.h"
 #include "app/app_icon.h"
 #include "app/start_problem.h"
+#include "screen/file_dialogs.h"
 #include "screen/screen_text.h"
 #include "screen/tolvane_view.h"
 #include "session/run.h"
@@ -114,7 +115,10 @@ void CTolvaneApp::OnFileOpen() {
   QFileDialog dialog(frame_.get(), FromSjis(kOpenDialogTitle), StartFolderForDialogs());
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  PrepareFileDialog(dialog, state_.settings_file);
+  const int outcome = dialog.exec();
+  RememberFileDialogSize(dialog, state_.settings_file);
+  if (outcome != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
   const QString path = dialog.selectedFiles().constFirst();
 
   // The document is opened and closed again without being read; a file that will not open
@@ -149,7 +153,10 @@ void CTolvaneApp::OnFileSave() {
   QFileDialog dialog(frame_.get(), FromSjis(kSaveDialogTitle), StartFolderForDialogs());
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  PrepareFileDialog(dialog, state_.settings_file);
+  const int save_outcome = dialog.exec();
+  RememberFileDialogSize(dialog, state_.settings_file);
+  if (save_outcome != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
   const QString path = dialog.selectedFiles().constFirst();
 
   // The document has no content: saving it leaves an empty file of that name.

@@ -1,5 +1,6 @@
 #include "screen/editor.h"
 
+#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <QDir>
@@ -16,12 +17,16 @@
 #include <QStringList>
 #include <chrono>
 #include <optional>
+#include <vector>
 
 #include "encoding/cp932.h"
 #include "screen/busy_cursor.h"
+#include "screen/file_dialogs.h"
 #include "screen/results_copy.h"
 #include "screen/screen_text.h"
+#include "state/desktop_entries.h"
 #include "state/history.h"
+#include "state/settings.h"
 #include "texts/texts.h"
 
 namespace tolvane {
@@ -34,6 +39,10 @@ QString NameFilter(std::string_view name, const char* pattern) {
 }
 // Linux has no Notepad; the desktop's own choice for the file stands in for it.
 constexpr char kDesktopOpener[] = "xdg-open";
+// How the desktop is asked which program opens text, and how long it may take to answer.
+constexpr char kDesktopQuery[] = "xdg-mime";
+constexpr char kTextMimeType[] = "text/plain";
+constexpr int kDesktopQueryMs = 5000;
 // Where the dialog opens while the editor is a program found on PATH.
 constexpr char kProgramsFolder[] = "/usr/bin";
 // Both filters let every name through to the file system model; the executables filter does
@@ -131,9 +140,94 @@ bool HandOpenerTheCopy(Launch& launch, const std::string& start_dir,
   return true;
 }
 
+// The id of the desktop's choice for text, "org.gnome.TextEditor.desktop" say; empty when there
+// is none or the desktop cannot be asked.
+std::string DesktopChoiceForText() {
+  QProcess query;
+  query.start(QString::fromLatin1(kDesktopQuery),
+              {QStringLiteral("query"), QStringLiteral("default"), QString::fromLatin1(kTextMimeType)});
+  if (!query.waitForFinished(kDesktopQueryMs)) {
+    query.kill();
+    query.waitForFinished();
+    return {};
+  }
+  if (query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0) return {};
+  // Some desktops answer with a list; the first is the choice.
+  const QString answer = QString::fromUtf8(query.readAllStandardOutput()).section(u';', 0, 0).trimmed();
+  return answer.toStdString();
+}
+
+std::vector<std::string> ApplicationsFoldersOfEnvironment() {
+  return ApplicationsFolders(::getenv("XDG_DATA_HOME"), ::getenv("HOME"), ::getenv("XDG_DATA_DIRS"));
+}
+
+// True when the desktop's opener would start this program again on a text file, or nothing at all.
+bool DesktopOpenerFailsText(const std::vector<std::string>& folders) {
+  const std::string choice = DesktopChoiceForText();
+  if (choice.empty()) return true;
+  const std::optional<DesktopEntry> entry = FindDesktopEntry(folders, choice);
+  // An id the folders lack is the desktop's own business (a choice it keeps elsewhere): trusted,
+  // unless it is this program's.
+  if (!entry) return choice == kOwnDesktopId;
+  return IsOwnEntry(*entry);
+}
+
+// Another installed text editor, started on `file` with `folder` as its working directory. False
+// when there is none that starts.
+bool StartOtherTextEditor(const std::vector<std::string>& folders, const QString& file, const QString& folder) {
+  const QByteArray local = QFile::encodeName(file);
+  for (const DesktopEntry& entry : EntriesForMimeType(folders, kTextMimeType)) {
+    if (IsOwnEntry(entry)) continue;
+    const std::optional<std::vector<std::string>> words =
+        ExecArguments(entry.exec, std::string_view(local.constData(), local.size()));
+    if (!words) continue;
+    const QString program = QFile::decodeName(words->front().c_str());
+    if (!IsStartable(program, folder)) continue;
+    QStringList arguments;
+    for (std::size_t i = 1; i < words->size(); ++i) arguments << QFile::decodeName((*words)[i].c_str());
+    if (QProcess::startDetached(program, arguments, folder)) return true;
+  }
+  return false;
+}
+
+// True when `program` (a path) is one of the text editors the desktop lists, under any name.
+bool IsListedTextEditor(const QString& program) {
+  const QString chosen = QFileInfo(program).canonicalFilePath();
+  if (chosen.isEmpty()) return false;
+  for (const DesktopEntry& entry : EntriesForMimeType(ApplicationsFoldersOfEnvironment(), kTextMimeType)) {
+    if (IsOwnEntry(entry)) continue;
+    const std::optional<std::vector<std::string>> words = ExecArguments(entry.exec, kResultsFileName);
+    if (!words) continue;
+    QString listed = QFile::decodeName(words->front().c_str());
+    if (!listed.contains(u'/')) listed = QStandardPaths::findExecutable(listed);
+    if (!listed.isEmpty() && QFileInfo(listed).canonicalFilePath() == chosen) return true;
+  }
+  return false;
+}
+
+// Says, once the user has chosen `program`, what it will be given; a text editor may be given the
+// UTF-8 copy instead, if the user wants: the answer is remembered for this editor alone.
+void TellChosenEditorsEncoding(QWidget* owner, const QString& program, const std::string& command,
+                               const std::optional<std::string>& settings_file) {
+  bool copy = false;
+  if (IsListedTextEditor(program)) {
+    copy = QMessageBox::question(owner, QString::fromLatin1(kApplicationTitle), FromSjis(kChosenTextEditorQuestion),
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
+  } else {
+    QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kApplicationTitle), FromSjis(kChosenEditorEncodingMessage),
+                    QMessageBox::Ok, owner);
+    box.exec();
+  }
+  if (!settings_file) return;
+  Settings settings = LoadSettings(*settings_file);
+  settings.utf8_copy_editor = copy ? command : std::string();
+  (void)SaveSettings(*settings_file, settings);
+}
+
 }  // namespace
 
-void OnChangeEditor(QWidget* owner, HistoryTable& history, const std::string& start_dir) {
+void OnChangeEditor(QWidget* owner, HistoryTable& history, const std::string& start_dir,
+                    const std::optional<std::string>& settings_file) {
   QFileDialog dialog(owner, FromSjis(kChooseEditorTitle));
   // Details hidden before the filters are set, or the combo box shows the patterns.
   dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
@@ -153,11 +247,15 @@ void OnChangeEditor(QWidget* owner, HistoryTable& history, const std::string& st
   // logout's SIGTERM) only ends its loop, and must not reset the editor that is saved at exit.
   bool rejected = false;
   QObject::connect(&dialog, &QDialog::rejected, [&rejected] { rejected = true; });
-  if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+  PrepareFileDialog(dialog, settings_file);
+  const int outcome = dialog.exec();
+  RememberFileDialogSize(dialog, settings_file);
+  if (outcome == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
     const QByteArray path = QFile::encodeName(dialog.selectedFiles().constFirst());
     const Cp932Encoding command = Utf8ToCp932(std::string_view(path.constData(), path.size()));
     if (command.ok() && IsStorableEditorCommand(command.sjis)) {
       history.SetEditorCommand(command.sjis);
+      TellChosenEditorsEncoding(owner, dialog.selectedFiles().constFirst(), command.sjis, settings_file);
     } else {
       // Storing a cut or mangled path would start some other program later.
       QMessageBox::warning(owner, QString::fromLatin1(kApplicationTitle), FromSjis(kUnusableEditorMessage));
@@ -168,7 +266,8 @@ void OnChangeEditor(QWidget* owner, HistoryTable& history, const std::string& st
 }
 
 void OpenResultsInEditor(QWidget* owner, const HistoryTable& history, const std::string& start_dir,
-                         const std::string& results_elsewhere) {
+                         const std::string& results_elsewhere,
+                         const std::optional<std::string>& settings_file) {
   const std::string& command = history.EditorCommand();
   // Too long for the command line "<command> kekka.txt"; nothing is started.
   if (command.size() > kEditorCommandBytes) return;
@@ -178,6 +277,22 @@ void OpenResultsInEditor(QWidget* owner, const HistoryTable& history, const std:
   if (IsStartable(launch->program, folder)) {
     // Made whole before the opener starts, and only once it is known to exist.
     if (command == kDefaultEditor && !HandOpenerTheCopy(*launch, start_dir, results_elsewhere)) return;
+    if (command != kDefaultEditor && settings_file && LoadSettings(*settings_file).utf8_copy_editor == command &&
+        !HandOpenerTheCopy(*launch, start_dir, results_elsewhere)) {
+      return;
+    }
+    // The opener must not start this program on its own results: another editor opens them then,
+    // or the user is told how to choose one.
+    if (command == kDefaultEditor) {
+      const std::vector<std::string> folders = ApplicationsFoldersOfEnvironment();
+      if (DesktopOpenerFailsText(folders)) {
+        if (StartOtherTextEditor(folders, launch->arguments.constFirst(), folder)) return;
+        QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kApplicationTitle), FromSjis(kNoTextEditorMessage),
+                        QMessageBox::Ok, owner);
+        box.exec();
+        return;
+      }
+    }
     // Detached through a double fork: no waiting, no zombie.
     if (QProcess::startDetached(launch->program, launch->arguments, folder)) return;
   }

@@ -1,5 +1,6 @@
 #pragma once
 // Choosing the external editor and starting it on the results file.
+#include <optional>
 #include <string>
 
 class QWidget;
@@ -11,7 +12,11 @@ class HistoryTable;
 // The open-file dialog; OK stores the chosen path as the editor command, anything else "notepad".
 // Its first filter lists executable files; it opens in the current editor's folder (a relative
 // path taken from `start_dir`), or in /usr/bin while the editor is a bare program name.
-void OnChangeEditor(QWidget* owner, HistoryTable& history, const std::string& start_dir);
+// The dialog opens at a readable size, remembered in `settings_file`. Once a program is chosen the
+// user is told that it gets kekka.txt in the records file's encoding; one the desktop lists as a
+// text editor may be given the UTF-8 copy instead, which the settings file then remembers.
+void OnChangeEditor(QWidget* owner, HistoryTable& history, const std::string& start_dir,
+                    const std::optional<std::string>& settings_file = std::nullopt);
 
 // Starts the editor command on "kekka.txt" with `start_dir` as its working directory (the
 // process's own stays as it is); never waits. The default command's desktop opener gets the UTF-8
@@ -20,7 +25,11 @@ void OnChangeEditor(QWidget* owner, HistoryTable& history, const std::string& st
 // missing, not executable or does not start is named in a message box owned by `owner`; an empty
 // or overlong command starts nothing and says nothing. `results_elsewhere`, when not empty, is
 // the absolute path of the results the start folder could not take: it stands for kekka.txt.
+// When the desktop's own choice for text would start this program again (or there is none), another
+// installed text editor opens the copy, or the user is told how to choose one. A chosen editor that
+// `settings_file` names for it gets the copy too.
 void OpenResultsInEditor(QWidget* owner, const HistoryTable& history, const std::string& start_dir,
-                         const std::string& results_elsewhere = {});
+                         const std::string& results_elsewhere = {},
+                         const std::optional<std::string>& settings_file = std::nullopt);
 
 }  // namespace tolvane

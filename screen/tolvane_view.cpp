@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -24,6 +26,31 @@
 
 namespace tolvane {
 namespace {
+// Where the no-match note floats: its top this far above the results box's top edge, its right
+// end this far in from the box's right end (clear of the scroll bar), its text this far inside its
+// frame.
+constexpr int kNoteAboveResultsBox = 6;
+constexpr int kNoteRightInset = 28;
+constexpr int kNoteMargin = 3;
+// The no-match note is an alert to assistive technology, not a plain label: screen readers speak
+// an alert as it is shown, as they do a message box.
+class NoteAccessible : public QAccessibleWidget {
+ public:
+  explicit NoteAccessible(QWidget* note) : QAccessibleWidget(note, QAccessible::AlertMessage) {}
+  QString text(QAccessible::Text which) const override {
+    if (which == QAccessible::Name) return static_cast<const QLabel*>(widget())->text();
+    return QAccessibleWidget::text(which);
+  }
+};
+
+QAccessibleInterface* NoteAccessibleFactory(const QString& /*class_name*/, QObject* object) {
+  if (object == nullptr || !object->isWidgetType() || qobject_cast<QLabel*>(object) == nullptr ||
+      object->objectName() != QLatin1String(kNoMatchNoteName)) {
+    return nullptr;
+  }
+  return new NoteAccessible(static_cast<QWidget*>(object));
+}
+
 // The geta mark, two bytes like most characters Shift-JIS lacks.
 constexpr std::string_view kStandIn = "\x81\xac";
 
@@ -60,6 +87,8 @@ CTolvaneView::CTolvaneView(ScreenState& state, QWidget* parent) : QWidget(parent
   query->setValidator(new QueryLengthValidator(query));
   connect(query, &QLineEdit::inputRejected, this, [] { QApplication::beep(); });
   query->installEventFilter(this);
+  query->setAccessibleName(FromSjis(kQueryBoxAccessibleName));
+  query->setAccessibleDescription(FromSjis(kQueryBoxAccessibleDescription));
   query_box_ = query;
 
   auto* results = new QPlainTextEdit(this);
@@ -76,12 +105,29 @@ CTolvaneView::CTolvaneView(ScreenState& state, QWidget* parent) : QWidget(parent
   results->setFocusPolicy(Qt::TabFocus);
   results->viewport()->installEventFilter(this);
   results->installEventFilter(this);
+  results->setAccessibleName(FromSjis(kResultsBoxAccessibleName));
+  results->setAccessibleDescription(FromSjis(kResultsBoxAccessibleDescription));
   results_box_ = results;
   marks_ = new TermMarks(results->document(), results->palette());
 
   layout_ = new BoxLayout(this);
   layout_->AddQueryBox(query);
   layout_->AddResultsBox(results);
+
+  // Tooltip colours, so that it reads as a passing note in any theme; never takes the focus.
+  static const bool kNoteFactoryInstalled = (QAccessible::installFactory(NoteAccessibleFactory), true);
+  (void)kNoteFactoryInstalled;
+  auto* note = new QLabel(this);
+  note->setObjectName(QString::fromLatin1(kNoMatchNoteName));
+  note->setText(FromSjis(kNoMatchNote));
+  note->setFrameShape(QFrame::Box);
+  note->setMargin(kNoteMargin);
+  note->setAutoFillBackground(true);
+  note->setBackgroundRole(QPalette::ToolTipBase);
+  note->setForegroundRole(QPalette::ToolTipText);
+  note->setFocusPolicy(Qt::NoFocus);
+  note->hide();
+  no_match_note_ = note;
 
   setTabOrder(query, results);
   query->setFocus();
@@ -122,6 +168,7 @@ void CTolvaneView::TellHistoryProblemOnce() {
 
 void CTolvaneView::OnInitialUpdate(const std::string& start_dir) {
   if (query_box_) query_box_->setText(query_text_);
+  if (no_match_note_) no_match_note_->hide();  // it spoke of the folder left behind
   // Kept whole, however long: nothing here holds it in a fixed buffer.
   state_.start_dir = start_dir;
   state_.results_elsewhere.clear();
@@ -142,7 +189,7 @@ void CTolvaneView::OnInitialUpdate(const std::string& start_dir) {
 }
 
 void CTolvaneView::OnChangeEditor() {
-  tolvane::OnChangeEditor(this, state_.history, state_.start_dir);
+  tolvane::OnChangeEditor(this, state_.history, state_.start_dir, state_.settings_file);
   SaveHistory();
   TellHistoryProblemOnce();
 }
@@ -163,6 +210,7 @@ bool CTolvaneView::eventFilter(QObject* watched, QEvent* event) {
       break;
     case QEvent::KeyPress:
       if (watched == query_box_ || watched == results_box_) {
+        if (no_match_note_) no_match_note_->hide();
         PreTranslateMessage(*static_cast<QKeyEvent*>(event));
       }
       break;
@@ -187,6 +235,11 @@ void CTolvaneView::changeEvent(QEvent* event) {
   if (event->type() == QEvent::PaletteChange && results_box_) {
     marks_->SetPalette(results_box_->palette());
   }
+}
+
+void CTolvaneView::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  PlaceNoMatchNote();
 }
 
 void CTolvaneView::PreTranslateMessage(const QKeyEvent& key) {
@@ -234,11 +287,15 @@ void CTolvaneView::OnEnter() {
   // Saved before the search runs: a display lost or a kill during a long search keeps the query.
   SaveHistory();
   const SearchResult result = Search(copy);
-  if (result.status == RunStatus::kNoMatch) QApplication::beep();
+  if (result.status == RunStatus::kNoMatch) {
+    QApplication::beep();
+    ShowNoMatchNote();
+  }
   // The modifier state as of the last input event handled, so a Shift let go while a message box
   // of the search was open counts as let go.
   if (QGuiApplication::keyboardModifiers() & Qt::ShiftModifier) {
-    OpenResultsInEditor(this, state_.history, state_.start_dir, state_.results_elsewhere);
+    OpenResultsInEditor(this, state_.history, state_.start_dir, state_.results_elsewhere,
+                        state_.settings_file);
   }
   TellOncePerSession(result);
 }
@@ -281,6 +338,7 @@ SearchResult CTolvaneView::Search(const std::string& query) {
     state_.shown = std::move(result.shown);
     ShowResults();
     SetCaption(result.caption);
+    DescribeResults(result.caption);
   }
   return result;
 }
@@ -288,7 +346,11 @@ SearchResult CTolvaneView::Search(const std::string& query) {
 void CTolvaneView::OnLooseSearch(bool on) {
   state_.loose_search = on;
   // Remembering is a convenience: the choice holds for this session whatever happens to the file.
-  if (state_.settings_file) (void)SaveSettings(*state_.settings_file, Settings{.loose_search = on});
+  // The other settings, which another window may have changed meanwhile, stay as the file has them.
+  if (!state_.settings_file) return;
+  Settings settings = LoadSettings(*state_.settings_file);
+  settings.loose_search = on;
+  (void)SaveSettings(*state_.settings_file, settings);
 }
 
 void CTolvaneView::OnUp() {
@@ -344,6 +406,34 @@ void CTolvaneView::ShowResults() {
 
 void CTolvaneView::SetCaption(std::string_view caption) {
   window()->setWindowTitle(LiteralTitle(FromSjis(caption)));
+}
+
+void CTolvaneView::ShowNoMatchNote() {
+  if (!no_match_note_) return;
+  no_match_note_->adjustSize();
+  PlaceNoMatchNote();
+  no_match_note_->raise();
+  no_match_note_->show();
+  // Qt 6.4 has no announcement event; the shown alert is what a screen reader speaks.
+  QAccessibleEvent alert(no_match_note_, QAccessible::Alert);
+  QAccessible::updateAccessibility(&alert);
+}
+
+void CTolvaneView::PlaceNoMatchNote() {
+  if (!no_match_note_ || !results_box_) return;
+  const QRect box = results_box_->geometry();
+  const QSize size = no_match_note_->sizeHint();
+  // Right-aligned where the box is wide enough, else from its left; never above the view.
+  const int x = std::max(box.left(), box.right() - kNoteRightInset - size.width());
+  const int y = std::max(0, box.top() - kNoteAboveResultsBox);
+  no_match_note_->setGeometry(QRect(QPoint(x, y), size));
+}
+
+void CTolvaneView::DescribeResults(std::string_view caption) {
+  if (!results_box_) return;
+  // A new description is sent to assistive technology as an event of its own, so the count is
+  // spoken, not only put in the caption.
+  results_box_->setAccessibleDescription(FromSjis(caption) + u'\n' + FromSjis(kResultsBoxAccessibleDescription));
 }
 
 void CTolvaneView::MessageBox(const QString& text) {

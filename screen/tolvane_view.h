@@ -4,6 +4,7 @@
 // Down keys. The history file is rewritten whenever the table changes, a new query before its
 // search runs, so that an end the view never sees (a lost display, a crash, a kill during a long
 // search) loses nothing.
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -25,6 +26,7 @@ namespace tolvane {
 
 inline constexpr char kQueryBoxName[] = "queryBox";
 inline constexpr char kResultsBoxName[] = "resultsBox";
+inline constexpr char kNoMatchNoteName[] = "noMatchNote";
 
 class CTolvaneView : public QWidget {
   Q_OBJECT
@@ -47,6 +49,8 @@ class CTolvaneView : public QWidget {
 
   QLineEdit* QueryBox() const { return query_box_; }
   QPlainTextEdit* ResultsBox() const { return results_box_; }
+  // The note a search that found nothing leaves over the results box, hidden otherwise.
+  QLabel* NoMatchNote() const { return no_match_note_; }
   // The clock the busy cursor measures a search by; tests replace it.
   void SetBusyClock(BusyClock clock) { busy_clock_ = std::move(clock); }
 
@@ -56,6 +60,8 @@ class CTolvaneView : public QWidget {
   void showEvent(QShowEvent* event) override;
   // A new palette (a theme change) recolours the marked terms.
   void changeEvent(QEvent* event) override;
+  // The no-match note floats over the results box's top edge, wherever that is.
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   // Looks at a key before the box handles it; never consumes it.
@@ -78,11 +84,18 @@ class CTolvaneView : public QWidget {
   // The box's text, its blocks' terms marked.
   void ShowResults();
   void SetCaption(std::string_view caption);
+  // Shows the no-match note, and has a screen reader speak it: the beep alone is silent on most
+  // desktops. Hidden again by the next key.
+  void ShowNoMatchNote();
+  void PlaceNoMatchNote();
+  // The results box's description for a screen reader, with the caption of its last search.
+  void DescribeResults(std::string_view caption);
   void MessageBox(const QString& text);
 
   ScreenState& state_;
   QPointer<QLineEdit> query_box_;
   QPointer<QPlainTextEdit> results_box_;
+  QPointer<QLabel> no_match_note_;  // a child of the view outside its layout, so it takes no room
   // The box's text as of the last Enter, Up or Down; an initial update puts it back in the box.
   QString query_text_;
   BoxLayout* layout_;  // owned by the view, as its layout

@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <string>
 #include <string_view>
 
 #include "state/last_folder.h"
@@ -11,6 +12,8 @@ namespace {
 
 constexpr std::string_view kSettingsName = "settings";
 constexpr std::string_view kLooseSearchLine = "loose-search=";
+constexpr std::string_view kDialogSizeLine = "file-dialog-size=";
+constexpr std::string_view kUtf8CopyEditorLine = "utf8-copy-editor=";
 constexpr std::string_view kOn = "on";
 constexpr std::string_view kOff = "off";
 // The file is a few lines; what lies beyond this is not read, and not kept by a save.
@@ -38,6 +41,33 @@ std::string ReadSettingsLines(const std::string& file) {
   return content;
 }
 
+// "800x520": both sides from 1 to kDialogSideMax, digits only.
+bool ParseDialogSize(std::string_view text, int& width, int& height) {
+  const auto side = [](std::string_view digits, int& out) {
+    if (digits.empty() || digits.size() > 5) return false;
+    int value = 0;
+    for (const char c : digits) {
+      if (c < '0' || c > '9') return false;
+      value = value * 10 + (c - '0');
+    }
+    if (value < 1 || value > kDialogSideMax) return false;
+    out = value;
+    return true;
+  };
+  const std::size_t x = text.find('x');
+  int w = 0;
+  int h = 0;
+  if (x == std::string_view::npos || !side(text.substr(0, x), w) || !side(text.substr(x + 1), h)) return false;
+  width = w;
+  height = h;
+  return true;
+}
+
+bool IsKnownLine(std::string_view line) {
+  return line.starts_with(kLooseSearchLine) || line.starts_with(kDialogSizeLine) ||
+         line.starts_with(kUtf8CopyEditorLine);
+}
+
 }  // namespace
 
 std::optional<std::string> SettingsFileOfEnvironment() {
@@ -48,6 +78,10 @@ Settings LoadSettings(const std::string& file) {
   Settings settings;
   ForEachLine(ReadSettingsLines(file), [&settings](std::string_view line) {
     if (line.starts_with(kLooseSearchLine)) settings.loose_search = line.substr(kLooseSearchLine.size()) == kOn;
+    if (line.starts_with(kDialogSizeLine)) {
+      (void)ParseDialogSize(line.substr(kDialogSizeLine.size()), settings.dialog_width, settings.dialog_height);
+    }
+    if (line.starts_with(kUtf8CopyEditorLine)) settings.utf8_copy_editor = line.substr(kUtf8CopyEditorLine.size());
   });
   return settings;
 }
@@ -56,13 +90,25 @@ bool SaveSettings(const std::string& file, const Settings& settings) {
   // The lines of other settings (a later version's, the user's own) stay as they were.
   std::string content;
   ForEachLine(ReadSettingsLines(file), [&content](std::string_view line) {
-    if (line.starts_with(kLooseSearchLine)) return;
+    if (IsKnownLine(line)) return;
     content += line;
     content += '\n';
   });
   content += kLooseSearchLine;
   content += settings.loose_search ? kOn : kOff;
   content += '\n';
+  if (settings.dialog_width > 0 && settings.dialog_height > 0 && settings.dialog_width <= kDialogSideMax &&
+      settings.dialog_height <= kDialogSideMax) {
+    content += kDialogSizeLine;
+    content += std::to_string(settings.dialog_width) + 'x' + std::to_string(settings.dialog_height);
+    content += '\n';
+  }
+  // A line break in it would make a line of its own; such a command is not kept.
+  if (!settings.utf8_copy_editor.empty() && settings.utf8_copy_editor.find_first_of("\r\n") == std::string::npos) {
+    content += kUtf8CopyEditorLine;
+    content += settings.utf8_copy_editor;
+    content += '\n';
+  }
   return WriteConfigFile(file, content);
 }
 

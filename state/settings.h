@@ -9,8 +9,18 @@
 
 namespace tolvane {
 
+// A remembered dialog side longer than this is taken for a damaged line.
+inline constexpr int kDialogSideMax = 16384;
+
 struct Settings {
   bool loose_search = false;  // the File menu's "表記ゆれを区別しない"
+  // The size the user last gave the file dialogs, in logical pixels; 0 x 0 while none was given.
+  int dialog_width = 0;
+  int dialog_height = 0;
+  // The chosen editor (its command as history.txt holds it, in Shift-JIS) that the user wants
+  // handed the results' UTF-8 copy instead of kekka.txt; empty for none. Another editor chosen
+  // later gets kekka.txt until the user says otherwise for it.
+  std::string utf8_copy_editor{};
   bool operator==(const Settings&) const = default;
 };
 

@@ -13,7 +13,7 @@ readonly ID=org.tolvane.Tolvane
 readonly SKIP=77
 export LC_ALL=C.UTF-8
 
-for tool in desktop-file-validate appstreamcli man readelf iconv Xvfb openbox xdotool xdpyinfo xprop xmodmap; do
+for tool in desktop-file-validate update-desktop-database xdg-mime appstreamcli man readelf iconv Xvfb openbox xdotool xdpyinfo xprop xmodmap; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit "$SKIP"; }
 done
 
@@ -67,6 +67,21 @@ entry() { sed -n "s/^$1=//p" "$USR/share/applications/$ID.desktop"; }
 [ "$(entry Icon)" = "$ID" ] || fail "Icon is $(entry Icon)"
 [ -n "$(entry 'Name\[ja\]')" ] && [ -n "$(entry 'Comment\[ja\]')" ] && [ -n "$(entry 'Keywords\[ja\]')" ] ||
   fail "the entry lacks its Japanese name, comment or keywords"
+# Installing the package takes no one's text files: in a data folder holding only its entry and a
+# plain text editor's, with no default chosen anywhere, the desktop's choice for text/plain is the
+# editor (the entry sorts first, so one that claimed text/plain would win).
+MIME="$TMP/mime"
+mkdir -p "$MIME/data/applications" "$MIME/config" "$MIME/config-dirs"
+cp "$USR/share/applications/$ID.desktop" "$MIME/data/applications/"
+printf '%s\n' '[Desktop Entry]' 'Type=Application' 'Name=Plain Editor' 'Exec=plain-editor %F' \
+  'MimeType=text/plain;' >"$MIME/data/applications/plain-editor.desktop"
+update-desktop-database "$MIME/data/applications" || fail "update-desktop-database"
+default_text_editor=$(env -u DISPLAY -u WAYLAND_DISPLAY -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION \
+  -u KDE_FULL_SESSION -u GNOME_DESKTOP_SESSION_ID XDG_DATA_HOME="$MIME/data" XDG_DATA_DIRS="$MIME/data" \
+  XDG_CONFIG_HOME="$MIME/config" XDG_CONFIG_DIRS="$MIME/config-dirs" xdg-mime query default text/plain)
+[ "$default_text_editor" = plain-editor.desktop ] ||
+  fail "xdg-mime names \"$default_text_editor\" for text/plain, not the text editor"
+[ -z "$(entry MimeType)" ] || fail "the entry claims MIME types: $(entry MimeType)"
 appstreamcli validate --no-net "$USR/share/metainfo/$ID.metainfo.xml" >"$TMP/appstream.log" 2>&1 ||
   fail "appstreamcli validate: $(cat "$TMP/appstream.log")"
 appstreamcli validate-tree --no-net "$ROOT" >"$TMP/appstream.log" 2>&1 ||

@@ -10,6 +10,8 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QListView>
+#include <QMessageBox>
+#include <QPushButton>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -20,6 +22,7 @@
 #include "encoding/cp932.h"
 #include "screen/results_copy.h"
 #include "state/history.h"
+#include "state/settings.h"
 #include "test_util.h"
 
 namespace tolvane {
@@ -65,6 +68,8 @@ class EditorTest : public ::testing::Test {
   void TearDown() override {
     ::setenv("PATH", saved_path_.c_str(), 1);
     ::unsetenv("XDG_CACHE_HOME");
+    ::unsetenv("XDG_DATA_HOME");
+    ::unsetenv("XDG_DATA_DIRS");
     fs::current_path("/");
   }
 
@@ -100,6 +105,10 @@ class EditorTest : public ::testing::Test {
                           << record_.string() << ".part'\n"
                           << "mv '" << record_.string() << ".part' '" << record_.string() << "'\n";
     fs::permissions(opener, fs::perms::owner_all);
+    // The desktop's choice for text is some editor, not this program.
+    const fs::path query = root_ / "bin" / "xdg-mime";
+    std::ofstream(query) << "#!/bin/sh\necho plain-editor.desktop\n";
+    fs::permissions(query, fs::perms::owner_all);
     ::setenv("PATH", ((root_ / "bin").string() + ":" + saved_path_).c_str(), 1);
   }
   // Where the copy of `start`'s results is made.
@@ -249,7 +258,9 @@ TEST_F(EditorTest, ChosenPathBecomesTheCommandInShiftJis) {
     AnswerNextDialog<QFileDialog>(&answerers_, [&](QFileDialog* dialog) { ChooseFile(dialog, one.chosen); });
     OnChangeEditor(nullptr, history_, start_.string());
     EXPECT_EQ(history_.EditorCommand(), one.stored);
-    EXPECT_TRUE(boxes.texts.isEmpty());
+    // Once chosen, the program is said to get kekka.txt in the records file's encoding.
+    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral(
+                               "選んだプログラムには、kekka.txtを文献ファイルと同じ文字コード（Shift-JISなど）のまま渡します。")});
     EXPECT_EQ(fs::current_path(), root_);
   }
 }
@@ -270,6 +281,35 @@ TEST_F(EditorTest, UnusablePathKeepsThePreviousEditorAndSaysSo) {
     EXPECT_EQ(boxes.texts.size(), 1);
     EXPECT_EQ(fs::current_path(), root_);
   }
+}
+
+TEST_F(EditorTest, AChosenTextEditorMayBeGivenTheUtf8Copy) {
+  // The desktop lists the chosen program as a text editor: asked, the user takes the copy, which
+  // the settings file keeps for this editor alone.
+  const fs::path editor = MakeRecorder(root_ / "tools" / "my-edit");
+  fs::create_directories(root_ / "data" / "applications");
+  std::ofstream(root_ / "data" / "applications" / "my-edit.desktop")
+      << "[Desktop Entry]\nType=Application\nExec=\"" << editor.string() << "\" %F\nMimeType=text/plain;\n";
+  ::setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
+  ::setenv("XDG_DATA_DIRS", (root_ / "no-data").c_str(), 1);
+  const std::string settings = (root_ / "config" / "settings").string();
+  std::ofstream(start_ / "kekka.txt") << "\x8c\x9f\x8d\xf5\r\n";  // 検索 in Shift-JIS
+  QString asked;
+  AnswerNextDialog<QFileDialog>(&answerers_, [&](QFileDialog* dialog) {
+    EXPECT_GE(dialog->width(), 800);
+    EXPECT_GE(dialog->height(), 520);
+    ChooseFile(dialog, QString::fromStdString(editor.string()));
+  });
+  AnswerNextDialog<QMessageBox>(&answerers_, [&](QMessageBox* box) {
+    asked = box->text();
+    box->button(QMessageBox::Yes)->click();
+  });
+  OnChangeEditor(nullptr, history_, start_.string(), settings);
+  EXPECT_TRUE(asked.contains(QStringLiteral("UTF-8に変換した写しを渡しますか")));
+  EXPECT_EQ(LoadSettings(settings).utf8_copy_editor, editor.string());
+  OpenResultsInEditor(nullptr, history_, start_.string(), {}, settings);
+  EXPECT_EQ(WaitForFile(record_, kLaunchTimeout), Expected(CopyOf(start_).string() + "\n"));
+  EXPECT_EQ(testing::ReadFile(CopyOf(start_).string()), "\xe6\xa4\x9c\xe7\xb4\xa2\r\n");
 }
 
 TEST_F(EditorTest, ProgramWithBlankInItsPathGetsResultsFileAndStartDirectory) {

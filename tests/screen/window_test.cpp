@@ -139,6 +139,15 @@ class WindowTest : public QObject {
 
   QString Dir() const { return QFile::decodeName(dir_->path().c_str()); }
   QString Path(const QString& name) const { return Dir() + u'/' + name; }
+  // A shell script `name` in the scratch folder's bin, which a test puts first on PATH.
+  void FakeProgram(const char* name, const QString& body) {
+    QVERIFY(QDir().mkpath(Path("bin")));
+    QFile program(Path("bin/") + QString::fromLatin1(name));
+    QVERIFY(program.open(QIODevice::WriteOnly));
+    program.write(("#!/bin/sh\n" + body + u'\n').toUtf8());
+    program.close();
+    QVERIFY(program.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+  }
   QLineEdit* Query() const { return app_->MainFrame()->View()->QueryBox(); }
   QPlainTextEdit* Results() const { return app_->MainFrame()->View()->ResultsBox(); }
   QString Caption() const { return app_->MainFrame()->windowTitle(); }
@@ -201,6 +210,8 @@ class WindowTest : public QObject {
     answerers_.reset();
     app_.reset();
     qputenv("PATH", saved_path_);
+    qunsetenv("XDG_DATA_HOME");
+    qunsetenv("XDG_DATA_DIRS");
     QDir::setCurrent(old_dir_);
     dir_.reset();
     config_.reset();
@@ -677,6 +688,8 @@ class WindowTest : public QObject {
                      .toUtf8());
     opener.close();
     QVERIFY(opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    // The desktop's choice for text is some editor, not this program.
+    FakeProgram("xdg-mime", QStringLiteral("echo plain-editor.desktop"));
     QVERIFY(qputenv("PATH", QFile::encodeName(Path("bin")) + ':' + saved_path_));
     Start();
     app_->State().history.SetEditorCommand(kDefaultEditor);
@@ -690,6 +703,40 @@ class WindowTest : public QObject {
     QCOMPARE(QString::fromUtf8(ReadAll(Path("opener.log"))),
              records + QDir(Dir()).canonicalPath() + u'\n' + copy + u'\n');
     QCOMPARE(ReadAll(Path("kekka.txt")), Sjis(records));
+  }
+
+  // Where the desktop would open text in this program, Shift+Enter never starts a second one:
+  // another text editor the desktop lists gets the copy, else the user is told what to do.
+  void shiftEnterNeverOpensTheResultsInThisProgram() {
+    FakeProgram("xdg-open", QStringLiteral("touch '%1'").arg(Path("opener.log")));
+    FakeProgram("xdg-mime", QStringLiteral("echo org.tolvane.Tolvane.desktop"));
+    FakeProgram("my-editor", QStringLiteral("printf '%s\\n' \"$@\" > '%1.tmp' && mv '%1.tmp' '%1'").arg(Path("editor.log")));
+    QVERIFY(QDir().mkpath(Path("data/applications")));
+    WriteLines(Path("data/applications/org.tolvane.Tolvane.desktop"),
+               {QStringLiteral("[Desktop Entry]"), QStringLiteral("Type=Application"), QStringLiteral("Exec=tolvane %f"),
+                QStringLiteral("MimeType=text/plain;")});
+    QVERIFY(qputenv("PATH", QFile::encodeName(Path("bin")) + ':' + saved_path_));
+    QVERIFY(qputenv("XDG_DATA_HOME", QFile::encodeName(Path("data"))));
+    QVERIFY(qputenv("XDG_DATA_DIRS", QFile::encodeName(Path("no-data"))));
+    Start();
+    app_->State().history.SetEditorCommand(kDefaultEditor);
+    {
+      MessageBoxCloser boxes;
+      Search(QStringLiteral("研究"), Qt::ShiftModifier);
+      QTRY_COMPARE(boxes.texts.size(), 1);
+      QVERIFY(boxes.texts[0].startsWith(QStringLiteral("結果を開くテキストエディタが見つかりません。")));
+    }
+    WriteLines(Path("data/applications/my-editor.desktop"),
+               {QStringLiteral("[Desktop Entry]"), QStringLiteral("Type=Application"),
+                QStringLiteral("Exec=my-editor --new %F"), QStringLiteral("MimeType=text/plain;")});
+    MessageBoxCloser boxes;
+    Search(QStringLiteral("研究"), Qt::ShiftModifier);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(Path("editor.log")), kEditorWaitMs);
+    const QString copy = QFile::decodeName(config_->path().c_str()) + "/cache/" + kProgramCacheFolder + u'/' +
+                         QString::fromStdString(CopyFolderName(app_->State().start_dir)) + "/kekka.txt";
+    QCOMPARE(QString::fromUtf8(ReadAll(Path("editor.log"))), "--new\n" + copy + u'\n');
+    QVERIFY(boxes.texts.isEmpty());
+    QVERIFY(!QFile::exists(Path("opener.log")));
   }
 
   void editorThatCannotStartIsNamed() {
@@ -722,6 +769,44 @@ class WindowTest : public QObject {
     QCOMPARE(Results()->toPlainText(), shown);
     QCOMPARE(Caption(), caption);
     QCOMPARE(FromSjis(app_->State().history.Slot(0)), QStringLiteral("該当なし"));
+  }
+
+  // The beep is silent on most desktops: a note floats over the results box's top edge, taking
+  // no room from the boxes, until the next key.
+  void noMatchShowsANoteUntilTheNextKey() {
+    Start();
+    Search(QStringLiteral("研究"));
+    const QRect query_box = Query()->geometry();
+    const QRect results_box = Results()->geometry();
+    QLabel* note = app_->MainFrame()->View()->NoMatchNote();
+    QVERIFY(note->isHidden());
+    Search(QStringLiteral("該当なし"));
+    QVERIFY(note->isVisible());
+    QCOMPARE(note->text(), QStringLiteral("該当する文献はありません。kekka.txtは空になりました。"));
+    QVERIFY(note->geometry().intersects(results_box));
+    QVERIFY(note->geometry().top() < results_box.top());
+    QCOMPARE(Query()->geometry(), query_box);
+    QCOMPARE(Results()->geometry(), results_box);
+    QVERIFY(Query()->hasFocus());
+    QTest::keyClick(Query(), Qt::Key_A);
+    QVERIFY(note->isHidden());
+    // Another folder leaves no note of the last one.
+    Search(QStringLiteral("該当なし"));
+    QVERIFY(note->isVisible());
+    app_->MainFrame()->View()->OnInitialUpdate(app_->State().start_dir);
+    QVERIFY(note->isHidden());
+  }
+
+  // What a screen reader says of the two boxes, and the count it is told after a search.
+  void boxesCarryNamesAndTheCountForScreenReaders() {
+    Start();
+    QCOMPARE(Query()->accessibleName(), QStringLiteral("検索語"));
+    QCOMPARE(Results()->accessibleName(), QStringLiteral("検索結果"));
+    QVERIFY(!Query()->accessibleDescription().isEmpty());
+    Search(QStringLiteral("研究"));
+    QVERIFY(Results()->accessibleDescription().startsWith(QStringLiteral("件数：2")));
+    Search(QStringLiteral("該当なし"));  // the box still holds the earlier search's records
+    QVERIFY(Results()->accessibleDescription().startsWith(QStringLiteral("件数：2")));
   }
 
   void scrollBarClicksLeaveTheKeysWhereTheyWere() {
@@ -1014,6 +1099,7 @@ class WindowTest : public QObject {
     QVERIFY(!QFile::exists(Path("history.txt")));
 
     const QString editor = WriteEditor(QStringLiteral("chosen"));
+    MessageBoxCloser boxes;  // what the chosen program is given
     AnswerNextDialog<QFileDialog>(answerers_.get(), [editor](QFileDialog* dialog) { ChooseFile(dialog, editor); });
     app_->MainFrame()->View()->OnChangeEditor();
     lines = ReadAll(Path("history.txt")).split('\n');
