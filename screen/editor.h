@@ -1,6 +1,9 @@
 #pragma once
 // Choosing the external editor and starting it on the results file.
+#include <optional>
 #include <string>
+
+#include "encoding/text_encoding.h"
 
 class QWidget;
 
@@ -18,7 +21,9 @@ void OnChangeEditor(QWidget* owner, HistoryTable& history, const std::string& st
 // copy of the results instead (MakeUtf8CopyOfResults), or kekka.txt when no copy could be made,
 // or nothing when kekka.txt is another user's link or no regular file. A program that is
 // missing, not executable or does not start is named in a message box owned by `owner`; an empty
-// or overlong command starts nothing and says nothing.
-void OpenResultsInEditor(QWidget* owner, const HistoryTable& history, const std::string& start_dir);
+// or overlong command starts nothing and says nothing. `results_encoding` is what the search that
+// wrote kekka.txt decided; without it the copy finds the encoding from kekka.txt itself.
+void OpenResultsInEditor(QWidget* owner, const HistoryTable& history, const std::string& start_dir,
+                         std::optional<TextEncoding> results_encoding = std::nullopt);
 
 }  // namespace tolvane

@@ -28,10 +28,11 @@ constexpr std::uint64_t kFnvPrime = 0x100000001b3ULL;
 constexpr std::size_t kUtf8BytesPerSjisByte = 3;
 
 // Writes the UTF-8 of the Shift-JIS read from `from` to `to`, a block at a time.
-bool ConvertFile(int from, int to, const std::function<void()>& on_progress) {
-  // The results are in their records file's encoding, which the search found; the copy finds it
-  // again the same way, for results of an earlier session too.
-  ToUtf8Stream stream(DetectRecordsEncoding(from).Encoding());
+bool ConvertFile(int from, int to, const std::function<void()>& on_progress,
+                 std::optional<TextEncoding> encoding) {
+  // The results are in their records file's encoding, which the search decided; only for results
+  // of an earlier session is it found again, the same way, from the results themselves.
+  ToUtf8Stream stream(encoding ? *encoding : DetectRecordsEncoding(from).Encoding());
   if (!stream.ok()) return false;
   std::string sjis(kCopyReadBytes, '\0');
   std::string utf8;
@@ -63,7 +64,8 @@ std::string CopyFolderName(const std::string& start_dir) {
   return hex.data();
 }
 
-ResultsCopy MakeUtf8CopyOfResults(const std::string& start_dir, const std::function<void()>& on_progress) {
+ResultsCopy MakeUtf8CopyOfResults(const std::string& start_dir, const std::function<void()>& on_progress,
+                                  std::optional<TextEncoding> encoding) {
   ResultsCopy copy;
   if (start_dir.empty()) return copy;
   const UniqueFd start_folder = OpenFolder(start_dir);
@@ -88,7 +90,7 @@ ResultsCopy MakeUtf8CopyOfResults(const std::string& start_dir, const std::funct
   FileProblem problem;
   std::optional<WholeFileReplacement> written = WholeFileReplacement::Begin(
       copy_folder.get(), kResultsFileName, problem, {.new_file_mode = kCopyMode});
-  if (!written || !ConvertFile(results.fd.get(), written->fd(), on_progress) ||
+  if (!written || !ConvertFile(results.fd.get(), written->fd(), on_progress, encoding) ||
       !written->Commit(problem)) {
     return copy;
   }

@@ -137,11 +137,12 @@ TEST(DetectEncoding, MalformedShiftJisLinesDoNotMakeAFileUnknown) {
   EXPECT_TRUE(verdict.Searchable());
 }
 
-TEST(DetectEncoding, AFileThatIsMostlyNoEncodingIsUnknown) {
+TEST(DetectEncoding, AFileThatIsMostlyNoEncodingIsUnknownYetSearchedAsShiftJis) {
   std::string junk;
   for (int i = 0; i < 40; ++i) junk += "\x80\xfd\xff junk\r\n";
   EXPECT_EQ(DetectEncoding(junk).kind, Kind::kUnknown);
-  EXPECT_FALSE(DetectEncoding(junk).Searchable());
+  EXPECT_TRUE(DetectEncoding(junk).Searchable());
+  EXPECT_EQ(DetectEncoding(junk).Encoding(), TextEncoding::kShiftJis);
   // A few such lines alone are not enough to refuse a file.
   EXPECT_EQ(DetectEncoding(junk.substr(0, junk.size() / 4)).kind, Kind::kShiftJis);
 }
