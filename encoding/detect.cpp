@@ -140,10 +140,22 @@ bool PlainShiftJis(std::string_view line) {
   return !(kana && two_byte);
 }
 
+// True when the valid UTF-8 `line` holds a character of three or four bytes: kana, kanji, Korean.
+// Shift-JIS text reads so only where a level-2 kanji's pair is followed by bytes that chain on
+// into more such pairs, which real words almost never do.
+bool HoldsWideUtf8(std::string_view line) {
+  for (const char c : line) {
+    if (static_cast<unsigned char>(c) >= 0xe0) return true;
+  }
+  return false;
+}
+
 // For a line valid both as Shift-JIS and as UTF-8: Shift-JIS, the program's own, unless the UTF-8
-// reading is plain text and the Shift-JIS reading is not (明治 saved in UTF-8 reads as 明治,
-// ﾐｽ stays ﾐｽ).
-bool Utf8Wins(std::string_view line) { return PlainUtf8(line) && !PlainShiftJis(line); }
+// reading is plain text and either the Shift-JIS reading is not or the UTF-8 reading holds kana,
+// kanji or Korean (明治 saved in UTF-8 reads as 明治, ﾐｽ stays ﾐｽ).
+bool Utf8Wins(std::string_view line) {
+  return PlainUtf8(line) && (!PlainShiftJis(line) || HoldsWideUtf8(line));
+}
 
 struct LineCounts {
   bool both_valid_shift_jis = false;
