@@ -34,24 +34,30 @@ std::vector<std::string> Headwords(const char* path) {
   for (std::string line; std::getline(lines, line);) {
     const std::string word = line.substr(0, line.find(' '));
     // The first line describes the file; U+FFFD marks bytes that were no EUC-JP.
-    if (word.empty() || word.find("\xef\xbf\xbd") != std::string::npos || word.find("\xe3\x80\x80") == 0) continue;
+    if (word.empty() || word.find("\xef\xbf\xbd") != std::string::npos ||
+        word.find("\xe3\x80\x80") == 0)
+      continue;
     words.push_back(word);
   }
   return words;
 }
 
-void Write(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+void Write(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
 
 struct Share {
   long read = 0;
   long total = 0;
   void Print(const char* what) const {
-    std::printf("%-58s %7ld of %7ld  %7.3f %%\n", what, read, total, total ? 100.0 * read / total : 0.0);
+    std::printf("%-58s %7ld of %7ld  %7.3f %%\n", what, read, total,
+                total ? 100.0 * read / total : 0.0);
   }
 };
 
 // UTF-8 histories of `per_file` headwords each, as an editor saves them (LF, the editor line last).
-Share Utf8Histories(const std::vector<std::string>& words, std::size_t per_file, const std::string& dir) {
+Share Utf8Histories(const std::vector<std::string>& words, std::size_t per_file,
+                    const std::string& dir) {
   Share share;
   for (std::size_t from = 0; from + per_file <= words.size(); from += per_file) {
     std::string text;
@@ -74,7 +80,8 @@ Share Utf8Histories(const std::vector<std::string>& words, std::size_t per_file,
 // The same words stored by the program itself, twenty to a file, read back.
 Share OwnHistories(const std::vector<std::string>& words, const std::string& dir) {
   Share share;
-  for (std::size_t from = 0; from + tolvane::kHistoryQueries <= words.size(); from += tolvane::kHistoryQueries) {
+  for (std::size_t from = 0; from + tolvane::kHistoryQueries <= words.size();
+       from += tolvane::kHistoryQueries) {
     std::filesystem::remove(dir + "/history.txt");
     std::filesystem::remove(dir + "/" + tolvane::kHistoryUnicodeFileName);
     HistoryTable table;
@@ -84,7 +91,8 @@ Share OwnHistories(const std::vector<std::string>& words, const std::string& dir
     HistoryTable again;
     again.Load(dir);
     bool same = true;
-    for (std::size_t i = 0; i < tolvane::kHistorySlots && same; ++i) same = again.Slot(i) == table.Slot(i);
+    for (std::size_t i = 0; i < tolvane::kHistorySlots && same; ++i)
+      same = again.Slot(i) == table.Slot(i);
     share.read += same;
     ++share.total;
   }
@@ -97,7 +105,8 @@ int main(int argc, char** argv) {
   const char* path = argc > 1 ? argv[1] : "/usr/share/edict/edict";
   const std::vector<std::string> all = Headwords(path);
   // An even sample: each history is a load from the disk.
-  const std::size_t stride = argc > 2 ? std::max<std::size_t>(1, all.size() / std::stoul(argv[2])) : 10;
+  const std::size_t stride =
+      argc > 2 ? std::max<std::size_t>(1, all.size() / std::stoul(argv[2])) : 10;
   std::vector<std::string> words;
   for (std::size_t i = 0; i < all.size(); i += stride) words.push_back(all[i]);
   if (words.empty()) {
@@ -111,9 +120,10 @@ int main(int argc, char** argv) {
   for (const std::string& word : words) {
     if (tolvane::Utf8ToCp932(word).ok()) shift_jis.push_back(word);
   }
-  std::printf("%s: %zu of %zu headwords, %zu of them in Shift-JIS\n", path, words.size(), all.size(),
-              shift_jis.size());
-  Utf8Histories(words, tolvane::kHistoryQueries, dir).Print("UTF-8 histories of 20 headwords read as UTF-8");
+  std::printf("%s: %zu of %zu headwords, %zu of them in Shift-JIS\n", path, words.size(),
+              all.size(), shift_jis.size());
+  Utf8Histories(words, tolvane::kHistoryQueries, dir)
+      .Print("UTF-8 histories of 20 headwords read as UTF-8");
   Utf8Histories(words, 1, dir).Print("UTF-8 histories of 1 headword read as UTF-8");
   Utf8Histories(shift_jis, 1, dir).Print("... of 1 headword that Shift-JIS holds");
   OwnHistories(words, dir).Print("the program's own histories of 20 read back byte for byte");

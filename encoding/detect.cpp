@@ -90,10 +90,11 @@ bool HighBytesAllHalfWidthKana(std::string_view line) {
 // what Shift-JIS half-width kana look like when read as UTF-8 (ﾐｽ, D0 BD, is н).
 bool PlainCodePoint(char32_t c) {
   return (c >= 0xc0 && c <= 0x24f && c != 0xd7 && c != 0xf7) || (c >= 0x300 && c <= 0x36f) ||
-         (c >= 0x1e00 && c <= 0x1eff) || (c >= 0x2010 && c <= 0x206f) || (c >= 0x3000 && c <= 0x30ff) ||
-         (c >= 0x31f0 && c <= 0x31ff) || (c >= 0x3400 && c <= 0x4dbf) || (c >= 0x4e00 && c <= 0x9fff) ||
-         (c >= 0xac00 && c <= 0xd7af) || (c >= 0xf900 && c <= 0xfaff) || (c >= 0xff00 && c <= 0xffef) ||
-         (c >= 0x20000 && c <= 0x3134f);
+         (c >= 0x1e00 && c <= 0x1eff) || (c >= 0x2010 && c <= 0x206f) ||
+         (c >= 0x3000 && c <= 0x30ff) || (c >= 0x31f0 && c <= 0x31ff) ||
+         (c >= 0x3400 && c <= 0x4dbf) || (c >= 0x4e00 && c <= 0x9fff) ||
+         (c >= 0xac00 && c <= 0xd7af) || (c >= 0xf900 && c <= 0xfaff) ||
+         (c >= 0xff00 && c <= 0xffef) || (c >= 0x20000 && c <= 0x3134f);
 }
 
 // True when every character of the valid UTF-8 `line` past ASCII is plain text.
@@ -113,7 +114,9 @@ bool PlainUtf8(std::string_view line) {
   return true;
 }
 
-constexpr bool IsAsciiLetter(unsigned char b) { return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z'); }
+constexpr bool IsAsciiLetter(unsigned char b) {
+  return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
+}
 constexpr bool IsHalfWidthKana(unsigned char b) { return b >= 0xa1 && b <= 0xdf; }
 
 // True when the valid Shift-JIS `line` reads as Shift-JIS text plainly: not half-width kana
@@ -169,7 +172,8 @@ struct LineCounts {
   void Add(std::string_view line) {
     if (line.find("\x1b$") != std::string_view::npos) ++iso2022;
     if (!HasHighBytes(line)) return;
-    if (ValidWalk(TextEncoding::kUtf8, line) && (!ValidShiftJis(line) || (!both_valid_shift_jis && Utf8Wins(line)))) {
+    if (ValidWalk(TextEncoding::kUtf8, line) &&
+        (!ValidShiftJis(line) || (!both_valid_shift_jis && Utf8Wins(line)))) {
       ++utf8;
     } else if (ValidShiftJis(line) && ValidWalk(TextEncoding::kUtf8, line)) {
       ++shift_jis;

@@ -34,7 +34,8 @@ struct EncodingVerdict {
 // A line valid both as Shift-JIS and as UTF-8 is Shift-JIS unless its UTF-8 reading is plain
 // text (Japanese, accented Latin, Korean) and its Shift-JIS reading is not; with
 // `both_valid_shift_jis`, as for a file the program knows it wrote in Shift-JIS, always Shift-JIS.
-EncodingVerdict DetectEncoding(std::string_view start, std::span<const std::string_view> further = {},
+EncodingVerdict DetectEncoding(std::string_view start,
+                               std::span<const std::string_view> further = {},
                                bool further_ends_file = false, bool both_valid_shift_jis = false);
 
 }  // namespace tolvane

@@ -109,9 +109,11 @@ QString DialogFolderFor(const std::string& command, const std::string& start_dir
 // The desktop opener's editors mostly take a file for UTF-8, so it is handed the UTF-8 copy of the
 // results; kekka.txt itself when no copy could be made, shown garbled by some editors but whole.
 // False when nothing is to be opened: kekka.txt is another user's link or no regular file.
-bool HandOpenerTheCopy(Launch& launch, const std::string& start_dir, std::optional<TextEncoding> encoding) {
+bool HandOpenerTheCopy(Launch& launch, const std::string& start_dir,
+                       std::optional<TextEncoding> encoding) {
   BusyCursor busy([] { return std::chrono::steady_clock::now(); });
-  const ResultsCopy copy = MakeUtf8CopyOfResults(start_dir, [&busy] { busy.OnProgress(); }, encoding);
+  const ResultsCopy copy = MakeUtf8CopyOfResults(
+      start_dir, [&busy] { busy.OnProgress(); }, encoding);
   switch (copy.outcome) {
     case CopyOutcome::kMade:
       launch.arguments = QStringList{QFile::decodeName(copy.path.c_str())};
@@ -170,7 +172,8 @@ void OpenResultsInEditor(QWidget* owner, const HistoryTable& history, const std:
   const QString folder = QFile::decodeName(start_dir.c_str());
   if (IsStartable(launch->program, folder)) {
     // Made whole before the opener starts, and only once it is known to exist.
-    if (command == kDefaultEditor && !HandOpenerTheCopy(*launch, start_dir, results_encoding)) return;
+    if (command == kDefaultEditor && !HandOpenerTheCopy(*launch, start_dir, results_encoding))
+      return;
     // Detached through a double fork: no waiting, no zombie.
     if (QProcess::startDetached(launch->program, launch->arguments, folder)) return;
   }

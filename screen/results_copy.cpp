@@ -64,7 +64,8 @@ std::string CopyFolderName(const std::string& start_dir) {
   return hex.data();
 }
 
-ResultsCopy MakeUtf8CopyOfResults(const std::string& start_dir, const std::function<void()>& on_progress,
+ResultsCopy MakeUtf8CopyOfResults(const std::string& start_dir,
+                                  const std::function<void()>& on_progress,
                                   std::optional<TextEncoding> encoding) {
   ResultsCopy copy;
   if (start_dir.empty()) return copy;

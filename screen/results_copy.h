@@ -35,10 +35,12 @@ struct ResultsCopy {
 std::string CopyFolderName(const std::string& start_dir);
 
 // Converts `start_dir`'s kekka.txt (in its records file's encoding: Shift-JIS, UTF-8 or EUC-JP,
-// `encoding` as the search that wrote it decided, else found from kekka.txt itself) into <cache>/tolvane/<CopyFolderName>/kekka.txt, whole before this returns and never seen in part
+// `encoding` as the search that wrote it decided, else found from kekka.txt itself) into
+// <cache>/tolvane/<CopyFolderName>/kekka.txt, whole before this returns and never seen in part
 // by a reader: a byte that starts no character shows as U+FFFD, and the line ends stay CR LF.
 // `on_progress` is called after every block.
-ResultsCopy MakeUtf8CopyOfResults(const std::string& start_dir, const std::function<void()>& on_progress = {},
+ResultsCopy MakeUtf8CopyOfResults(const std::string& start_dir,
+                                  const std::function<void()>& on_progress = {},
                                   std::optional<TextEncoding> encoding = std::nullopt);
 
 }  // namespace tolvane

@@ -218,7 +218,8 @@ void CTolvaneView::OnEnter() {
   // of the search was open counts as let go.
   if (QGuiApplication::keyboardModifiers() & Qt::ShiftModifier) {
     // kekka.txt is in the encoding this search decided, unless the search left the old one.
-    const bool written = result.status == RunStatus::kMatched || result.status == RunStatus::kNoMatch;
+    const bool written =
+        result.status == RunStatus::kMatched || result.status == RunStatus::kNoMatch;
     OpenResultsInEditor(this, state_.history, state_.start_dir,
                         written ? std::optional(result.encoding) : std::nullopt);
   }
@@ -262,7 +263,8 @@ void CTolvaneView::OnLooseSearch(bool on) {
 
 void CTolvaneView::OnUp() {
   state_.history_cursor = std::min(state_.history_cursor + 1, kLastHistoryEntry);
-  query_text_ = QString::fromStdString(state_.history.QueryText(static_cast<std::size_t>(state_.history_cursor)));
+  query_text_ = QString::fromStdString(
+      state_.history.QueryText(static_cast<std::size_t>(state_.history_cursor)));
   ShowQueryText();
 }
 
@@ -271,7 +273,8 @@ void CTolvaneView::OnDown() {
   if (state_.history_cursor < 0) {
     query_text_.clear();
   } else {
-    query_text_ = QString::fromStdString(state_.history.QueryText(static_cast<std::size_t>(state_.history_cursor)));
+    query_text_ = QString::fromStdString(
+        state_.history.QueryText(static_cast<std::size_t>(state_.history_cursor)));
   }
   ShowQueryText();
 }

@@ -59,7 +59,8 @@ Reencoded LooseTerm(TextEncoding encoding, const std::vector<TypedCharacter>& ty
       continue;
     }
     bool written = false;
-    for (const std::u32string& member : FoldClass(FoldCharacter(one.c, Folding::kLoose), Folding::kLoose)) {
+    for (const std::u32string& member :
+         FoldClass(FoldCharacter(one.c, Folding::kLoose), Folding::kLoose)) {
       if (const std::optional<std::string> bytes = written_in_target(member)) {
         term.bytes += *bytes;
         written = true;
@@ -108,11 +109,12 @@ std::vector<TypedCharacter> TypedInUtf8(TextEncoding encoding, std::string_view 
 // The terms of `query`, whose blanks are ASCII blanks and `full_width_blank`, each written in
 // `encoding` by `write`.
 template <class Write>
-TermTable SplitWith(std::string_view query, std::string_view full_width_blank, TextEncoding encoding,
-                    Folding folding, Write write) {
+TermTable SplitWith(std::string_view query, std::string_view full_width_blank,
+                    TextEncoding encoding, Folding folding, Write write) {
   std::string text(query);
   if (full_width_blank == kFullWidthBlank) {
-    ReplaceAll(text, kFullWidthBlank, kAsciiBlank);  // on Shift-JIS boundaries: 40 may be a trail byte
+    // On Shift-JIS boundaries: 40 may be a trail byte.
+    ReplaceAll(text, kFullWidthBlank, kAsciiBlank);
   } else {
     // UTF-8 never holds one character's bytes inside another's.
     for (std::size_t at = 0; (at = text.find(full_width_blank, at)) != std::string::npos; ++at) {
@@ -157,15 +159,18 @@ constexpr std::string_view kFullWidthBlankUtf8 = "\xe3\x80\x80";
 }  // namespace
 
 TermTable SplitTerms(std::string_view query, TextEncoding encoding, Folding folding) {
-  return SplitWith(query, kFullWidthBlank, encoding, folding, [encoding](std::string_view term, bool loose) {
-    return loose ? LooseTerm(encoding, TypedInShiftJis(encoding, term)) : FromCp932(encoding, term);
-  });
+  return SplitWith(query, kFullWidthBlank, encoding, folding,
+                   [encoding](std::string_view term, bool loose) {
+                     return loose ? LooseTerm(encoding, TypedInShiftJis(encoding, term))
+                                  : FromCp932(encoding, term);
+                   });
 }
 
 TermTable SplitQuery(std::string_view query, TextEncoding encoding, Folding folding) {
-  return SplitWith(query, kFullWidthBlankUtf8, encoding, folding, [encoding](std::string_view term, bool loose) {
-    return loose ? LooseTerm(encoding, TypedInUtf8(encoding, term)) : FromUtf8(encoding, term);
-  });
+  return SplitWith(
+      query, kFullWidthBlankUtf8, encoding, folding, [encoding](std::string_view term, bool loose) {
+        return loose ? LooseTerm(encoding, TypedInUtf8(encoding, term)) : FromUtf8(encoding, term);
+      });
 }
 
 namespace {

@@ -47,7 +47,8 @@ TermTable SplitTerms(std::string_view query, TextEncoding encoding = TextEncodin
 // the full-width blank, and each character is written in `encoding` as encoding/query_text.h
 // says. A character the encoding lacks makes `unconvertible`, except in the loose search when
 // the encoding holds another way of writing it (鷗 as 鴎 in Shift-JIS).
-TermTable SplitQuery(std::string_view query, TextEncoding encoding, Folding folding = Folding::kUnicodeForms);
+TermTable SplitQuery(std::string_view query, TextEncoding encoding,
+                     Folding folding = Folding::kUnicodeForms);
 
 // True when every active term occurs in `record` in one of its spellings, each starting on a
 // character boundary of the record walked from its start. Order does not matter and occurrences may

@@ -1,21 +1,21 @@
 #include "state/history.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <vector>
 
-#include "encoding/primitives.h"
-#include "encoding/sjis.h"
 #include "encoding/cp932.h"
 #include "encoding/detect.h"
 #include "encoding/iconv_converter.h"
+#include "encoding/primitives.h"
 #include "encoding/query_text.h"
+#include "encoding/sjis.h"
 #include "posix/files.h"
 #include "posix/io.h"
 #include "posix/unique_fd.h"
@@ -153,7 +153,9 @@ constexpr std::string_view kStandInCharacter = "\x81\xac";
 // The full-width blank in UTF-8, as a query Shift-JIS cannot hold stores its blanks.
 constexpr std::string_view kFullWidthBlankUtf8 = "\xe3\x80\x80";
 
-bool IsUnicodeQuery(std::string_view slot) { return !slot.empty() && slot.front() == kUnicodeQueryMark; }
+bool IsUnicodeQuery(std::string_view slot) {
+  return !slot.empty() && slot.front() == kUnicodeQueryMark;
+}
 
 // `utf8` without the bytes that start no UTF-8 character and without NULs, which `dropped` tells.
 std::string CleanUtf8(std::string_view utf8, bool& dropped) {
@@ -209,8 +211,9 @@ void PlaceUnicodeQueries(FileSlots& slots, const std::vector<std::string>& unico
 std::string ReadUpTo(int fd, std::size_t limit) {
   std::string content;
   char buffer[4096];
-  for (ssize_t got; content.size() < limit &&
-                    (got = PreadRetry(fd, buffer, sizeof buffer, static_cast<off_t>(content.size()))) > 0;) {
+  for (ssize_t got;
+       content.size() < limit &&
+       (got = PreadRetry(fd, buffer, sizeof buffer, static_cast<off_t>(content.size()))) > 0;) {
     content.append(buffer, static_cast<std::size_t>(got));
   }
   return content;
@@ -304,8 +307,8 @@ std::optional<FileSlots> ReadUtf8Slots(int fd, bool shift_jis_known, bool& dropp
 // The slots of an open state file, in Shift-JIS or, `in_utf8`, converted from UTF-8, with the
 // queries of history-utf8.txt (`unicode`) in their places. `shift_jis_known` when
 // history-utf8.txt is there: the program wrote history.txt, in Shift-JIS.
-FileSlots ReadSlots(int fd, const std::vector<std::string>& unicode, bool shift_jis_known, bool& in_utf8,
-                    bool& dropped) {
+FileSlots ReadSlots(int fd, const std::vector<std::string>& unicode, bool shift_jis_known,
+                    bool& in_utf8, bool& dropped) {
   std::optional<FileSlots> utf8 = ReadUtf8Slots(fd, shift_jis_known, dropped);
   in_utf8 = utf8.has_value();
   if (utf8) return std::move(*utf8);
@@ -340,7 +343,8 @@ bool HoldsQuery(const FileSlots& slots, const std::string& query) {
 std::string FileContent(const std::array<std::string, kHistorySlots>& slots) {
   std::string content;
   for (const std::string& slot : slots) {
-    content += IsUnicodeQuery(slot) ? StandIn(std::string_view(slot).substr(1)) : std::string(LineText(slot));
+    content += IsUnicodeQuery(slot) ? StandIn(std::string_view(slot).substr(1))
+                                    : std::string(LineText(slot));
     content += kCrLf;
   }
   return content;
@@ -499,7 +503,8 @@ bool HistoryTable::AddQuery(std::string_view utf8) {
   Cp932Encoding sjis = Utf8ToCp932(utf8);
   if (sjis.ok()) return AddToHistory(sjis.sjis);
   // A NUL or bytes that are no UTF-8 are no query anyone typed.
-  if (sjis.malformed_utf8 || sjis.unconvertible == char32_t{0} || !FitsQueryLimit(utf8)) return false;
+  if (sjis.malformed_utf8 || sjis.unconvertible == char32_t{0} || !FitsQueryLimit(utf8))
+    return false;
   // Byte for byte: UTF-8 never holds one character's bytes inside another's.
   std::string query;
   for (const char c : utf8) {
