@@ -14,7 +14,7 @@ DEBIAN_PACKAGES = cmake ninja-build g++ make qt6-base-dev qt6-base-private-dev q
                   libgtest-dev xvfb xdotool openbox x11-utils x11-xserver-utils xdg-utils fonts-noto-cjk clang \
                   libclang-rt-14-dev g++-aarch64-linux-gnu \
                   desktop-file-utils appstream lintian dpkg-dev file man-db \
-                  ripgrep hyperfine time stress-ng kakasi-dic \
+                  ripgrep hyperfine time stress-ng kakasi-dic edict \
                   at-spi2-core python3-pyatspi dbus imagemagick
 
 # sudo resets the environment, so the frontend is set by env on its far side.

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "encoding/cp932.h"
 #include "search/scan_sizes.h"
 #include "session/run.h"
 #include "texts/texts.h"
@@ -162,7 +163,7 @@ int main(int argc, char** argv) {
               kDisplayStopBytes + kRecordBufferBytes + 1 + kAccumulatedCutBytes);
   report(0);
   for (long i = 1; i <= searches; ++i) {
-    SearchResult result = RunSearch(Query(random), dir, shown);
+    SearchResult result = RunSearch(Cp932ToUtf8(Query(random)), dir, shown);
     if (result.problem) ++errors;
     if (result.status == RunStatus::kMatched) {
       shown = std::move(result.shown);

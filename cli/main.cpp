@@ -60,15 +60,13 @@ int Run(const CliOptions& options) {
     query_utf8 += options.terms[i];
   }
   if (query_utf8.empty()) return Error("the query is empty; nothing was searched");
-  const Cp932Encoding query = Utf8ToCp932(query_utf8);
-  if (query.malformed_utf8) return Error("the query is not UTF-8; nothing was searched");
-  if (query.unconvertible) {
-    return Error("the character " + DescribeCharacter(*query.unconvertible) +
-                 " cannot be written in Shift-JIS (CP932); nothing was searched");
-  }
-  if (!FitsHistorySlot(query.sjis)) {
+  // Any character may be searched for: the run writes the query in the records file's encoding.
+  const Cp932Encoding sjis = Utf8ToCp932(query_utf8);
+  if (sjis.malformed_utf8) return Error("the query is not UTF-8; nothing was searched");
+  if (!FitsQueryLimit(query_utf8)) {
     return Error("the query is too long: the window takes 299 bytes of Shift-JIS, each blank "
-                 "counting as a full-width blank; nothing was searched");
+                 "counting as a full-width blank and each character Shift-JIS lacks as two; "
+                 "nothing was searched");
   }
 
   std::string start_dir = options.directory;
@@ -95,12 +93,15 @@ int Run(const CliOptions& options) {
     own.fd = OpenOwnResultsFolder(ResolvedFolder(start_dir), own.path);
     return own;
   };
-  const SearchResult result = RunSearch(query.sjis, start_dir, ShownResults{}, run_options);
+  const SearchResult result = RunSearch(query_utf8, start_dir, ShownResults{}, run_options);
   if (result.problem) return Error(ProblemText(*result.problem, start_dir));
   if (!result.results_elsewhere.empty()) {
     std::string told = Cp932ToUtf8(kResultsElsewhereMessage);
     told.replace(told.find("%1"), 2, result.results_elsewhere);
     std::fprintf(stderr, "tolvane-search: %s\n", told.c_str());
+  }
+  if (result.unknown_encoding) {
+    std::fprintf(stderr, "tolvane-search: %s\n", Cp932ToUtf8(kUnknownEncodingSearchedMessage).c_str());
   }
   if (result.other_encoding_lines) {
     std::fprintf(stderr, "tolvane-search: %s\n", Cp932ToUtf8(kOtherEncodingLinesMessage).c_str());

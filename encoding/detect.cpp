@@ -84,7 +84,84 @@ bool HighBytesAllHalfWidthKana(std::string_view line) {
   return true;
 }
 
+// Whether a code point belongs to text a bibliography plainly holds: Japanese (kana, kanji,
+// full-width forms, CJK punctuation), Latin letters with their accents and combining marks,
+// general punctuation, and Korean. Cyrillic, Greek, Armenian and the like are left out: they are
+// what Shift-JIS half-width kana look like when read as UTF-8 (ﾐｽ, D0 BD, is н).
+bool PlainCodePoint(char32_t c) {
+  return (c >= 0xc0 && c <= 0x24f && c != 0xd7 && c != 0xf7) || (c >= 0x300 && c <= 0x36f) ||
+         (c >= 0x1e00 && c <= 0x1eff) || (c >= 0x2010 && c <= 0x206f) ||
+         (c >= 0x3000 && c <= 0x30ff) || (c >= 0x31f0 && c <= 0x31ff) ||
+         (c >= 0x3400 && c <= 0x4dbf) || (c >= 0x4e00 && c <= 0x9fff) ||
+         (c >= 0xac00 && c <= 0xd7af) || (c >= 0xf900 && c <= 0xfaff) ||
+         (c >= 0xff00 && c <= 0xffef) || (c >= 0x20000 && c <= 0x3134f);
+}
+
+// True when every character of the valid UTF-8 `line` past ASCII is plain text.
+bool PlainUtf8(std::string_view line) {
+  for (std::size_t at = 0; at < line.size();) {
+    const auto b = Byte(line, at);
+    if (b < 0x80) {
+      ++at;
+      continue;
+    }
+    const std::size_t length = b < 0xe0 ? 2 : b < 0xf0 ? 3 : 4;
+    char32_t c = b & (b < 0xe0 ? 0x1f : b < 0xf0 ? 0x0f : 0x07);
+    for (std::size_t k = 1; k < length; ++k) c = (c << 6) | (Byte(line, at + k) & 0x3f);
+    if (!PlainCodePoint(c)) return false;
+    at += length;
+  }
+  return true;
+}
+
+constexpr bool IsAsciiLetter(unsigned char b) {
+  return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
+}
+constexpr bool IsHalfWidthKana(unsigned char b) { return b >= 0xa1 && b <= 0xdf; }
+
+// True when the valid Shift-JIS `line` reads as Shift-JIS text plainly: not half-width kana
+// mixed with two-byte characters, nor glued to a Latin letter ("Mﾃｼller"), which is what UTF-8
+// text looks like when read as Shift-JIS.
+bool PlainShiftJis(std::string_view line) {
+  bool kana = false;
+  bool two_byte = false;
+  for (std::size_t at = 0; at < line.size();) {
+    const unsigned char b = Byte(line, at);
+    if (IsHalfWidthKana(b)) {
+      kana = true;
+      const bool letter_before = at > 0 && IsAsciiLetter(Byte(line, at - 1));
+      const bool letter_after = at + 1 < line.size() && IsAsciiLetter(Byte(line, at + 1));
+      if (letter_before || letter_after) return false;
+      ++at;
+    } else if (b >= 0x80) {
+      two_byte = true;
+      at += 2;
+    } else {
+      ++at;
+    }
+  }
+  return !(kana && two_byte);
+}
+
+// True when the valid UTF-8 `line` holds a character of three or four bytes: kana, kanji, Korean.
+// Shift-JIS text reads so only where a level-2 kanji's pair is followed by bytes that chain on
+// into more such pairs, which real words almost never do.
+bool HoldsWideUtf8(std::string_view line) {
+  for (const char c : line) {
+    if (static_cast<unsigned char>(c) >= 0xe0) return true;
+  }
+  return false;
+}
+
+// For a line valid both as Shift-JIS and as UTF-8: Shift-JIS, the program's own, unless the UTF-8
+// reading is plain text and either the Shift-JIS reading is not or the UTF-8 reading holds kana,
+// kanji or Korean (明治 saved in UTF-8 reads as 明治, ﾐｽ stays ﾐｽ).
+bool Utf8Wins(std::string_view line) {
+  return PlainUtf8(line) && (!PlainShiftJis(line) || HoldsWideUtf8(line));
+}
+
 struct LineCounts {
+  bool both_valid_shift_jis = false;
   std::size_t utf8 = 0;       // valid UTF-8 with characters beyond ASCII
   std::size_t euc = 0;        // valid EUC-JP, not UTF-8
   std::size_t shift_jis = 0;  // valid Shift-JIS only
@@ -95,8 +172,11 @@ struct LineCounts {
   void Add(std::string_view line) {
     if (line.find("\x1b$") != std::string_view::npos) ++iso2022;
     if (!HasHighBytes(line)) return;
-    if (ValidWalk(TextEncoding::kUtf8, line)) {
+    if (ValidWalk(TextEncoding::kUtf8, line) &&
+        (!ValidShiftJis(line) || (!both_valid_shift_jis && Utf8Wins(line)))) {
       ++utf8;
+    } else if (ValidShiftJis(line) && ValidWalk(TextEncoding::kUtf8, line)) {
+      ++shift_jis;
     } else if (ValidWalk(TextEncoding::kEucJp, line)) {
       if (HighBytesAllHalfWidthKana(line) && ValidShiftJis(line)) {
         ++half_width_kana;
@@ -148,7 +228,7 @@ TextEncoding EncodingVerdict::Encoding() const {
 }
 
 EncodingVerdict DetectEncoding(std::string_view start, std::span<const std::string_view> further,
-                               bool further_ends_file) {
+                               bool further_ends_file, bool both_valid_shift_jis) {
   EncodingVerdict verdict;
   if (start.starts_with(kUtf8ByteOrderMark)) {
     verdict.kind = EncodingVerdict::Kind::kUtf8;
@@ -159,6 +239,7 @@ EncodingVerdict DetectEncoding(std::string_view start, std::span<const std::stri
     return verdict;
   }
   LineCounts counts;
+  counts.both_valid_shift_jis = both_valid_shift_jis;
   const auto add = [&counts](std::string_view line) { counts.Add(line); };
   ForEachLine(start, true, further.empty(), add);
   for (std::size_t k = 0; k < further.size(); ++k) {

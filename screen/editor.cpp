@@ -122,12 +122,13 @@ QString DialogFolderFor(const std::string& command, const std::string& start_dir
 // results; kekka.txt itself when no copy could be made, shown garbled by some editors but whole.
 // False when nothing is to be opened: kekka.txt is another user's link or no regular file.
 bool HandOpenerTheCopy(Launch& launch, const std::string& start_dir,
-                       const std::string& results_elsewhere) {
+                       const ResultsToOpen& results) {
   BusyCursor busy([] { return std::chrono::steady_clock::now(); });
   const auto on_progress = [&busy] { busy.OnProgress(); };
-  const ResultsCopy copy = results_elsewhere.empty()
-                               ? MakeUtf8CopyOfResults(start_dir, on_progress)
-                               : MakeUtf8CopyOfResultsAt(start_dir, results_elsewhere, on_progress);
+  const ResultsCopy copy =
+      results.elsewhere.empty()
+          ? MakeUtf8CopyOfResults(start_dir, on_progress, results.encoding)
+          : MakeUtf8CopyOfResultsAt(start_dir, results.elsewhere, on_progress, results.encoding);
   switch (copy.outcome) {
     case CopyOutcome::kMade:
       launch.arguments = QStringList{QFile::decodeName(copy.path.c_str())};
@@ -266,19 +267,19 @@ void OnChangeEditor(QWidget* owner, HistoryTable& history, const std::string& st
 }
 
 void OpenResultsInEditor(QWidget* owner, const HistoryTable& history, const std::string& start_dir,
-                         const std::string& results_elsewhere,
+                         const ResultsToOpen& results,
                          const std::optional<std::string>& settings_file) {
   const std::string& command = history.EditorCommand();
   // Too long for the command line "<command> kekka.txt"; nothing is started.
   if (command.size() > kEditorCommandBytes) return;
-  std::optional<Launch> launch = LaunchFor(command, start_dir, results_elsewhere);
+  std::optional<Launch> launch = LaunchFor(command, start_dir, results.elsewhere);
   if (!launch) return;
   const QString folder = QFile::decodeName(start_dir.c_str());
   if (IsStartable(launch->program, folder)) {
     // Made whole before the opener starts, and only once it is known to exist.
-    if (command == kDefaultEditor && !HandOpenerTheCopy(*launch, start_dir, results_elsewhere)) return;
+    if (command == kDefaultEditor && !HandOpenerTheCopy(*launch, start_dir, results)) return;
     if (command != kDefaultEditor && settings_file && LoadSettings(*settings_file).utf8_copy_editor == command &&
-        !HandOpenerTheCopy(*launch, start_dir, results_elsewhere)) {
+        !HandOpenerTheCopy(*launch, start_dir, results)) {
       return;
     }
     // The opener must not start this program on its own results: another editor opens them then,

@@ -3,11 +3,21 @@
 #include <optional>
 #include <string>
 
+#include "encoding/text_encoding.h"
+
 class QWidget;
 
 namespace tolvane {
 
 class HistoryTable;
+
+// Where Shift+Enter finds the last search's results.
+struct ResultsToOpen {
+  // The absolute path of results the start folder could not take; empty: its own kekka.txt.
+  std::string elsewhere;
+  // What the search that wrote them decided; without it the copy finds it from the file itself.
+  std::optional<TextEncoding> encoding;
+};
 
 // The open-file dialog; OK stores the chosen path as the editor command, anything else "notepad".
 // Its first filter lists executable files; it opens in the current editor's folder (a relative
@@ -23,13 +33,14 @@ void OnChangeEditor(QWidget* owner, HistoryTable& history, const std::string& st
 // copy of the results instead (MakeUtf8CopyOfResults), or kekka.txt when no copy could be made,
 // or nothing when kekka.txt is another user's link or no regular file. A program that is
 // missing, not executable or does not start is named in a message box owned by `owner`; an empty
-// or overlong command starts nothing and says nothing. `results_elsewhere`, when not empty, is
-// the absolute path of the results the start folder could not take: it stands for kekka.txt.
+// or overlong command starts nothing and says nothing. `results` says where the last search's
+// results are and in which encoding; by default the start folder's kekka.txt, its encoding found
+// from the file.
 // When the desktop's own choice for text would start this program again (or there is none), another
 // installed text editor opens the copy, or the user is told how to choose one. A chosen editor that
 // `settings_file` names for it gets the copy too.
 void OpenResultsInEditor(QWidget* owner, const HistoryTable& history, const std::string& start_dir,
-                         const std::string& results_elsewhere = {},
+                         const ResultsToOpen& results = {},
                          const std::optional<std::string>& settings_file = std::nullopt);
 
 }  // namespace tolvane

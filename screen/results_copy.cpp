@@ -21,10 +21,11 @@ constexpr mode_t kCopyMode = 0600;
 constexpr std::size_t kUtf8BytesPerSjisByte = 3;
 
 // Writes the UTF-8 of the Shift-JIS read from `from` to `to`, a block at a time.
-bool ConvertFile(int from, int to, const std::function<void()>& on_progress) {
-  // The results are in their records file's encoding, which the search found; the copy finds it
-  // again the same way, for results of an earlier session too.
-  ToUtf8Stream stream(DetectRecordsEncoding(from).Encoding());
+bool ConvertFile(int from, int to, const std::function<void()>& on_progress,
+                 std::optional<TextEncoding> encoding) {
+  // The results are in their records file's encoding, which the search decided; only for results
+  // of an earlier session is it found again, the same way, from the results themselves.
+  ToUtf8Stream stream(encoding ? *encoding : DetectRecordsEncoding(from).Encoding());
   if (!stream.ok()) return false;
   std::string sjis(kCopyReadBytes, '\0');
   std::string utf8;
@@ -45,7 +46,7 @@ bool ConvertFile(int from, int to, const std::function<void()>& on_progress) {
 
 // Converts the opened results into the start folder's copy.
 ResultsCopy CopyOf(const std::string& start_dir, const OpenedFile& results,
-                   const std::function<void()>& on_progress) {
+                   const std::function<void()>& on_progress, std::optional<TextEncoding> encoding) {
   ResultsCopy copy;
   // A regular file only (a FIFO would block the window, a device might never end), and another
   // user's link is not read through: neither it nor a copy is handed on.
@@ -64,7 +65,7 @@ ResultsCopy CopyOf(const std::string& start_dir, const OpenedFile& results,
   FileProblem problem;
   std::optional<WholeFileReplacement> written = WholeFileReplacement::Begin(
       copy_folder.get(), kResultsFileName, problem, {.new_file_mode = kCopyMode});
-  if (!written || !ConvertFile(results.fd.get(), written->fd(), on_progress) ||
+  if (!written || !ConvertFile(results.fd.get(), written->fd(), on_progress, encoding) ||
       !written->Commit(problem)) {
     return copy;
   }
@@ -75,17 +76,19 @@ ResultsCopy CopyOf(const std::string& start_dir, const OpenedFile& results,
 
 }  // namespace
 
-ResultsCopy MakeUtf8CopyOfResults(const std::string& start_dir, const std::function<void()>& on_progress) {
+ResultsCopy MakeUtf8CopyOfResults(const std::string& start_dir, const std::function<void()>& on_progress,
+                                  std::optional<TextEncoding> encoding) {
   if (start_dir.empty()) return {};
   const UniqueFd start_folder = OpenFolder(start_dir);
   if (!start_folder.valid()) return {};
-  return CopyOf(start_dir, OpenForReading(start_folder.get(), kResultsFileName), on_progress);
+  return CopyOf(start_dir, OpenForReading(start_folder.get(), kResultsFileName), on_progress, encoding);
 }
 
 ResultsCopy MakeUtf8CopyOfResultsAt(const std::string& start_dir, const std::string& results_file,
-                                    const std::function<void()>& on_progress) {
+                                    const std::function<void()>& on_progress,
+                                    std::optional<TextEncoding> encoding) {
   if (start_dir.empty() || results_file.empty()) return {};
-  return CopyOf(start_dir, OpenPathForReading(results_file), on_progress);
+  return CopyOf(start_dir, OpenPathForReading(results_file), on_progress, encoding);
 }
 
 }  // namespace tolvane

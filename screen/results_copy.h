@@ -5,8 +5,10 @@
 // folder, so that a window on another folder never replaces the copy open in this one's editor;
 // it is named kekka.txt, so the editor's title says what it shows.
 #include <functional>
+#include <optional>
 #include <string>
 
+#include "encoding/text_encoding.h"
 #include "state/own_files.h"
 
 namespace tolvane {
@@ -30,15 +32,19 @@ struct ResultsCopy {
 // The name of the copy's folder for `start_dir`: the start folder's own in the cache.
 inline std::string CopyFolderName(const std::string& start_dir) { return StartFolderCacheName(start_dir); }
 
-// Converts `start_dir`'s kekka.txt (in its records file's encoding: Shift-JIS, UTF-8 or EUC-JP)
-// into <cache>/tolvane/<CopyFolderName>/kekka.txt, whole before this returns and never seen in part
+// Converts `start_dir`'s kekka.txt (in its records file's encoding: Shift-JIS, UTF-8 or EUC-JP,
+// `encoding` as the search that wrote it decided, else found from kekka.txt itself) into
+// <cache>/tolvane/<CopyFolderName>/kekka.txt, whole before this returns and never seen in part
 // by a reader: a byte that starts no character shows as U+FFFD, and the line ends stay CR LF.
 // `on_progress` is called after every block.
-ResultsCopy MakeUtf8CopyOfResults(const std::string& start_dir, const std::function<void()>& on_progress = {});
+ResultsCopy MakeUtf8CopyOfResults(const std::string& start_dir,
+                                  const std::function<void()>& on_progress = {},
+                                  std::optional<TextEncoding> encoding = std::nullopt);
 
 // The same for results that went elsewhere (`results_file`, an absolute path: the start folder
 // could not be written); the copy still goes to the start folder's own folder in the cache.
 ResultsCopy MakeUtf8CopyOfResultsAt(const std::string& start_dir, const std::string& results_file,
-                                    const std::function<void()>& on_progress = {});
+                                    const std::function<void()>& on_progress = {},
+                                    std::optional<TextEncoding> encoding = std::nullopt);
 
 }  // namespace tolvane

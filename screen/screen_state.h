@@ -28,9 +28,10 @@ struct ScreenState {
   bool first_show = true;
   // Once the user was told that history.txt cannot be used: once a session is enough.
   bool history_problem_told = false;
-  // Likewise that the records file seems to hold lines in another encoding, and that a history
-  // file in UTF-8 held characters Shift-JIS lacks.
+  // Likewise that the records file seems to hold lines in another encoding, that it is in no
+  // known encoding, and that a history file in UTF-8 held characters Shift-JIS lacks.
   bool other_encoding_lines_told = false;
+  bool unknown_encoding_told = false;
   bool history_characters_dropped_told = false;
   // Where the last search's results went when the start folder could not take them (empty: its
   // kekka.txt), for Shift+Enter; and the places the user was told of, each once a session.

@@ -51,23 +51,12 @@ QAccessibleInterface* NoteAccessibleFactory(const QString& /*class_name*/, QObje
   return new NoteAccessible(static_cast<QWidget*>(object));
 }
 
-// The geta mark, two bytes like most characters Shift-JIS lacks.
-constexpr std::string_view kStandIn = "\x81\xac";
-
-// True when `text` still fits a history slot once converted and widened. A character Shift-JIS
-// lacks is let in, counted as a two-byte stand-in; Enter then names it instead of the box
-// swallowing it.
+// True when `text` still fits the query limit once converted and widened. A character Shift-JIS
+// lacks counts two bytes, as it does in the command.
 bool FitsQueryBox(const QString& text) {
-  // Every UTF-16 unit is at least one stored byte, so a long paste is refused without converting.
+  // Every UTF-16 unit is at least one counted byte, so a long paste is refused without converting.
   if (static_cast<std::size_t>(text.size()) > kSlotTextBytes) return false;
-  const Cp932Encoding sjis = ToSjis(text);
-  if (sjis.ok()) return FitsHistorySlot(sjis.sjis);
-  std::string measured;
-  for (const char32_t c : text.toUcs4()) {
-    const Cp932Encoding one = ToSjis(QString::fromUcs4(&c, 1));
-    measured += one.ok() ? std::string_view(one.sjis) : kStandIn;
-  }
-  return FitsHistorySlot(measured);
+  return FitsQueryLimit(text.toStdString());
 }
 
 // Refuses an edit, typed or pasted, whose result would not fit; the box keeps its previous text.
@@ -267,26 +256,17 @@ void CTolvaneView::OnEnter() {
   query_text_ = query_box_->text();
   if (query_text_.isEmpty()) return;
 
-  Cp932Encoding query = ToSjis(query_text_);
-  if (query.unconvertible) {
-    MessageBox(FromSjis(kUnconvertibleQueryMessage)
-                   .arg(QString::fromStdString(DescribeCharacter(*query.unconvertible))));
-    return;
-  }
-  if (!query.ok()) {
-    MessageBox(FromSjis(kMalformedQueryMessage));
-    return;
-  }
+  // Any character is searched in the records file's own encoding, which decides what it holds.
+  const std::string query = query_text_.toStdString();
   // The box refuses text that would not fit a slot, so this fails only for text put there by
   // other means; such a query is neither stored nor searched.
-  std::string copy = std::move(query.sjis);
-  if (!state_.history.AddToHistory(copy)) {
+  if (!state_.history.AddQuery(query)) {
     QApplication::beep();
     return;
   }
   // Saved before the search runs: a display lost or a kill during a long search keeps the query.
   SaveHistory();
-  const SearchResult result = Search(copy);
+  const SearchResult result = Search(query);
   if (result.status == RunStatus::kNoMatch) {
     QApplication::beep();
     ShowNoMatchNote();
@@ -294,13 +274,22 @@ void CTolvaneView::OnEnter() {
   // The modifier state as of the last input event handled, so a Shift let go while a message box
   // of the search was open counts as let go.
   if (QGuiApplication::keyboardModifiers() & Qt::ShiftModifier) {
-    OpenResultsInEditor(this, state_.history, state_.start_dir, state_.results_elsewhere,
-                        state_.settings_file);
+    // The results are in the encoding this search decided, unless the search left the old ones.
+    const bool written =
+        result.status == RunStatus::kMatched || result.status == RunStatus::kNoMatch;
+    const ResultsToOpen results{.elsewhere = state_.results_elsewhere,
+                                .encoding = written ? std::optional(result.encoding) : std::nullopt};
+    OpenResultsInEditor(this, state_.history, state_.start_dir, results, state_.settings_file);
   }
   TellOncePerSession(result);
 }
 
 void CTolvaneView::TellOncePerSession(const SearchResult& result) {
+  // A file in no known encoding was searched as Shift-JIS bytes.
+  if (result.unknown_encoding && !state_.unknown_encoding_told) {
+    state_.unknown_encoding_told = true;
+    MessageBox(FromSjis(kUnknownEncodingSearchedMessage));
+  }
   // Lines in another encoding may be missed by every search of the file.
   if (result.other_encoding_lines && !state_.other_encoding_lines_told) {
     state_.other_encoding_lines_told = true;
@@ -355,7 +344,8 @@ void CTolvaneView::OnLooseSearch(bool on) {
 
 void CTolvaneView::OnUp() {
   state_.history_cursor = std::min(state_.history_cursor + 1, kLastHistoryEntry);
-  query_text_ = FromSjis(state_.history.Slot(static_cast<std::size_t>(state_.history_cursor)));
+  query_text_ = QString::fromStdString(
+      state_.history.QueryText(static_cast<std::size_t>(state_.history_cursor)));
   ShowQueryText();
 }
 
@@ -364,7 +354,8 @@ void CTolvaneView::OnDown() {
   if (state_.history_cursor < 0) {
     query_text_.clear();
   } else {
-    query_text_ = FromSjis(state_.history.Slot(static_cast<std::size_t>(state_.history_cursor)));
+    query_text_ = QString::fromStdString(
+        state_.history.QueryText(static_cast<std::size_t>(state_.history_cursor)));
   }
   ShowQueryText();
 }

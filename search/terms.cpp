@@ -1,7 +1,9 @@
 #include "search/terms.h"
 
 #include "encoding/code_points.h"
+#include "encoding/iconv_converter.h"
 #include "encoding/primitives.h"
+#include "encoding/query_text.h"
 #include "encoding/sjis.h"
 
 namespace tolvane {
@@ -28,36 +30,37 @@ bool HoldsTwoFormCharacter(TextEncoding encoding, std::string_view term) {
   return false;
 }
 
+// One character of a term as typed, with its bytes in the records file's encoding when that
+// encoding holds it.
+struct TypedCharacter {
+  char32_t c;
+  std::optional<std::string> bytes;
+};
+
 // A term of the loose search in `encoding`: each character as typed where the encoding holds it,
-// else as another way of writing it that the encoding holds (髙 as 高 in EUC-JP), since the search
-// finds every way alike.
-Reencoded LooseTerm(TextEncoding encoding, std::string_view sjis) {
-  Reencoded whole = FromCp932(encoding, sjis);
-  if (!whole.unconvertible) return whole;
+// else as another way of writing it that the encoding holds (髙 as 高 in EUC-JP, 鷗 as 鴎 in
+// Shift-JIS), since the search finds every way alike.
+Reencoded LooseTerm(TextEncoding encoding, const std::vector<TypedCharacter>& typed) {
   Reencoded term;
-  const CodePointTable& typed = CodePointTable::Get(TextEncoding::kShiftJis);
   const CodePointTable& target = CodePointTable::Get(encoding);
-  for (std::size_t at = 0; at < sjis.size();) {
-    std::size_t end = at;
-    const char32_t c = typed.Decode(sjis, at, end);
-    Reencoded one = FromCp932(encoding, sjis.substr(at, end - at));
-    at = end;
-    if (!one.unconvertible) {
-      term.bytes += one.bytes;
+  // The first member of the character's class that the encoding writes whole.
+  const auto written_in_target = [&](const std::u32string& member) -> std::optional<std::string> {
+    std::string bytes;
+    for (const char32_t part : member) {
+      const std::vector<std::string> spellings = target.Spellings(part);
+      if (spellings.empty()) return std::nullopt;
+      bytes += spellings.front();
+    }
+    return bytes;
+  };
+  for (const TypedCharacter& one : typed) {
+    if (one.bytes) {
+      term.bytes += *one.bytes;
       continue;
     }
-    // The first member of the character's class that the encoding writes whole.
-    const auto written_in_target = [&](const std::u32string& member) -> std::optional<std::string> {
-      std::string bytes;
-      for (const char32_t part : member) {
-        const std::vector<std::string> spellings = target.Spellings(part);
-        if (spellings.empty()) return std::nullopt;
-        bytes += spellings.front();
-      }
-      return bytes;
-    };
     bool written = false;
-    for (const std::u32string& member : FoldClass(FoldCharacter(c, Folding::kLoose), Folding::kLoose)) {
+    for (const std::u32string& member :
+         FoldClass(FoldCharacter(one.c, Folding::kLoose), Folding::kLoose)) {
       if (const std::optional<std::string> bytes = written_in_target(member)) {
         term.bytes += *bytes;
         written = true;
@@ -65,18 +68,59 @@ Reencoded LooseTerm(TextEncoding encoding, std::string_view sjis) {
       }
     }
     if (!written) {
-      term.unconvertible = c;
+      term.unconvertible = one.c;
+      term.bytes.clear();
       return term;
     }
   }
   return term;
 }
 
-}  // namespace
+// The characters of a Shift-JIS term.
+std::vector<TypedCharacter> TypedInShiftJis(TextEncoding encoding, std::string_view sjis) {
+  std::vector<TypedCharacter> typed;
+  const CodePointTable& table = CodePointTable::Get(TextEncoding::kShiftJis);
+  for (std::size_t at = 0; at < sjis.size();) {
+    std::size_t end = at;
+    const char32_t c = table.Decode(sjis, at, end);
+    Reencoded one = FromCp932(encoding, sjis.substr(at, end - at));
+    typed.push_back({c, one.unconvertible ? std::nullopt : std::optional(std::move(one.bytes))});
+    at = end;
+  }
+  return typed;
+}
 
-TermTable SplitTerms(std::string_view query, TextEncoding encoding, Folding folding) {
+// The characters of a UTF-8 term; a byte that starts no character is U+FFFD, which no encoding
+// is asked to hold.
+std::vector<TypedCharacter> TypedInUtf8(TextEncoding encoding, std::string_view utf8) {
+  std::vector<TypedCharacter> typed;
+  while (!utf8.empty()) {
+    char32_t c = 0;
+    if (!DecodeUtf8(utf8, c)) {
+      utf8.remove_prefix(1);
+      typed.push_back({kReplacementCodePoint, std::nullopt});
+      continue;
+    }
+    typed.push_back({c, CharacterIn(encoding, c)});
+  }
+  return typed;
+}
+
+// The terms of `query`, whose blanks are ASCII blanks and `full_width_blank`, each written in
+// `encoding` by `write`.
+template <class Write>
+TermTable SplitWith(std::string_view query, std::string_view full_width_blank,
+                    TextEncoding encoding, Folding folding, Write write) {
   std::string text(query);
-  ReplaceAll(text, kFullWidthBlank, kAsciiBlank);
+  if (full_width_blank == kFullWidthBlank) {
+    // On Shift-JIS boundaries: 40 may be a trail byte.
+    ReplaceAll(text, kFullWidthBlank, kAsciiBlank);
+  } else {
+    // UTF-8 never holds one character's bytes inside another's.
+    for (std::size_t at = 0; (at = text.find(full_width_blank, at)) != std::string::npos; ++at) {
+      text.replace(at, full_width_blank.size(), kAsciiBlank);
+    }
+  }
   while (!text.empty() && text.back() == ' ') text.pop_back();
 
   // Every term is kept, and kept whole, however long: dropping a term or cutting one short would
@@ -87,8 +131,7 @@ TermTable SplitTerms(std::string_view query, TextEncoding encoding, Folding fold
   while (true) {
     const std::size_t blank = rest.find(' ');
     const bool loose = folding == Folding::kLoose;
-    Reencoded term = loose ? LooseTerm(encoding, rest.substr(0, blank))
-                           : FromCp932(encoding, rest.substr(0, blank));
+    Reencoded term = write(rest.substr(0, blank), loose);
     if (term.unconvertible && !table.unconvertible) table.unconvertible = term.unconvertible;
     table.terms.push_back(std::move(term.bytes));
     const std::string& bytes = table.terms.back();
@@ -108,6 +151,26 @@ TermTable SplitTerms(std::string_view query, TextEncoding encoding, Folding fold
     rest.remove_prefix(blank + 1);
   }
   return table;
+}
+
+// The full-width blank U+3000 in UTF-8.
+constexpr std::string_view kFullWidthBlankUtf8 = "\xe3\x80\x80";
+
+}  // namespace
+
+TermTable SplitTerms(std::string_view query, TextEncoding encoding, Folding folding) {
+  return SplitWith(query, kFullWidthBlank, encoding, folding,
+                   [encoding](std::string_view term, bool loose) {
+                     return loose ? LooseTerm(encoding, TypedInShiftJis(encoding, term))
+                                  : FromCp932(encoding, term);
+                   });
+}
+
+TermTable SplitQuery(std::string_view query, TextEncoding encoding, Folding folding) {
+  return SplitWith(
+      query, kFullWidthBlankUtf8, encoding, folding, [encoding](std::string_view term, bool loose) {
+        return loose ? LooseTerm(encoding, TypedInUtf8(encoding, term)) : FromUtf8(encoding, term);
+      });
 }
 
 namespace {

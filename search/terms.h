@@ -43,6 +43,13 @@ struct TermTable {
 TermTable SplitTerms(std::string_view query, TextEncoding encoding = TextEncoding::kShiftJis,
                      Folding folding = Folding::kUnicodeForms);
 
+// The same for a query typed in Unicode (UTF-8), as the window and the command take it: U+3000 is
+// the full-width blank, and each character is written in `encoding` as encoding/query_text.h
+// says. A character the encoding lacks makes `unconvertible`, except in the loose search when
+// the encoding holds another way of writing it (鷗 as 鴎 in Shift-JIS).
+TermTable SplitQuery(std::string_view query, TextEncoding encoding,
+                     Folding folding = Folding::kUnicodeForms);
+
 // True when every active term occurs in `record` in one of its spellings, each starting on a
 // character boundary of the record walked from its start. Order does not matter and occurrences may
 // overlap.

@@ -76,13 +76,10 @@ SearchResult RunSearch(std::string_view query, const std::string& start_dir,
     return Failure(RunStatus::kNoRecordsFile, kNoRecordsFileMessage, records.problem);
   }
   const EncodingVerdict verdict = DetectRecordsEncoding(records.fd.get());
-  if (!verdict.Searchable()) {
-    const bool utf16 = verdict.kind == EncodingVerdict::Kind::kUtf16;
-    return Failure(RunStatus::kUnreadableEncoding, utf16 ? kUtf16RecordsMessage : kUnknownEncodingMessage);
-  }
+  if (!verdict.Searchable()) return Failure(RunStatus::kUnreadableEncoding, kUtf16RecordsMessage);
   const TextEncoding encoding = verdict.Encoding();
   const TermTable terms =
-      SplitTerms(query, encoding, options.loose ? Folding::kLoose : Folding::kUnicodeForms);
+      SplitQuery(query, encoding, options.loose ? Folding::kLoose : Folding::kUnicodeForms);
   if (terms.unconvertible) {
     SearchResult failure = Failure(RunStatus::kUnconvertibleQuery, kUnconvertibleForRecordsMessage);
     failure.problem->character = terms.unconvertible;
@@ -123,6 +120,7 @@ SearchResult RunSearch(std::string_view query, const std::string& start_dir,
   result.encoding = encoding;
   result.other_encoding_lines = verdict.other_lines;
   result.results_elsewhere = std::move(elsewhere);
+  result.unknown_encoding = verdict.kind == EncodingVerdict::Kind::kUnknown;
   if (matches == 0) return result;
   result.status = RunStatus::kMatched;
   result.matches = matches;

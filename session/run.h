@@ -26,7 +26,7 @@ enum class RunStatus {
   kCannotCreateResults, // no new results file could be made or put in place
   kReadError,           // the records file failed part way
   kWriteError,          // the new results file did not get every record
-  kUnreadableEncoding,  // the records file is UTF-16, or in no encoding the search reads
+  kUnreadableEncoding,  // the records file is UTF-16 or UTF-32
   kUnconvertibleQuery,  // a query character the records file's encoding cannot hold
 };
 
@@ -55,6 +55,9 @@ struct SearchResult {
   // did not let the run write; empty otherwise. Set whenever the results went there, matches or
   // none.
   std::string results_elsewhere;
+  // The records file is in no encoding the search knows, and was searched as Shift-JIS bytes, as
+  // the program always searched: told once a session.
+  bool unknown_encoding = false;
 };
 
 // A folder of the user's own for results the start folder cannot take, and its path.
@@ -84,8 +87,9 @@ bool HoldsRecordsFile(const std::string& folder);
 
 // Runs one search in `start_dir`, which is never made the working directory: the records and
 // results files are opened in it, and a folder that no longer exists means no records file.
-// `query` is Shift-JIS, as the window and the command keep it; its terms are searched in the
-// records file's own encoding (Shift-JIS, UTF-8 or EUC-JP), decided from the file each search.
+// `query` is UTF-8, as the window and the command take it; its terms are written in the records
+// file's own encoding (Shift-JIS, UTF-8 or EUC-JP), decided from the file each search, and
+// searched in it.
 // `earlier` is what the results box shows now. Whatever fails, the old results file stays as it
 // was and no temporary file is left; concurrent searches in one folder each leave a whole file.
 SearchResult RunSearch(std::string_view query, const std::string& start_dir,

@@ -1,6 +1,7 @@
 #pragma once
 // The query history: twenty queries, most recent first, and the editor command, kept in
-// "history.txt" in the start directory. Plain C++ over Shift-JIS byte strings.
+// "history.txt" in the start directory. Plain C++ over Shift-JIS byte strings; a query Shift-JIS
+// cannot hold is kept in UTF-8, in "history-utf8.txt" beside it.
 #include <array>
 #include <cstddef>
 #include <optional>
@@ -13,6 +14,10 @@
 namespace tolvane {
 
 inline constexpr char kHistoryFileName[] = "history.txt";
+// The queries Shift-JIS cannot hold, in UTF-8, one a line, most recent first. history.txt holds
+// each of them in its place with 〓 for every character Shift-JIS lacks, so that the program on
+// Windows reads the same twenty lines; a folder whose queries are all Shift-JIS has no such file.
+inline constexpr char kHistoryUnicodeFileName[] = "history-utf8.txt";
 inline constexpr std::size_t kHistorySlots = 21;
 inline constexpr std::size_t kHistoryQueries = 20;
 inline constexpr std::size_t kEditorSlot = 20;
@@ -33,8 +38,11 @@ using FileSlots = std::array<std::optional<std::string>, kHistorySlots>;
 
 class HistoryTable {
  public:
-  // Slot texts; slots 0-19 queries, slot 20 the editor command. Each at most 299 bytes.
+  // Slot texts; slots 0-19 queries, slot 20 the editor command. Each at most 299 bytes. A query
+  // Shift-JIS cannot hold is kUnicodeQueryMark followed by its UTF-8.
   const std::string& Slot(std::size_t i) const { return slots_[i]; }
+  // A query slot as the box shows it, in UTF-8.
+  std::string QueryText(std::size_t i) const;
   const std::string& EditorCommand() const { return slots_[kEditorSlot]; }
   // A command longer than a slot leaves the slot as it was.
   void SetEditorCommand(std::string_view command);
@@ -66,6 +74,9 @@ class HistoryTable {
   // blanks widened would not fit a slot (see FitsHistorySlot). Otherwise rewrites `query` in place
   // (ASCII blanks become full-width blanks) and stores it in slot 0 unless an equal query is stored.
   bool AddToHistory(std::string& query);
+  // The same for a query typed in Unicode (UTF-8): stored in Shift-JIS where Shift-JIS holds it,
+  // else as it was typed (blanks widened to U+3000). False when it exceeds the query limit.
+  bool AddQuery(std::string_view utf8);
 
  private:
   void MergeStoredElsewhere(const FileSlots& now);
@@ -85,6 +96,13 @@ class HistoryTable {
 
 // True when `query`, once its ASCII blanks became full-width blanks, fits the 299-byte copy.
 bool FitsHistorySlot(std::string_view query);
+// The same for a query in UTF-8, measured by QueryLimitBytes (encoding/query_text.h): exactly
+// FitsHistorySlot for a query Shift-JIS holds, two bytes for each character it lacks.
+bool FitsQueryLimit(std::string_view utf8);
+
+// What starts a slot that holds a query Shift-JIS cannot hold, in UTF-8: a Ctrl+Z, which no slot
+// read from history.txt holds, since a text-mode reader ends the file there.
+inline constexpr char kUnicodeQueryMark = '\x1a';
 
 // True when `command` (Shift-JIS) can be the editor command: it fits the command line and comes back
 // from the state file unchanged (one line, no control characters, no white space at either end).

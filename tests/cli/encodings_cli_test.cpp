@@ -97,8 +97,44 @@ TEST_F(EncodedFilesCommandTest, AQueryCharacterEucJpLacksIsRefusedByName) {
   EXPECT_EQ(o.err,
             "tolvane-search: 「U+2460 “①”」はtolvaneken.txtの文字コード（EUC-JP）で表せない文字なので、"
             "検索できません。\n");
-  // A character no Shift-JIS holds, nor its NFKC form, is refused before any file is read.
+  // A character neither Shift-JIS nor EUC-JP holds is named the same way.
   EXPECT_NE(Command({"😀"}).err.find("U+1F600"), std::string::npos);
+}
+
+TEST_F(EncodedFilesCommandTest, AUtf8FileIsSearchedForAnyCharacter) {
+  const std::string records =
+      "森鷗外全集 1971\r\nÉtudes japonaises 1980\r\nMüller 1985\r\n𠮷野家 1990\r\n剝製 1975\r\n한국 2001\r\n";
+  Records(records);
+  for (const std::string query : {"森鷗外", "Études", "Müller", "𠮷野家", "剝製", "한국"}) {
+    const Outcome o = Command({query});
+    EXPECT_EQ(o.status, 0) << query << o.err;
+    EXPECT_EQ(o.out.substr(0, query.size()), query);
+    EXPECT_EQ(Results().substr(0, query.size()), query);  // the records' own bytes
+  }
+  // The same in a Shift-JIS file: the loose search finds 森鴎外, the exact search names 鷗.
+  Records(In("CP932", "森鴎外 舞姫 1890\r\n"));
+  EXPECT_EQ(Command({"--loose", "森鷗外"}).out, "森鴎外 舞姫 1890\n");
+  const Outcome exact = Command({"森鷗外"});
+  EXPECT_EQ(exact.status, 2);
+  EXPECT_NE(exact.err.find("「U+9DD7 “鷗”」はtolvaneken.txtの文字コード（Shift-JIS）で表せない"), std::string::npos);
+  // 149 characters Shift-JIS lacks count 298 bytes: one more is too long.
+  std::string longest;
+  for (int i = 0; i < 149; ++i) longest += "鷗";
+  EXPECT_EQ(Command({"--loose", longest}).status, 1);
+  EXPECT_NE(Command({longest + "鷗"}).err.find("too long"), std::string::npos);
+}
+
+TEST_F(EncodedFilesCommandTest, AFileInNoKnownEncodingIsSearchedAndToldOnStandardError) {
+  std::string cp1252;  // Windows-1252: Müller, Études
+  for (int i = 0; i < 40; ++i) cp1252 += "M\xfcller \xc9tudes \x80\r\n";
+  for (int i = 0; i < 40; ++i) cp1252 += "Smith " + std::to_string(i) + "\r\n";
+  Records(cp1252);
+  const Outcome o = Command({"--count", "Smith"});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(o.out, "40\n");
+  EXPECT_EQ(o.err,
+            "tolvane-search: tolvaneken.txtの文字コードが分からないため、Shift-JISとして検索しました。"
+            "正しく表示されない文字があるかもしれません。\n");
 }
 
 TEST_F(EncodedFilesCommandTest, LinesInAnotherEncodingAreToldOnceOnStandardError) {

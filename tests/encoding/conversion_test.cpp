@@ -1,5 +1,6 @@
 // Conversions between the encodings: a Shift-JIS query into the records file's encoding, any of
-// them into UTF-8 (whole or a piece at a time), and UTF-8 into Shift-JIS with the NFKC fallback.
+// them into UTF-8 (whole or a piece at a time), UTF-8 into Shift-JIS with the NFKC fallback, and a
+// query typed in Unicode into each encoding.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -9,6 +10,7 @@
 
 #include "encoding/code_points.h"
 #include "encoding/cp932.h"
+#include "encoding/query_text.h"
 #include "encoding/text_encoding.h"
 
 namespace tolvane {
@@ -186,6 +188,43 @@ TEST(Utf8ToCp932Dropping, ABytePastUtf8CostsOnlyItselfNotTheTextAfterIt) {
   EXPECT_TRUE(dropped);
   // Text the user typed is still refused whole.
   EXPECT_TRUE(Utf8ToCp932("a\xff" "b").malformed_utf8);
+}
+
+}  // namespace
+}  // namespace tolvane
+
+namespace tolvane {
+namespace {
+
+// A query typed in Unicode, written in each encoding when a search starts.
+TEST(QueryText, EachCharacterIsWrittenAsItsFileWritesIt) {
+  // 鷗 (U+9DD7), 𠮷 (four bytes), é and a combining acute accent: any of them in UTF-8.
+  const std::string world = "\xe9\xb7\x97\xf0\xa0\xae\xb7\xc3\xa9" "e\xcc\x81";
+  EXPECT_EQ(FromUtf8(TextEncoding::kUtf8, world).bytes, world);
+  // Shift-JIS lacks 鷗 and names it; 森 is 90 58.
+  const Reencoded sjis = FromUtf8(TextEncoding::kShiftJis, "\xe6\xa3\xae\xe9\xb7\x97");
+  EXPECT_EQ(sjis.unconvertible, U'\u9dd7');
+  EXPECT_EQ(FromUtf8(TextEncoding::kShiftJis, "\xe6\xa3\xae").bytes, "\x90\x58");
+  // JIS X 0212 gives EUC-JP é (8F AB B1), which Shift-JIS lacks.
+  EXPECT_EQ(FromUtf8(TextEncoding::kEucJp, "\xc3\xa9").bytes, "\x8f\xab\xb1");
+  // A character Shift-JIS holds is written as it always was: the wave dash 〜 as CP932's ～ in
+  // UTF-8, the Kangxi radical ⾔ as 言.
+  EXPECT_EQ(FromUtf8(TextEncoding::kUtf8, "\xe3\x80\x9c").bytes, "\xef\xbd\x9e");
+  EXPECT_EQ(FromUtf8(TextEncoding::kUtf8, "\xe2\xbe\x94").bytes, "\xe8\xa8\x80");
+  // Bytes that are no UTF-8, and a NUL, are nothing a file can be searched for.
+  EXPECT_EQ(FromUtf8(TextEncoding::kUtf8, "a\xff").unconvertible, U'\ufffd');
+  EXPECT_EQ(FromUtf8(TextEncoding::kUtf8, "\xe6\xa3").unconvertible, U'\ufffd');
+  EXPECT_EQ(FromUtf8(TextEncoding::kUtf8, std::string_view("a\0b", 3)).unconvertible, U'\0');
+}
+
+TEST(QueryText, TheLimitCountsShiftJisBytesAndTwoForACharacterItLacks) {
+  EXPECT_EQ(QueryLimitBytes("abc"), 3u);
+  EXPECT_EQ(QueryLimitBytes("a b"), 4u);                  // the blank as a full-width blank
+  EXPECT_EQ(QueryLimitBytes("\xef\xbd\xb1"), 1u);         // ｱ, one byte of Shift-JIS
+  EXPECT_EQ(QueryLimitBytes("\xe6\xa3\xae"), 2u);         // 森
+  EXPECT_EQ(QueryLimitBytes("\xf0\xa0\xae\xb7"), 2u);     // 𠮷, four bytes of UTF-8
+  EXPECT_EQ(QueryLimitBytes("e\xcc\x81 \xed\x95\x9c"), 1u + 2u + 2u + 2u);  // e, U+0301, blank, 한
+  EXPECT_EQ(QueryLimitBytes("\xef\xbd\xb1\xc3\xa9"), 3u);  // ｱ beside é: one and two
 }
 
 }  // namespace

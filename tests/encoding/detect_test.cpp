@@ -137,11 +137,12 @@ TEST(DetectEncoding, MalformedShiftJisLinesDoNotMakeAFileUnknown) {
   EXPECT_TRUE(verdict.Searchable());
 }
 
-TEST(DetectEncoding, AFileThatIsMostlyNoEncodingIsUnknown) {
+TEST(DetectEncoding, AFileThatIsMostlyNoEncodingIsUnknownYetSearchedAsShiftJis) {
   std::string junk;
   for (int i = 0; i < 40; ++i) junk += "\x80\xfd\xff junk\r\n";
   EXPECT_EQ(DetectEncoding(junk).kind, Kind::kUnknown);
-  EXPECT_FALSE(DetectEncoding(junk).Searchable());
+  EXPECT_TRUE(DetectEncoding(junk).Searchable());
+  EXPECT_EQ(DetectEncoding(junk).Encoding(), TextEncoding::kShiftJis);
   // A few such lines alone are not enough to refuse a file.
   EXPECT_EQ(DetectEncoding(junk.substr(0, junk.size() / 4)).kind, Kind::kShiftJis);
 }
@@ -152,6 +153,41 @@ TEST(DetectEncoding, SevenBitJisIsUnknown) {
   const std::string jis = In("ISO-2022-JP", text);
   ASSERT_NE(jis.find("\x1b$B"), std::string::npos);
   EXPECT_EQ(DetectEncoding(jis).kind, Kind::kUnknown);
+}
+
+
+// Lines valid both as Shift-JIS and as UTF-8: Shift-JIS, unless the UTF-8 reading is plain text
+// and the Shift-JIS reading is not.
+TEST(DetectEncoding, BytesValidInBothAreShiftJisUnlessTheUtf8ReadingIsPlainlyText) {
+  // ﾐｽ (D0 BD) is н, ﾔｽ (D4 BD) Armenian Խ, ｿﾛ (BF DB) no UTF-8 at all: half-width kana.
+  for (const std::string_view line : {"\xd0\xbd Tanaka 2001", "\xd4\xbd", "\xd0\xbd\xd4\xbd \xbf\xdb"}) {
+    EXPECT_EQ(DetectEncoding(std::string(line) + "\r\n").kind, Kind::kShiftJis) << line;
+  }
+  // Japanese, accented Latin and Korean saved in UTF-8, whose Shift-JIS reading mixes half-width
+  // kana with two-byte characters or glues them to Latin letters.
+  for (const std::string_view line : {"明治", "の", "Müller", "Études", "한국", "𠮷"}) {
+    const std::string utf8 = std::string(line) + "\r\n";
+    EXPECT_EQ(DetectEncoding(utf8).kind, Kind::kUtf8) << line;
+    // A file the program knows it wrote in Shift-JIS keeps such lines Shift-JIS.
+    EXPECT_EQ(DetectEncoding(utf8, {}, false, true).kind, Kind::kShiftJis) << line;
+  }
+  // UTF-8 that Shift-JIS cannot walk is UTF-8 all the same: in 近世 研究, 96 takes a blank.
+  EXPECT_EQ(DetectEncoding("近世 研究\r\n", {}, false, true).kind, Kind::kUtf8);
+}
+
+TEST(DetectEncoding, WindowsAndMacintoshTextIsUnknownAndSearchedAsShiftJis) {
+  std::string cp1252;
+  for (int i = 0; i < 40; ++i) cp1252 += "M\xfcller \xc9tudes \x80\r\nSmith\r\n";
+  std::string mac = In("CP932", Bibliography(40));
+  for (std::size_t at = 0; (at = mac.find("\r\n", at)) != std::string::npos; at += 3) mac.insert(at, "\xfd");
+  for (const std::string& text : {cp1252, mac}) {
+    const EncodingVerdict verdict = DetectEncoding(text);
+    EXPECT_EQ(verdict.kind, Kind::kUnknown);
+    EXPECT_TRUE(verdict.Searchable());
+    EXPECT_EQ(verdict.Encoding(), TextEncoding::kShiftJis);
+  }
+  // UTF-16 and UTF-32 alone cannot be searched.
+  EXPECT_FALSE(DetectEncoding(In("UTF-32LE", Bibliography(3))).Searchable());
 }
 
 }  // namespace

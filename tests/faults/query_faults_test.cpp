@@ -6,6 +6,7 @@
 #include <string>
 
 #include "fault_screen.h"
+#include "encoding/cp932.h"
 #include "session/run.h"
 #include "test_util.h"
 
@@ -27,8 +28,10 @@ struct Outcome {
   FakeScreen screen;
 };
 
-// Searches with every scan path and checks that they agree; returns the plain path's outcome.
-Outcome SearchEveryWay(const testing::ScratchDir& dir, const std::string& query) {
+// Searches for the Shift-JIS `query`, typed as text, with every scan path and checks that they
+// agree; returns the plain path's outcome.
+Outcome SearchEveryWay(const testing::ScratchDir& dir, const std::string& sjis) {
+  const std::string query = Cp932ToUtf8(sjis);
   std::vector<Outcome> outcomes;
   for (const testing::ScanPath& path : testing::AllScanPaths()) {
     Outcome o;
@@ -85,10 +88,18 @@ TEST_F(QueryFaultTest, PastedLineBreaksAndControlBytesAreBytesOfATerm) {
   EXPECT_EQ(SearchEveryWay(dir_, kKokoro + "\n").result.matches, 1);
   EXPECT_EQ(SearchEveryWay(dir_, kKokoro + "\n" + kNatsume).result.matches, 0);
   EXPECT_EQ(SearchEveryWay(dir_, std::string("\t\x1a\r", 3)).result.matches, 0);
-  // A NUL stays part of its term; a record's text ends before any NUL, so it never matches.
-  EXPECT_EQ(SearchEveryWay(dir_, std::string("\0", 1) + kKokoro).result.matches, 0);
-  // A lone lead byte at the end of the query.
-  EXPECT_EQ(SearchEveryWay(dir_, kNatsume + "\x89").result.matches, 0);
+}
+
+TEST_F(QueryFaultTest, ANulOrBytesThatAreNoUtf8AreNamedAndNothingIsSearched) {
+  // A record's text ends before any NUL, so a term holding one could never match.
+  const SearchResult nul = RunSearch(std::string("\0", 1) + Cp932ToUtf8(kKokoro), dir_.path(), {});
+  EXPECT_EQ(nul.status, RunStatus::kUnconvertibleQuery);
+  ASSERT_TRUE(nul.problem);
+  EXPECT_EQ(nul.problem->character, U'\0');
+  // A lone lead byte of UTF-8 at the end of the query.
+  const SearchResult cut = RunSearch(Cp932ToUtf8(kNatsume) + "\xe5", dir_.path(), {});
+  EXPECT_EQ(cut.status, RunStatus::kUnconvertibleQuery);
+  EXPECT_EQ(cut.matches, 0);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The loose search against a model that decodes each character with iconv alone, joins a kana
 // and its mark, folds with the library's tables and matches on characters; and the fast scans
-// against the plain one. Input: an encoding byte, a read-size byte, then query 0xFF records file.
+// against the plain one. Input: an encoding byte, a read-size byte (its top bit: the query in
+// UTF-8), then query 0xFF records file.
 #include <iconv.h>
 
 #include "encoding/fold.h"
@@ -98,7 +99,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto encoding = static_cast<TextEncoding>(TakeByte(input) % 3);
   const unsigned char read_byte = TakeByte(input);
   const std::vector<std::string> f = Fields(input, 2);
-  const TermTable terms = SplitTerms(f[0], encoding, Folding::kLoose);
+  // The read-size byte's top bit takes the query as typed in Unicode (UTF-8), as the window and
+  // the command give it, else as Shift-JIS.
+  const TermTable terms = (read_byte & 0x80) != 0 ? SplitQuery(f[0], encoding, Folding::kLoose)
+                                                  : SplitTerms(f[0], encoding, Folding::kLoose);
   if (terms.unconvertible) return 0;
   const MemoryFile file(f[1]);
 
@@ -112,7 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(MatchesAllTerms(record, terms) == all);
   }
   FUZZ_CHECK(Scan(file, terms, {.plain = true}) == model);
-  const std::size_t read_size = 1 + read_byte % 64;
+  const std::size_t read_size = 1 + (read_byte & 0x7f) % 64;
   FUZZ_CHECK(Scan(file, terms, {.read_bytes = read_size}) == model);
   FUZZ_CHECK(Scan(file, terms, {.read_bytes = read_size, .split_min_bytes = 1}) == model);
   return 0;

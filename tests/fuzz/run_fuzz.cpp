@@ -56,7 +56,7 @@ void ExpectRunByTheRules(const std::string& dir, std::string_view query, TextEnc
   std::vector<std::string> matching;
   const int fd = ::open((dir + "/" + kRecordsFileName).c_str(), O_RDONLY | O_CLOEXEC);
   FUZZ_CHECK(fd >= 0);
-  FUZZ_CHECK(ScanMatchingRecords(fd, SplitTerms(query, encoding), [&](std::string_view text) {
+  FUZZ_CHECK(ScanMatchingRecords(fd, SplitQuery(query, encoding), [&](std::string_view text) {
                matching.emplace_back(text);
                return MatchReply::kKeepGoing;
              }, {.plain = true}) == ScanEnd::kEndOfFile);

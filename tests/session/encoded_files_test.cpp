@@ -88,7 +88,13 @@ class EncodedFilesTest : public ::testing::Test {
   SearchResult Search(std::string_view query_utf8, const RunOptions& options = {}) {
     const Cp932Encoding query = Utf8ToCp932(query_utf8);
     EXPECT_TRUE(query.ok()) << query_utf8;
-    return RunSearch(query.sjis, dir_.path(), {}, options);
+    return RunSearch(query_utf8, dir_.path(), {}, options);
+  }
+  // A query of any characters, Shift-JIS or not.
+  SearchResult SearchText(std::string_view query_utf8, bool loose = false) {
+    RunOptions options;
+    options.loose = loose;
+    return RunSearch(query_utf8, dir_.path(), {}, options);
   }
   void Records(std::string_view bytes) { testing::WriteFile(dir_ / kRecordsFileName, bytes); }
   std::string Results() { return testing::ReadFile(dir_ / kResultsFileName); }
@@ -174,15 +180,7 @@ TEST_F(EncodedFilesTest, Utf16IsRefusedByNameAndTheResultsStayAsTheyWere) {
     EXPECT_EQ(result.problem->message, kUtf16RecordsMessage);
     EXPECT_EQ(Results(), "previous");
   }
-  // A file in no encoding at all is refused too, with a message of its own.
-  std::string junk;
-  for (int i = 0; i < 40; ++i) junk += "\x80\xfd\xff junk 1979\r\n";
-  Records(junk);
-  const SearchResult unknown = Search("1979");
-  EXPECT_EQ(unknown.status, RunStatus::kUnreadableEncoding);
-  ASSERT_TRUE(unknown.problem);
-  EXPECT_EQ(unknown.problem->message, kUnknownEncodingMessage);
-  EXPECT_EQ(Results(), "previous");
+  EXPECT_FALSE(Search("1979").unknown_encoding);
 }
 
 TEST_F(EncodedFilesTest, AQueryCharacterTheFilesEncodingLacksIsRefusedByName) {
@@ -212,6 +210,75 @@ TEST_F(EncodedFilesTest, LinesInAnotherEncodingAtTheFilesEndAreTold) {
   Records(SampleSjis());
   EXPECT_EQ(result.matches, Search("1979").matches + 1);
   EXPECT_FALSE(Search("1979").other_encoding_lines);
+}
+
+// Characters beyond Shift-JIS: four-byte UTF-8, accented Latin, Korean, JIS X 0213 kanji.
+constexpr std::string_view kWorldRecords =
+    "森鷗外全集 岩波書店 1971\r\nÉtudes japonaises 1980\r\nMüller, K. Tokyo 1985\r\n𠮷野家の歴史 1990\r\n"
+    "剝製の技術 1975\r\n한국 문학사 2001\r\nTanaka 2001\r\n";
+
+TEST_F(EncodedFilesTest, AUtf8FileIsSearchedForCharactersShiftJisLacks) {
+  Records(kWorldRecords);
+  for (const std::string_view query : {"森鷗外", "Études", "Müller", "𠮷野家", "剝製", "한국"}) {
+    const SearchResult result = SearchText(query);
+    EXPECT_EQ(result.encoding, TextEncoding::kUtf8) << query;
+    EXPECT_EQ(result.matches, 1) << query;
+    // kekka.txt holds the record's own bytes.
+    const std::string results = Results();
+    EXPECT_NE(results.find(query), std::string::npos) << query;
+    EXPECT_NE(kWorldRecords.find(results), std::string_view::npos) << query;
+  }
+  // A combining sequence is searched as typed: e + U+0301 is not É, nor é.
+  Records("Cafe\xcc\x81 1999\r\nCaf\xc3\xa9 2000\r\n");
+  EXPECT_EQ(SearchText("Cafe\xcc\x81").matches, 1);
+  EXPECT_EQ(SearchText("e\xcc\x81 1999").matches, 1);
+}
+
+TEST_F(EncodedFilesTest, AShiftJisFileFindsAVariantInTheLooseSearchAndNamesTheCharacterInTheExact) {
+  // 森鴎外 1971 and 剥製 1975 in Shift-JIS.
+  Records("\x90\x58\x89\xa8\x8a\x4f 1971\r\n\x94\x8d\x90\xbb 1975\r\n");
+  EXPECT_EQ(SearchText("森鷗外", true).matches, 1);
+  EXPECT_EQ(Results(), "\x90\x58\x89\xa8\x8a\x4f 1971\r\n");
+  const SearchResult exact = SearchText("森鷗外");
+  EXPECT_EQ(exact.status, RunStatus::kUnconvertibleQuery);
+  ASSERT_TRUE(exact.problem);
+  EXPECT_EQ(exact.problem->character, U'\u9dd7');
+  EXPECT_EQ(RunProblemMessage(*exact.problem),
+            "「U+9DD7 “鷗”」はtolvaneken.txtの文字コード（Shift-JIS）で表せない文字なので、検索できません。");
+  // A character with no variant Shift-JIS holds is refused in the loose search too.
+  EXPECT_EQ(SearchText("한국", true).status, RunStatus::kUnconvertibleQuery);
+}
+
+TEST_F(EncodedFilesTest, HalfWidthKanaThatAreUtf8TooAreShiftJis) {
+  // ﾐｽ is D0 BD, which UTF-8 reads as н.
+  Records("\xd0\xbd Tanaka 2001\r\n\xd0\xbd\xd4\xbd Suzuki 2002\r\n");
+  const SearchResult result = SearchText("ﾐｽ");
+  EXPECT_EQ(result.encoding, TextEncoding::kShiftJis);
+  EXPECT_FALSE(result.other_encoding_lines);
+  EXPECT_EQ(result.matches, 2);
+  // 明治 saved by a UTF-8 editor is still UTF-8.
+  Records("明治 1900\r\n");
+  EXPECT_EQ(SearchText("明治").encoding, TextEncoding::kUtf8);
+}
+
+TEST_F(EncodedFilesTest, FilesInNoKnownEncodingAreSearchedAsShiftJisAndTold) {
+  // Forty Windows-1252 lines and forty ASCII lines, as in old exports from European catalogues.
+  std::string cp1252;
+  for (int i = 0; i < 40; ++i) cp1252 += "M\xfcller \xc9tudes \x80 \xff" + std::to_string(i) + "\r\n";
+  for (int i = 0; i < 40; ++i) cp1252 += "Smith " + std::to_string(i) + "\r\n";
+  // Shift-JIS whose lines carry Mac's FD, FE and FF bytes (©, ™, …).
+  std::string mac;
+  for (int i = 0; i < 40; ++i) mac += "\x96\xbe\x8e\xa1\xfd Smith\xfe\xff " + std::to_string(i) + "\r\n";
+  for (const std::string& records : {cp1252, mac}) {
+    Records(records);
+    const SearchResult result = SearchText("Smith");
+    EXPECT_EQ(result.status, RunStatus::kMatched);
+    EXPECT_EQ(result.matches, 40);
+    EXPECT_TRUE(result.unknown_encoding);
+    EXPECT_EQ(result.encoding, TextEncoding::kShiftJis);
+  }
+  // Searched as Shift-JIS bytes: 明治 finds the Mac file's lines.
+  EXPECT_EQ(SearchText("明治").matches, 40);
 }
 
 TEST(RecordsEncoding, SamplesTheStartAndTheEndOfALargeFile) {

@@ -292,7 +292,7 @@ TEST_F(RunSearchTest, ShownRecordsReachTheirSinkAsReadUpToTheDisplayLimit) {
 
 TEST_F(RunSearchTest, EachBlockOfTheBoxKeepsTheTermsThatFoundIt) {
   Records("apple 1\r\nbanana 2\r\napple banana 3\r\n");
-  Search("banana\x81\x40" "3");  // a full-width blank splits terms
+  Search("banana\xe3\x80\x80" "3");  // a full-width blank (U+3000) splits terms
   Search("no-such-term");          // a search without matches changes nothing
   Search("apple");
   EXPECT_EQ(screen_.shown.blocks,

@@ -57,8 +57,9 @@ TEST(Texts, ReasonsAFileCouldNotBeUsedReadAsIntended) {
 TEST(Texts, EncodingMessagesReadAsIntended) {
   EXPECT_EQ(Cp932ToUtf8(kUtf16RecordsMessage),
             "tolvaneken.txtはUTF-16で書かれているため検索できません。UTF-8かShift-JISで保存し直してください。");
-  EXPECT_EQ(Cp932ToUtf8(kUnknownEncodingMessage),
-            "tolvaneken.txtの文字コードが分からないため検索できません。Shift-JIS、UTF-8、EUC-JPのどれかで保存してください。");
+  EXPECT_EQ(Cp932ToUtf8(kUnknownEncodingSearchedMessage),
+            "tolvaneken.txtの文字コードが分からないため、Shift-JISとして検索しました。"
+            "正しく表示されない文字があるかもしれません。");
   EXPECT_EQ(Cp932ToUtf8(kUnconvertibleForRecordsMessage),
             "「%1」はtolvaneken.txtの文字コード（%2）で表せない文字なので、検索できません。");
   EXPECT_EQ(Cp932ToUtf8(kOtherEncodingLinesMessage),

@@ -531,7 +531,8 @@ TEST(EditorCommandTest, StorableCommandsFitTheCommandLineAndOneLine) {
 }
 
 
-// A history.txt that a UTF-8 editor saved: read back into Shift-JIS, written as Shift-JIS.
+// A history.txt that a UTF-8 editor saved: read back into Shift-JIS, written as Shift-JIS; what
+// Shift-JIS lacks is kept in history-utf8.txt.
 class Utf8HistoryFileTest : public HistoryFileTest {
  protected:
   // The placeholders' lines after `queries`, and the editor line, in UTF-8 with `line_end`.
@@ -578,19 +579,18 @@ TEST_F(Utf8HistoryFileTest, IsWrittenAsShiftJisAtTheNextSaveEvenUnchanged) {
   EXPECT_FALSE(Reloaded().DiffersFromFile());
 }
 
-TEST_F(Utf8HistoryFileTest, CharactersShiftJisLacksAreLeftOutOfTheirEntryAndTold) {
-  WriteUtf8StateFile({"明治😀期", "😀", "近世"}, "\r\n");
-  HistoryTable table;
-  table.Load(dir_ + "/missing");  // placeholders first, so that an untouched slot is seen
-  table.Load(dir_);
-  EXPECT_EQ(table.Slot(0), "\x96\xbe\x8e\xa1\x8a\xfa");  // 明治期
-  EXPECT_EQ(table.Slot(1), "0001");  // nothing left of it: the slot keeps what it had
+TEST_F(Utf8HistoryFileTest, QueriesShiftJisLacksAreKeptWholeInUnicode) {
+  WriteUtf8StateFile({"明治😀期", "森鷗外", "近世"}, "\r\n");
+  HistoryTable table = Reloaded();
+  EXPECT_EQ(table.QueryText(0), "明治😀期");
+  EXPECT_EQ(table.QueryText(1), "森鷗外");
   EXPECT_EQ(table.Slot(2), "\x8b\xdf\x90\xa2");
-  EXPECT_TRUE(table.LoadDroppedCharacters());
-  // A Shift-JIS file leaves nothing out.
-  WriteStateFile(Placeholders() + "notepad\r\n");
-  table.Load(dir_);
   EXPECT_FALSE(table.LoadDroppedCharacters());
+  // Written back as Shift-JIS with a geta for each such character, their UTF-8 beside it.
+  ASSERT_TRUE(table.Save(dir_));
+  EXPECT_EQ(ReadStateFile().substr(0, 18), "\x96\xbe\x8e\xa1\x81\xac\x8a\xfa\r\n\x90\x58\x81\xac\x8a\x4f\r\n");
+  EXPECT_EQ(Reloaded().QueryText(0), "明治😀期");
+  EXPECT_EQ(Reloaded().QueryText(1), "森鷗外");
 }
 
 TEST_F(Utf8HistoryFileTest, AMalformedLineCostsOnlyItsOwnBadBytes) {
@@ -604,6 +604,129 @@ TEST_F(Utf8HistoryFileTest, AMalformedLineCostsOnlyItsOwnBadBytes) {
   EXPECT_EQ(table.EditorCommand(), "gedit --new-window");
   EXPECT_TRUE(table.LoadDroppedCharacters());
   ExpectEverySlotFits(table);
+}
+
+
+// Queries beyond Shift-JIS: history.txt keeps its twenty Shift-JIS lines for the program on
+// Windows, and history-utf8.txt beside it their UTF-8.
+class UnicodeQueryTest : public HistoryFileTest {
+ protected:
+  std::string UnicodePath() const { return dir_ + "/" + kHistoryUnicodeFileName; }
+  std::string ReadUnicodeFile() const {
+    std::ifstream in(UnicodePath(), std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+  }
+};
+
+TEST_F(UnicodeQueryTest, ComeBackAfterARestartInTheirPlaces) {
+  HistoryTable table;
+  table.Load(dir_);
+  for (const char* query : {"明治", "森鷗外", "Müller Études", "𠮷野家", "近世"}) ASSERT_TRUE(table.AddQuery(query));
+  ASSERT_TRUE(table.Save(dir_));
+  // 森鷗外 as 森〓外 (geta 81 AC); Müller's ü and É as geta too, the blank as a full-width blank.
+  const std::string file = ReadStateFile();
+  EXPECT_EQ(file.substr(0, 6), "\x8b\xdf\x90\xa2\r\n");
+  EXPECT_NE(file.find("\r\n\x81\xac\x96\xec\x89\xc6\r\n"), std::string::npos);  // 〓野家
+  EXPECT_NE(file.find("\r\n\x90\x58\x81\xac\x8a\x4f\r\n"), std::string::npos);  // 森〓外
+  EXPECT_NE(file.find("M\x81\xacller\x81\x40\x81\xac" "tudes\r\n"), std::string::npos);
+  EXPECT_EQ(ReadUnicodeFile(), "𠮷野家\nMüller　Études\n森鷗外\n");
+  const HistoryTable again = Reloaded();
+  EXPECT_EQ(again.QueryText(0), "近世");
+  EXPECT_EQ(again.QueryText(1), "𠮷野家");
+  EXPECT_EQ(again.QueryText(2), "Müller　Études");
+  EXPECT_EQ(again.QueryText(3), "森鷗外");
+  EXPECT_EQ(again.QueryText(4), "明治");
+  EXPECT_FALSE(again.DiffersFromFile());
+}
+
+TEST_F(UnicodeQueryTest, AFolderOfShiftJisQueriesGetsHistoryTxtAlone) {
+  HistoryTable table;
+  table.Load(dir_);
+  ASSERT_TRUE(table.AddQuery("森鷗外"));
+  ASSERT_TRUE(table.Save(dir_));
+  EXPECT_TRUE(fs::exists(UnicodePath()));
+  // Pushed out by twenty Shift-JIS queries, 〜 among them: the UTF-8 file goes.
+  ASSERT_TRUE(table.AddQuery("〜"));
+  for (int i = 0; i < 19; ++i) ASSERT_TRUE(table.AddQuery("q" + std::to_string(i)));
+  ASSERT_TRUE(table.Save(dir_));
+  EXPECT_FALSE(fs::exists(UnicodePath()));
+  EXPECT_EQ(Reloaded().Slot(19), "\x81\x60");  // the wave dash in CP932, as always
+}
+
+TEST_F(UnicodeQueryTest, StandInsMovedByAnotherProgramStillFindTheirQueries) {
+  HistoryTable table;
+  table.Load(dir_);
+  ASSERT_TRUE(table.AddQuery("森鷗外"));
+  ASSERT_TRUE(table.Save(dir_));
+  // The program on Windows searched 明治 meanwhile: every line moved down by one.
+  WriteStateFile("\x96\xbe\x8e\xa1\r\n" + ReadStateFile());
+  const HistoryTable again = Reloaded();
+  EXPECT_EQ(again.QueryText(0), "明治");
+  EXPECT_EQ(again.QueryText(1), "森鷗外");
+}
+
+TEST_F(UnicodeQueryTest, TheLimitCountsTwoBytesForACharacterShiftJisLacks) {
+  HistoryTable table;
+  table.Load(dir_);
+  std::string longest;
+  for (int i = 0; i < 149; ++i) longest += "鷗";  // 298 bytes
+  EXPECT_TRUE(FitsQueryLimit(longest + "a"));
+  EXPECT_FALSE(FitsQueryLimit(longest + "鷗"));
+  EXPECT_FALSE(FitsQueryLimit(longest + " "));  // a blank counts as the full-width blank
+  EXPECT_FALSE(table.AddQuery(longest + "鷗"));
+  EXPECT_TRUE(table.AddQuery(longest + "a"));
+  // A query Shift-JIS holds is measured as before: 299 bytes of Shift-JIS.
+  EXPECT_EQ(FitsQueryLimit(std::string(299, 'x')), FitsHistorySlot(std::string(299, 'x')));
+  EXPECT_FALSE(FitsQueryLimit(std::string(300, 'x')));
+}
+
+// Shift-JIS bytes that are valid UTF-8 too come back as they were written.
+TEST_F(HistoryFileTest, HalfWidthKanaThatAreUtf8TooReadBackAsShiftJis) {
+  // ﾐｽ is D0 BD, н in UTF-8; ﾔｽ is D4 BD, Armenian Խ.
+  WriteStateFile("\xd0\xbd\r\n\xd4\xbd\r\n" + Placeholders().substr(12) + "notepad\r\n");
+  HistoryTable table = Reloaded();
+  EXPECT_EQ(table.Slot(0), "\xd0\xbd");
+  EXPECT_EQ(table.Slot(1), "\xd4\xbd");
+  EXPECT_FALSE(table.LoadReadUtf8());
+  EXPECT_FALSE(table.DiffersFromFile());
+  const std::string before = ReadStateFile();
+  ASSERT_TRUE(table.AddQuery("明治"));
+  ASSERT_TRUE(table.Save(dir_));
+  EXPECT_EQ(ReadStateFile().substr(6, 8), "\xd0\xbd\r\n\xd4\xbd\r\n");
+  EXPECT_EQ(Reloaded().QueryText(1), "ﾐｽ");
+}
+
+// Every table the program writes from kana, kanji, half-width kana and ASCII reads back byte for
+// byte, whatever UTF-8 its bytes happen to make.
+TEST_F(HistoryFileTest, EveryTableOfJapaneseTextReadsBackByteForByte) {
+  const std::vector<std::string> pieces = {
+      "\x82\xa0", "\x82\xf1", "\x83\x41", "\x83\x93", "\x81\x5b",              // あ ん ア ン ー
+      "\x96\xbe", "\x8e\xa1", "\xe3\x81", "\xe6\x98", "\xe9\xb7", "\xea\x9f",  // 明 治 and level-2 kanji
+      "\xb1", "\xbd", "\xd0", "\xd4", "\xc3", "\xbc", "\xde",                    // ｱ ｽ ﾐ ﾔ ﾃ ｼ ﾞ
+      "A", "z", "1", "-"};
+  std::mt19937 random(24);
+  for (int round = 0; round < 300; ++round) {
+    fs::remove(dir_ + "/history.txt");
+    fs::remove(dir_ + "/" + kHistoryUnicodeFileName);
+    HistoryTable table;
+    table.Load(dir_);
+    for (int q = 0; q < 20; ++q) {
+      std::string query;
+      const int length = 1 + static_cast<int>(random() % 6);
+      for (int k = 0; k < length; ++k) query += pieces[random() % pieces.size()];
+      table.AddToHistory(query);
+    }
+    ASSERT_TRUE(table.Save(dir_));
+    const std::string written = ReadStateFile();
+    const HistoryTable again = Reloaded();
+    for (std::size_t i = 0; i < kHistorySlots; ++i) ASSERT_EQ(again.Slot(i), table.Slot(i)) << round << " " << i;
+    ASSERT_FALSE(again.DiffersFromFile());
+    HistoryTable saved_again = Reloaded();
+    ASSERT_TRUE(saved_again.Save(dir_));
+    ASSERT_EQ(ReadStateFile(), written);
+  }
 }
 
 }  // namespace
