@@ -255,26 +255,12 @@ bool FoldedTerm::StandsAt(std::string_view record, std::size_t at) const {
 }
 
 std::optional<FoldedTerm::Match> FoldedTerm::Find(std::string_view record, std::size_t from) const {
-  for (Reader reader{from}; reader.pos < record.size();) {
-    const Reader here = reader;
-    const Unit u = ReadUnit(record, reader);
-    if (first_bytes_.test(static_cast<unsigned char>(record[u.at])) || (u.tail != 0 && starts_with_small_vowel_)) {
-      if (const std::optional<Match> match = MatchFrom(record, here)) return match;
-    }
-  }
-  return std::nullopt;
-}
-
-std::vector<FoldedTerm::Match> FoldedTerm::FindAll(std::string_view record) const {
-  std::vector<Match> matches;
-  for (Reader reader; reader.pos < record.size();) {
-    const Reader here = reader;
-    const Unit u = ReadUnit(record, reader);
-    if (first_bytes_.test(static_cast<unsigned char>(record[u.at])) || (u.tail != 0 && starts_with_small_vowel_)) {
-      if (const std::optional<Match> match = MatchFrom(record, here)) matches.push_back(*match);
-    }
-  }
-  return matches;
+  std::optional<Match> first;
+  ForEachMatch(record, [&](const Match& match) {
+    first = match;
+    return false;
+  }, from);
+  return first;
 }
 
 std::size_t FoldedTerm::NextPlace(std::string_view record, std::size_t at) const {

@@ -41,8 +41,19 @@ class FoldedTerm {
   // The first place at or after `from`, a character boundary of `record`, where the term stands;
   // every place looked at is a boundary of the record walked from `from`.
   std::optional<Match> Find(std::string_view record, std::size_t from = 0) const;
-  // Every place the term stands in `record`, walked from its start, in order; places may overlap.
-  std::vector<Match> FindAll(std::string_view record) const;
+  // Every place the term stands in `record`, walked from `from`, in order (places may overlap),
+  // until `on_match` returns false.
+  template <class OnMatch>
+  void ForEachMatch(std::string_view record, OnMatch on_match, std::size_t from = 0) const {
+    for (Reader reader{from}; reader.pos < record.size();) {
+      const Reader here = reader;
+      const Unit u = ReadUnit(record, reader);
+      if (!first_bytes_.test(static_cast<unsigned char>(record[u.at])) && !(u.tail != 0 && starts_with_small_vowel_)) {
+        continue;
+      }
+      if (const std::optional<Match> match = MatchFrom(record, here); match && !on_match(*match)) return;
+    }
+  }
   // The place after `at` that Find looks at next: the next character, past a kana's mark.
   std::size_t NextPlace(std::string_view record, std::size_t at) const;
   // True when the term stands at `at`, a place a filter saw one of its spellings start: a character

@@ -61,7 +61,7 @@ SearchResult RunSearch(std::string_view query, const std::string& start_dir,
   if (!results) return Failure(RunStatus::kCannotCreateResults, kCannotCreateResultsMessage, problem);
 
   ResultsWriter writer(results->fd());
-  DisplayText display_text(encoding);
+  DisplayText display_text(encoding, &terms);
   int matches = 0;
   const MatchSink on_match = [&](std::string_view text) {
     ++matches;
