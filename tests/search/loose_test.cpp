@@ -234,6 +234,31 @@ TEST(LooseSearch, ALatinLetterWithDiacriticsIsItsBaseLetter) {
   EXPECT_TRUE(finds("Dvořák", "DVORAK", TextEncoding::kUtf8));
 }
 
+// A line longer than a read (2,998 bytes) arrives as pieces, each matched alone, as the exact search
+// matches them: a fold whose characters the cut parts is read in each piece as what stands there.
+TEST(LooseSearch, ALongLineCutIntoPiecesIsMatchedAPieceAtATime) {
+  testing::ScratchDir dir;
+  // 2,996 bytes and ヴ (83 94) fill the first piece; ァ (83 40) starts the second. Likewise 佐 (8D B2)
+  // ends a piece and 々 (81 58) starts the next.
+  const std::string first(2996, 'a');
+  const std::string vu_line = first + "\x83\x94" + "\x83\x40\x83\x43\x83\x49\x83\x8a\x83\x93\r\n";
+  const std::string mark_line = first + "\x8d\xb2" + "\x81\x58\x96\xd8\r\n";
+  const auto count = [&](std::string_view line, std::string_view query) {
+    testing::WriteFile(dir / kRecordsFileName, std::string(line));
+    RunOptions options;
+    options.loose = true;
+    return RunSearch(Convert(query, "CP932"), dir.path(), {}, options).matches;
+  };
+  EXPECT_EQ(count(vu_line, "ヴ"), 1);           // the first piece's last character
+  EXPECT_EQ(count(vu_line, "ァイオリン"), 1);   // the second piece, as the exact search finds it
+  EXPECT_EQ(count(vu_line, "バイオリン"), 0);   // ヴァ parted by the cut is no バ
+  EXPECT_EQ(count(mark_line, "々木"), 1);       // a piece's first mark stands for itself
+  EXPECT_EQ(count(mark_line, "佐佐木"), 0);
+  // Within a piece the fold holds wherever the piece lies in the line.
+  EXPECT_EQ(count(first + "\x83\x94\x83\x40\x83\x43\r\n", "バイ"), 0);
+  EXPECT_EQ(count(std::string(100, 'a') + "\x83\x94\x83\x40\x83\x43\r\n", "バイ"), 1);
+}
+
 TEST(LooseSearch, TwinCodesAndCompatibilityIdeographsAreTheirCharacter) {
   const TermTable i = SplitTerms("\x87\x54", TextEncoding::kShiftJis, Folding::kLoose);  // Ⅰ, NEC
   EXPECT_TRUE(MatchesAllTerms("\xfa\x4a", i));                                         // Ⅰ, IBM
