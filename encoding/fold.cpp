@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <iterator>
+#include <string_view>
 #include <unordered_map>
 
 #include "encoding/kanji_variants.h"
@@ -11,7 +12,6 @@
 namespace tolvane {
 namespace {
 
-constexpr char32_t kLongVowelMark = 0x30fc;  // ー
 constexpr char32_t kMiddleDot = 0x30fb;      // ・
 constexpr char32_t kHalfWidthMiddleDot = 0xff65;
 
@@ -70,6 +70,25 @@ constexpr std::pair<char32_t, char32_t> kCompatibilityIdeographs[] = {
 
 bool IsKanji(char32_t c) { return c >= 0x3400; }
 
+// The Latin letters with diacritics, U+00C0 to U+017F, as their base letters; '.' where a letter
+// has none (Æ ß Œ Ĳ ...), which stays itself.
+constexpr char32_t kLatinFirst = 0x00c0;
+constexpr std::string_view kLatinBases =
+    "aaaaaa.ceeeeiiii" "dnooooo.ouuuuy.." "aaaaaa.ceeeeiiii" "dnooooo.ouuuuy.y"
+    "aaaaaaccccccccdd" "ddeeeeeeeeeegggg" "gggghhhhiiiiiiii" "ii..jjkk.lllllll"
+    "lllnnnnnn...oooo" "oo..rrrrrrssssss" "ssttttttuuuuuuuu" "uuuuwwyyyzzzzzz.";
+
+// Kana that old books and house styles write for others of the same sound: ヶ ヵ (signs for 箇),
+// ヰ ヱ (historical kana) and ヴ, a loanword's B.
+constexpr std::pair<char32_t, char32_t> kKanaSpelledAsOthers[] = {
+    {0x30f5, 0x30ab},  // ヵ カ
+    {0x30f6, 0x30b1},  // ヶ ケ
+    {0x30f0, 0x30a4},  // ヰ イ
+    {0x30f1, 0x30a8},  // ヱ エ
+    {0x30f4, 0x30d6},  // ヴ ブ
+};
+constexpr char32_t kVerticalIterationMark = 0x303b;  // 〻, written for 々
+
 char32_t UnifiedIdeograph(char32_t c) {
   if (!((c >= 0xf900 && c <= 0xfaff) || (c >= 0x2f800 && c <= 0x2fa1f))) return c;
   const auto* const end = std::end(kCompatibilityIdeographs);
@@ -81,6 +100,10 @@ char32_t UnifiedIdeograph(char32_t c) {
 char32_t LooseForm(char32_t c) {
   // Most of the plane: CJK ideographs and Hangul, which only the kanji groups fold.
   if (c >= 0x3400 && c < 0xf900) return KanjiVariants::Installed().Representative(c);
+  if (c == kVerticalIterationMark) return kKanjiIterationMark;
+  if (c >= kLatinFirst && c < kLatinFirst + kLatinBases.size() && kLatinBases[c - kLatinFirst] != '.') {
+    return static_cast<char32_t>(kLatinBases[c - kLatinFirst]);
+  }
   c = Cp932FormOf(c).value_or(c);
   for (const auto& [narrow, wide] : kFullWidthSigns) {
     if (c == narrow) return wide;
@@ -96,6 +119,9 @@ char32_t LooseForm(char32_t c) {
   } else if ((c >= kHiraganaFirst && c <= kHiraganaLast) ||
              (c >= kHiraganaIterationFirst && c <= kHiraganaIterationLast)) {
     c += kKatakanaOffset;
+  }
+  for (const auto& [written, meant] : kKanaSpelledAsOthers) {
+    if (c == written) return meant;
   }
   if (c >= 'A' && c <= 'Z') return c + ('a' - 'A');
   if (!IsKanji(c)) return c;
@@ -162,6 +188,29 @@ const LooseTables& Loose() {
 
 }  // namespace
 
+std::optional<char32_t> UnvoicedKana(char32_t k) {
+  if (!IsFoldedKana(k)) return std::nullopt;
+  if (k > 0 && Voiced(k - 1) == k) return k - 1;
+  if (k > 1 && SemiVoiced(k - 2) == k) return k - 2;
+  return k;
+}
+
+std::optional<char32_t> VoicedKana(char32_t k) { return Voiced(k); }
+
+bool IsFoldedKana(char32_t c) { return c >= 0x30a1 && c <= 0x30fa; }
+
+bool IsSmallKana(char32_t c) {
+  switch (c) {
+    case 0x30a1: case 0x30a3: case 0x30a5: case 0x30a7: case 0x30a9:  // ァ ィ ゥ ェ ォ
+    case 0x30c3: case 0x30e3: case 0x30e5: case 0x30e7: case 0x30ee:  // ッ ャ ュ ョ ヮ
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsKanjiForIteration(char32_t c) { return IsKanji(c); }
+
 char32_t FoldCharacter(char32_t c, Folding folding) {
   // CP932's forms stand for the pair: they are what the program's own queries convert to.
   if (folding == Folding::kLoose) return c < kBasicPlaneSize ? Loose().basic_plane[c] : LooseForm(c);
@@ -182,7 +231,9 @@ std::optional<char32_t> ComposeKana(char32_t kana, char32_t mark) {
   if (!kana_of_any_width) return std::nullopt;
   const char32_t katakana = LooseForm(kana);
   const bool voiced = mark == kHalfWidthVoicedMark || mark == kCombiningVoicedMark;
-  return voiced ? Voiced(katakana) : SemiVoiced(katakana);
+  const std::optional<char32_t> composed = voiced ? Voiced(katakana) : SemiVoiced(katakana);
+  // ウ with its mark is ヴ, which the loose search reads as ブ.
+  return composed == kVu ? std::optional<char32_t>(kBu) : composed;
 }
 
 std::vector<std::u32string> FoldClass(char32_t folded, Folding folding) {

@@ -12,28 +12,40 @@ namespace {
 // Opaque enough to see on either base, light enough that the text stays readable.
 constexpr int kMarkAlpha = 110;
 
-// `text` with each character of two Unicode forms in CP932's form, as the search takes them: one
-// UTF-16 unit for another, so that positions stay where they are.
-QString WithCp932Forms(QString text) {
-  for (QChar& c : text) {
-    if (const std::optional<char32_t> form = Cp932FormOf(c.unicode())) c = QChar(static_cast<char16_t>(*form));
-  }
-  return text;
-}
-
 }  // namespace
 
 int BoxLength(const QString& text) {
   return static_cast<int>(text.size() - text.count(QStringLiteral("\r\n")));
 }
 
-QStringList MarkableTerms(std::span<const std::string> encoded_terms, TextEncoding encoding) {
-  QStringList terms;
-  for (const std::string& term : encoded_terms) {
-    const QString unicode = FromEncoded(term, encoding);
-    if (!unicode.contains(QChar::ReplacementCharacter)) terms << WithCp932Forms(unicode);
+std::vector<BoxMark> BoxMarksOf(std::string_view block, TextEncoding encoding, std::span<const TermSpan> spans) {
+  // Every span's ends are character boundaries: the block is decoded a stretch at a time between
+  // them, in order, and each end's position is the length decoded before it.
+  std::vector<std::size_t> ends;
+  for (const TermSpan& span : spans) {
+    if (span.at >= span.end || span.end > block.size()) continue;
+    ends.push_back(span.at);
+    ends.push_back(span.end);
   }
-  return terms;
+  std::sort(ends.begin(), ends.end());
+  ends.erase(std::unique(ends.begin(), ends.end()), ends.end());
+  std::vector<int> positions(ends.size());
+  std::size_t decoded = 0;
+  int position = 0;
+  for (std::size_t k = 0; k < ends.size(); ++k) {
+    position += BoxLength(FromEncoded(block.substr(decoded, ends[k] - decoded), encoding));
+    decoded = ends[k];
+    positions[k] = position;
+  }
+  const auto position_of = [&](std::size_t byte) {
+    return positions[static_cast<std::size_t>(std::lower_bound(ends.begin(), ends.end(), byte) - ends.begin())];
+  };
+  std::vector<BoxMark> marks;
+  for (const TermSpan& span : spans) {
+    if (span.at >= span.end || span.end > block.size()) continue;
+    marks.push_back({position_of(span.at), position_of(span.end) - position_of(span.at)});
+  }
+  return marks;
 }
 
 TermMarks::TermMarks(QTextDocument* document, const QPalette& palette)
@@ -43,13 +55,6 @@ TermMarks::TermMarks(QTextDocument* document, const QPalette& palette)
 
 void TermMarks::SetBlocks(std::vector<Block> blocks) {
   blocks_ = std::move(blocks);
-  folded_terms_.assign(blocks_.size(), {});
-  for (std::size_t k = 0; k < blocks_.size(); ++k) {
-    if (!blocks_[k].loose) continue;
-    for (const QString& term : blocks_[k].terms) {
-      if (!term.isEmpty()) folded_terms_[k].emplace_back(TextEncoding::kUtf8, term.toStdString(), Folding::kLoose);
-    }
-  }
   starts_.clear();
   int start = 0;
   for (const Block& block : blocks_) {
@@ -72,39 +77,13 @@ void TermMarks::highlightBlock(const QString& text) {
   const auto index = static_cast<std::size_t>(std::prev(after) - starts_.begin());
   const Block& block = blocks_[index];
   if (position >= starts_[index] + block.length) return;
-  if (block.loose) {
-    MarkLoose(text, folded_terms_[index]);
-    return;
-  }
-  // Every character of the decoded text is a character boundary of the record; occurrences may
-  // overlap. A wave dash is marked in either of its forms, as the search found it.
-  const QString folded = WithCp932Forms(text);
-  for (const QString& term : block.terms) {
-    for (qsizetype at = folded.indexOf(term); at >= 0; at = folded.indexOf(term, at + 1)) {
-      setFormat(static_cast<int>(at), static_cast<int>(term.size()), mark_);
-    }
-  }
-}
-
-void TermMarks::MarkLoose(const QString& text, const std::vector<FoldedTerm>& terms) {
-  const std::string utf8 = text.toStdString();
-  // The line's position of each UTF-8 byte offset, and of the end: a character of four bytes is
-  // two UTF-16 units, any other one.
-  std::vector<int> position(utf8.size() + 1, 0);
-  int at = 0;
-  for (std::size_t byte = 0; byte < utf8.size();) {
-    const std::size_t end = NextCharEnd(TextEncoding::kUtf8, utf8, byte);
-    std::fill(position.begin() + static_cast<std::ptrdiff_t>(byte),
-              position.begin() + static_cast<std::ptrdiff_t>(end), at);
-    at += end - byte == 4 ? 2 : 1;
-    byte = end;
-  }
-  position[utf8.size()] = at;
-  for (const FoldedTerm& term : terms) {
-    for (std::optional<FoldedTerm::Match> match = term.Find(utf8); match;
-         match = term.Find(utf8, term.NextPlace(utf8, match->at))) {
-      setFormat(position[match->at], position[match->end] - position[match->at], mark_);
-    }
+  // The line's stretch of its block, and the marks that reach into it, cut to the line.
+  const int line_start = position - starts_[index];
+  const int line_end = line_start + static_cast<int>(text.size());
+  for (const BoxMark& mark : block.marks) {
+    const int from = std::max(mark.at, line_start);
+    const int to = std::min(mark.at + mark.length, line_end);
+    if (from < to) setFormat(from - line_start, to - from, mark_);
   }
 }
 

@@ -5,15 +5,15 @@
 // with one, so a line of the box always lies within one search's block.
 #include <QPalette>
 #include <QString>
-#include <QStringList>
 #include <QSyntaxHighlighter>
 #include <QTextCharFormat>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "encoding/text_encoding.h"
-#include "search/folded_term.h"
+#include "search/terms.h"
 
 class QTextDocument;
 
@@ -22,22 +22,26 @@ namespace tolvane {
 // How long `text` is once set into a document as plain text.
 int BoxLength(const QString& text);
 
-// The terms of a search (in `encoding`, their file's) as the box finds them, each character of two
-// Unicode forms in CP932's form. A term that does not decode to whole characters (a lone lead
-// byte) matches bytes the Unicode text does not show, and is left out.
-QStringList MarkableTerms(std::span<const std::string> terms, TextEncoding encoding);
+// Where a block's marks stand in the box: from its start, in the document's positions.
+struct BoxMark {
+  int at = 0;
+  int length = 0;
+  bool operator==(const BoxMark&) const = default;
+};
+
+// The engine's spans (bytes of `block`, in `encoding`, ordered by where they start) as marks in
+// the box, where the block is decoded whole and each CR LF is one paragraph break.
+std::vector<BoxMark> BoxMarksOf(std::string_view block, TextEncoding encoding, std::span<const TermSpan> spans);
 
 class TermMarks : public QSyntaxHighlighter {
  public:
   TermMarks(QTextDocument* document, const QPalette& palette);
 
-  // One search's block: its length in the box and the terms to mark in it. A loose search's
-  // terms mark every variant: they are matched folded on the line's UTF-8, one character at a
-  // time, as the search matched them.
+  // One search's block: its length in the box and where the search found its terms in it. The
+  // marks come from the engine's own matches: the box never looks for the terms again.
   struct Block {
     int length;
-    QStringList terms;
-    bool loose = false;
+    std::vector<BoxMark> marks;
   };
   // The box's blocks from its top, newest first, covering the whole box. Called before the box
   // gets its text, which marks it.
@@ -49,11 +53,8 @@ class TermMarks : public QSyntaxHighlighter {
   void highlightBlock(const QString& text) override;
 
  private:
-  void MarkLoose(const QString& text, const std::vector<FoldedTerm>& terms);
-
   std::vector<Block> blocks_;  // newest first, which is their order in the box
   std::vector<int> starts_;    // where each block starts
-  std::vector<std::vector<FoldedTerm>> folded_terms_;  // each loose block's terms, in UTF-8
   QTextCharFormat mark_;
 };
 

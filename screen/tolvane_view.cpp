@@ -387,7 +387,7 @@ void CTolvaneView::ShowResults() {
   for (const ShownBlock& block : shown.blocks) {
     const std::string_view bytes = std::string_view(shown.text).substr(at, block.bytes);
     const QString decoded = FromEncoded(bytes, block.encoding);
-    blocks.push_back({BoxLength(decoded), MarkableTerms(block.terms, block.encoding), block.loose});
+    blocks.push_back({BoxLength(decoded), BoxMarksOf(bytes, block.encoding, block.spans)});
     text += decoded;
     at += block.bytes;
   }

@@ -60,10 +60,13 @@ double EstimateFor(const std::vector<std::string>& spellings, const ByteCounts& 
 void AddOptionsForFolded(const std::string& term, const FoldedTerm& folded, const ByteCounts& counts,
                          double total, std::vector<Option>& options) {
   for (std::size_t first = 0; first < folded.CharacterCount(); ++first) {
+    // A character the record may lack is looked for nowhere, and a run stops where the record may
+    // hold something between two characters.
+    if (folded.MayBeMissing(first)) continue;
     std::vector<std::string> longer = folded.SpellingsOf(first, 1, kMaxFilterSpellings);
     for (std::size_t count = 1; !longer.empty(); ++count) {
       std::vector<std::string> spellings = std::move(longer);
-      longer = first + count < folded.CharacterCount()
+      longer = first + count < folded.CharacterCount() && folded.JoinsPrevious(first + count)
                    ? folded.FollowedBySpellingsOf(spellings, first + count, kMaxFilterSpellings)
                    : std::vector<std::string>();
       if (!longer.empty() && longer.size() == spellings.size()) continue;

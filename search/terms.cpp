@@ -1,5 +1,7 @@
 #include "search/terms.h"
 
+#include <algorithm>
+
 #include "encoding/code_points.h"
 #include "encoding/iconv_converter.h"
 #include "encoding/primitives.h"
@@ -175,11 +177,35 @@ TermTable SplitQuery(std::string_view query, TextEncoding encoding, Folding fold
 
 namespace {
 
-bool Holds(std::string_view record, const TermTable& table, std::size_t index) {
+// Every place term `index` stands in `record`, walked from its start, until `on_place` returns
+// false: the one rule of what a match is, for the scan and for the marks alike.
+template <class OnPlace>
+void ForEachPlace(std::string_view record, const TermTable& table, std::size_t index, OnPlace on_place) {
+  if (const std::optional<FoldedTerm>& folded = table.folded[index]) {
+    folded->ForEachMatch(record, [&](const FoldedTerm::Match& match) { return on_place(TermSpan{match.at, match.end}); });
+    return;
+  }
   const std::string& term = table.terms[index];
-  if (table.folded[index]) return table.folded[index]->FindOnBoundary(record).has_value();
-  if (!table.twins[index].empty()) return table.twins[index].FindOnBoundary(record, term).has_value();
-  return CharBoundaryFind(table.encoding, record, term).has_value();
+  const TermTwins& twins = table.twins[index];
+  // Each search starts on a character boundary, so the rest of the record is walked as from its start.
+  for (std::size_t from = 0; from < record.size();) {
+    const std::string_view rest = record.substr(from);
+    const std::optional<std::size_t> found =
+        twins.empty() ? CharBoundaryFind(table.encoding, rest, term) : twins.FindOnBoundary(rest, term);
+    if (!found) return;
+    const std::size_t at = from + *found;
+    if (!on_place(TermSpan{at, at + term.size()})) return;
+    from = NextCharEnd(table.encoding, record, at);
+  }
+}
+
+bool Holds(std::string_view record, const TermTable& table, std::size_t index) {
+  bool found = false;
+  ForEachPlace(record, table, index, [&](const TermSpan&) {
+    found = true;
+    return false;
+  });
+  return found;
 }
 
 }  // namespace
@@ -211,6 +237,19 @@ bool MatchesAllTerms(std::string_view record, const TermTable& table,
     }
   }
   return true;
+}
+
+std::vector<TermSpan> TermSpans(std::string_view record, const TermTable& table) {
+  std::vector<TermSpan> spans;
+  for (std::size_t index = 0; index < table.Active().size(); ++index) {
+    ForEachPlace(record, table, index, [&](const TermSpan& span) {
+      spans.push_back(span);
+      return true;
+    });
+  }
+  std::sort(spans.begin(), spans.end(),
+            [](const TermSpan& a, const TermSpan& b) { return a.at != b.at ? a.at < b.at : a.end < b.end; });
+  return spans;
 }
 
 }  // namespace tolvane

@@ -55,6 +55,18 @@ TermTable SplitQuery(std::string_view query, TextEncoding encoding,
 // overlap.
 bool MatchesAllTerms(std::string_view record, const TermTable& terms);
 
+// Where a term stands in a record: its first byte and the byte after its last.
+struct TermSpan {
+  std::size_t at = 0;
+  std::size_t end = 0;
+  bool operator==(const TermSpan&) const = default;
+};
+
+// Every place each active term stands in `record`, ordered by where they start, found as
+// MatchesAllTerms finds them: what the results box marks. Occurrences may overlap; a term found in
+// another length than its own (ヴァイオリン for バイオリン) spans what the record holds.
+std::vector<TermSpan> TermSpans(std::string_view record, const TermTable& table);
+
 // Where the scan's filter saw a term in a record: `term` (one of the table's) may start at `at`,
 // which is where its first spelling in the record starts if it starts there at all. `confirmed`
 // when the filter compared the whole term there; else only one character of it.

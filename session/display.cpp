@@ -8,7 +8,7 @@
 
 namespace tolvane {
 
-DisplayText::DisplayText(TextEncoding encoding) : encoding_(encoding) {
+DisplayText::DisplayText(TextEncoding encoding, const TermTable* terms) : encoding_(encoding), terms_(terms) {
   text_.reserve(kDisplayStopBytes + kRecordBufferBytes + kCrLf.size());
 }
 
@@ -16,6 +16,12 @@ bool DisplayText::Append(std::string_view record) {
   const std::size_t record_start = text_.size();
   ++records_;
   text_ += record;
+  // Only shown records are looked at again: at most kShownRecords of them, after the scan found them.
+  if (terms_) {
+    for (const TermSpan& span : TermSpans(record, *terms_)) {
+      spans_.push_back({record_start + span.at, record_start + span.end});
+    }
+  }
   // Only a line feed on a character boundary ends the line; after a lone Shift-JIS lead byte it
   // stays bare. A record's only line feed is its last byte.
   if (!record.empty() && record.back() == kLineFeed &&
@@ -28,7 +34,7 @@ bool DisplayText::Append(std::string_view record) {
 ShownResults DisplayText::MergeInFrontOf(const ShownResults& older, std::vector<std::string> terms,
                                          bool loose) && {
   text_ += kCrLf;
-  return MergeShown(std::move(text_), std::move(terms), older, encoding_, loose);
+  return MergeShown(std::move(text_), std::move(terms), older, encoding_, loose, std::move(spans_));
 }
 
 std::string CountCaption(std::int64_t matches, std::int64_t shown) {
@@ -62,17 +68,21 @@ std::string MergeResults(std::string block, std::string_view older) {
 }
 
 ShownResults MergeShown(std::string block, std::vector<std::string> terms, const ShownResults& older,
-                        TextEncoding encoding, bool loose) {
+                        TextEncoding encoding, bool loose, std::vector<TermSpan> spans) {
   ShownResults merged;
   const std::size_t block_bytes = block.size();
   merged.text = MergeResults(std::move(block), older.text);
-  merged.blocks.push_back({block_bytes, std::move(terms), encoding, loose});
+  merged.blocks.push_back({block_bytes, std::move(terms), encoding, loose, std::move(spans)});
   // The older blocks as far as the cut kept them.
   std::size_t kept = merged.text.size() - block_bytes;
   for (const ShownBlock& earlier : older.blocks) {
     if (kept == 0) break;
-    merged.blocks.push_back({std::min(earlier.bytes, kept), earlier.terms, earlier.encoding, earlier.loose});
-    kept -= merged.blocks.back().bytes;
+    ShownBlock& block =
+        merged.blocks.emplace_back(ShownBlock{std::min(earlier.bytes, kept), earlier.terms, earlier.encoding, earlier.loose, {}});
+    for (const TermSpan& span : earlier.spans) {
+      if (span.end <= block.bytes) block.spans.push_back(span);
+    }
+    kept -= block.bytes;
   }
   return merged;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "encoding/text_encoding.h"
+#include "search/terms.h"
 
 namespace tolvane {
 
@@ -22,12 +23,14 @@ inline constexpr std::size_t kAccumulatedCutBytes = 75000;
 // One search's block in the results box: its bytes (its closing empty line included), the
 // encoding of the file they came from, which they stay in, and the terms that found it (in that
 // encoding), which the box marks in it. Blocks of files in different encodings stand side by side.
-// A block of a loose search marks every variant of its terms.
+// A block of a loose search marks every variant of its terms. `spans` are where the engine found
+// the terms in the block's records, in bytes from the block's start: what the box marks.
 struct ShownBlock {
   std::size_t bytes = 0;
   std::vector<std::string> terms;
   TextEncoding encoding = TextEncoding::kShiftJis;
   bool loose = false;
+  std::vector<TermSpan> spans = {};
   bool operator==(const ShownBlock&) const = default;
 };
 
@@ -42,7 +45,8 @@ struct ShownResults {
 // ended with a line feed. Its storage is taken up front, so appending never reallocates.
 class DisplayText {
  public:
-  explicit DisplayText(TextEncoding encoding = TextEncoding::kShiftJis);
+  // With `terms` (which must outlive it), each shown record's term spans are kept for the marks.
+  explicit DisplayText(TextEncoding encoding = TextEncoding::kShiftJis, const TermTable* terms = nullptr);
   // Appends a shown record. False once the text holds 500 records or has passed 74,500 bytes:
   // nothing more is to be appended then.
   bool Append(std::string_view record);
@@ -54,8 +58,10 @@ class DisplayText {
 
  private:
   TextEncoding encoding_;
+  const TermTable* terms_;
   std::string text_;
   int records_ = 0;
+  std::vector<TermSpan> spans_;
 };
 
 // The caption for a search with `matches` matches (at least one), of which the box shows
@@ -68,7 +74,9 @@ std::string MergeResults(std::string block, std::string_view older);
 
 // The new block over the older results, cut as MergeResults cuts: the blocks the cut dropped are
 // gone, and one it shortened is shortened.
+// The older blocks keep the spans that lie wholly within what the cut kept of them.
 ShownResults MergeShown(std::string block, std::vector<std::string> terms, const ShownResults& older,
-                        TextEncoding encoding = TextEncoding::kShiftJis, bool loose = false);
+                        TextEncoding encoding = TextEncoding::kShiftJis, bool loose = false,
+                        std::vector<TermSpan> spans = {});
 
 }  // namespace tolvane

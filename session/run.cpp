@@ -92,7 +92,7 @@ SearchResult RunSearch(std::string_view query, const std::string& start_dir,
   if (!results) return Failure(RunStatus::kCannotCreateResults, kCannotCreateResultsMessage, problem);
 
   ResultsWriter writer(results->fd());
-  DisplayText display_text(encoding);
+  DisplayText display_text(encoding, &terms);
   std::int64_t matches = 0;
   bool shown_full = false;
   // The box's limits end only what is shown: every match is counted and written.

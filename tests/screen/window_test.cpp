@@ -519,6 +519,7 @@ class WindowTest : public QObject {
 
   void looseSearchIsAFileMenuItemThatOutlivesTheSession() {
     WriteLines(Path("tolvaneken.txt"), {QStringLiteral("國語學の研究（１９９８）"), QStringLiteral("ｺﾝﾋﾟｭｰﾀ入門"),
+                                        QStringLiteral("ヴァイオリン教本"),
                                         QStringLiteral("国語の研究")});
     Start();
     QAction* item = LooseSearchItem();
@@ -555,6 +556,11 @@ class WindowTest : public QObject {
     QCOMPARE(MarksOf(Results()->document()).first(), (Marks{{0, 7}}));  // ﾋﾟ is two characters
     Search(QStringLiteral("1998 學"));
     QCOMPARE(MarksOf(Results()->document()).first(), (Marks{{2, 1}, {7, 4}}));
+    // The spelling that matched is marked whatever its length: ヴァイオリン for バイオリン, where the
+    // engine found it.
+    Search(QStringLiteral("バイオリン"));
+    QCOMPARE(Results()->toPlainText().section(u'\n', 0, 0), QStringLiteral("ヴァイオリン教本"));
+    QCOMPARE(MarksOf(Results()->document()).first(), (Marks{{0, 6}}));
 
     // Off again, and so after the next start; the older blocks keep their marks.
     item->trigger();
@@ -571,13 +577,30 @@ class WindowTest : public QObject {
     QPlainTextEdit box;
     const QTextDocument& document = *box.document();
     TermMarks marks(box.document(), box.palette());
-    marks.SetBlocks({{2, {QStringLiteral("b")}}, {2, {QStringLiteral("a")}}});
+    marks.SetBlocks({{2, {{0, 1}}}, {2, {{0, 1}}}});
     box.setPlainText(QStringLiteral("b\r\na\r\n"));
     QCOMPARE(MarksOf(&document), (QList<Marks>{{{0, 1}}, {{0, 1}}, {}}));
-    // A block's terms mark its own lines only; a block of no search stays unmarked.
-    marks.SetBlocks({{5, {QStringLiteral("c")}}, {2, {QStringLiteral("b")}}, {2, {}}});
+    // A block's marks fall on its own lines only; a block of no search stays unmarked.
+    marks.SetBlocks({{5, {{0, 2}}}, {2, {{0, 1}}}, {2, {}}});
     box.setPlainText(QStringLiteral("cc\r\nb\r\nb\r\na\r\n"));
     QCOMPARE(MarksOf(&document), (QList<Marks>{{{0, 2}}, {}, {{0, 1}}, {}, {}}));
+  }
+
+  void theEnginesByteSpansBecomeBoxPositions() {
+    using tolvane::BoxMark;
+    using tolvane::TermSpan;
+    // Shift-JIS: ｳﾞｧ (B3 DE A7) is three characters of the box, ヴァ (83 94 83 40) two; CR LF is one.
+    const std::string sjis = "\xb3\xde\xa7\x83\x43\r\n\x83\x94\x83\x40\x83\x43";
+    QCOMPARE(tolvane::BoxMarksOf(sjis, tolvane::TextEncoding::kShiftJis,
+                                 std::vector<TermSpan>{{0, 5}, {7, 13}}),
+             (std::vector<BoxMark>{{0, 4}, {5, 3}}));
+    // UTF-8: a character of four bytes is two positions, one of three bytes one.
+    const std::string utf8 = "\xf0\xa0\x80\x8b\xe3\x81\x82x";  // 𠀋 あ x
+    QCOMPARE(tolvane::BoxMarksOf(utf8, tolvane::TextEncoding::kUtf8, std::vector<TermSpan>{{4, 8}, {0, 4}}),
+             (std::vector<BoxMark>{{2, 2}, {0, 2}}));
+    // A span past the block (cut off) marks nothing.
+    QCOMPARE(tolvane::BoxMarksOf("ab", tolvane::TextEncoding::kUtf8, std::vector<TermSpan>{{1, 3}}),
+             std::vector<BoxMark>{});
   }
 
   void busyCursorFromTwoHundredMsUntilTheSearchReturns() {

@@ -113,6 +113,152 @@ TEST(LooseSearch, AKanaAndItsMarkAreOneCharacter) {
   EXPECT_FALSE(LooseFinds("カ", "カ\u3099", TextEncoding::kUtf8));
 }
 
+// The exact search of `query` finds `record` (both UTF-8 here) in a Shift-JIS file.
+bool ExactFinds(std::string_view query, std::string_view record) {
+  return MatchesAllTerms(Convert(record, "CP932"), SplitTerms(Convert(query, "CP932")));
+}
+
+TEST(LooseSearch, ALoanwordsFinalLongVowelMarkIsOptional) {
+  for (const TextEncoding encoding : kEncodings) {
+    SCOPED_TRACE(IconvName(encoding));
+    EXPECT_TRUE(LooseFinds("コンピューター", "コンピュータ概論", encoding));
+    EXPECT_TRUE(LooseFinds("コンピューター", "ｺﾝﾋﾟｭｰﾀ", encoding));
+    EXPECT_TRUE(LooseFinds("コンピュータ概論", "コンピューター概論", encoding));
+    EXPECT_TRUE(LooseFinds("サーバ", "サーバー管理", encoding));
+    EXPECT_TRUE(LooseFinds("サーバー管理", "サーバ管理", encoding));
+    EXPECT_TRUE(LooseFinds("データー", "データ", encoding));
+    EXPECT_TRUE(LooseFinds("データ―", "デ―タ", encoding));  // a dash of the mark's class
+    EXPECT_TRUE(LooseFinds("ｻｰﾊﾞｰ", "サーバ", encoding));
+    // Optional, not removed: the mark is still found where it stands.
+    EXPECT_TRUE(LooseFinds("ュー", "ダブリュー", encoding));
+    EXPECT_TRUE(LooseFinds("サーバー", "サーバーズ", encoding));
+    // Fewer than three before it (small kana not counted), or inside the run: the mark stays.
+    EXPECT_FALSE(LooseFinds("カー", "カ", encoding));
+    EXPECT_FALSE(LooseFinds("コピー", "コピ用紙", encoding));
+    EXPECT_FALSE(LooseFinds("シュー", "シュ", encoding));
+    EXPECT_FALSE(LooseFinds("コヒー", "コーヒー", encoding));
+    EXPECT_FALSE(LooseFinds("データベ", "データーベース", encoding));
+    // Passed over only where the other's run ends there too.
+    EXPECT_FALSE(LooseFinds("サーバー", "サーバント", encoding));
+    EXPECT_FALSE(LooseFinds("ISBN-", "ISBN", encoding));
+  }
+  EXPECT_FALSE(ExactFinds("コンピューター", "コンピュータ"));
+}
+
+TEST(LooseSearch, SmallKeKaAndHistoricalKanaAreTheKanaTheyStandFor) {
+  for (const TextEncoding encoding : kEncodings) {
+    SCOPED_TRACE(IconvName(encoding));
+    EXPECT_TRUE(LooseFinds("関ヶ原", "関ケ原", encoding));
+    EXPECT_TRUE(LooseFinds("関ケ原", "関ヶ原", encoding));
+    EXPECT_TRUE(LooseFinds("一ヵ月", "一カ月", encoding));
+    EXPECT_TRUE(LooseFinds("一か月", "一ヵ月", encoding));
+    EXPECT_FALSE(LooseFinds("関ヶ原", "関ゲ原", encoding));
+    EXPECT_TRUE(LooseFinds("エビス", "ヱビス", encoding));
+    EXPECT_TRUE(LooseFinds("いなか", "ゐなか", encoding));
+    EXPECT_TRUE(LooseFinds("ヰ", "イ", encoding));
+    EXPECT_FALSE(LooseFinds("エビス", "エピス", encoding));
+  }
+  EXPECT_TRUE(LooseFinds("ケ", "ゖ", TextEncoding::kUtf8));  // hiragana ゖ, only Unicode has it
+  EXPECT_FALSE(ExactFinds("関ヶ原", "関ケ原"));
+  EXPECT_FALSE(ExactFinds("エビス", "ヱビス"));
+}
+
+TEST(LooseSearch, AnIterationMarkIsTheCharacterItRepeats) {
+  for (const TextEncoding encoding : kEncodings) {
+    SCOPED_TRACE(IconvName(encoding));
+    EXPECT_TRUE(LooseFinds("佐々木", "佐佐木", encoding));
+    EXPECT_TRUE(LooseFinds("佐佐木", "佐々木", encoding));
+    EXPECT_TRUE(LooseFinds("こころ", "こゝろ", encoding));
+    EXPECT_TRUE(LooseFinds("ココロ", "こゝろ", encoding));
+    EXPECT_TRUE(LooseFinds("いすず", "いすゞ", encoding));
+    EXPECT_TRUE(LooseFinds("いすゞ", "イスズ", encoding));
+    // The repeated character may begin the term, the mark standing for it in the record.
+    EXPECT_TRUE(LooseFinds("時刻", "時々刻々", encoding));
+    EXPECT_TRUE(LooseFinds("刻", "々刻", encoding));
+    // ゝ repeats unvoiced, ゞ voiced; 々 repeats only a kanji.
+    EXPECT_FALSE(LooseFinds("いすす", "いすゞ", encoding));
+    EXPECT_FALSE(LooseFinds("こご", "こゝ", encoding));
+    EXPECT_TRUE(LooseFinds("代代代", "代々々", encoding));
+    EXPECT_FALSE(LooseFinds("ああ", "あ々", encoding));
+    // A mark with nothing before it in the term stands for itself, and finds what the exact search
+    // finds.
+    EXPECT_TRUE(LooseFinds("々木", "佐々木", encoding));
+    EXPECT_FALSE(LooseFinds("々木", "佐佐木", encoding));
+    EXPECT_TRUE(LooseFinds("ゝろ", "こゝろ", encoding));
+    EXPECT_FALSE(LooseFinds("ゝろ", "こころ", encoding));
+  }
+  EXPECT_FALSE(ExactFinds("佐々木", "佐佐木"));
+  EXPECT_FALSE(ExactFinds("こころ", "こゝろ"));
+}
+
+TEST(LooseSearch, VuWithASmallVowelIsTheBSyllable) {
+  for (const TextEncoding encoding : kEncodings) {
+    SCOPED_TRACE(IconvName(encoding));
+    EXPECT_TRUE(LooseFinds("バイオリン", "ヴァイオリン", encoding));
+    EXPECT_TRUE(LooseFinds("ヴァイオリン", "バイオリン", encoding));
+    EXPECT_TRUE(LooseFinds("バイオリン", "ｳﾞｧｲｵﾘﾝ", encoding));
+    EXPECT_TRUE(LooseFinds("ベネツィア", "ヴェネツィア", encoding));
+    EXPECT_TRUE(LooseFinds("ビ", "ヴィ", encoding));
+    EXPECT_TRUE(LooseFinds("ブ", "ヴ", encoding));
+    // What the exact search finds, the loose one does: ヴ alone, and the vowel after it.
+    EXPECT_TRUE(LooseFinds("ヴ", "ヴァイオリン", encoding));
+    EXPECT_TRUE(LooseFinds("ァイオリン", "ヴァイオリン", encoding));
+    // ヴァ is バ, not ブ; voiced and semi-voiced stay apart.
+    EXPECT_FALSE(LooseFinds("ブ", "ヴァ", encoding));
+    EXPECT_FALSE(LooseFinds("パイオリン", "ヴァイオリン", encoding));
+    EXPECT_FALSE(LooseFinds("バイオリン", "ウァイオリン", encoding));
+  }
+  EXPECT_TRUE(LooseFinds("ボ", "ゔぉ", TextEncoding::kUtf8));  // only Unicode has ゔ
+  EXPECT_FALSE(ExactFinds("バイオリン", "ヴァイオリン"));
+}
+
+TEST(LooseSearch, ALatinLetterWithDiacriticsIsItsBaseLetter) {
+  // The query is typed in Shift-JIS here, which has no é: its terms are the record's encoding.
+  const auto finds = [](std::string_view term, std::string_view record, TextEncoding encoding) {
+    TermTable terms = SplitTerms("x", encoding, Folding::kLoose);
+    terms.terms = {Convert(term, IconvName(encoding))};
+    terms.folded.clear();
+    terms.folded.emplace_back(std::in_place, encoding, terms.terms[0], Folding::kLoose);
+    return MatchesAllTerms(Convert(record, IconvName(encoding)), terms);
+  };
+  for (const TextEncoding encoding : {TextEncoding::kUtf8, TextEncoding::kEucJp}) {
+    SCOPED_TRACE(IconvName(encoding));
+    EXPECT_TRUE(finds("études", "Études musicales", encoding));
+    EXPECT_TRUE(finds("études", "ETUDES", encoding));
+    EXPECT_TRUE(finds("Etudes", "études", encoding));
+    EXPECT_TRUE(finds("Muller", "Müller", encoding));
+    EXPECT_TRUE(finds("garcon", "Garçon", encoding));
+    EXPECT_TRUE(finds("Espana", "España", encoding));
+    EXPECT_FALSE(finds("études", "ftudes", encoding));
+  }
+  EXPECT_TRUE(finds("Dvořák", "DVORAK", TextEncoding::kUtf8));
+}
+
+// A line longer than a read (2,998 bytes) arrives as pieces, each matched alone, as the exact search
+// matches them: a fold whose characters the cut parts is read in each piece as what stands there.
+TEST(LooseSearch, ALongLineCutIntoPiecesIsMatchedAPieceAtATime) {
+  testing::ScratchDir dir;
+  // 2,996 bytes and ヴ (83 94) fill the first piece; ァ (83 40) starts the second. Likewise 佐 (8D B2)
+  // ends a piece and 々 (81 58) starts the next.
+  const std::string first(2996, 'a');
+  const std::string vu_line = first + "\x83\x94" + "\x83\x40\x83\x43\x83\x49\x83\x8a\x83\x93\r\n";
+  const std::string mark_line = first + "\x8d\xb2" + "\x81\x58\x96\xd8\r\n";
+  const auto count = [&](std::string_view line, std::string_view query) {
+    testing::WriteFile(dir / kRecordsFileName, std::string(line));
+    RunOptions options;
+    options.loose = true;
+    return RunSearch(query, dir.path(), {}, options).matches;
+  };
+  EXPECT_EQ(count(vu_line, "ヴ"), 1);           // the first piece's last character
+  EXPECT_EQ(count(vu_line, "ァイオリン"), 1);   // the second piece, as the exact search finds it
+  EXPECT_EQ(count(vu_line, "バイオリン"), 0);   // ヴァ parted by the cut is no バ
+  EXPECT_EQ(count(mark_line, "々木"), 1);       // a piece's first mark stands for itself
+  EXPECT_EQ(count(mark_line, "佐佐木"), 0);
+  // Within a piece the fold holds wherever the piece lies in the line.
+  EXPECT_EQ(count(first + "\x83\x94\x83\x40\x83\x43\r\n", "バイ"), 0);
+  EXPECT_EQ(count(std::string(100, 'a') + "\x83\x94\x83\x40\x83\x43\r\n", "バイ"), 1);
+}
+
 TEST(LooseSearch, TwinCodesAndCompatibilityIdeographsAreTheirCharacter) {
   const TermTable i = SplitTerms("\x87\x54", TextEncoding::kShiftJis, Folding::kLoose);  // Ⅰ, NEC
   EXPECT_TRUE(MatchesAllTerms("\xfa\x4a", i));                                         // Ⅰ, IBM
@@ -147,8 +293,8 @@ TEST(LooseFolding, FoldingTwiceChangesNothingAndEveryClassFoldsToItsKey) {
       EXPECT_EQ(member_folded, folded) << std::hex << static_cast<unsigned>(member[0]);
     }
   }
-  EXPECT_EQ(FoldClass(FoldCharacter(U'ガ', Folding::kLoose), Folding::kLoose).size(), 6u)
-      << "ガ が ｶﾞ and the three with a combining mark";
+  EXPECT_EQ(FoldClass(FoldCharacter(U'ガ', Folding::kLoose), Folding::kLoose).size(), 8u)
+      << "ガ が ｶﾞ and the five with a combining mark (ヵ ゕ among them)";
 }
 
 TEST(KanjiVariants, JoinTheDictionarysPairsButTheDroppedOnes) {

@@ -295,8 +295,11 @@ TEST_F(RunSearchTest, EachBlockOfTheBoxKeepsTheTermsThatFoundIt) {
   Search("banana\xe3\x80\x80" "3");  // a full-width blank (U+3000) splits terms
   Search("no-such-term");          // a search without matches changes nothing
   Search("apple");
+  // Each block keeps where the engine found its terms, in bytes from the block's start.
+  constexpr TextEncoding kSjis = TextEncoding::kShiftJis;
   EXPECT_EQ(screen_.shown.blocks,
-            (std::vector<ShownBlock>{{27, {"apple"}}, {18, {"banana", "3"}}}));
+            (std::vector<ShownBlock>{{27, {"apple"}, kSjis, false, {{0, 5}, {9, 14}}},
+                                     {18, {"banana", "3"}, kSjis, false, {{6, 12}, {13, 14}}}}));
   EXPECT_EQ(screen_.shown.text.substr(27), "apple banana 3\r\n\r\n");
 }
 
@@ -308,10 +311,13 @@ TEST(MergeShown, TheBlocksFollowTheCut) {
   ShownResults merged = MergeShown(std::string(4000, 'n') + "\r\n", {"n"}, older);
   ASSERT_EQ(merged.text.size(), 44004u);
   EXPECT_EQ(merged.blocks, (std::vector<ShownBlock>{{4002, {"n"}}, {40002, {"o"}}}));
-  // One older block that the cut shortens is shortened.
-  older.blocks = {{74004, {"o", "p"}}};
+  // One older block that the cut shortens is shortened, and keeps only the spans it still holds
+  // whole.
+  constexpr TextEncoding kSjis = TextEncoding::kShiftJis;
+  older.blocks = {{74004, {"o", "p"}, kSjis, false, {{0, 2}, {39999, 40002}, {40001, 40003}, {70000, 70001}}}};
   merged = MergeShown(std::string(4000, 'n') + "\r\n", {"n"}, older);
-  EXPECT_EQ(merged.blocks, (std::vector<ShownBlock>{{4002, {"n"}}, {40002, {"o", "p"}}}));
+  EXPECT_EQ(merged.blocks, (std::vector<ShownBlock>{{4002, {"n"}},
+                                                    {40002, {"o", "p"}, kSjis, false, {{0, 2}, {39999, 40002}}}}));
   // A block that fills the box drops every older one.
   merged = MergeShown(std::string(74999, 'n'), {"n"}, older);
   EXPECT_EQ(merged.blocks, (std::vector<ShownBlock>{{74999, {"n"}}}));
