@@ -17,6 +17,7 @@
 #include "screen/editor.h"
 #include "screen/screen_text.h"
 #include "session/file_problem_text.h"
+#include "session/search_screen.h"
 #include "state/history.h"
 #include "state/settings.h"
 #include "texts/texts.h"
@@ -245,16 +246,19 @@ SearchResult CTolvaneView::Search(const std::string& query) {
   RunOptions options;
   options.scan.on_progress = [&busy] { busy.OnProgress(); };
   options.loose = state_.loose_search;
-  SearchResult result = RunSearch(query, state_.start_dir, state_.shown, options);
-  if (result.problem) {
-    busy.Restore();  // a message box shows the ordinary cursor
-    ShowRunProblem(*result.problem, result.status);
-  }
-  if (result.status == RunStatus::kMatched) {
-    state_.shown = std::move(result.shown);
-    ShowResults();
-    SetCaption(result.caption);
-  }
+  // The window as the session shows a search on it; state_.shown is the box's text.
+  struct Screen final : SearchScreen {
+    Screen(CTolvaneView& view, BusyCursor& busy) : view(view), busy(busy) {}
+    void ShowProblem(const RunProblem& problem, RunStatus status) override {
+      busy.Restore();  // a message box shows the ordinary cursor
+      view.ShowRunProblem(problem, status);
+    }
+    void ShowResults(const ShownResults&) override { view.ShowResults(); }
+    void ShowCaption(std::string_view caption) override { view.SetCaption(caption); }
+    CTolvaneView& view;
+    BusyCursor& busy;
+  } screen(*this, busy);
+  SearchResult result = SearchAndShow(query, state_.start_dir, state_.shown, options, screen);
   // Told once a session: lines in another encoding may be missed by every search of the file.
   if (result.other_encoding_lines && !state_.other_encoding_lines_told) {
     state_.other_encoding_lines_told = true;
