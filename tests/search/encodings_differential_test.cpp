@@ -12,6 +12,7 @@
 
 #include "encoding/text_encoding.h"
 #include "iconv_text.h"
+#include "scan_paths.h"
 #include "session/run.h"
 #include "test_util.h"
 #include "texts/texts.h"
@@ -290,15 +291,6 @@ const std::vector<std::u32string> kQueries = {
     U"～", U"〜", U"∥", U"－", U"￠", U"￢ a", U"仡", U"仡あ", U" 近世", U"近世  山田", U"a　b",
     U"①", U"近世 ①", U"é", U"世", U"研究～", U"\u3000"};
 
-std::vector<ScanOptions> AllScanPaths(std::mt19937& rng) {
-  return {ScanOptions{.plain = true},
-          ScanOptions{.read_bytes = 1 + rng() % 13},
-          ScanOptions{.read_bytes = 4096},
-          ScanOptions{.read_bytes = 8192, .split_min_bytes = 1},
-          ScanOptions{.read_bytes = 8192, .split_min_bytes = 1, .held_match_bytes = 64},
-          ScanOptions{}};
-}
-
 struct Files {
   int count;
   std::size_t min_bytes;
@@ -325,14 +317,13 @@ void CompareOverRandomFiles(TextEncoding encoding, std::uint32_t seed, Files fil
       const std::optional<std::string> sjis = testing::IconvText("CP932", "UTF-8", query_utf8);
       if (!sjis) continue;
       const Outcome expected = Expected(encoding, chars, query);
-      for (const ScanOptions& path : AllScanPaths(rng)) {
+      testing::ForEachScanWay(testing::AllScanWays(1 + rng() % 13), [&](const testing::ScanWay& way) {
         TextEncoding found = TextEncoding::kShiftJis;
-        const Outcome got = Search(dir, *sjis, path, found);
+        const Outcome got = Search(dir, *sjis, way.scan, found);
         ASSERT_EQ(found, encoding) << "file " << file;
-        ASSERT_EQ(got, expected) << DisplayName(encoding) << " file " << file << " query " << query_utf8
-                                 << (path.plain ? " plain" : "") << " read " << path.read_bytes
-                                 << " split " << path.split_min_bytes;
-      }
+        ASSERT_EQ(got, expected) << DisplayName(encoding) << " file " << file << " query " << query_utf8;
+      });
+      if (::testing::Test::HasFatalFailure()) return;
       total_matches += expected.matches;
     }
   }
