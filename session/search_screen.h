@@ -21,7 +21,7 @@ class SearchScreen {
 
 // Runs one search (RunSearch) over what the box shows, `shown`, and shows its outcome on `screen`.
 // On a match `shown` becomes the box's new text; the result returned no longer holds it.
-SearchResult SearchAndShow(std::string_view query, const std::string& start_dir, ShownResults& shown,
-                           const RunOptions& options, SearchScreen& screen);
+SearchResult SearchAndShow(std::string_view query, const std::string& start_dir,
+                           ShownResults& shown, const RunOptions& options, SearchScreen& screen);
 
 }  // namespace tolvane

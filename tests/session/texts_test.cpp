@@ -37,7 +37,7 @@ TEST(Texts, EveryTextIsItsUtf8InShiftJis) {
 TEST(Texts, TextsKeepTheirBlanksAndHalfWidthKana) {
   // Leading blanks and a half-width kana (one byte each in Shift-JIS) come through as written.
   EXPECT_EQ(kDocumentName, " ");
-  EXPECT_EQ(kFileMenu, "\xcc\xa7\xb2\xd9(&F)");  // ﾌｧｲﾙ(&F)
+  EXPECT_EQ(kFileMenu, "\xcc\xa7\xb2\xd9(&F)");                 // ﾌｧｲﾙ(&F)
   EXPECT_EQ(kAboutCaption.substr(0, 11), "  Tolvane\x81\x40");  // the full-width blank
   // 表 is 0x95 0x5C: its second byte is the backslash, and must stay one.
   EXPECT_NE(kManyMatchesCaption.find("\x95\x5c\x8e\xa6"), std::string_view::npos);  // 表示
@@ -55,7 +55,8 @@ TEST(Texts, CaptionCountsAndSaysWhenNotAllAreShown) {
   EXPECT_EQ(Cp932ToUtf8(CountCaption(501)),
             "件数：501   500件までを表示しています。shift+Enterキーでエディタ上に全体を開きます。");
   EXPECT_EQ(Cp932ToUtf8(CountCaption(500)),
-            "件数：500   空白で区切るとand検索。上下矢印キーで入力履歴。shift+Enter：エディタで結果を開く。");
+            "件数：500   "
+            "空白で区切るとand検索。上下矢印キーで入力履歴。shift+Enter：エディタで結果を開く。");
   EXPECT_TRUE(Cp932ToUtf8(CountCaption(1)).starts_with("件数：1   空白"));
   EXPECT_TRUE(Cp932ToUtf8(CountCaption(2147483647)).starts_with("件数：2147483647   500件まで"));
 }

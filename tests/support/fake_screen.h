@@ -23,7 +23,8 @@ struct FakeScreen final : SearchScreen {
   void ShowResults(const ShownResults& now) override { boxes.push_back(now.text); }
   void ShowCaption(std::string_view caption) override { captions.emplace_back(caption); }
 
-  SearchResult Search(std::string_view query, const std::string& dir, const RunOptions& options = {}) {
+  SearchResult Search(std::string_view query, const std::string& dir,
+                      const RunOptions& options = {}) {
     return SearchAndShow(query, dir, shown, options, *this);
   }
 };
