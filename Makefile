@@ -5,6 +5,7 @@
 #              ThreadSanitizer on the scalar pair filter, the Debian package built and checked, and
 #              last every test of the main build (the installed layout among them)
 # make check - the quick loop: build the main tree and run its fast tests (under a minute)
+# make format-check - every tracked C++ file against .clang-format
 # make fuzz  - each fuzz target for FUZZ_SECONDS (default 300)
 # make deb   - the Debian package build/tolvane_VERSION-1_ARCH.deb, checked with lintian
 # make install - the programs and their desktop files under PREFIX (default /usr/local)
@@ -14,7 +15,7 @@ DEBIAN_PACKAGES = cmake ninja-build g++ make qt6-base-dev qt6-base-private-dev q
                   libgtest-dev xvfb xdotool openbox x11-utils x11-xserver-utils xdg-utils fonts-noto-cjk clang \
                   libclang-rt-14-dev g++-aarch64-linux-gnu \
                   desktop-file-utils appstream lintian dpkg-dev file man-db \
-                  ripgrep hyperfine time stress-ng kakasi-dic edict \
+                  ripgrep hyperfine time stress-ng kakasi-dic edict python3 clang-format \
                   at-spi2-core python3-pyatspi dbus imagemagick
 
 # sudo resets the environment, so the frontend is set by env on its far side.
@@ -23,15 +24,23 @@ APT_GET = $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get
 
 FUZZ_SECONDS ?= 300
 PREFIX ?= /usr/local
+# As many builds and tests at once as the machine has cores: ctest reads CTEST_PARALLEL_LEVEL,
+# Ninja takes its own count from the cores.
+JOBS ?= $(shell nproc)
+export CTEST_PARALLEL_LEVEL ?= $(JOBS)
+# Every tree is built with warnings as errors, so that a warning cannot stay; WERROR=OFF builds
+# anyway (a newer compiler's new warning).
+WERROR ?= ON
+configure_preset = cmake --preset $(1) -DCMAKE_COMPILE_WARNING_AS_ERROR=$(WERROR)
 
 # Configures and builds the tree of one preset.
-build_preset = cmake --preset $(1) >/dev/null && cmake --build --preset $(1)
+build_preset = $(call configure_preset,$(1)) >/dev/null && cmake --build --preset $(1)
 
 # The package from the main tree, which is built with Debian's flags, then its checks.
 make_deb = rm -f build/tolvane_*.deb && cpack --preset deb >/dev/null && \
            packaging/check_deb.sh build/tolvane_*.deb
 
-.PHONY: setup configure build test check fuzz run deb install clean
+.PHONY: setup configure build test check format-check fuzz run deb install clean
 
 setup:
 	@missing=$$(for p in $(DEBIAN_PACKAGES); do \
@@ -43,7 +52,7 @@ setup:
 	fi
 
 configure: setup
-	cmake --preset default
+	$(call configure_preset,default)
 
 build: configure
 	cmake --build --preset default
@@ -59,6 +68,10 @@ test: build
 
 check: build
 	ctest --preset check
+
+# Every tracked C++ file as .clang-format has it; lists the files that differ and fails.
+format-check:
+	git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
 
 fuzz: setup
 	tests/fuzz/run.sh $(FUZZ_SECONDS)

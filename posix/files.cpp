@@ -294,13 +294,13 @@ std::optional<WholeFileReplacement> WholeFileReplacement::Begin(int folder, std:
       return std::nullopt;
     }
   }
-  const std::optional<mode_t> kept =
-      final_name->existing ? std::optional<mode_t>(final_name->existing->st_mode & kPermissionBits)
-                           : std::nullopt;
+  // The replaced file's permission bits, which the new one takes; a new file gets the default.
+  const bool keeps_mode = final_name->existing.has_value();
+  const mode_t mode = keeps_mode ? final_name->existing->st_mode & kPermissionBits : options.new_file_mode;
   UniqueFd file;
   std::string temp_name;
   if (options.unnamed_allowed) {
-    file = UniqueFd(::openat(at, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, kept.value_or(options.new_file_mode)));
+    file = UniqueFd(::openat(at, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
     if (!file.valid() && !IsUnnamedFileRefusal(errno)) {
       problem = SystemProblem(errno);
       return std::nullopt;
@@ -312,7 +312,7 @@ std::optional<WholeFileReplacement> WholeFileReplacement::Begin(int folder, std:
     const EndingSignalsHeld held;
     // Created no wider than the old file, so the new bytes are never readable by more users.
     file = UniqueFd(::openat(at, temp_name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                             kept.value_or(options.new_file_mode)));
+                             mode));
     if (file.valid()) {
       ArmPendingName(at, temp_name);
     } else if (errno != EEXIST) {
@@ -329,8 +329,8 @@ std::optional<WholeFileReplacement> WholeFileReplacement::Begin(int folder, std:
   // open() narrowed the bits by the umask; the replaced file's own come back. A file system that
   // keeps no modes of its own (FAT) may refuse, but then shows those bits already.
   struct stat info {};
-  if (kept && ::fstat(replacement.fd(), &info) == 0 && (info.st_mode & kPermissionBits) != *kept &&
-      ::fchmod(replacement.fd(), *kept) != 0) {
+  if (keeps_mode && ::fstat(replacement.fd(), &info) == 0 && (info.st_mode & kPermissionBits) != mode &&
+      ::fchmod(replacement.fd(), mode) != 0) {
     problem = SystemProblem(errno);
     return std::nullopt;
   }

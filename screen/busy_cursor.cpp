@@ -6,11 +6,34 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QtGui/qguiapplication_platform.h>
-#include <qpa/qplatformnativeinterface.h>
 #include <utility>
+
+// Qt 6.5 hands out the Wayland connection publicly. Qt 6.4 only through its private platform
+// interface, which needs qt6-base-private-dev; without it (TOLVANE_QT_PRIVATE_WAYLAND off) a
+// Wayland compositor gets the busy cursor with the next event loop, when the search ends.
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0) && (!defined(QT_FEATURE_wayland) || QT_FEATURE_wayland == 1)
+#define TOLVANE_PUBLIC_WAYLAND 1
+#elif defined(TOLVANE_QT_PRIVATE_WAYLAND)
+#include <qpa/qplatformnativeinterface.h>
+#endif
 
 namespace tolvane {
 namespace {
+
+// The Wayland connection, when the window is a Wayland client and Qt lets it be known.
+wl_display* WaylandDisplay() {
+#if defined(TOLVANE_PUBLIC_WAYLAND)
+  auto* wayland = qApp->nativeInterface<QNativeInterface::QWaylandApplication>();
+  return wayland != nullptr ? wayland->display() : nullptr;
+#elif defined(TOLVANE_QT_PRIVATE_WAYLAND)
+  if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) return nullptr;
+  QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
+  if (native == nullptr) return nullptr;
+  return static_cast<wl_display*>(native->nativeResourceForIntegration("wl_display"));
+#else
+  return nullptr;
+#endif
+}
 
 // Sends the cursor change to the X server or the Wayland compositor without processing any event:
 // QGuiApplication::sync() would deliver pending events, keys and clicks included, in the middle of
@@ -21,13 +44,7 @@ void FlushToDisplay() {
     if (xcb_connection_t* connection = x11->connection()) xcb_flush(connection);
     return;
   }
-  if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) return;
-  // Qt 6.4 has no public interface to the Wayland connection; the platform hands it out by name.
-  QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
-  if (native == nullptr) return;
-  if (auto* display = static_cast<wl_display*>(native->nativeResourceForIntegration("wl_display"))) {
-    wl_display_flush(display);
-  }
+  if (wl_display* display = WaylandDisplay()) wl_display_flush(display);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "screen/editor.h"
 #include "screen/screen_text.h"
 #include "session/file_problem_text.h"
+#include "session/search_screen.h"
 #include "state/history.h"
 #include "state/own_files.h"
 #include "state/settings.h"
@@ -316,19 +317,23 @@ SearchResult CTolvaneView::Search(const std::string& query) {
     own.fd = OpenOwnResultsFolder(start_dir, own.path);
     return own;
   };
-  SearchResult result = RunSearch(query, state_.start_dir, state_.shown, options);
-  if (result.problem) {
-    busy.Restore();  // a message box shows the ordinary cursor
-    ShowRunProblem(*result.problem, result.status);
-    return result;
-  }
-  state_.results_elsewhere = result.results_elsewhere;
-  if (result.status == RunStatus::kMatched) {
-    state_.shown = std::move(result.shown);
-    ShowResults();
-    SetCaption(result.caption);
-    DescribeResults(result.caption);
-  }
+  // The window as the session shows a search on it; state_.shown is the box's text.
+  struct Screen final : SearchScreen {
+    Screen(CTolvaneView& view, BusyCursor& busy) : view(view), busy(busy) {}
+    void ShowProblem(const RunProblem& problem, RunStatus status) override {
+      busy.Restore();  // a message box shows the ordinary cursor
+      view.ShowRunProblem(problem, status);
+    }
+    void ShowResults(const ShownResults&) override { view.ShowResults(); }
+    void ShowCaption(std::string_view caption) override {
+      view.SetCaption(caption);
+      view.DescribeResults(caption);
+    }
+    CTolvaneView& view;
+    BusyCursor& busy;
+  } screen(*this, busy);
+  SearchResult result = SearchAndShow(query, state_.start_dir, state_.shown, options, screen);
+  if (!result.problem) state_.results_elsewhere = result.results_elsewhere;
   return result;
 }
 

@@ -166,8 +166,9 @@ std::size_t FindSse2(const char* text, std::size_t from, std::size_t last, std::
 // stopped.
 // The spellings' pairs ORed over the 32 positions from q, and where a Ctrl+Z stands among them.
 struct AnyPairs {
-  std::array<__m256i, kMaxFilterSpellings> firsts;
-  std::array<__m256i, kMaxFilterSpellings> seconds;
+  // Plain arrays: std::array of a vector type would drop its alignment attribute.
+  __m256i firsts[kMaxFilterSpellings];
+  __m256i seconds[kMaxFilterSpellings];
   std::array<std::size_t, kMaxFilterSpellings> first_offsets;
   std::array<std::size_t, kMaxFilterSpellings> second_offsets;
   std::size_t count;
@@ -256,8 +257,8 @@ __attribute__((target("avx2"))) std::size_t FindAnyAvx2(std::string_view text, s
 template <class Confirm>
 std::size_t FindAnySse2(std::string_view text, std::size_t from, std::size_t last,
                         const FilterSpelling* spellings, std::size_t count, Confirm confirm) {
-  std::array<__m128i, kMaxFilterSpellings> firsts;
-  std::array<__m128i, kMaxFilterSpellings> seconds;
+  __m128i firsts[kMaxFilterSpellings];
+  __m128i seconds[kMaxFilterSpellings];
   for (std::size_t k = 0; k < count; ++k) {
     firsts[k] = _mm_set1_epi8(spellings[k].bytes[spellings[k].first]);
     seconds[k] = _mm_set1_epi8(spellings[k].bytes[spellings[k].second]);

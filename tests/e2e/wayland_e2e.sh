@@ -6,10 +6,13 @@
 # end has no seat: no keyboard or pointer to drive. What the program asks of the compositor is read
 # from weston's protocol log (WAYLAND_DEBUG=server), what it was told from its own
 # (WAYLAND_DEBUG=client).
-#   wayland_e2e.sh path/to/tolvane
+# A build without a way to reach Qt 6.4's Wayland connection (no qt6-base-private-dev) sends the
+# busy cursor with the results; its second argument, end, asks only for that.
+#   wayland_e2e.sh path/to/tolvane [mid-search|end]
 set -u
 
 readonly TOLVANE=$(realpath "$1")
+readonly BUSY_CURSOR_SENT=${2:-mid-search}
 # A bound, not a pause: a machine loaded by other builds may take tens of seconds to show a window.
 readonly TIMEOUT_S=60
 # The exit status ctest reads as "skipped".
@@ -113,7 +116,9 @@ until count_caption_arrived_after "$enter_line"; do
   fi
   sleep 0.02
 done
-[ -n "$busy_before_results" ] || fail "the busy cursor did not reach weston while the search ran"
+if [ "$BUSY_CURSOR_SENT" = mid-search ]; then
+  [ -n "$busy_before_results" ] || fail "the busy cursor did not reach weston while the search ran"
+fi
 succeeds_within 120 grep -qF 'set_title("件数：1   ' "$TMP/app.log" ||
   fail "timed out waiting for the count caption of the long search"
 # The ordinary cursor comes back with the results.

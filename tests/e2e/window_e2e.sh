@@ -244,14 +244,15 @@ printf '%s\r\n' "國語學の研究" "ｺﾝﾋﾟｭｰﾀ入門" "国語辞典
 SETTINGS="$XDG_CONFIG_HOME/tolvane/settings"
 loose_on() { grep -qx "loose-search=on" "$SETTINGS" 2>/dev/null; }
 start_app "$LOOSE"
-# The menu opens asynchronously: an L typed before it is open lands in the query box, which is
-# cleared, and the menu is tried again.
+# The menu opens asynchronously: L is typed once its popup, a second window of the program, is
+# shown. An Alt+F the window missed is tried again.
+menu_shown() { [ "$(xdotool search --onlyvisible --pid "$APP_PID" 2>/dev/null | wc -l)" -gt 1 ]; }
 deadline=$((SECONDS + TIMEOUT_S))
 until loose_on; do
   [ "$SECONDS" -lt "$deadline" ] || fail "File > 表記ゆれを区別しない did not turn the loose search on"
   xdotool key Escape
   xdotool windowfocus --sync "$WID" key ctrl+a BackSpace alt+f
-  sleep 0.5
+  succeeds_within 2 menu_shown || continue
   xdotool key l
   succeeds_within 2 loose_on
 done

@@ -5,9 +5,11 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -83,16 +85,27 @@ std::set<std::string> ProgramsNamesIn(const testing::ScratchDir& dir) {
   return names;
 }
 
-// Bytes the process `pid` has written so far, by the kernel's count; -1 once it is gone.
-long long BytesWrittenBy(pid_t pid) {
-  std::ifstream io("/proc/" + std::to_string(pid) + "/io");
-  std::string key;
-  long long value = 0;
-  while (io >> key >> value) {
-    if (key == "wchar:") return value;
+// Sets an environment variable for the commands started while it lives.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    ::setenv(name, value.c_str(), 1);
   }
-  return -1;
-}
+  ~ScopedEnv() {
+    if (old_) {
+      ::setenv(name_, old_->c_str(), 1);
+    } else {
+      ::unsetenv(name_);
+    }
+  }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
 
 TEST_F(CommandFaultTest, ASignalMidSearchLeavesTheLastResultsFileAndNothingElse) {
   // Two mebibytes of matches, then four gibibytes of holes that take the scan a while.
@@ -102,15 +115,22 @@ TEST_F(CommandFaultTest, ASignalMidSearchLeavesTheLastResultsFileAndNothingElse)
     records << testing::NumberedRecords(200000, "hit");
   }
   std::filesystem::resize_file(dir_ / "tolvaneken.txt", std::uintmax_t{4} << 30);
+  // The command signals itself once a mebibyte of results is written: the scan is then among the
+  // holes, the new results file half made.
+  const ScopedEnv preload("LD_PRELOAD", TOLVANE_SIGNAL_AFTER_WRITES);
+  const ScopedEnv after("TOLVANE_SIGNAL_AFTER_BYTES", std::to_string(1 << 20));
+#if defined(__SANITIZE_ADDRESS__)
+  const std::string asan_options = std::getenv("ASAN_OPTIONS") ? std::getenv("ASAN_OPTIONS") : "";
+  const ScopedEnv asan("ASAN_OPTIONS", asan_options + ":verify_asan_link_order=0");
+#endif
   for (const int signal : {SIGTERM, SIGINT}) {
     SCOPED_TRACE(strsignal(signal));
+    const ScopedEnv number("TOLVANE_SIGNAL_NUMBER", std::to_string(signal));
     const pid_t pid = testing::StartCommand(dir_.path(), {"--count", "hit"}, dir_ / ".out", dir_ / ".err");
     ASSERT_GT(pid, 0);
-    // Once the first mebibyte of results is written, the scan is among the holes.
-    while (BytesWrittenBy(pid) >= 0 && BytesWrittenBy(pid) < (1 << 20)) ::usleep(1000);
-    ::kill(pid, signal);
     const int wstatus = testing::WaitForCommand(pid);
     ASSERT_TRUE(WIFSIGNALED(wstatus)) << "the search ended before the signal came";
+    EXPECT_EQ(WTERMSIG(wstatus), signal);
     EXPECT_EQ(testing::ReadFile(dir_ / "kekka.txt"), "previous\r\n");
     EXPECT_EQ(ProgramsNamesIn(dir_), (std::set<std::string>{"kekka.txt", "tolvaneken.txt"}));
   }

@@ -1,29 +1,21 @@
 #pragma once
 // The window as the fault tests see it: every display call recorded, and the run's options for
-// each way the records file can be read.
+// each way the records file can be read (scan_paths.h).
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "fake_screen.h"
+#include "scan_paths.h"
 #include "session/run.h"
 
 namespace tolvane::testing {
 
-struct ScanPath {
-  const char* name;
+// The run's options for one way of scanning.
+inline RunOptions OptionsFor(const ScanWay& way) {
   RunOptions options;
-};
-
-inline std::vector<ScanPath> AllScanPaths() {
-  RunOptions plain;
-  plain.scan.plain = true;
-  RunOptions small_reads;
-  small_reads.scan.read_bytes = 4096;
-  RunOptions window;  // as the window and the command read
-  RunOptions halves;  // in two halves at once whatever the size
-  halves.scan.split_min_bytes = 1;
-  return {{"plain", plain}, {"small reads", small_reads}, {"default", window}, {"halves", halves}};
+  options.scan = way.scan;
+  return options;
 }
 
 // `count` records "<word> <n>" with CR LF line ends.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -40,29 +41,26 @@ bool MakeLargeRecordsFile(const testing::ScratchDir& dir) {
          WriteAt(fd.get(), kLargeFileBytes / 2, "\n");  // where a scan in two halves splits it
 }
 
-class LargeFileTest : public ::testing::TestWithParam<testing::ScanPath> {};
+class LargeFileTest : public ::testing::TestWithParam<testing::ScanWay> {};
 
 TEST_P(LargeFileTest, RecordsPast4GiBAreFound) {
   testing::ScratchDir dir;
   ASSERT_TRUE(MakeLargeRecordsFile(dir)) << "no room for a sparse 4.5 GiB file";
   testing::FakeScreen screen;
-  const SearchResult result = screen.Search("needle", dir.path(), GetParam().options);
+  const testing::ScanWayFilter filter(GetParam());
+  const SearchResult result = screen.Search("needle", dir.path(), testing::OptionsFor(GetParam()));
   EXPECT_EQ(result.matches, 3);
   EXPECT_EQ(testing::ReadFile(dir / kResultsFileName), "needle A\r\nneedle B\r\nneedle C");
   EXPECT_EQ(screen.shown.text, "needle A\r\nneedle B\r\nneedle C\r\n");
 }
 
-// The window's paths. The plain reference path would spend a minute on the holes.
-std::vector<testing::ScanPath> FastScanPaths() {
-  std::vector<testing::ScanPath> paths = testing::AllScanPaths();
-  std::erase_if(paths, [](const testing::ScanPath& p) {
-    return p.options.scan.plain || p.options.scan.read_bytes != kScanReadBytes;
-  });
-  return paths;
-}
-
-INSTANTIATE_TEST_SUITE_P(FastPaths, LargeFileTest, ::testing::ValuesIn(FastScanPaths()),
-                         [](const auto& info) { return std::string(info.param.name); });
+// The window's ways. The plain reference path would spend a minute on the holes.
+INSTANTIATE_TEST_SUITE_P(FastPaths, LargeFileTest, ::testing::ValuesIn(testing::WindowScanWays()),
+                         [](const auto& info) {
+                           std::string name = info.param.name;
+                           std::erase_if(name, [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); });
+                           return name;
+                         });
 
 }  // namespace
 }  // namespace tolvane

@@ -33,20 +33,20 @@ struct Outcome {
 Outcome SearchEveryWay(const testing::ScratchDir& dir, const std::string& sjis) {
   const std::string query = Cp932ToUtf8(sjis);
   std::vector<Outcome> outcomes;
-  for (const testing::ScanPath& path : testing::AllScanPaths()) {
+  testing::ForEachScanWay(testing::AllScanWays(), [&](const testing::ScanWay& way) {
     Outcome o;
-    o.result = o.screen.Search(query, dir.path(), path.options);
+    o.result = o.screen.Search(query, dir.path(), testing::OptionsFor(way));
     o.results_file = testing::ReadFile(dir / kResultsFileName);
     if (!outcomes.empty()) {
-      EXPECT_EQ(o.result.matches, outcomes[0].result.matches) << path.name;
-      EXPECT_EQ(o.result.status, outcomes[0].result.status) << path.name;
-      EXPECT_EQ(o.results_file, outcomes[0].results_file) << path.name;
-      EXPECT_EQ(o.screen.boxes, outcomes[0].screen.boxes) << path.name;
-      EXPECT_EQ(o.screen.captions, outcomes[0].screen.captions) << path.name;
+      EXPECT_EQ(o.result.matches, outcomes[0].result.matches);
+      EXPECT_EQ(o.result.status, outcomes[0].result.status);
+      EXPECT_EQ(o.results_file, outcomes[0].results_file);
+      EXPECT_EQ(o.screen.boxes, outcomes[0].screen.boxes);
+      EXPECT_EQ(o.screen.captions, outcomes[0].screen.captions);
     }
-    EXPECT_TRUE(o.screen.errors.empty()) << path.name;
+    EXPECT_TRUE(o.screen.errors.empty());
     outcomes.push_back(std::move(o));
-  }
+  });
   return outcomes[0];
 }
 

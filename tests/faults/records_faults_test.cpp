@@ -57,30 +57,31 @@ class RecordsFaultTest : public ::testing::Test {
 
 TEST_F(RecordsFaultTest, ReadErrorAtTheStartOrPartWayIsReported) {
   testing::WriteFile(RecordsPath(), NumberedRecords(30000, "hit"));
-  for (const testing::ScanPath& path : testing::AllScanPaths()) {
+  testing::ForEachScanWay(testing::AllScanWays(), [&](const testing::ScanWay& way) {
+    const RunOptions options = testing::OptionsFor(way);
     for (const std::size_t good_bytes : {std::size_t{0}, std::size_t{100000}}) {
-      SCOPED_TRACE(std::string(path.name) + " after " + std::to_string(good_bytes));
-      SearchSuccessfully(path.options);
+      SCOPED_TRACE("after " + std::to_string(good_bytes));
+      SearchSuccessfully(options);
       testing::FailReadsAfter(RecordsPath(), good_bytes);
-      const SearchResult result = Search("hit", path.options);
+      const SearchResult result = Search("hit", options);
       testing::ClearIoFaults();
       ExpectReadErrorReportedAndScreenKept(result);
     }
-  }
+  });
 }
 
 // The kernel's own EIO, no wrapper: /proc/self/mem opens as a regular file, and its offset 0 is
 // an address that is never mapped.
 TEST_F(RecordsFaultTest, AFileTheKernelCannotReadIsReported) {
-  for (const testing::ScanPath& path : testing::AllScanPaths()) {
-    SCOPED_TRACE(path.name);
+  testing::ForEachScanWay(testing::AllScanWays(), [&](const testing::ScanWay& way) {
+    const RunOptions options = testing::OptionsFor(way);
     std::filesystem::remove(RecordsPath());  // the link of the previous round
     testing::WriteFile(RecordsPath(), "hit\r\n");
-    SearchSuccessfully(path.options);
+    SearchSuccessfully(options);
     std::filesystem::remove(RecordsPath());
     std::filesystem::create_symlink("/proc/self/mem", RecordsPath());
-    ExpectReadErrorReportedAndScreenKept(Search("hit", path.options));
-  }
+    ExpectReadErrorReportedAndScreenKept(Search("hit", options));
+  });
 }
 
 }  // namespace

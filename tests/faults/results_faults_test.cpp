@@ -45,17 +45,17 @@ TEST(ResultsFaultTest, ADiskThatFillsPartWayIsReportedAndKeepsTheLastWholeResult
   testing::ScratchDir dir;
   // Two mebibytes of results, so that the writer has flushed before the disk fills.
   testing::WriteFile(dir / kRecordsFileName, testing::NumberedRecords(180000, "hit") + "once\r\n");
-  for (const testing::ScanPath& path : testing::AllScanPaths()) {
-    SCOPED_TRACE(path.name);
+  testing::ForEachScanWay(testing::AllScanWays(), [&](const testing::ScanWay& way) {
+    const RunOptions options = testing::OptionsFor(way);
     FakeScreen screen;
-    ASSERT_EQ(screen.Search("once", dir.path(), path.options).status, RunStatus::kMatched);
+    ASSERT_EQ(screen.Search("once", dir.path(), options).status, RunStatus::kMatched);
     const std::string shown = screen.shown.text;
 
     SearchResult result;
     {
       const FileSizeLimit limit(1536 << 10);
       ASSERT_TRUE(limit.active());
-      result = screen.Search("hit", dir.path(), path.options);
+      result = screen.Search("hit", dir.path(), options);
     }
     EXPECT_EQ(result.status, RunStatus::kWriteError);
     EXPECT_EQ(result.matches, 0);
@@ -66,7 +66,7 @@ TEST(ResultsFaultTest, ADiskThatFillsPartWayIsReportedAndKeepsTheLastWholeResult
     // The results file is the last whole one, and nothing else is left in the folder.
     EXPECT_EQ(testing::ReadFile(dir / kResultsFileName), "once\r\n");
     EXPECT_EQ(testing::NamesIn(dir.path()), (std::set<std::string>{kRecordsFileName, kResultsFileName}));
-  }
+  });
 }
 
 // A small file system of its own, mounted for one test (root only); unmounted at the end.

@@ -1,7 +1,9 @@
 #include "screen/editor.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,6 +22,7 @@
 
 #include "dialog_driver.h"
 #include "encoding/cp932.h"
+#include "posix/unique_fd.h"
 #include "screen/results_copy.h"
 #include "state/history.h"
 #include "state/settings.h"
@@ -75,11 +78,12 @@ class EditorTest : public ::testing::Test {
 
   // A program that writes its arguments and working directory, one a line, to `record` (the
   // fixture's by default) after `delay`.
-  fs::path MakeRecorder(const fs::path& path, int delay_seconds = 0, fs::path record = {}) const {
+  // With `gate`, a named pipe, the program first waits for a line from it.
+  fs::path MakeRecorder(const fs::path& path, const fs::path& gate = {}, fs::path record = {}) const {
     if (record.empty()) record = record_;
     fs::create_directories(path.parent_path());
     std::ofstream(path) << "#!/bin/sh\n"
-                        << "sleep " << delay_seconds << "\n"
+                        << (gate.empty() ? std::string() : "read line < '" + gate.string() + "'\n")
                         << "{ for a in \"$@\"; do printf '%s\\n' \"$a\"; done; pwd -P; } > '"
                         << record.string() << ".part'\n"
                         << "mv '" << record.string() << ".part' '" << record.string() << "'\n";
@@ -313,11 +317,17 @@ TEST_F(EditorTest, AChosenTextEditorMayBeGivenTheUtf8Copy) {
 }
 
 TEST_F(EditorTest, ProgramWithBlankInItsPathGetsResultsFileAndStartDirectory) {
-  const fs::path editor = MakeRecorder(root_ / "My Editor" / "record", /*delay_seconds=*/2);
+  // The editor waits for a line on a pipe that the test writes only once the launch has returned:
+  // a launch that waited for the editor would never return.
+  const fs::path gate = root_ / "gate";
+  ASSERT_EQ(::mkfifo(gate.c_str(), 0600), 0);
+  const UniqueFd gate_fd(::open(gate.c_str(), O_RDWR | O_CLOEXEC));  // the editor's open never waits
+  ASSERT_TRUE(gate_fd.valid());
+  const fs::path editor = MakeRecorder(root_ / "My Editor" / "record", gate);
   history_.SetEditorCommand(editor.string());
-  const auto started = Clock::now();
   OpenResultsInEditor(nullptr, history_, start_.string());
-  EXPECT_LT(Clock::now() - started, std::chrono::seconds(1));  // it never waits for the editor
+  EXPECT_FALSE(fs::exists(record_));
+  ASSERT_EQ(::write(gate_fd.get(), "go\n", 3), 3);
   EXPECT_EQ(fs::current_path(), root_);
   EXPECT_EQ(WaitForFile(record_, kLaunchTimeout), Expected("kekka.txt\n"));
   // Detached: nothing is left for this process to reap.
@@ -420,7 +430,7 @@ TEST_F(EditorTest, WithoutACopyTheOpenerGetsKekkaTxtOrNothing) {
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
   // Anything started above would have recorded before a program started now.
   const fs::path later_record = root_ / "later.out";
-  history_.SetEditorCommand(MakeRecorder(root_ / "later", 0, later_record).string());
+  history_.SetEditorCommand(MakeRecorder(root_ / "later", {}, later_record).string());
   OpenResultsInEditor(nullptr, history_, start_.string());
   EXPECT_EQ(WaitForFile(later_record, kLaunchTimeout), Expected("kekka.txt\n"));
   EXPECT_FALSE(fs::exists(record_));
@@ -441,7 +451,7 @@ TEST_F(EditorTest, EmptyOrOverlongCommandStartsNothingAndSaysNothing) {
   }
   // Anything started above would have recorded before a program started now.
   const fs::path later_record = root_ / "later.out";
-  history_.SetEditorCommand(MakeRecorder(root_ / "later", 0, later_record).string());
+  history_.SetEditorCommand(MakeRecorder(root_ / "later", {}, later_record).string());
   OpenResultsInEditor(nullptr, history_, start_.string());
   EXPECT_EQ(WaitForFile(later_record, kLaunchTimeout), Expected("kekka.txt\n"));
   EXPECT_FALSE(fs::exists(record_));

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "scan_paths.h"
 #include "session/run.h"
 #include "test_util.h"
 #include "texts/texts.h"
@@ -76,20 +77,14 @@ TEST(FastScan, MatchesThePlainPathByteForByte) {
     for (int q = 0; q < 8; ++q) {
       const std::string query = RandomQuery(rng);
       const Outcome plain = SearchOnce(dir, query, {.plain = true});
-      const std::size_t tiny = 1 + rng() % 13;
-      for (const ScanOptions& fast_path :
-           {ScanOptions{.read_bytes = tiny},
-            ScanOptions{.read_bytes = 4096},
-            ScanOptions{.read_bytes = 8192, .split_min_bytes = 1},
-            ScanOptions{.read_bytes = 8192, .split_min_bytes = 1, .held_match_bytes = 64},
-            ScanOptions{}}) {
-        const Outcome fast = SearchOnce(dir, query, fast_path);
-        const std::size_t window = fast_path.read_bytes;
+      testing::ForEachScanWay(testing::AllScanWays(1 + rng() % 13), [&](const testing::ScanWay& way) {
+        const Outcome fast = SearchOnce(dir, query, way.scan);
         ASSERT_EQ(fast.result, plain.result) << "file " << file << " query " << q;
-        ASSERT_EQ(fast.results_file, plain.results_file) << "file " << file << " window " << window;
+        ASSERT_EQ(fast.results_file, plain.results_file) << "file " << file;
         ASSERT_EQ(fast.box, plain.box);
         ASSERT_EQ(fast.calls, plain.calls);
-      }
+      });
+      if (HasFatalFailure()) return;
       total_matches += plain.result.first;
     }
   }

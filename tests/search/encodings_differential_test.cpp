@@ -13,6 +13,7 @@
 
 #include "encoding/text_encoding.h"
 #include "iconv_text.h"
+#include "scan_paths.h"
 #include "session/run.h"
 #include "test_util.h"
 #include "texts/texts.h"
@@ -295,15 +296,6 @@ const std::vector<std::u32string> kQueries = {
     U"①", U"近世 ①", U"é", U"世", U"研究～", U"\u3000", U"鷗", U"𠮷", U"𠮷 近世", U"😀é", U"한",
     U"e\u0301", U"\u0301"};
 
-std::vector<ScanOptions> AllScanPaths(std::mt19937& rng) {
-  return {ScanOptions{.plain = true},
-          ScanOptions{.read_bytes = 1 + rng() % 13},
-          ScanOptions{.read_bytes = 4096},
-          ScanOptions{.read_bytes = 8192, .split_min_bytes = 1},
-          ScanOptions{.read_bytes = 8192, .split_min_bytes = 1, .held_match_bytes = 64},
-          ScanOptions{}};
-}
-
 struct Files {
   int count;
   std::size_t min_bytes;
@@ -327,14 +319,13 @@ void CompareOverRandomFiles(TextEncoding encoding, std::uint32_t seed, Files fil
       std::string query_utf8;
       for (const char32_t c : query) query_utf8 += Utf8(c);
       const Outcome expected = Expected(encoding, chars, query);
-      for (const ScanOptions& path : AllScanPaths(rng)) {
+      testing::ForEachScanWay(testing::AllScanWays(1 + rng() % 13), [&](const testing::ScanWay& way) {
         TextEncoding found = TextEncoding::kShiftJis;
-        const Outcome got = Search(dir, query_utf8, path, found);
+        const Outcome got = Search(dir, query_utf8, way.scan, found);
         ASSERT_EQ(found, encoding) << "file " << file;
-        ASSERT_EQ(got, expected) << DisplayName(encoding) << " file " << file << " query " << query_utf8
-                                 << (path.plain ? " plain" : "") << " read " << path.read_bytes
-                                 << " split " << path.split_min_bytes;
-      }
+        ASSERT_EQ(got, expected) << DisplayName(encoding) << " file " << file << " query " << query_utf8;
+      });
+      if (::testing::Test::HasFatalFailure()) return;
       total_matches += expected.matches;
     }
   }

@@ -10,6 +10,7 @@
 #include "encoding/fold.h"
 #include "encoding/kanji_variants.h"
 #include "encoding/text_encoding.h"
+#include "scan_paths.h"
 #include "search/terms.h"
 #include "session/run.h"
 #include "test_util.h"
@@ -415,11 +416,9 @@ TEST(LooseScan, AgreesWithAReferenceOnCharactersOnEveryPathAndInEveryEncoding) {
           ++expected_count;
           expected += Convert(Utf8(records[r]), IconvName(encoding)) + "\r\n";
         }
-        for (const ScanOptions& path :
-             {ScanOptions{.plain = true}, ScanOptions{.read_bytes = 1 + rng() % 13},
-              ScanOptions{.read_bytes = 4096, .split_min_bytes = 1}, ScanOptions{}}) {
+        testing::ForEachScanWay(testing::AllScanWays(1 + rng() % 13), [&](const testing::ScanWay& way) {
           RunOptions options;
-          options.scan = path;
+          options.scan = way.scan;
           options.loose = true;
           const SearchResult result = RunSearch(query, dir.path(), {}, options);
           ASSERT_TRUE(result.status == RunStatus::kMatched || result.status == RunStatus::kNoMatch)
@@ -429,7 +428,8 @@ TEST(LooseScan, AgreesWithAReferenceOnCharactersOnEveryPathAndInEveryEncoding) {
           if (expected_count > 0) {
             ASSERT_TRUE(result.shown.blocks.front().loose);
           }
-        }
+        });
+        if (::testing::Test::HasFatalFailure()) return;
         total_matches += expected_count;
       }
     }

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "posix/unique_fd.h"
+#include "scan_paths.h"
 #include "search/scan.h"
 #include "search/terms.h"
 #include "test_util.h"
@@ -40,18 +41,9 @@ TEST(ScanProgress, ToldOnTheCallingThreadOnEveryPath) {
   testing::WriteFile(dir / "records", RecordsFile());
   const TermTable terms = SplitTerms("a b");
 
-  const struct {
-    const char* path;
-    ScanOptions options;
-  } paths[] = {
-      {"plain", ScanOptions{.plain = true}},
-      {"read", ScanOptions{.split_min_bytes = kFileBytes * 2}},
-      {"two halves", ScanOptions{.split_min_bytes = 1}},
-      // The helper stops at once and the calling thread goes on from the split.
-      {"two halves, helper gives up", ScanOptions{.split_min_bytes = 1, .held_match_bytes = 1}},
-  };
-  for (const auto& [path, options] : paths) {
-    SCOPED_TRACE(path);
+  // A read of 512 bytes stands for the tiny ones: a progress call per read, 12,288 of them.
+  testing::ForEachScanWay(testing::AllScanWays(512), [&](const testing::ScanWay& way) {
+    const ScanOptions& options = way.scan;
     Calls calls;
     const std::thread::id caller = std::this_thread::get_id();
     ScanOptions with_hook = options;
@@ -72,10 +64,14 @@ TEST(ScanProgress, ToldOnTheCallingThreadOnEveryPath) {
     ScanMatchingRecords(fd.get(), terms, count(matches_without_hook), options);
     EXPECT_EQ(matches, matches_without_hook);
     EXPECT_EQ(calls.elsewhere, 0);
-    // The two halves hand the second half's matches on without scanning it again.
-    const bool second_half_held = std::string_view(path) == "two halves";
-    EXPECT_GE(calls.on_caller, static_cast<int>(second_half_held ? kSteps / 2 - 2 : kSteps - 2));
-  }
+    // A call a read. The two halves hand the second half's matches on without scanning it again,
+    // when the helper may hold them all; with a smaller hold it gives up, and the calling thread
+    // scans on from the split.
+    const std::size_t steps = options.plain ? kSteps : kFileBytes / options.read_bytes;
+    const bool second_half_held = options.split_min_bytes <= kFileBytes &&
+                                  options.held_match_bytes == kHeldMatchBytes && !options.plain;
+    EXPECT_GE(calls.on_caller, static_cast<int>(second_half_held ? steps / 2 - 2 : steps - 2));
+  });
 }
 
 }  // namespace

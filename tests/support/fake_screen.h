@@ -1,31 +1,31 @@
 #pragma once
-// What the window would show of each search: its messages, the box's texts and the captions, in
-// the order a screen shows them, and what the box holds between searches.
+// A screen that records what a search shows it, in the order it is shown, and nothing more: the
+// order and the choice of what to show are the session's (SearchAndShow), as in the window.
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "session/run.h"
+#include "session/search_screen.h"
 #include "texts/texts.h"
 
 namespace tolvane::testing {
 
-struct FakeScreen {
+struct FakeScreen final : SearchScreen {
   std::vector<std::string> errors;
   std::vector<std::string> boxes;
   std::vector<std::string> captions;
-  ShownResults shown;
+  ShownResults shown;  // what the box holds between searches
 
-  // Runs a search over what the box shows and shows its result.
-  SearchResult Search(std::string_view query, const std::string& dir, const RunOptions& options = {}) {
-    SearchResult result = RunSearch(query, dir, shown, options);
-    if (result.problem) errors.emplace_back(result.problem->message);
-    if (result.status == RunStatus::kMatched) {
-      shown = result.shown;
-      boxes.push_back(shown.text);
-      captions.push_back(result.caption);
-    }
-    return result;
+  void ShowProblem(const RunProblem& problem, RunStatus) override {
+    errors.emplace_back(problem.message);
+  }
+  void ShowResults(const ShownResults& now) override { boxes.push_back(now.text); }
+  void ShowCaption(std::string_view caption) override { captions.emplace_back(caption); }
+
+  SearchResult Search(std::string_view query, const std::string& dir,
+                      const RunOptions& options = {}) {
+    return SearchAndShow(query, dir, shown, options, *this);
   }
 };
 
