@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "posix/files.h"
 #include "screen/screen_text.h"
 #include "texts/texts.h"
 
@@ -138,7 +139,7 @@ bool CompositorAnswers(const std::string& display) {
   if (!path.starts_with('/')) {
     const std::string runtime_dir = Environment("XDG_RUNTIME_DIR");
     if (runtime_dir.empty()) return false;
-    path = runtime_dir + '/' + display;
+    path = JoinPath(runtime_dir, display);
   }
   sockaddr_un address{};
   address.sun_family = AF_UNIX;

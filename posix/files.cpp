@@ -216,6 +216,13 @@ FileProblem ProblemFromErrno(int error) {
   return problem;
 }
 
+std::string JoinPath(std::string_view folder, std::string_view name) {
+  std::string path(folder);
+  if (!path.empty() && path.back() != '/') path += '/';
+  path += name;
+  return path;
+}
+
 UniqueFd OpenFolder(const std::string& path) {
   if (path.empty()) {
     errno = ENOENT;

@@ -37,6 +37,9 @@ FileProblem ProblemFromErrno(int error);
 // The folder at `path`, opened only to name files in it (O_PATH). Not open when `path` is empty,
 // gone or no folder.
 UniqueFd OpenFolder(const std::string& path);
+// `name` in `folder`: one slash between them, none added to a folder that ends with one; `name`
+// alone when `folder` is empty (the working directory).
+std::string JoinPath(std::string_view folder, std::string_view name);
 
 // `name` in `folder`, opened for reading: a regular file only, never waiting for a FIFO's writer,
 // through links that the rule allows. The descriptor is blocking again once open.

@@ -22,6 +22,13 @@ ssize_t PreadRetry(int fd, void* buffer, std::size_t bytes, off_t offset) {
   return n;
 }
 
+std::string PreadSample(int fd, std::size_t bytes, off_t offset) {
+  std::string sample(bytes, '\0');
+  const ssize_t n = PreadRetry(fd, sample.data(), sample.size(), offset);
+  sample.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  return sample;
+}
+
 bool WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t n = ::write(fd, bytes.data(), bytes.size());

@@ -70,7 +70,7 @@ ResultsCopy CopyOf(const std::string& start_dir, const OpenedFile& results,
     return copy;
   }
   copy.outcome = CopyOutcome::kMade;
-  copy.path = folder_path + "/" + kResultsFileName;
+  copy.path = JoinPath(folder_path, kResultsFileName);
   return copy;
 }
 

@@ -1,7 +1,5 @@
 #include "screen/tolvane_view.h"
 
-#include <sys/stat.h>
-
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QApplication>
@@ -122,15 +120,6 @@ CTolvaneView::CTolvaneView(ScreenState& state, QWidget* parent) : QWidget(parent
   setTabOrder(query, results);
   query->setFocus();
 }
-
-namespace {
-
-bool HoldsHistoryFile(const std::string& folder) {
-  struct stat status {};
-  return !folder.empty() && ::stat((folder + "/" + kHistoryFileName).c_str(), &status) == 0;
-}
-
-}  // namespace
 
 CTolvaneView::~CTolvaneView() { SaveHistory(); }
 

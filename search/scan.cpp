@@ -39,20 +39,13 @@ ScanEnd ScanRecordByRecord(int fd, const TermTable& terms, const MatchSink& on_m
   }
 }
 
-// The file's start, which every part of the scan chooses its filter from.
-std::string Sample(int fd) {
-  std::string sample(kFilterSampleBytes, '\0');
-  const ssize_t n = PreadRetry(fd, sample.data(), sample.size(), 0);
-  sample.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-  return sample;
-}
-
 }  // namespace
 
 ScanEnd ScanMatchingRecords(int fd, const TermTable& terms, const MatchSink& on_match,
                             const ScanOptions& options) {
   if (options.plain) return ScanRecordByRecord(fd, terms, on_match, options.on_progress);
-  const std::string sample = Sample(fd);
+  // The file's start, which every part of the scan chooses its filter from.
+  const std::string sample = PreadSample(fd, kFilterSampleBytes);
   const FilterChoice choice = ChooseFilter(terms, sample);
   // A UTF-8 file's byte-order mark is the file's, not its first record's.
   const std::uint64_t begin =

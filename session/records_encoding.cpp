@@ -8,21 +8,10 @@
 #include "posix/io.h"
 
 namespace tolvane {
-namespace {
-
-std::string ReadAt(int fd, std::size_t offset, std::size_t bytes) {
-  std::string sample(bytes, '\0');
-  const ssize_t n = PreadRetry(fd, sample.data(), sample.size(), static_cast<off_t>(offset));
-  sample.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-  return sample;
-}
-
-}  // namespace
-
 EncodingVerdict DetectRecordsEncoding(int fd) {
   struct stat st {};
   const std::size_t size = ::fstat(fd, &st) == 0 ? static_cast<std::size_t>(st.st_size) : 0;
-  const std::string start = ReadAt(fd, 0, kEncodingStartSampleBytes);
+  const std::string start = PreadSample(fd, kEncodingStartSampleBytes);
   std::vector<std::string> further;
   if (size > start.size()) {
     // Evenly spread over the rest, the last one ending where the file ends.
@@ -32,7 +21,7 @@ EncodingVerdict DetectRecordsEncoding(int fd) {
       const std::size_t from = end > start.size() + kEncodingFurtherSampleBytes
                                    ? end - kEncodingFurtherSampleBytes
                                    : start.size();
-      further.push_back(ReadAt(fd, from, end - from));
+      further.push_back(PreadSample(fd, end - from, static_cast<off_t>(from)));
     }
   }
   std::vector<std::string_view> views(further.begin(), further.end());

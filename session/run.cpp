@@ -42,7 +42,7 @@ std::optional<WholeFileReplacement> BeginResults(int folder, const RunOptions& o
                                   {.unnamed_allowed = options.unnamed_results_file,
                                    .new_file_mode = kOwnResultsMode,
                                    .keep_unwritable = true});
-  if (own_results) elsewhere = own.path + "/" + kResultsFileName;
+  if (own_results) elsewhere = JoinPath(own.path, kResultsFileName);
   return own_results;
 }
 

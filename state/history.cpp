@@ -28,14 +28,6 @@ constexpr bool IsWhiteSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-std::string PathIn(const std::string& dir, std::string_view name) {
-  if (dir.empty()) return std::string(name);
-  std::string path = dir;
-  if (path.back() != '/') path += '/';
-  path += name;
-  return path;
-}
-
 // The whole characters at the front of a token that was cut short: a lead byte that ends the
 // kept bytes lost its trail byte in the cut.
 std::size_t WholeCharacterPrefix(std::string_view cut) {
@@ -223,7 +215,7 @@ std::string ReadUpTo(int fd, std::size_t limit) {
 // another user's link). Whether the file is there at all goes to `exists`.
 std::vector<std::string> ReadUnicodeQueries(const std::string& dir, bool& exists) {
   std::vector<std::string> queries;
-  const OpenedFile file = OpenPathForReading(PathIn(dir, kHistoryUnicodeFileName));
+  const OpenedFile file = OpenPathForReading(JoinPath(dir, kHistoryUnicodeFileName));
   exists = !file.problem;
   if (file.problem) return queries;
   const std::string content = ReadUpTo(file.fd.get(), kHistoryUtf8ReadBytes);
@@ -264,9 +256,7 @@ std::vector<std::string> UnicodeQueriesOf(const std::array<std::string, kHistory
 // UTF-8, and what the editor line holds beyond Shift-JIS, are left out, which `dropped` tells.
 // Nothing when the file is no such file; `shift_jis_known` when the program wrote it in Shift-JIS.
 std::optional<FileSlots> ReadUtf8Slots(int fd, bool shift_jis_known, bool& dropped) {
-  std::string sample(kHistorySampleBytes, '\0');
-  const ssize_t n = PreadRetry(fd, sample.data(), sample.size(), 0);
-  sample.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  const std::string sample = PreadSample(fd, kHistorySampleBytes);
   if (DetectEncoding(sample, {}, false, shift_jis_known).kind != EncodingVerdict::Kind::kUtf8) {
     return std::nullopt;
   }
@@ -376,7 +366,7 @@ void HistoryTable::Load(const std::string& dir) {
   characters_dropped_ = false;
   read_as_utf8_ = false;
   // Only a regular file, never waiting for a FIFO, never through another user's link.
-  const OpenedFile file = OpenPathForReading(PathIn(dir, kHistoryFileName));
+  const OpenedFile file = OpenPathForReading(JoinPath(dir, kHistoryFileName));
   if (file.problem) {
     if (file.problem->kind == FileProblem::Kind::kRefusedLink) load_problem_ = file.problem;
     for (std::size_t i = 0; i < kHistoryQueries; ++i) {
@@ -444,8 +434,8 @@ void HistoryTable::MergeStoredElsewhere(const FileSlots& now) {
 
 bool HistoryTable::Save(const std::string& dir, FileProblem* problem) {
   const FolderLock lock(dir);
-  const std::string path = PathIn(dir, kHistoryFileName);
-  const std::string unicode_path = PathIn(dir, kHistoryUnicodeFileName);
+  const std::string path = JoinPath(dir, kHistoryFileName);
+  const std::string unicode_path = JoinPath(dir, kHistoryUnicodeFileName);
   // What the files hold now: another window may have saved since this one last read or wrote them.
   FileSlots now;
   bool exists = false;
@@ -547,6 +537,14 @@ bool IsStorableEditorCommand(std::string_view command) {
     if (byte < 0x20 || byte == 0x7f) return false;
   }
   return true;
+}
+
+bool HoldsHistoryFile(const std::string& folder) {
+  if (folder.empty()) return false;
+  const UniqueFd fd = OpenFolder(folder);
+  if (!fd.valid()) return false;
+  const OpenedFile file = OpenForReading(fd.get(), kHistoryFileName);
+  return !file.problem || file.problem->kind != FileProblem::Kind::kMissing;
 }
 
 }  // namespace tolvane

@@ -96,6 +96,9 @@ class HistoryTable {
 
 // True when `query`, once its ASCII blanks became full-width blanks, fits the 299-byte copy.
 bool FitsHistorySlot(std::string_view query);
+// True when `folder` has something in the place of history.txt, whether or not it can be read:
+// looked up under the folder's link rule, as every use of the file is.
+bool HoldsHistoryFile(const std::string& folder);
 // The same for a query in UTF-8, measured by QueryLimitBytes (encoding/query_text.h): exactly
 // FitsHistorySlot for a query Shift-JIS holds, two bytes for each character it lacks.
 bool FitsQueryLimit(std::string_view utf8);

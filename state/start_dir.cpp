@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include "posix/files.h"
+
 namespace tolvane {
 
 std::optional<std::string> CurrentDirectory() {
@@ -26,7 +28,7 @@ std::string ResolvedFolder(const std::string& folder) {
   if (!folder.empty() && folder.front() == '/') return folder;
   const std::optional<std::string> working = CurrentDirectory();
   if (!working) return std::string();
-  return *working == "/" ? "/" + folder : *working + "/" + folder;
+  return JoinPath(*working, folder);
 }
 
 std::string FolderOfFile(const std::string& path) {
