@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
   (void)tolvane::InstallQtTranslations(application);
   const tolvane::QuitOnSignals quit_on_signals;
   tolvane::CTolvaneApp app;
-  const bool started = app.InitInstance(options);
+  const bool started = app.Start(options);
   // The window exists now, and the platform has shown it.
   qInstallMessageHandler(previous_message_handler);
   if (!started) return kExitError;

@@ -13,7 +13,16 @@
 namespace tolvane {
 
 CMainFrame::CMainFrame(ScreenState& state) {
-  PreCreateWindow();
+  // A high-resolution screen at a large scale may offer fewer logical pixels than 800x600.
+  outer_size_ = QSize(kFrameWidth, kFrameHeight);
+  if (const QScreen* screen = this->screen()) {
+    outer_size_ = outer_size_.boundedTo(screen->availableGeometry().size());
+  }
+  // Qt sizes the client area; the frame, once the window manager (or Qt's own title bar on
+  // Wayland) has added it, is taken off again by FitOuterSize. Without a window manager there is
+  // no frame and the two sizes agree.
+  resize(outer_size_);
+
   view_ = new CTolvaneView(state, this);
   setCentralWidget(view_);
 
@@ -38,18 +47,6 @@ CMainFrame::CMainFrame(ScreenState& state) {
   view_->ResultsBox()->installEventFilter(unhandled);
 }
 
-void CMainFrame::PreCreateWindow() {
-  // A high-resolution screen at a large scale may offer fewer logical pixels than 800x600.
-  outer_size_ = QSize(kFrameWidth, kFrameHeight);
-  if (const QScreen* screen = this->screen()) {
-    outer_size_ = outer_size_.boundedTo(screen->availableGeometry().size());
-  }
-  // Qt sizes the client area; the frame, once the window manager (or Qt's own title bar on
-  // Wayland) has added it, is taken off again by FitOuterSize. Without a window manager there is
-  // no frame and the two sizes agree.
-  resize(outer_size_);
-}
-
 void CMainFrame::AddAccelerator(const QKeySequence& keys, void (CMainFrame::*command)()) {
   auto* action = new QAction(this);
   action->setShortcut(keys);
@@ -58,8 +55,8 @@ void CMainFrame::AddAccelerator(const QKeySequence& keys, void (CMainFrame::*com
   addAction(action);
 }
 
-void CMainFrame::UpdateFrameTitleForDocument(const QString& document_name) {
-  setWindowTitle(LiteralTitle(document_name + FromSjis(kTitleSeparator) + FromSjis(kFrameTitle)));
+void CMainFrame::SetDocumentName(const QString& document_name) {
+  ShowCaption(*this, document_name + FromSjis(kTitleSeparator) + FromSjis(kFrameTitle));
 }
 
 bool CMainFrame::event(QEvent* event) {

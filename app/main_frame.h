@@ -21,8 +21,8 @@ class CMainFrame : public QMainWindow {
   explicit CMainFrame(ScreenState& state);
 
   CTolvaneView* View() const { return view_; }
-  // The caption the framework shows for a document: "<document name> - <frame title>".
-  void UpdateFrameTitleForDocument(const QString& document_name);
+  // The caption for a document of that name: "<document name> - <frame title>".
+  void SetDocumentName(const QString& document_name);
 
  Q_SIGNALS:
   // The commands the application object answers.
@@ -35,7 +35,6 @@ class CMainFrame : public QMainWindow {
   bool event(QEvent* event) override;
 
  private:
-  void PreCreateWindow();
   void AddAccelerator(const QKeySequence& keys, void (CMainFrame::*command)());
   void FitOuterSize();
 

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <cstdio>
 
+#include "screen/message_box.h"
 #include "screen/screen_text.h"
 #include "texts/texts.h"
 
@@ -54,9 +55,10 @@ void PrintStartProblem(const QString& message) {
 
 void ReportStartProblem(const QString& message) {
   PrintStartProblem(message);
-  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), message, QMessageBox::Ok);
-  QObject::connect(&box, &QDialog::finished, qApp, &QCoreApplication::quit);
-  box.show();
+  // Shown without a loop of its own: the application's loop runs until the box is closed.
+  const std::unique_ptr<QMessageBox> box = NewMessageBox(nullptr, message);
+  QObject::connect(box.get(), &QDialog::finished, qApp, &QCoreApplication::quit);
+  box->show();
   QApplication::exec();
 }
 

@@ -6,7 +6,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFont>
-#include <QMessageBox>
 #include <QSessionManager>
 #include <string>
 
@@ -14,6 +13,7 @@
 #include "app/app_icon.h"
 #include "app/start_problem.h"
 #include "screen/file_dialogs.h"
+#include "screen/message_box.h"
 #include "screen/screen_text.h"
 #include "screen/tolvane_view.h"
 #include "session/run.h"
@@ -53,7 +53,7 @@ CTolvaneApp::CTolvaneApp() = default;
 
 CTolvaneApp::~CTolvaneApp() = default;
 
-bool CTolvaneApp::InitInstance(const StartOptions& options) {
+bool CTolvaneApp::Start(const StartOptions& options) {
   QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
   SetDesktopIdentity();
   SetJapaneseFont();
@@ -72,8 +72,7 @@ bool CTolvaneApp::InitInstance(const StartOptions& options) {
   connect(frame_.get(), &CMainFrame::FileOpen, this, &CTolvaneApp::OnFileOpen);
   connect(frame_.get(), &CMainFrame::FileSave, this, &CTolvaneApp::OnFileSave);
 
-  document_.OnNewDocument();
-  frame_->UpdateFrameTitleForDocument(document_.GetTitle());
+  frame_->SetDocumentName(FromSjis(kDocumentName));
   if (path_kind == GivenPathKind::kFile) {
     OpenDocument(*options.path);
   } else {
@@ -105,8 +104,7 @@ void CTolvaneApp::OnAppAbout() {
 }
 
 void CTolvaneApp::OnFileNew() {
-  document_.OnNewDocument();
-  frame_->UpdateFrameTitleForDocument(document_.GetTitle());
+  frame_->SetDocumentName(FromSjis(kDocumentName));
   // A new document stays in the folder that start-up or the last open chose.
   SetStartFolder(state_.start_dir);
 }
@@ -134,13 +132,12 @@ void CTolvaneApp::OnFileOpen() {
 void CTolvaneApp::OpenDocument(const std::string& path) {
   // The folder comes from the bytes themselves: a name that is not UTF-8 (a Shift-JIS folder
   // copied from Windows, say) does not survive a round trip through QString.
-  document_.SetPathName(FromLocal(path));
-  frame_->UpdateFrameTitleForDocument(document_.GetTitle());
+  frame_->SetDocumentName(QFileInfo(FromLocal(path)).fileName());
   SetStartFolder(FolderOfFile(path));
 }
 
 void CTolvaneApp::SetStartFolder(const std::string& folder) {
-  frame_->View()->OnInitialUpdate(folder);
+  frame_->View()->SetStartDir(folder);
   // A convenience: a folder that cannot be remembered changes nothing else.
   if (last_folder_file_ && HoldsRecordsFile(folder)) {
     (void)SaveLastFolder(*last_folder_file_, folder);
@@ -168,8 +165,7 @@ void CTolvaneApp::OnFileSave() {
     ShowMessage(FromSjis(kCannotSaveMessage).arg(QDir::toNativeSeparators(path)));
     return;
   }
-  document_.SetPathName(path);
-  frame_->UpdateFrameTitleForDocument(document_.GetTitle());
+  frame_->SetDocumentName(QFileInfo(path).fileName());
 }
 
 QString CTolvaneApp::StartFolderForDialogs() const {
@@ -178,10 +174,6 @@ QString CTolvaneApp::StartFolderForDialogs() const {
   return QFile::decodeName(QByteArray::fromStdString(state_.start_dir));
 }
 
-void CTolvaneApp::ShowMessage(const QString& text) {
-  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok,
-                  frame_.get());
-  box.exec();
-}
+void CTolvaneApp::ShowMessage(const QString& text) { ShowMessageBox(frame_.get(), text); }
 
 }  // namespace tolvane

@@ -10,7 +10,6 @@
 
 #include "app/main_frame.h"
 #include "app/start_options.h"
-#include "app/tolvane_doc.h"
 #include "screen/screen_state.h"
 
 namespace tolvane {
@@ -27,10 +26,9 @@ class CTolvaneApp : public QObject {
   // document, in the folder of `options`, or else in the folder the working directory and the
   // remembered folder make (see ChooseStartFolder). False, once the problem was reported and no
   // window shown, when the command line has one; that ends the program.
-  bool InitInstance(const StartOptions& options = {});
+  bool Start(const StartOptions& options = {});
 
   CMainFrame* MainFrame() const { return frame_.get(); }
-  const CTolvaneDoc& Document() const { return document_; }
   ScreenState& State() { return state_; }
 
  private:
@@ -51,7 +49,6 @@ class CTolvaneApp : public QObject {
 
   // Declared first so that it outlives the view, which saves from it.
   ScreenState state_;
-  CTolvaneDoc document_;
   std::unique_ptr<CMainFrame> frame_;
   // Where the remembered folder is kept; nothing when it cannot be (no HOME).
   std::optional<std::string> last_folder_file_;

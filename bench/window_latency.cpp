@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
   tolvane::CTolvaneView view(state);
   view.resize(800, 553);
   view.show();
-  view.OnInitialUpdate(QFile::encodeName(dir.absoluteFilePath()).toStdString());
+  view.SetStartDir(QFile::encodeName(dir.absoluteFilePath()).toStdString());
   QApplication::processEvents();
   QLineEdit* query = view.QueryBox();
   QPlainTextEdit* results = view.ResultsBox();

@@ -8,7 +8,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
-#include <QMessageBox>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSortFilterProxyModel>
@@ -22,6 +21,7 @@
 #include "encoding/cp932.h"
 #include "screen/busy_cursor.h"
 #include "screen/file_dialogs.h"
+#include "screen/message_box.h"
 #include "screen/results_copy.h"
 #include "screen/screen_text.h"
 #include "state/desktop_entries.h"
@@ -212,12 +212,9 @@ void TellChosenEditorsEncoding(QWidget* owner, const QString& program, const std
                                const std::optional<std::string>& settings_file) {
   bool copy = false;
   if (IsListedTextEditor(program)) {
-    copy = QMessageBox::question(owner, QString::fromLatin1(kApplicationTitle), FromSjis(kChosenTextEditorQuestion),
-                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
+    copy = AskYesNo(owner, FromSjis(kChosenTextEditorQuestion));
   } else {
-    QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kApplicationTitle), FromSjis(kChosenEditorEncodingMessage),
-                    QMessageBox::Ok, owner);
-    box.exec();
+    ShowMessageBox(owner, FromSjis(kChosenEditorEncodingMessage));
   }
   if (!settings_file) return;
   Settings settings = LoadSettings(*settings_file);
@@ -227,7 +224,7 @@ void TellChosenEditorsEncoding(QWidget* owner, const QString& program, const std
 
 }  // namespace
 
-void OnChangeEditor(QWidget* owner, HistoryTable& history, const std::string& start_dir,
+void ChooseEditor(QWidget* owner, HistoryTable& history, const std::string& start_dir,
                     const std::optional<std::string>& settings_file) {
   QFileDialog dialog(owner, FromSjis(kChooseEditorTitle));
   // Details hidden before the filters are set, or the combo box shows the patterns.
@@ -259,7 +256,7 @@ void OnChangeEditor(QWidget* owner, HistoryTable& history, const std::string& st
       TellChosenEditorsEncoding(owner, dialog.selectedFiles().constFirst(), command.sjis, settings_file);
     } else {
       // Storing a cut or mangled path would start some other program later.
-      QMessageBox::warning(owner, QString::fromLatin1(kApplicationTitle), FromSjis(kUnusableEditorMessage));
+      ShowMessageBox(owner, FromSjis(kUnusableEditorMessage));
     }
   } else if (rejected) {
     history.SetEditorCommand(kDefaultEditor);
@@ -288,18 +285,14 @@ void OpenResultsInEditor(QWidget* owner, const HistoryTable& history, const std:
       const std::vector<std::string> folders = ApplicationsFoldersOfEnvironment();
       if (DesktopOpenerFailsText(folders)) {
         if (StartOtherTextEditor(folders, launch->arguments.constFirst(), folder)) return;
-        QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kApplicationTitle), FromSjis(kNoTextEditorMessage),
-                        QMessageBox::Ok, owner);
-        box.exec();
+        ShowMessageBox(owner, FromSjis(kNoTextEditorMessage));
         return;
       }
     }
     // Detached through a double fork: no waiting, no zombie.
     if (QProcess::startDetached(launch->program, launch->arguments, folder)) return;
   }
-  QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kApplicationTitle),
-                  FromSjis(kCannotStartEditorMessage).arg(launch->program), QMessageBox::Ok, owner);
-  box.exec();
+  ShowMessageBox(owner, FromSjis(kCannotStartEditorMessage).arg(launch->program));
 }
 
 }  // namespace tolvane

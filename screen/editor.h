@@ -25,7 +25,7 @@ struct ResultsToOpen {
 // The dialog opens at a readable size, remembered in `settings_file`. Once a program is chosen the
 // user is told that it gets kekka.txt in the records file's encoding; one the desktop lists as a
 // text editor may be given the UTF-8 copy instead, which the settings file then remembers.
-void OnChangeEditor(QWidget* owner, HistoryTable& history, const std::string& start_dir,
+void ChooseEditor(QWidget* owner, HistoryTable& history, const std::string& start_dir,
                     const std::optional<std::string>& settings_file = std::nullopt);
 
 // Starts the editor command on "kekka.txt" with `start_dir` as its working directory (the

@@ -17,25 +17,26 @@ namespace {
 
 // Readable by the user alone, as the cache folder is: the results are the user's.
 constexpr mode_t kCopyMode = 0600;
-// The most a byte grows: one that is not CP932 becomes U+FFFD, three bytes of UTF-8.
-constexpr std::size_t kUtf8BytesPerSjisByte = 3;
+// The most a byte grows: one that starts no character becomes U+FFFD, three bytes of UTF-8.
+constexpr std::size_t kUtf8BytesPerEncodedByte = 3;
 
-// Writes the UTF-8 of the Shift-JIS read from `from` to `to`, a block at a time.
+// Writes the UTF-8 of the results read from `from` (in their records file's encoding) to `to`, a
+// block at a time.
 bool ConvertFile(int from, int to, const std::function<void()>& on_progress,
                  std::optional<TextEncoding> encoding) {
   // The results are in their records file's encoding, which the search decided; only for results
   // of an earlier session is it found again, the same way, from the results themselves.
   ToUtf8Stream stream(encoding ? *encoding : DetectRecordsEncoding(from).Encoding());
   if (!stream.ok()) return false;
-  std::string sjis(kCopyReadBytes, '\0');
+  std::string encoded(kCopyReadBytes, '\0');
   std::string utf8;
-  utf8.reserve(kCopyReadBytes * kUtf8BytesPerSjisByte);
+  utf8.reserve(kCopyReadBytes * kUtf8BytesPerEncodedByte);
   for (;;) {
-    const ssize_t got = ReadRetry(from, sjis.data(), sjis.size());
+    const ssize_t got = ReadRetry(from, encoded.data(), encoded.size());
     if (got < 0) return false;
     if (got == 0) break;
     utf8.clear();
-    stream.Convert(std::string_view(sjis.data(), static_cast<std::size_t>(got)), utf8);
+    stream.Convert(std::string_view(encoded.data(), static_cast<std::size_t>(got)), utf8);
     if (!WriteAll(to, utf8)) return false;
     if (on_progress) on_progress();
   }

@@ -1,6 +1,7 @@
 #pragma once
 // The program's texts are Shift-JIS; Qt's are Unicode. These are the only crossings.
 #include <QString>
+#include <QWidget>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,11 @@ inline Cp932Encoding ToSjis(const QString& text) {
 // Qt reads "[*]" in a window title as the modified marker; doubled, it shows as written.
 inline QString LiteralTitle(QString title) {
   return title.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+}
+
+// The main window's caption, the program's only status line: every caption is set here.
+inline void ShowCaption(QWidget& window, const QString& caption) {
+  window.setWindowTitle(LiteralTitle(caption));
 }
 
 }  // namespace tolvane

@@ -8,13 +8,13 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QValidator>
 #include <algorithm>
 
 #include "screen/editor.h"
+#include "screen/message_box.h"
 #include "screen/screen_text.h"
 #include "session/file_problem_text.h"
 #include "session/search_screen.h"
@@ -136,8 +136,7 @@ void CTolvaneView::SaveHistory() {
 
 void CTolvaneView::TellHistoryProblemOnce() {
   const std::optional<FileProblem> problem = std::exchange(history_problem_, std::nullopt);
-  if (!problem || state_.history_problem_told) return;
-  state_.history_problem_told = true;
+  if (!problem || !state_.history_problem.Due()) return;
   QString text = FromSjis(kCannotSaveHistoryMessage);
   if (const std::string reason = FileProblemReason(*problem); !reason.empty()) {
     text += u'\n' + QString::fromStdString(reason);
@@ -145,7 +144,7 @@ void CTolvaneView::TellHistoryProblemOnce() {
   MessageBox(text);
 }
 
-void CTolvaneView::OnInitialUpdate(const std::string& start_dir) {
+void CTolvaneView::SetStartDir(const std::string& start_dir) {
   if (query_box_) query_box_->setText(query_text_);
   if (no_match_note_) no_match_note_->hide();  // it spoke of the folder left behind
   // Kept whole, however long: nothing here holds it in a fixed buffer.
@@ -160,15 +159,14 @@ void CTolvaneView::OnInitialUpdate(const std::string& start_dir) {
     QMetaObject::invokeMethod(this, [this] { TellHistoryProblemOnce(); }, Qt::QueuedConnection);
   }
   // A history.txt saved by a UTF-8 editor comes back in Shift-JIS; what Shift-JIS lacks is told.
-  if (state_.history.LoadDroppedCharacters() && !state_.history_characters_dropped_told) {
-    state_.history_characters_dropped_told = true;
+  if (state_.history.LoadDroppedCharacters() && state_.history_characters_dropped.Due()) {
     QMetaObject::invokeMethod(
         this, [this] { MessageBox(FromSjis(kHistoryCharactersDroppedMessage)); }, Qt::QueuedConnection);
   }
 }
 
 void CTolvaneView::OnChangeEditor() {
-  tolvane::OnChangeEditor(this, state_.history, state_.start_dir, state_.settings_file);
+  ChooseEditor(this, state_.history, state_.start_dir, state_.settings_file);
   SaveHistory();
   TellHistoryProblemOnce();
 }
@@ -190,7 +188,7 @@ bool CTolvaneView::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::KeyPress:
       if (watched == query_box_ || watched == results_box_) {
         if (no_match_note_) no_match_note_->hide();
-        PreTranslateMessage(*static_cast<QKeyEvent*>(event));
+        HandleSearchKey(*static_cast<QKeyEvent*>(event));
       }
       break;
     default:
@@ -221,7 +219,7 @@ void CTolvaneView::resizeEvent(QResizeEvent* event) {
   PlaceNoMatchNote();
 }
 
-void CTolvaneView::PreTranslateMessage(const QKeyEvent& key) {
+void CTolvaneView::HandleSearchKey(const QKeyEvent& key) {
   // Alt combinations belong to the menu bar.
   if (key.modifiers() & Qt::AltModifier) return;
   if (state_.results_focus) return;
@@ -276,17 +274,15 @@ void CTolvaneView::OnEnter() {
 
 void CTolvaneView::TellOncePerSession(const SearchResult& result) {
   // A file in no known encoding was searched as Shift-JIS bytes.
-  if (result.unknown_encoding && !state_.unknown_encoding_told) {
-    state_.unknown_encoding_told = true;
+  if (result.unknown_encoding && state_.unknown_encoding.Due()) {
     MessageBox(FromSjis(kUnknownEncodingSearchedMessage));
   }
   // Lines in another encoding may be missed by every search of the file.
-  if (result.other_encoding_lines && !state_.other_encoding_lines_told) {
-    state_.other_encoding_lines_told = true;
+  if (result.other_encoding_lines && state_.other_encoding_lines.Due()) {
     MessageBox(FromSjis(kOtherEncodingLinesMessage));
   }
   const std::string& elsewhere = result.results_elsewhere;
-  if (!elsewhere.empty() && state_.results_elsewhere_told.insert(elsewhere).second) {
+  if (!elsewhere.empty() && state_.results_elsewhere_place.Due(elsewhere)) {
     const QString path = QFile::decodeName(QByteArray::fromStdString(elsewhere));
     MessageBox(FromSjis(kResultsElsewhereMessage).arg(path) + u'\n' +
                FromSjis(kResultsElsewhereEditorNote));
@@ -390,7 +386,7 @@ void CTolvaneView::ShowResults() {
 }
 
 void CTolvaneView::SetCaption(std::string_view caption) {
-  window()->setWindowTitle(LiteralTitle(FromSjis(caption)));
+  ShowCaption(*window(), FromSjis(caption));
 }
 
 void CTolvaneView::ShowNoMatchNote() {
@@ -421,12 +417,6 @@ void CTolvaneView::DescribeResults(std::string_view caption) {
   results_box_->setAccessibleDescription(FromSjis(caption) + u'\n' + FromSjis(kResultsBoxAccessibleDescription));
 }
 
-void CTolvaneView::MessageBox(const QString& text) {
-  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok, this);
-  // The box shows the ordinary arrow whatever cursor the window was showing.
-  QApplication::setOverrideCursor(Qt::ArrowCursor);
-  box.exec();
-  QApplication::restoreOverrideCursor();
-}
+void CTolvaneView::MessageBox(const QString& text) { ShowMessageBox(this, text); }
 
 }  // namespace tolvane

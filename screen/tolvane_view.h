@@ -35,13 +35,13 @@ class CTolvaneView : public QWidget {
   explicit CTolvaneView(ScreenState& state, QWidget* parent = nullptr);
   // Saves the history if it changed, as long as it was ever loaded.
   ~CTolvaneView() override;
-  // Writes the history file if the table changed; nothing before the first initial update, so that
+  // Writes the history file if the table changed; nothing before the start folder is first set, so that
   // an empty table never overwrites it. For the desktop session's end. A failure is kept to be told.
   void SaveHistory();
 
   // Makes `start_dir` the folder of the records, results and state files and loads the history
   // from there. Runs at start-up and again for the new and open commands.
-  void OnInitialUpdate(const std::string& start_dir);
+  void SetStartDir(const std::string& start_dir);
   // The File menu's editor choice; the view owns the dialog.
   void OnChangeEditor();
   // The File menu's loose search turned on or off: searches from now on, and remembered.
@@ -65,7 +65,7 @@ class CTolvaneView : public QWidget {
 
  private:
   // Looks at a key before the box handles it; never consumes it.
-  void PreTranslateMessage(const QKeyEvent& key);
+  void HandleSearchKey(const QKeyEvent& key);
   void OnEnter();
   // Runs the search of `query` under the busy cursor and shows its result, or its message.
   SearchResult Search(const std::string& query);
@@ -96,7 +96,7 @@ class CTolvaneView : public QWidget {
   QPointer<QLineEdit> query_box_;
   QPointer<QPlainTextEdit> results_box_;
   QPointer<QLabel> no_match_note_;  // a child of the view outside its layout, so it takes no room
-  // The box's text as of the last Enter, Up or Down; an initial update puts it back in the box.
+  // The box's text as of the last Enter, Up or Down; a change of folder puts it back in the box.
   QString query_text_;
   BoxLayout* layout_;  // owned by the view, as its layout
   TermMarks* marks_ = nullptr;  // owned by the results box's document

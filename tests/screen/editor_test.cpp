@@ -154,7 +154,7 @@ TEST_F(EditorTest, DialogTitleAndFiltersAndCancelGivesNotepad) {
     EXPECT_EQ(dialog->fileMode(), QFileDialog::AnyFile);
     dialog->reject();
   });
-  OnChangeEditor(nullptr, history_, start_.string());
+  ChooseEditor(nullptr, history_, start_.string());
 
   EXPECT_TRUE(saw_dialog);
   EXPECT_EQ(title, QStringLiteral("結果表示用エディタを選択します。キャンセルするとメモ帳になります。"));
@@ -174,7 +174,7 @@ TEST_F(EditorTest, ADialogEndedByTheProgramsQuitKeepsTheEditor) {
     saw_dialog = true;
     dialog->hide();
   });
-  OnChangeEditor(nullptr, history_, start_.string());
+  ChooseEditor(nullptr, history_, start_.string());
   EXPECT_TRUE(saw_dialog);
   EXPECT_EQ(history_.EditorCommand(), "/usr/bin/custom");
 }
@@ -215,7 +215,7 @@ TEST_F(EditorTest, FirstFilterListsExecutablesAndFolders) {
       dialog->reject();
     }
   });
-  OnChangeEditor(nullptr, history_, start_.string());
+  ChooseEditor(nullptr, history_, start_.string());
   EXPECT_TRUE(executables_listed.contains(QStringLiteral("tool")));
   EXPECT_FALSE(executables_listed.contains(QStringLiteral("notes.txt")));
   EXPECT_TRUE(all_listed.contains(QStringLiteral("tool")));
@@ -241,7 +241,7 @@ TEST_F(EditorTest, DialogOpensInTheEditorsFolderOrWhereProgramsAre) {
       opened_in = dialog->directory().absolutePath();
       dialog->reject();
     });
-    OnChangeEditor(nullptr, history_, start_.string());
+    ChooseEditor(nullptr, history_, start_.string());
     EXPECT_EQ(opened_in, one.folder) << one.command;
   }
 }
@@ -260,7 +260,7 @@ TEST_F(EditorTest, ChosenPathBecomesTheCommandInShiftJis) {
   for (const auto& one : cases) {
     MessageBoxCloser boxes;
     AnswerNextDialog<QFileDialog>(&answerers_, [&](QFileDialog* dialog) { ChooseFile(dialog, one.chosen); });
-    OnChangeEditor(nullptr, history_, start_.string());
+    ChooseEditor(nullptr, history_, start_.string());
     EXPECT_EQ(history_.EditorCommand(), one.stored);
     // Once chosen, the program is said to get kekka.txt in the records file's encoding.
     EXPECT_EQ(boxes.texts, QStringList{QStringLiteral(
@@ -280,7 +280,7 @@ TEST_F(EditorTest, UnusablePathKeepsThePreviousEditorAndSaysSo) {
   for (const QString& chosen : {too_long, not_shift_jis}) {
     MessageBoxCloser boxes;
     AnswerNextDialog<QFileDialog>(&answerers_, [&](QFileDialog* dialog) { ChooseFile(dialog, chosen); });
-    OnChangeEditor(nullptr, history_, start_.string());
+    ChooseEditor(nullptr, history_, start_.string());
     EXPECT_EQ(history_.EditorCommand(), "/usr/bin/previous");
     EXPECT_EQ(boxes.texts.size(), 1);
     EXPECT_EQ(fs::current_path(), root_);
@@ -308,7 +308,7 @@ TEST_F(EditorTest, AChosenTextEditorMayBeGivenTheUtf8Copy) {
     asked = box->text();
     box->button(QMessageBox::Yes)->click();
   });
-  OnChangeEditor(nullptr, history_, start_.string(), settings);
+  ChooseEditor(nullptr, history_, start_.string(), settings);
   EXPECT_TRUE(asked.contains(QStringLiteral("UTF-8に変換した写しを渡しますか")));
   EXPECT_EQ(LoadSettings(settings).utf8_copy_editor, editor.string());
   OpenResultsInEditor(nullptr, history_, start_.string(), {}, settings);

@@ -135,7 +135,7 @@ class StartTest : public QObject {
 
   bool Start(const QStringList& args = {}) {
     app_ = std::make_unique<CTolvaneApp>();
-    return app_->InitInstance(Parse(args));
+    return app_->Start(Parse(args));
   }
 
   void Search(const QString& query) {
@@ -232,7 +232,7 @@ class StartTest : public QObject {
   void ExpectRefused(const QStringList& args, const QString& message) {
     CTolvaneApp app;
     MessageBoxCloser boxes;
-    QVERIFY2(!app.InitInstance(Parse(args)), qPrintable(args.join(u' ')));
+    QVERIFY2(!app.Start(Parse(args)), qPrintable(args.join(u' ')));
     QCOMPARE(boxes.texts, QStringList{message});
     QCOMPARE(boxes.titles, QStringList{QStringLiteral("Tolvane")});
     QVERIFY(boxes.plain);
@@ -284,7 +284,7 @@ class StartTest : public QObject {
     tolvane::testing::WriteFile(folder + "/tolvaneken.txt", record);
     for (const std::string& arg : {folder, folder + "/tolvaneken.txt"}) {
       app_ = std::make_unique<CTolvaneApp>();
-      QVERIFY(app_->InitInstance(ParseStartOptions(std::vector<std::string>{arg})));
+      QVERIFY(app_->Start(ParseStartOptions(std::vector<std::string>{arg})));
       QCOMPARE(app_->State().start_dir, folder);
       Search(QStringLiteral("文献"));
       QCOMPARE(tolvane::testing::ReadFile(folder + "/kekka.txt"), record);

@@ -154,7 +154,7 @@ class WindowTest : public QObject {
 
   void Start() {
     app_ = std::make_unique<CTolvaneApp>();
-    QVERIFY(app_->InitInstance());
+    QVERIFY(app_->Start());
     CMainFrame* frame = app_->MainFrame();
     frame->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(frame));
@@ -291,7 +291,7 @@ class WindowTest : public QObject {
 
   void captionShowsHintOnceThenCount() {
     app_ = std::make_unique<CTolvaneApp>();
-    QVERIFY(app_->InitInstance());
+    QVERIFY(app_->Start());
     QCOMPARE(Caption(), QString::fromUtf8(kFrameCaption));
     QVERIFY(QTest::qWaitForWindowExposed(app_->MainFrame()));
     QTRY_COMPARE(Caption(), QString::fromUtf8(kHintCaption));
@@ -404,7 +404,7 @@ class WindowTest : public QObject {
     WriteBytes(Path("history.txt"), (history + script + u'\n').toUtf8());
     MessageBoxCloser boxes;
     app_ = std::make_unique<CTolvaneApp>();
-    QVERIFY(app_->InitInstance());
+    QVERIFY(app_->Start());
     Query()->setFocus();
     QTest::keyClick(Query(), Qt::Key_Up);
     QCOMPARE(Query()->text(), QStringLiteral("近世"));
@@ -837,7 +837,7 @@ class WindowTest : public QObject {
     // Another folder leaves no note of the last one.
     Search(QStringLiteral("該当なし"));
     QVERIFY(note->isVisible());
-    app_->MainFrame()->View()->OnInitialUpdate(app_->State().start_dir);
+    app_->MainFrame()->View()->SetStartDir(app_->State().start_dir);
     QVERIFY(note->isHidden());
   }
 
@@ -1200,7 +1200,7 @@ class WindowTest : public QObject {
     QCOMPARE(::lchown(QFile::encodeName(Path("history.txt")).constData(), testing::kNobody, testing::kNobody), 0);
     MessageBoxCloser boxes;
     app_ = std::make_unique<CTolvaneApp>();
-    QVERIFY(app_->InitInstance());
+    QVERIFY(app_->Start());
     QTRY_COMPARE(boxes.texts.size(), 1);
     QVERIFY(boxes.texts[0].contains(QStringLiteral("が作ったシンボリックリンクなので、たどりません。")));
     Query()->setFocus();
