@@ -190,12 +190,18 @@ const LooseTables& Loose() {
 
 std::optional<char32_t> UnvoicedKana(char32_t k) {
   if (!IsFoldedKana(k)) return std::nullopt;
+  // ヷ ヸ ヹ ヺ are ワ ヰ ヱ ヲ voiced, eight code points above them.
+  if (k >= 0x30f7 && k <= 0x30fa) return LooseForm(k - 8);
   if (k > 0 && Voiced(k - 1) == k) return k - 1;
   if (k > 1 && SemiVoiced(k - 2) == k) return k - 2;
   return k;
 }
 
-std::optional<char32_t> VoicedKana(char32_t k) { return Voiced(k); }
+std::optional<char32_t> VoicedKana(char32_t k) {
+  // ウ voiced is ヴ, which the loose search reads as ブ.
+  const std::optional<char32_t> voiced = Voiced(k);
+  return voiced == kVu ? std::optional<char32_t>(kBu) : voiced;
+}
 
 bool IsFoldedKana(char32_t c) { return c >= 0x30a1 && c <= 0x30fa; }
 
@@ -209,7 +215,12 @@ bool IsSmallKana(char32_t c) {
   }
 }
 
-bool IsKanjiForIteration(char32_t c) { return IsKanji(c); }
+bool IsKanjiForIteration(char32_t c) {
+  // The CJK ideographs, and the user-defined characters, which files use for kanji their code
+  // lacks; not Hangul, the full-width signs (￥) or what is no character (U+FFFD).
+  return (c >= 0x3400 && c <= 0x4dbf) || (c >= 0x4e00 && c <= 0x9fff) || (c >= 0xe000 && c <= 0xfaff) ||
+         (c >= 0x20000 && c <= 0x3ffff);
+}
 
 char32_t FoldCharacter(char32_t c, Folding folding) {
   // CP932's forms stand for the pair: they are what the program's own queries convert to.

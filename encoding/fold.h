@@ -35,12 +35,12 @@ inline constexpr char32_t kBu = 0x30d6;                  // ブ, what ヴ folds 
 bool IsFoldedKana(char32_t c);
 // ァ ィ ゥ ェ ォ ッ ャ ュ ョ ヮ, folded.
 bool IsSmallKana(char32_t c);
-// A character 々 may repeat.
+// A character 々 may repeat: a kanji (or a user-defined character).
 bool IsKanjiForIteration(char32_t c);
 // A folded kana without its voiced or semi-voiced mark (ガ to カ, パ to ハ; カ stays), or nothing
 // for what is no kana.
 std::optional<char32_t> UnvoicedKana(char32_t k);
-// A folded unvoiced kana with its voiced mark (カ to ガ), or nothing.
+// A folded unvoiced kana with its voiced mark, folded (カ to ガ, ウ to ブ), or nothing.
 std::optional<char32_t> VoicedKana(char32_t k);
 
 // The code point `c` stands for under `folding`.

@@ -88,7 +88,8 @@ FoldedTerm::FoldedTerm(TextEncoding encoding, std::string_view term, Folding fol
     if (const std::optional<char32_t> base = UnvoicedKana(f)) {
       const std::optional<char32_t> before = k == 0 ? base : UnvoicedKana(previous);
       if (before == base && *base == f) add_class(spellings, kKanaIterationMark);
-      if (before == base && *base != f && VoicedKana(*base) == f) add_class(spellings, kVoicedIterationMark);
+      // ヾ voices the kana before it: after ウ it is ブ, whose unvoiced kana is フ.
+      if (before && *before != f && VoicedKana(*before) == f) add_class(spellings, kVoicedIterationMark);
     }
     // バ may be ヴァ, in any of the ways ヴ and ァ are written.
     for (const auto& [vowel, joined] : kVuWithVowel) {

@@ -1,19 +1,20 @@
-// The loose search against a model that decodes each character with iconv alone, joins a kana
-// and its mark, folds with the library's tables and matches on characters; and the fast scans
-// against the plain one. Input: an encoding byte, a read-size byte (its top bit: the query in
-// UTF-8), then query 0xFF records file.
+// The loose search against the tests' model of it (loose_model.h), each character found by the
+// model's own walk of the encoding and decoded by iconv alone; and the fast scans against the plain
+// one. Input: an encoding byte, a read-size byte (its top bit: the query in UTF-8), then query 0xFF
+// records file.
 #include <iconv.h>
 
 #include "encoding/fold.h"
 #include "encoding/text_encoding.h"
 #include "fuzz_util.h"
+#include "loose_model.h"
 #include "search/scan.h"
 #include "search/terms.h"
 
 namespace tolvane::fuzz {
 namespace {
 
-constexpr char32_t kUndecodable = 0xfffd;
+constexpr char32_t kUndecodable = testing::loose_model::kUndecodable;
 
 // One character of `encoding` decoded by iconv on its own bytes: U+FFFD unless it is exactly one
 // code point. EUC-JP's single bytes above ASCII are no characters (glibc reads some as C1
@@ -38,46 +39,20 @@ char32_t ModelDecode(TextEncoding encoding, std::string_view bytes) {
   return c >= 0xd800 && c <= 0xdfff ? kUndecodable : c;
 }
 
-// A text's characters as the loose search sees them: where each starts, its folded code point,
-// and its bytes (what an undecodable one is compared by).
-struct Unit {
-  std::size_t at;
-  char32_t folded;
-  std::string bytes;
-};
-
-std::vector<Unit> ModelUnits(TextEncoding encoding, std::string_view text) {
-  std::vector<Unit> units;
+// A text's characters, each decoded on its own bytes by the model's walk of the encoding.
+std::vector<testing::ModelChar> ModelChars(TextEncoding encoding, std::string_view text) {
+  std::vector<testing::ModelChar> chars;
   for (std::size_t at = 0; at < text.size();) {
-    std::size_t end = NextCharEnd(encoding, text, at);
-    const char32_t c = ModelDecode(encoding, text.substr(at, end - at));
-    char32_t folded = FoldCharacter(c, Folding::kLoose);
-    if (end < text.size()) {
-      const std::size_t mark_end = NextCharEnd(encoding, text, end);
-      if (const std::optional<char32_t> joined =
-              ComposeKana(c, ModelDecode(encoding, text.substr(end, mark_end - end)))) {
-        folded = *joined;
-        end = mark_end;
-      }
-    }
-    units.push_back({at, folded, std::string(text.substr(at, end - at))});
+    const std::size_t end = ModelCharEnd(static_cast<ModelEncoding>(encoding), text, at);
+    const std::string_view bytes = text.substr(at, end - at);
+    chars.push_back({ModelDecode(encoding, bytes), std::string(bytes)});
     at = end;
   }
-  return units;
+  return chars;
 }
 
 bool ModelHolds(TextEncoding encoding, std::string_view record, std::string_view term) {
-  const std::vector<Unit> have = ModelUnits(encoding, record);
-  const std::vector<Unit> want = ModelUnits(encoding, term);
-  for (std::size_t p = 0; p + want.size() <= have.size(); ++p) {
-    bool same = true;
-    for (std::size_t k = 0; same && k < want.size(); ++k) {
-      same = have[p + k].folded == want[k].folded &&
-             (want[k].folded != kUndecodable || have[p + k].bytes == want[k].bytes);
-    }
-    if (same) return true;
-  }
-  return false;
+  return testing::LooseModelHolds(ModelChars(encoding, record), ModelChars(encoding, term));
 }
 
 std::vector<std::string> Scan(const MemoryFile& file, const TermTable& terms, const ScanOptions& options) {
