@@ -18,11 +18,11 @@ struct DisplaySetting {
   std::optional<std::string> display_argument;   // -display NAME, for X11
   // A folder Qt looks in first: -platformpluginpath, else QT_QPA_PLATFORM_PLUGIN_PATH.
   std::optional<std::string> plugin_folder;
-  std::string qpa_platform;                      // QT_QPA_PLATFORM
-  std::string x_display;                         // DISPLAY
-  std::string wayland_display;                   // WAYLAND_DISPLAY
-  std::string session_type;                      // XDG_SESSION_TYPE
-  std::string current_desktop;                   // XDG_CURRENT_DESKTOP
+  std::string qpa_platform;     // QT_QPA_PLATFORM
+  std::string x_display;        // DISPLAY
+  std::string wayland_display;  // WAYLAND_DISPLAY
+  std::string session_type;     // XDG_SESSION_TYPE
+  std::string current_desktop;  // XDG_CURRENT_DESKTOP
 };
 
 // The setting of this process; only the words before `qt_argc` are Qt's.

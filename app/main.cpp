@@ -89,9 +89,9 @@ int main(int argc, char** argv) {
     return kExitError;
   }
   // Qt is told the platform chosen for this process only; an editor started later chooses its own.
-  const std::optional<QByteArray> platform_before =
-      qEnvironmentVariableIsSet(kPlatformVariable) ? std::optional(qgetenv(kPlatformVariable))
-                                                   : std::nullopt;
+  const std::optional<QByteArray> platform_before = qEnvironmentVariableIsSet(kPlatformVariable)
+                                                        ? std::optional(qgetenv(kPlatformVariable))
+                                                        : std::nullopt;
   if (!display.platform.empty()) {
     qputenv(kPlatformVariable, QByteArray::fromStdString(display.platform));
   }

@@ -36,7 +36,8 @@ CMainFrame::CMainFrame(ScreenState& state) {
   file->addSeparator();
   connect(file->addAction(FromSjis(kExitItem)), &QAction::triggered, this, &QWidget::close);
   // A command straight on the menu bar, not a popup.
-  connect(menuBar()->addAction(FromSjis(kHelpItem)), &QAction::triggered, this, &CMainFrame::AppAbout);
+  connect(menuBar()->addAction(FromSjis(kHelpItem)), &QAction::triggered, this,
+          &CMainFrame::AppAbout);
 
   AddAccelerator(QKeySequence(Qt::CTRL | Qt::Key_N), &CMainFrame::FileNew);
   AddAccelerator(QKeySequence(Qt::CTRL | Qt::Key_O), &CMainFrame::FileOpen);

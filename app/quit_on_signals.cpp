@@ -46,7 +46,8 @@ QuitOnSignals::QuitOnSignals(QObject* parent) : QObject(parent) {
   for (std::size_t i = 0; i < std::size(kQuitSignals); ++i) {
     struct sigaction& before = previous_[i];
     // A signal the program was started to ignore (nohup, a background job) stays ignored.
-    if (::sigaction(kQuitSignals[i], nullptr, &before) != 0 || before.sa_handler == SIG_IGN) continue;
+    if (::sigaction(kQuitSignals[i], nullptr, &before) != 0 || before.sa_handler == SIG_IGN)
+      continue;
     installed_[i] = ::sigaction(kQuitSignals[i], &action, nullptr) == 0;
   }
 }

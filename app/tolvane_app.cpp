@@ -33,8 +33,6 @@ constexpr const char* kJapaneseFaces[] = {
     "Noto Sans CJK JP", "Noto Sans JP", "IPAPGothic", "VL PGothic", "TakaoPGothic",
 };
 
-
-
 // The start folder of a start without a document: the folder argument, else what the working
 // directory and the remembered folder make. Empty when there is neither argument nor working
 // directory to read, nor a remembered folder with records.
@@ -84,7 +82,8 @@ bool CTolvaneApp::Start(const StartOptions& options) {
   }
   // The desktop session may end the process without closing the window.
   CTolvaneView* view = frame_->View();
-  connect(qApp, &QGuiApplication::commitDataRequest, view, [view](QSessionManager&) { view->SaveHistory(); });
+  connect(qApp, &QGuiApplication::commitDataRequest, view,
+          [view](QSessionManager&) { view->SaveHistory(); });
   frame_->show();
   return true;
 }

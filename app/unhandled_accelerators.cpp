@@ -12,11 +12,11 @@ struct KeyCombination {
 };
 
 constexpr KeyCombination kUnhandledAccelerators[] = {
-    {Qt::Key_Z, Qt::ControlModifier},        {Qt::Key_Backspace, Qt::AltModifier},
-    {Qt::Key_X, Qt::ControlModifier},        {Qt::Key_Delete, Qt::ShiftModifier},
-    {Qt::Key_C, Qt::ControlModifier},        {Qt::Key_Insert, Qt::ControlModifier},
-    {Qt::Key_V, Qt::ControlModifier},        {Qt::Key_Insert, Qt::ShiftModifier},
-    {Qt::Key_F6, Qt::NoModifier},            {Qt::Key_F6, Qt::ShiftModifier},
+    {Qt::Key_Z, Qt::ControlModifier}, {Qt::Key_Backspace, Qt::AltModifier},
+    {Qt::Key_X, Qt::ControlModifier}, {Qt::Key_Delete, Qt::ShiftModifier},
+    {Qt::Key_C, Qt::ControlModifier}, {Qt::Key_Insert, Qt::ControlModifier},
+    {Qt::Key_V, Qt::ControlModifier}, {Qt::Key_Insert, Qt::ShiftModifier},
+    {Qt::Key_F6, Qt::NoModifier},     {Qt::Key_F6, Qt::ShiftModifier},
 };
 
 // Keypad and group-switch flags are no part of an accelerator.

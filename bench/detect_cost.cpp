@@ -46,7 +46,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   tolvane::EncodingVerdict verdict;
-  const double detect = MedianMicroseconds(runs, [&] { verdict = tolvane::DetectRecordsEncoding(fd); });
+  const double detect =
+      MedianMicroseconds(runs, [&] { verdict = tolvane::DetectRecordsEncoding(fd); });
   const tolvane::TermTable terms = tolvane::SplitTerms(argv[2], verdict.Encoding());
   std::size_t matches = 0;
   const tolvane::MatchSink count = [&matches](std::string_view) {
@@ -58,8 +59,8 @@ int main(int argc, char** argv) {
     tolvane::ScanMatchingRecords(fd, terms, count, {});
   });
   std::printf("%s%s: detection %.0f us, search %.0f us (%zu matches), detection/search %.4f\n",
-              tolvane::DisplayName(verdict.Encoding()), verdict.bom ? " with BOM" : "", detect, search,
-              matches, detect / search);
+              tolvane::DisplayName(verdict.Encoding()), verdict.bom ? " with BOM" : "", detect,
+              search, matches, detect / search);
   ::close(fd);
   return 0;
 }

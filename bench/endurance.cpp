@@ -106,14 +106,22 @@ long StatusKib(const char* field) {
 
 const char* StatusName(RunStatus status) {
   switch (status) {
-    case RunStatus::kMatched: return "matched";
-    case RunStatus::kNoMatch: return "no match";
-    case RunStatus::kNoRecordsFile: return "no records file";
-    case RunStatus::kCannotCreateResults: return "cannot create results";
-    case RunStatus::kReadError: return "read error";
-    case RunStatus::kWriteError: return "write error";
-    case RunStatus::kUnreadableEncoding: return "unreadable encoding";
-    case RunStatus::kUnconvertibleQuery: return "unconvertible query";
+    case RunStatus::kMatched:
+      return "matched";
+    case RunStatus::kNoMatch:
+      return "no match";
+    case RunStatus::kNoRecordsFile:
+      return "no records file";
+    case RunStatus::kCannotCreateResults:
+      return "cannot create results";
+    case RunStatus::kReadError:
+      return "read error";
+    case RunStatus::kWriteError:
+      return "write error";
+    case RunStatus::kUnreadableEncoding:
+      return "unreadable encoding";
+    case RunStatus::kUnconvertibleQuery:
+      return "unconvertible query";
   }
   return "?";
 }
@@ -124,8 +132,10 @@ int main(int argc, char** argv) {
   long searches = 10000;
   long mib = 4;
   for (int i = 1; i + 1 < argc; i += 2) {
-    if (std::strcmp(argv[i], "--searches") == 0) searches = std::atol(argv[i + 1]);
-    else if (std::strcmp(argv[i], "--mib") == 0) mib = std::atol(argv[i + 1]);
+    if (std::strcmp(argv[i], "--searches") == 0)
+      searches = std::atol(argv[i + 1]);
+    else if (std::strcmp(argv[i], "--mib") == 0)
+      mib = std::atol(argv[i + 1]);
   }
   if (searches <= 0 || mib <= 0 || argc % 2 == 0) {
     std::fprintf(stderr, "usage: endurance [--searches N] [--mib M]\n");
@@ -154,13 +164,14 @@ int main(int argc, char** argv) {
   auto report = [&](long done) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("%6ld searches  %6.1f s  accumulated %6zu bytes (largest %6zu)  VmRSS %6ld kB  "
-                "VmHWM %6ld kB\n",
-                done, seconds, accumulated.size(), largest, StatusKib("VmRSS"), StatusKib("VmHWM"));
+    std::printf(
+        "%6ld searches  %6.1f s  accumulated %6zu bytes (largest %6zu)  VmRSS %6ld kB  "
+        "VmHWM %6ld kB\n",
+        done, seconds, accumulated.size(), largest, StatusKib("VmRSS"), StatusKib("VmHWM"));
     std::fflush(stdout);
   };
-  std::printf("records: %ld MiB in %s; bound on the accumulated text: %zu bytes\n", mib, dir.c_str(),
-              kDisplayStopBytes + kRecordBufferBytes + 1 + kAccumulatedCutBytes);
+  std::printf("records: %ld MiB in %s; bound on the accumulated text: %zu bytes\n", mib,
+              dir.c_str(), kDisplayStopBytes + kRecordBufferBytes + 1 + kAccumulatedCutBytes);
   report(0);
   for (long i = 1; i <= searches; ++i) {
     SearchResult result = RunSearch(Cp932ToUtf8(Query(random)), dir, shown);

@@ -55,7 +55,8 @@ int main(int argc, char** argv) {
   for (int i = 0; i < runs; ++i) {
     const auto start = std::chrono::steady_clock::now();
     sink += CountByte(fd, size, '\x1a');
-    seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    seconds.push_back(
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   }
   std::sort(seconds.begin(), seconds.end());
   const double median = seconds[seconds.size() / 2];

@@ -42,8 +42,9 @@ int main(int argc, char** argv) {
         const auto start = std::chrono::steady_clock::now();
         tolvane::ScanMatchingRecords(fd, terms, count,
                                      {.read_bytes = kib << 10, .split_min_bytes = split_min});
-        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                         .count());
+        ms.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
       }
       std::sort(ms.begin(), ms.end());
       std::printf(" %12.1f", ms[ms.size() / 2]);

@@ -11,8 +11,8 @@
 
 #include "cli/options.h"
 #include "encoding/cp932.h"
-#include "encoding/text_encoding.h"
 #include "encoding/sjis.h"
+#include "encoding/text_encoding.h"
 #include "posix/files.h"
 #include "session/file_problem_text.h"
 #include "session/run.h"
@@ -64,15 +64,17 @@ int Run(const CliOptions& options) {
   const Cp932Encoding sjis = Utf8ToCp932(query_utf8);
   if (sjis.malformed_utf8) return Error("the query is not UTF-8; nothing was searched");
   if (!FitsQueryLimit(query_utf8)) {
-    return Error("the query is too long: the window takes 299 bytes of Shift-JIS, each blank "
-                 "counting as a full-width blank and each character Shift-JIS lacks as two; "
-                 "nothing was searched");
+    return Error(
+        "the query is too long: the window takes 299 bytes of Shift-JIS, each blank "
+        "counting as a full-width blank and each character Shift-JIS lacks as two; "
+        "nothing was searched");
   }
 
   std::string start_dir = options.directory;
   if (start_dir.empty()) {
     std::optional<std::string> cwd = CurrentDirectory();
-    if (!cwd) return Error(std::string("cannot read the current directory: ") + std::strerror(errno));
+    if (!cwd)
+      return Error(std::string("cannot read the current directory: ") + std::strerror(errno));
     start_dir = std::move(*cwd);
   }
   // The folder is checked here only to say clearly what is wrong with it; the run itself opens
@@ -101,7 +103,8 @@ int Run(const CliOptions& options) {
     std::fprintf(stderr, "tolvane-search: %s\n", told.c_str());
   }
   if (result.unknown_encoding) {
-    std::fprintf(stderr, "tolvane-search: %s\n", Cp932ToUtf8(kUnknownEncodingSearchedMessage).c_str());
+    std::fprintf(stderr, "tolvane-search: %s\n",
+                 Cp932ToUtf8(kUnknownEncodingSearchedMessage).c_str());
   }
   if (result.other_encoding_lines) {
     std::fprintf(stderr, "tolvane-search: %s\n", Cp932ToUtf8(kOtherEncodingLinesMessage).c_str());

@@ -32,7 +32,8 @@ std::optional<char32_t> DecodeOne(iconv_t cd, const std::string& code) {
 
 // Each of `codes` (all of one length) decoded by iconv from `from`, a stretch of valid codes per
 // call: nothing for a code that is no character of the encoding.
-std::vector<std::optional<char32_t>> DecodeEach(const char* from, const std::vector<std::string>& codes) {
+std::vector<std::optional<char32_t>> DecodeEach(const char* from,
+                                                const std::vector<std::string>& codes) {
   std::vector<std::optional<char32_t>> decoded(codes.size());
   if (codes.empty()) return decoded;
   const std::size_t width = codes.front().size();
@@ -47,7 +48,8 @@ std::vector<std::optional<char32_t>> DecodeEach(const char* from, const std::vec
     std::size_t src_left = in.size() - next * width;
     char* dst = reinterpret_cast<char*>(out.data());
     std::size_t dst_left = out.size();
-    const bool stopped = iconv(cd, &src, &src_left, &dst, &dst_left) == static_cast<std::size_t>(-1);
+    const bool stopped =
+        iconv(cd, &src, &src_left, &dst, &dst_left) == static_cast<std::size_t>(-1);
     const int why = stopped ? errno : 0;
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
     const std::size_t consumed = in.size() - next * width - src_left;
@@ -62,7 +64,8 @@ std::vector<std::optional<char32_t>> DecodeEach(const char* from, const std::vec
     }
     for (std::size_t k = 0; k < consumed / width; ++k) {
       const unsigned char* c = out.data() + k * kUtf32Bytes;
-      decoded[next + k] = char32_t{c[0]} | char32_t{c[1]} << 8 | char32_t{c[2]} << 16 | char32_t{c[3]} << 24;
+      decoded[next + k] =
+          char32_t{c[0]} | char32_t{c[1]} << 8 | char32_t{c[2]} << 16 | char32_t{c[3]} << 24;
     }
     next += consumed / width;
     if (stopped) {
@@ -137,7 +140,8 @@ CodePointTable::CodePointTable(TextEncoding encoding) : encoding_(encoding) {
     for (std::size_t k = 0; k < codes.size(); ++k) {
       // A code that is a character of its own; SJIS's single bytes that begin double-byte codes
       // decode to nothing alone.
-      if (decoded[k] && NextCharEnd(encoding, codes[k], 0) == codes[k].size()) Add(codes[k], *decoded[k]);
+      if (decoded[k] && NextCharEnd(encoding, codes[k], 0) == codes[k].size())
+        Add(codes[k], *decoded[k]);
     }
   }
   std::sort(spellings_.begin(), spellings_.end());
@@ -162,7 +166,8 @@ std::vector<std::string> CodePointTable::Spellings(char32_t c) const {
     return {Utf8Of(c)};
   }
   std::vector<std::string> spellings;
-  for (auto at = std::lower_bound(spellings_.begin(), spellings_.end(), std::pair<char32_t, std::uint32_t>(c, 0));
+  for (auto at = std::lower_bound(spellings_.begin(), spellings_.end(),
+                                  std::pair<char32_t, std::uint32_t>(c, 0));
        at != spellings_.end() && at->first == c; ++at) {
     // The code's bytes from its key: one, two or three of them, none of the longer codes
     // starting with a zero byte.

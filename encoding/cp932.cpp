@@ -25,8 +25,9 @@ constexpr NfkcForm kNfkcForms[] = {
 
 // The NFKC form of a character CP932 lacks, when CP932 holds that form.
 const char* NfkcFormOf(char32_t c) {
-  const auto found = std::lower_bound(std::begin(kNfkcForms), std::end(kNfkcForms), c,
-                                      [](const NfkcForm& entry, char32_t key) { return entry.character < key; });
+  const auto found =
+      std::lower_bound(std::begin(kNfkcForms), std::end(kNfkcForms), c,
+                       [](const NfkcForm& entry, char32_t key) { return entry.character < key; });
   return found != std::end(kNfkcForms) && found->character == c ? found->form : nullptr;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// Conversion between the Shift-JIS (CP932) of the files and the UTF-8 of the screen and the terminal.
+// Conversion between the Shift-JIS (CP932) of the files and the UTF-8 of the screen and the
+// terminal.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -11,9 +12,9 @@ namespace tolvane {
 std::string Cp932ToUtf8(std::string_view sjis);
 
 struct Cp932Encoding {
-  std::string sjis;                      // the converted text, when everything converted
-  std::optional<char32_t> unconvertible; // else the first character CP932 cannot hold
-  bool malformed_utf8 = false;           // or the input was not UTF-8
+  std::string sjis;                       // the converted text, when everything converted
+  std::optional<char32_t> unconvertible;  // else the first character CP932 cannot hold
+  bool malformed_utf8 = false;            // or the input was not UTF-8
   bool ok() const { return !unconvertible && !malformed_utf8; }
 };
 

@@ -55,7 +55,8 @@ class DecoderHandle {
       std::size_t src_left = in.size() - next_code * 2;
       char* dst = reinterpret_cast<char*>(out.data());
       std::size_t dst_left = out.size();
-      const bool stopped = iconv(cd_, &src, &src_left, &dst, &dst_left) == static_cast<std::size_t>(-1);
+      const bool stopped =
+          iconv(cd_, &src, &src_left, &dst, &dst_left) == static_cast<std::size_t>(-1);
       const int why = stopped ? errno : 0;  // before anything else can touch errno
       iconv(cd_, nullptr, nullptr, nullptr, nullptr);
       const std::size_t consumed = in.size() - next_code * 2 - src_left;

@@ -32,8 +32,8 @@ class Cp932Twins {
 
  private:
   Cp932Twins();
-  std::vector<TwinGroup> group_of_;            // kDoubleByteCodes entries
-  std::vector<DoubleByteCode> codes_;          // the codes of group g at [start[g-1], start[g])
+  std::vector<TwinGroup> group_of_;    // kDoubleByteCodes entries
+  std::vector<DoubleByteCode> codes_;  // the codes of group g at [start[g-1], start[g])
   std::vector<std::size_t> group_start_{0};
 };
 

@@ -15,7 +15,9 @@ constexpr std::size_t kHoleNulRunBytes = 8;
 // encoding only when at least this many of its sampled lines fit none, and more than fit any.
 constexpr std::size_t kUnknownLinesAtLeast = 16;
 
-unsigned char Byte(std::string_view text, std::size_t at) { return static_cast<unsigned char>(text[at]); }
+unsigned char Byte(std::string_view text, std::size_t at) {
+  return static_cast<unsigned char>(text[at]);
+}
 
 // Whether every character of `line` is valid in the encoding, by its walk: a byte that starts no
 // character is the one step of a single byte that is not a valid character of its own.
@@ -162,12 +164,12 @@ bool Utf8Wins(std::string_view line) {
 
 struct LineCounts {
   bool both_valid_shift_jis = false;
-  std::size_t utf8 = 0;       // valid UTF-8 with characters beyond ASCII
-  std::size_t euc = 0;        // valid EUC-JP, not UTF-8
-  std::size_t shift_jis = 0;  // valid Shift-JIS only
+  std::size_t utf8 = 0;             // valid UTF-8 with characters beyond ASCII
+  std::size_t euc = 0;              // valid EUC-JP, not UTF-8
+  std::size_t shift_jis = 0;        // valid Shift-JIS only
   std::size_t half_width_kana = 0;  // Shift-JIS half-width kana that also walk as EUC-JP
-  std::size_t none = 0;       // valid in none of them
-  std::size_t iso2022 = 0;    // 7-bit JIS: escape sequences that switch to kanji
+  std::size_t none = 0;             // valid in none of them
+  std::size_t iso2022 = 0;          // 7-bit JIS: escape sequences that switch to kanji
 
   void Add(std::string_view line) {
     if (line.find("\x1b$") != std::string_view::npos) ++iso2022;

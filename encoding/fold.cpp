@@ -12,7 +12,7 @@
 namespace tolvane {
 namespace {
 
-constexpr char32_t kMiddleDot = 0x30fb;      // ・
+constexpr char32_t kMiddleDot = 0x30fb;  // ・
 constexpr char32_t kHalfWidthMiddleDot = 0xff65;
 
 // Full-width ASCII (！ to ～) lies this far above ASCII.
@@ -43,7 +43,8 @@ constexpr char32_t kHalfWidthKanaFirst = 0xff66;
 constexpr char32_t kHalfWidthKanaLast = 0xff9d;
 
 // The dashes taken for the long-vowel mark, in their CP932 forms (－ stands for − too). － is also
-// the full-width hyphen-minus, so the ASCII hyphen is of the class: ＩＳＢＮ４－３０８ is ISBN4-308.
+// the full-width hyphen-minus, so the ASCII hyphen is of the class: ＩＳＢＮ４－３０８ is
+// ISBN4-308.
 constexpr std::array<char32_t, 7> kDashes = {
     0x30fc,  // ー
     0xff70,  // ｰ
@@ -74,9 +75,18 @@ bool IsKanji(char32_t c) { return c >= 0x3400; }
 // has none (Æ ß Œ Ĳ ...), which stays itself.
 constexpr char32_t kLatinFirst = 0x00c0;
 constexpr std::string_view kLatinBases =
-    "aaaaaa.ceeeeiiii" "dnooooo.ouuuuy.." "aaaaaa.ceeeeiiii" "dnooooo.ouuuuy.y"
-    "aaaaaaccccccccdd" "ddeeeeeeeeeegggg" "gggghhhhiiiiiiii" "ii..jjkk.lllllll"
-    "lllnnnnnn...oooo" "oo..rrrrrrssssss" "ssttttttuuuuuuuu" "uuuuwwyyyzzzzzz.";
+    "aaaaaa.ceeeeiiii"
+    "dnooooo.ouuuuy.."
+    "aaaaaa.ceeeeiiii"
+    "dnooooo.ouuuuy.y"
+    "aaaaaaccccccccdd"
+    "ddeeeeeeeeeegggg"
+    "gggghhhhiiiiiiii"
+    "ii..jjkk.lllllll"
+    "lllnnnnnn...oooo"
+    "oo..rrrrrrssssss"
+    "ssttttttuuuuuuuu"
+    "uuuuwwyyyzzzzzz.";
 
 // Kana that old books and house styles write for others of the same sound: ヶ ヵ (signs for 箇),
 // ヰ ヱ (historical kana) and ヴ, a loanword's B.
@@ -92,8 +102,9 @@ constexpr char32_t kVerticalIterationMark = 0x303b;  // 〻, written for 々
 char32_t UnifiedIdeograph(char32_t c) {
   if (!((c >= 0xf900 && c <= 0xfaff) || (c >= 0x2f800 && c <= 0x2fa1f))) return c;
   const auto* const end = std::end(kCompatibilityIdeographs);
-  const auto* found = std::lower_bound(std::begin(kCompatibilityIdeographs), end, c,
-                                       [](const auto& entry, char32_t key) { return entry.first < key; });
+  const auto* found =
+      std::lower_bound(std::begin(kCompatibilityIdeographs), end, c,
+                       [](const auto& entry, char32_t key) { return entry.first < key; });
   return found != end && found->first == c ? found->second : c;
 }
 
@@ -101,7 +112,8 @@ char32_t LooseForm(char32_t c) {
   // Most of the plane: CJK ideographs and Hangul, which only the kanji groups fold.
   if (c >= 0x3400 && c < 0xf900) return KanjiVariants::Installed().Representative(c);
   if (c == kVerticalIterationMark) return kKanjiIterationMark;
-  if (c >= kLatinFirst && c < kLatinFirst + kLatinBases.size() && kLatinBases[c - kLatinFirst] != '.') {
+  if (c >= kLatinFirst && c < kLatinFirst + kLatinBases.size() &&
+      kLatinBases[c - kLatinFirst] != '.') {
     return static_cast<char32_t>(kLatinBases[c - kLatinFirst]);
   }
   c = Cp932FormOf(c).value_or(c);
@@ -128,8 +140,8 @@ char32_t LooseForm(char32_t c) {
   return KanjiVariants::Installed().Representative(UnifiedIdeograph(c));
 }
 
-// The katakana a voiced mark turns into another: カ to ト (but ッ), ハ to ホ, ウ, ワ to ヲ, ヽ. Each
-// voiced form is the next code point, but ヴ and ヷ to ヺ and ヾ.
+// The katakana a voiced mark turns into another: カ to ト (but ッ), ハ to ホ, ウ, ワ to ヲ, ヽ.
+// Each voiced form is the next code point, but ヴ and ヷ to ヺ and ヾ.
 std::optional<char32_t> Voiced(char32_t k) {
   if ((k >= 0x30ab && k <= 0x30c2 && (k - 0x30ab) % 2 == 0) || k == 0x30c4 || k == 0x30c6 ||
       k == 0x30c8 || (k >= 0x30cf && k <= 0x30db && (k - 0x30cf) % 3 == 0) || k == 0x30fd) {
@@ -177,9 +189,11 @@ const LooseTables& Loose() {
     }
     for (char32_t kana = 0x3041; kana <= 0xff9d; ++kana) {
       for (const char32_t mark : kJoiningMarks) {
-        if (const std::optional<char32_t> composed = ComposeKana(kana, mark)) add({kana, mark}, *composed);
+        if (const std::optional<char32_t> composed = ComposeKana(kana, mark))
+          add({kana, mark}, *composed);
       }
-      if (kana == 0x30ff) kana = kHalfWidthKanaFirst - 1;  // past the katakana, on to the half-width
+      if (kana == 0x30ff)
+        kana = kHalfWidthKanaFirst - 1;  // past the katakana, on to the half-width
     }
     return built;
   }();
@@ -207,8 +221,16 @@ bool IsFoldedKana(char32_t c) { return c >= 0x30a1 && c <= 0x30fa; }
 
 bool IsSmallKana(char32_t c) {
   switch (c) {
-    case 0x30a1: case 0x30a3: case 0x30a5: case 0x30a7: case 0x30a9:  // ァ ィ ゥ ェ ォ
-    case 0x30c3: case 0x30e3: case 0x30e5: case 0x30e7: case 0x30ee:  // ッ ャ ュ ョ ヮ
+    case 0x30a1:
+    case 0x30a3:
+    case 0x30a5:
+    case 0x30a7:
+    case 0x30a9:  // ァ ィ ゥ ェ ォ
+    case 0x30c3:
+    case 0x30e3:
+    case 0x30e5:
+    case 0x30e7:
+    case 0x30ee:  // ッ ャ ュ ョ ヮ
       return true;
     default:
       return false;
@@ -218,13 +240,14 @@ bool IsSmallKana(char32_t c) {
 bool IsKanjiForIteration(char32_t c) {
   // The CJK ideographs, and the user-defined characters, which files use for kanji their code
   // lacks; not Hangul, the full-width signs (￥) or what is no character (U+FFFD).
-  return (c >= 0x3400 && c <= 0x4dbf) || (c >= 0x4e00 && c <= 0x9fff) || (c >= 0xe000 && c <= 0xfaff) ||
-         (c >= 0x20000 && c <= 0x3ffff);
+  return (c >= 0x3400 && c <= 0x4dbf) || (c >= 0x4e00 && c <= 0x9fff) ||
+         (c >= 0xe000 && c <= 0xfaff) || (c >= 0x20000 && c <= 0x3ffff);
 }
 
 char32_t FoldCharacter(char32_t c, Folding folding) {
   // CP932's forms stand for the pair: they are what the program's own queries convert to.
-  if (folding == Folding::kLoose) return c < kBasicPlaneSize ? Loose().basic_plane[c] : LooseForm(c);
+  if (folding == Folding::kLoose)
+    return c < kBasicPlaneSize ? Loose().basic_plane[c] : LooseForm(c);
   return Cp932FormOf(c).value_or(c);
 }
 
@@ -236,9 +259,9 @@ std::optional<char32_t> ComposeKana(char32_t kana, char32_t mark) {
   if (!half_width_mark && mark != kCombiningVoicedMark && mark != kCombiningSemiVoicedMark) {
     return std::nullopt;
   }
-  const bool kana_of_any_width = half_width_kana || (kana >= kHiraganaFirst && kana <= kHiraganaLast) ||
-                                 kana == kHiraganaIterationFirst || (kana >= 0x30a1 && kana <= 0x30fa) ||
-                                 kana == 0x30fd;
+  const bool kana_of_any_width =
+      half_width_kana || (kana >= kHiraganaFirst && kana <= kHiraganaLast) ||
+      kana == kHiraganaIterationFirst || (kana >= 0x30a1 && kana <= 0x30fa) || kana == 0x30fd;
   if (!kana_of_any_width) return std::nullopt;
   const char32_t katakana = LooseForm(kana);
   const bool voiced = mark == kHalfWidthVoicedMark || mark == kCombiningVoicedMark;

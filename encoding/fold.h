@@ -24,12 +24,12 @@ enum class Folding {
 };
 
 // Folded characters the loose matcher reads with those around them.
-inline constexpr char32_t kLongVowelMark = 0x30fc;       // ー, every dash's fold
-inline constexpr char32_t kKanjiIterationMark = 0x3005;  // 々 (and 〻)
-inline constexpr char32_t kKanaIterationMark = 0x30fd;   // ヽ (and ゝ)
-inline constexpr char32_t kVoicedIterationMark = 0x30fe; // ヾ (and ゞ)
-inline constexpr char32_t kVu = 0x30f4;                  // ヴ
-inline constexpr char32_t kBu = 0x30d6;                  // ブ, what ヴ folds to
+inline constexpr char32_t kLongVowelMark = 0x30fc;        // ー, every dash's fold
+inline constexpr char32_t kKanjiIterationMark = 0x3005;   // 々 (and 〻)
+inline constexpr char32_t kKanaIterationMark = 0x30fd;    // ヽ (and ゝ)
+inline constexpr char32_t kVoicedIterationMark = 0x30fe;  // ヾ (and ゞ)
+inline constexpr char32_t kVu = 0x30f4;                   // ヴ
+inline constexpr char32_t kBu = 0x30d6;                   // ブ, what ヴ folds to
 
 // A folded katakana letter (ァ to ヺ, not ー or the marks).
 bool IsFoldedKana(char32_t c);

@@ -38,7 +38,8 @@ int IconvConverter::Convert(std::string_view& in, std::string& out) {
 }
 
 void ConvertReplacing(IconvConverter& converter, std::string_view& in, std::string& out) {
-  for (int err = converter.Convert(in, out); err != 0 && err != EINVAL; err = converter.Convert(in, out)) {
+  for (int err = converter.Convert(in, out); err != 0 && err != EINVAL;
+       err = converter.Convert(in, out)) {
     out += kReplacementCharacter;
     in.remove_prefix(1);
   }

@@ -17,8 +17,8 @@ std::optional<std::size_t> CharBoundaryFind(std::string_view text, std::string_v
   }
 }
 
-std::optional<std::size_t> ReplaceFirst(std::string& text, std::string_view from, std::string_view to,
-                                        std::size_t start) {
+std::optional<std::size_t> ReplaceFirst(std::string& text, std::string_view from,
+                                        std::string_view to, std::size_t start) {
   if (start > text.size()) return std::nullopt;
   const auto hit = CharBoundaryFind(std::string_view(text).substr(start), from);
   if (!hit) return std::nullopt;

@@ -11,10 +11,10 @@ namespace tolvane {
 // (walked from the start of `text`). `pattern` must not be empty.
 std::optional<std::size_t> CharBoundaryFind(std::string_view text, std::string_view pattern);
 
-// Replaces the first boundary occurrence of `from` at or after `start` (itself a boundary) with `to`.
-// Returns the offset just after the inserted `to`, or nothing when `from` does not occur.
-std::optional<std::size_t> ReplaceFirst(std::string& text, std::string_view from, std::string_view to,
-                                        std::size_t start = 0);
+// Replaces the first boundary occurrence of `from` at or after `start` (itself a boundary) with
+// `to`. Returns the offset just after the inserted `to`, or nothing when `from` does not occur.
+std::optional<std::size_t> ReplaceFirst(std::string& text, std::string_view from,
+                                        std::string_view to, std::size_t start = 0);
 
 // ReplaceFirst until nothing is left; inserted text is never searched again.
 void ReplaceAll(std::string& text, std::string_view from, std::string_view to);

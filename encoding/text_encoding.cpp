@@ -10,7 +10,9 @@
 namespace tolvane {
 namespace {
 
-unsigned char Byte(std::string_view text, std::size_t at) { return static_cast<unsigned char>(text[at]); }
+unsigned char Byte(std::string_view text, std::size_t at) {
+  return static_cast<unsigned char>(text[at]);
+}
 
 bool IsUtf8Continuation(unsigned char b) { return (b & 0xc0) == 0x80; }
 
@@ -62,7 +64,8 @@ void ConvertToEnd(IconvConverter& converter, std::string_view rest, std::string&
 
 // ConvertReplacing, with the stray bytes of EUC-JP shown as U+FFFD as the walk takes them: one
 // cuts short any character before it. Leaves in `in` only a character that the end cuts off.
-void ConvertShowingStrays(IconvConverter& converter, bool euc, std::string_view& in, std::string& out) {
+void ConvertShowingStrays(IconvConverter& converter, bool euc, std::string_view& in,
+                          std::string& out) {
   while (euc) {
     std::size_t stray = 0;
     while (stray < in.size() && !IsEucStrayByte(Byte(in, stray))) ++stray;
@@ -80,7 +83,7 @@ std::size_t EucCharEnd(std::string_view text, std::size_t pos) {
     return at < text.size() && Byte(text, at) >= min && Byte(text, at) <= max;
   };
   if (b == 0x8e) return trail_at(pos + 1, 0xa1, 0xdf) ? pos + 2 : pos + 1;  // SS2: half-width kana
-  if (b == 0x8f) {  // SS3: JIS X 0212
+  if (b == 0x8f) {                                                          // SS3: JIS X 0212
     return trail_at(pos + 1, 0xa1, 0xfe) && trail_at(pos + 2, 0xa1, 0xfe) ? pos + 3 : pos + 1;
   }
   if (IsEucTrail(b)) return trail_at(pos + 1, 0xa1, 0xfe) ? pos + 2 : pos + 1;
@@ -100,7 +103,8 @@ bool Utf8IsCharBoundary(std::string_view text, std::size_t pos, std::size_t know
   if (pos >= text.size() || !IsUtf8Continuation(Byte(text, pos))) return true;
   // A character holding pos starts at most three bytes before it, on a byte that is no
   // continuation; every such byte starts a character.
-  const std::size_t lowest = std::max(known, pos >= kMaxCharBytes - 1 ? pos - (kMaxCharBytes - 1) : 0);
+  const std::size_t lowest =
+      std::max(known, pos >= kMaxCharBytes - 1 ? pos - (kMaxCharBytes - 1) : 0);
   for (std::size_t at = pos; at > lowest;) {
     --at;
     if (IsUtf8Continuation(Byte(text, at))) continue;
@@ -158,7 +162,8 @@ std::size_t NextCharEnd(TextEncoding encoding, std::string_view text, std::size_
   return NextCharEnd(text, pos);
 }
 
-bool IsCharBoundary(TextEncoding encoding, std::string_view text, std::size_t pos, std::size_t known) {
+bool IsCharBoundary(TextEncoding encoding, std::string_view text, std::size_t pos,
+                    std::size_t known) {
   switch (encoding) {
     case TextEncoding::kUtf8:
       return Utf8IsCharBoundary(text, pos, known);
@@ -216,7 +221,9 @@ std::string ToUtf8(TextEncoding encoding, std::string_view text) {
 
 ToUtf8Stream::ToUtf8Stream(TextEncoding encoding)
     : converter_(std::make_unique<IconvConverter>("UTF-8", IconvName(encoding))),
-      longest_(encoding == TextEncoding::kShiftJis ? 2 : encoding == TextEncoding::kEucJp ? 3 : 4),
+      longest_(encoding == TextEncoding::kShiftJis ? 2
+               : encoding == TextEncoding::kEucJp  ? 3
+                                                   : 4),
       euc_(encoding == TextEncoding::kEucJp) {}
 
 ToUtf8Stream::~ToUtf8Stream() = default;

@@ -66,7 +66,8 @@ std::optional<FinalName> FollowAllowedLinks(int start_folder, std::string_view s
     }
     // The link itself is opened, so that its owner and its text are read from the very same link
     // even if another one takes its name meanwhile.
-    const UniqueFd link(::openat(at.folder.get(), at.name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    const UniqueFd link(
+        ::openat(at.folder.get(), at.name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
     struct stat link_info {};
     struct stat folder_info {};
     if (!link.valid() || ::fstat(link.get(), &link_info) != 0 ||
@@ -90,13 +91,16 @@ std::optional<FinalName> FollowAllowedLinks(int start_folder, std::string_view s
     reached.assign(text.data(), static_cast<std::size_t>(size));
     // The folder part is the kernel's to resolve; only the last part can be our file.
     const std::size_t slash = reached.rfind('/');
-    const std::string folder_part = slash == std::string::npos ? "." : slash == 0 ? "/" : reached.substr(0, slash);
+    const std::string folder_part = slash == std::string::npos ? "."
+                                    : slash == 0               ? "/"
+                                                               : reached.substr(0, slash);
     std::string name = slash == std::string::npos ? reached : reached.substr(slash + 1);
     if (name.empty() || name == "." || name == "..") {
       problem = KindProblem(FileProblem::Kind::kNotRegular);
       return std::nullopt;
     }
-    UniqueFd folder(::openat(at.folder.get(), folder_part.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd folder(
+        ::openat(at.folder.get(), folder_part.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!folder.valid()) {
       problem = SystemProblem(errno);
       return std::nullopt;
@@ -160,8 +164,8 @@ void RemovePendingNameAndEnd(int signal) {
 }
 
 std::string TempName(std::string_view name, int attempt) {
-  return "." + std::string(name) + "." + std::to_string(::getpid()) + "-" + std::to_string(attempt) +
-         ".tmp";
+  return "." + std::string(name) + "." + std::to_string(::getpid()) + "-" +
+         std::to_string(attempt) + ".tmp";
 }
 
 // Gives the unnamed file at `fd` a hidden name in `folder`; empty on failure, with errno set.
@@ -169,7 +173,8 @@ std::string NameUnnamedFile(int fd, int folder, std::string_view name) {
   const std::string proc_path = "/proc/self/fd/" + std::to_string(fd);
   for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
     std::string temp = TempName(name, attempt);
-    if (::linkat(AT_FDCWD, proc_path.c_str(), folder, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) return temp;
+    if (::linkat(AT_FDCWD, proc_path.c_str(), folder, temp.c_str(), AT_SYMLINK_FOLLOW) == 0)
+      return temp;
     if (errno == EEXIST) continue;
     // Without /proc, only a process allowed to link any descriptor can.
     if (errno == ENOENT && ::linkat(fd, "", folder, temp.c_str(), AT_EMPTY_PATH) == 0) return temp;
@@ -303,7 +308,8 @@ std::optional<WholeFileReplacement> WholeFileReplacement::Begin(int folder, std:
   }
   // The replaced file's permission bits, which the new one takes; a new file gets the default.
   const bool keeps_mode = final_name->existing.has_value();
-  const mode_t mode = keeps_mode ? final_name->existing->st_mode & kPermissionBits : options.new_file_mode;
+  const mode_t mode =
+      keeps_mode ? final_name->existing->st_mode & kPermissionBits : options.new_file_mode;
   UniqueFd file;
   std::string temp_name;
   if (options.unnamed_allowed) {
@@ -318,8 +324,8 @@ std::optional<WholeFileReplacement> WholeFileReplacement::Begin(int folder, std:
     // Held until a signal handler knows the name, so that no ending signal leaves it behind.
     const EndingSignalsHeld held;
     // Created no wider than the old file, so the new bytes are never readable by more users.
-    file = UniqueFd(::openat(at, temp_name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                             mode));
+    file = UniqueFd(::openat(at, temp_name.c_str(),
+                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
     if (file.valid()) {
       ArmPendingName(at, temp_name);
     } else if (errno != EEXIST) {
@@ -336,8 +342,8 @@ std::optional<WholeFileReplacement> WholeFileReplacement::Begin(int folder, std:
   // open() narrowed the bits by the umask; the replaced file's own come back. A file system that
   // keeps no modes of its own (FAT) may refuse, but then shows those bits already.
   struct stat info {};
-  if (keeps_mode && ::fstat(replacement.fd(), &info) == 0 && (info.st_mode & kPermissionBits) != mode &&
-      ::fchmod(replacement.fd(), mode) != 0) {
+  if (keeps_mode && ::fstat(replacement.fd(), &info) == 0 &&
+      (info.st_mode & kPermissionBits) != mode && ::fchmod(replacement.fd(), mode) != 0) {
     problem = SystemProblem(errno);
     return std::nullopt;
   }

@@ -26,9 +26,9 @@ struct FileProblem {
     kSystem,       // any other failure of the system: `error` tells which
   };
   Kind kind = Kind::kSystem;
-  int error = 0;             // errno, with kSystem and kMissing
-  std::string link;          // with kRefusedLink: the link as it was reached
-  uid_t link_owner = 0;      // and who owns it
+  int error = 0;         // errno, with kSystem and kMissing
+  std::string link;      // with kRefusedLink: the link as it was reached
+  uid_t link_owner = 0;  // and who owns it
 };
 
 // The problem errno `error` stands for: kMissing for ENOENT and ENOTDIR, else kSystem.
@@ -120,7 +120,8 @@ void RemoveTemporaryNameOnEndingSignals();
 
 // Replaces the file at `path` whole with `content`, flushed to the disk first (see
 // WholeFileReplacement). False, with `problem` set, when anything fails.
-bool ReplaceFileWhole(const std::string& path, std::string_view content, FileProblem* problem = nullptr);
+bool ReplaceFileWhole(const std::string& path, std::string_view content,
+                      FileProblem* problem = nullptr);
 
 // Opens the file at `path` for reading (see OpenForReading).
 OpenedFile OpenPathForReading(const std::string& path);

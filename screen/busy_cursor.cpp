@@ -1,17 +1,18 @@
 #include "screen/busy_cursor.h"
 
-#include <wayland-client-core.h>
 #include <xcb/xcb.h>
 
 #include <QApplication>
 #include <QGuiApplication>
 #include <QtGui/qguiapplication_platform.h>
 #include <utility>
+#include <wayland-client-core.h>
 
 // Qt 6.5 hands out the Wayland connection publicly. Qt 6.4 only through its private platform
 // interface, which needs qt6-base-private-dev; without it (TOLVANE_QT_PRIVATE_WAYLAND off) a
 // Wayland compositor gets the busy cursor with the next event loop, when the search ends.
-#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0) && (!defined(QT_FEATURE_wayland) || QT_FEATURE_wayland == 1)
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0) && \
+    (!defined(QT_FEATURE_wayland) || QT_FEATURE_wayland == 1)
 #define TOLVANE_PUBLIC_WAYLAND 1
 #elif defined(TOLVANE_QT_PRIVATE_WAYLAND)
 #include <qpa/qplatformnativeinterface.h>

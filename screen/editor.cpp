@@ -81,8 +81,9 @@ struct Launch {
 // is its last argument.
 std::optional<Launch> LaunchFor(const std::string& command, const std::string& start_dir,
                                 const std::string& results_elsewhere = {}) {
-  const QStringList results{results_elsewhere.empty() ? QString::fromLatin1(kResultsFileName)
-                                                      : QFile::decodeName(results_elsewhere.c_str())};
+  const QStringList results{results_elsewhere.empty()
+                                ? QString::fromLatin1(kResultsFileName)
+                                : QFile::decodeName(results_elsewhere.c_str())};
   if (command == kDefaultEditor) return Launch{QString::fromLatin1(kDesktopOpener), results};
 
   const QString local = QString::fromUtf8(Cp932ToUtf8(command));
@@ -121,8 +122,7 @@ QString DialogFolderFor(const std::string& command, const std::string& start_dir
 // The desktop opener's editors mostly take a file for UTF-8, so it is handed the UTF-8 copy of the
 // results; kekka.txt itself when no copy could be made, shown garbled by some editors but whole.
 // False when nothing is to be opened: kekka.txt is another user's link or no regular file.
-bool HandOpenerTheCopy(Launch& launch, const std::string& start_dir,
-                       const ResultsToOpen& results) {
+bool HandOpenerTheCopy(Launch& launch, const std::string& start_dir, const ResultsToOpen& results) {
   BusyCursor busy([] { return std::chrono::steady_clock::now(); });
   const auto on_progress = [&busy] { busy.OnProgress(); };
   const ResultsCopy copy =
@@ -145,8 +145,9 @@ bool HandOpenerTheCopy(Launch& launch, const std::string& start_dir,
 // is none or the desktop cannot be asked.
 std::string DesktopChoiceForText() {
   QProcess query;
-  query.start(QString::fromLatin1(kDesktopQuery),
-              {QStringLiteral("query"), QStringLiteral("default"), QString::fromLatin1(kTextMimeType)});
+  query.start(
+      QString::fromLatin1(kDesktopQuery),
+      {QStringLiteral("query"), QStringLiteral("default"), QString::fromLatin1(kTextMimeType)});
   if (!query.waitForFinished(kDesktopQueryMs)) {
     query.kill();
     query.waitForFinished();
@@ -154,12 +155,14 @@ std::string DesktopChoiceForText() {
   }
   if (query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0) return {};
   // Some desktops answer with a list; the first is the choice.
-  const QString answer = QString::fromUtf8(query.readAllStandardOutput()).section(u';', 0, 0).trimmed();
+  const QString answer =
+      QString::fromUtf8(query.readAllStandardOutput()).section(u';', 0, 0).trimmed();
   return answer.toStdString();
 }
 
 std::vector<std::string> ApplicationsFoldersOfEnvironment() {
-  return ApplicationsFolders(::getenv("XDG_DATA_HOME"), ::getenv("HOME"), ::getenv("XDG_DATA_DIRS"));
+  return ApplicationsFolders(::getenv("XDG_DATA_HOME"), ::getenv("HOME"),
+                             ::getenv("XDG_DATA_DIRS"));
 }
 
 // True when the desktop's opener would start this program again on a text file, or nothing at all.
@@ -175,7 +178,8 @@ bool DesktopOpenerFailsText(const std::vector<std::string>& folders) {
 
 // Another installed text editor, started on `file` with `folder` as its working directory. False
 // when there is none that starts.
-bool StartOtherTextEditor(const std::vector<std::string>& folders, const QString& file, const QString& folder) {
+bool StartOtherTextEditor(const std::vector<std::string>& folders, const QString& file,
+                          const QString& folder) {
   const QByteArray local = QFile::encodeName(file);
   for (const DesktopEntry& entry : EntriesForMimeType(folders, kTextMimeType)) {
     if (IsOwnEntry(entry)) continue;
@@ -185,7 +189,8 @@ bool StartOtherTextEditor(const std::vector<std::string>& folders, const QString
     const QString program = QFile::decodeName(words->front().c_str());
     if (!IsStartable(program, folder)) continue;
     QStringList arguments;
-    for (std::size_t i = 1; i < words->size(); ++i) arguments << QFile::decodeName((*words)[i].c_str());
+    for (std::size_t i = 1; i < words->size(); ++i)
+      arguments << QFile::decodeName((*words)[i].c_str());
     if (QProcess::startDetached(program, arguments, folder)) return true;
   }
   return false;
@@ -195,9 +200,11 @@ bool StartOtherTextEditor(const std::vector<std::string>& folders, const QString
 bool IsListedTextEditor(const QString& program) {
   const QString chosen = QFileInfo(program).canonicalFilePath();
   if (chosen.isEmpty()) return false;
-  for (const DesktopEntry& entry : EntriesForMimeType(ApplicationsFoldersOfEnvironment(), kTextMimeType)) {
+  for (const DesktopEntry& entry :
+       EntriesForMimeType(ApplicationsFoldersOfEnvironment(), kTextMimeType)) {
     if (IsOwnEntry(entry)) continue;
-    const std::optional<std::vector<std::string>> words = ExecArguments(entry.exec, kResultsFileName);
+    const std::optional<std::vector<std::string>> words =
+        ExecArguments(entry.exec, kResultsFileName);
     if (!words) continue;
     QString listed = QFile::decodeName(words->front().c_str());
     if (!listed.contains(u'/')) listed = QStandardPaths::findExecutable(listed);
@@ -225,7 +232,7 @@ void TellChosenEditorsEncoding(QWidget* owner, const QString& program, const std
 }  // namespace
 
 void ChooseEditor(QWidget* owner, HistoryTable& history, const std::string& start_dir,
-                    const std::optional<std::string>& settings_file) {
+                  const std::optional<std::string>& settings_file) {
   QFileDialog dialog(owner, FromSjis(kChooseEditorTitle));
   // Details hidden before the filters are set, or the combo box shows the patterns.
   dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
@@ -253,7 +260,8 @@ void ChooseEditor(QWidget* owner, HistoryTable& history, const std::string& star
     const Cp932Encoding command = Utf8ToCp932(std::string_view(path.constData(), path.size()));
     if (command.ok() && IsStorableEditorCommand(command.sjis)) {
       history.SetEditorCommand(command.sjis);
-      TellChosenEditorsEncoding(owner, dialog.selectedFiles().constFirst(), command.sjis, settings_file);
+      TellChosenEditorsEncoding(owner, dialog.selectedFiles().constFirst(), command.sjis,
+                                settings_file);
     } else {
       // Storing a cut or mangled path would start some other program later.
       ShowMessageBox(owner, FromSjis(kUnusableEditorMessage));
@@ -275,7 +283,8 @@ void OpenResultsInEditor(QWidget* owner, const HistoryTable& history, const std:
   if (IsStartable(launch->program, folder)) {
     // Made whole before the opener starts, and only once it is known to exist.
     if (command == kDefaultEditor && !HandOpenerTheCopy(*launch, start_dir, results)) return;
-    if (command != kDefaultEditor && settings_file && LoadSettings(*settings_file).utf8_copy_editor == command &&
+    if (command != kDefaultEditor && settings_file &&
+        LoadSettings(*settings_file).utf8_copy_editor == command &&
         !HandOpenerTheCopy(*launch, start_dir, results)) {
       return;
     }

@@ -26,7 +26,7 @@ struct ResultsToOpen {
 // user is told that it gets kekka.txt in the records file's encoding; one the desktop lists as a
 // text editor may be given the UTF-8 copy instead, which the settings file then remembers.
 void ChooseEditor(QWidget* owner, HistoryTable& history, const std::string& start_dir,
-                    const std::optional<std::string>& settings_file = std::nullopt);
+                  const std::optional<std::string>& settings_file = std::nullopt);
 
 // Starts the editor command on "kekka.txt" with `start_dir` as its working directory (the
 // process's own stays as it is); never waits. The default command's desktop opener gets the UTF-8

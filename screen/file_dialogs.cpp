@@ -22,8 +22,9 @@ QSize ShareOf(QSize available) {
 }  // namespace
 
 QSize FileDialogSize(QSize remembered, QSize available) {
-  const QSize wanted = remembered.width() > 0 && remembered.height() > 0 ? remembered
-                                                                          : QSize(kFileDialogWidth, kFileDialogHeight);
+  const QSize wanted = remembered.width() > 0 && remembered.height() > 0
+                           ? remembered
+                           : QSize(kFileDialogWidth, kFileDialogHeight);
   // A screen that tells no size (none yet) leaves the wanted size as it is.
   if (available.width() <= 0 || available.height() <= 0) return wanted;
   const QSize room = ShareOf(available);
@@ -54,12 +55,15 @@ void PrepareFileDialog(QFileDialog& dialog, const std::optional<std::string>& se
   }
 }
 
-void RememberFileDialogSize(const QFileDialog& dialog, const std::optional<std::string>& settings_file) {
+void RememberFileDialogSize(const QFileDialog& dialog,
+                            const std::optional<std::string>& settings_file) {
   if (!settings_file) return;
   Settings settings = LoadSettings(*settings_file);
   const QSize size = dialog.size();
   if (size.width() == settings.dialog_width && size.height() == settings.dialog_height) return;
-  if (size.width() <= 0 || size.height() <= 0 || size.width() > kDialogSideMax || size.height() > kDialogSideMax) return;
+  if (size.width() <= 0 || size.height() <= 0 || size.width() > kDialogSideMax ||
+      size.height() > kDialogSideMax)
+    return;
   settings.dialog_width = size.width();
   settings.dialog_height = size.height();
   // A convenience: a size that cannot be remembered changes nothing else.

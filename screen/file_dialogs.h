@@ -24,6 +24,7 @@ QSize FileDialogSize(QSize remembered, QSize available);
 void PrepareFileDialog(QFileDialog& dialog, const std::optional<std::string>& settings_file);
 
 // Remembers the size `dialog` was left at, once it was closed, when it differs from the one saved.
-void RememberFileDialogSize(const QFileDialog& dialog, const std::optional<std::string>& settings_file);
+void RememberFileDialogSize(const QFileDialog& dialog,
+                            const std::optional<std::string>& settings_file);
 
 }  // namespace tolvane

@@ -18,8 +18,8 @@ QMessageBox::StandardButton RunWithArrow(QMessageBox& box) {
 }  // namespace
 
 std::unique_ptr<QMessageBox> NewMessageBox(QWidget* owner, const QString& text) {
-  return std::make_unique<QMessageBox>(QMessageBox::NoIcon, QString::fromLatin1(kApplicationTitle), text,
-                                       QMessageBox::Ok, owner);
+  return std::make_unique<QMessageBox>(QMessageBox::NoIcon, QString::fromLatin1(kApplicationTitle),
+                                       text, QMessageBox::Ok, owner);
 }
 
 void ShowMessageBox(QWidget* owner, const QString& text) {

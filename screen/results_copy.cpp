@@ -77,12 +77,14 @@ ResultsCopy CopyOf(const std::string& start_dir, const OpenedFile& results,
 
 }  // namespace
 
-ResultsCopy MakeUtf8CopyOfResults(const std::string& start_dir, const std::function<void()>& on_progress,
+ResultsCopy MakeUtf8CopyOfResults(const std::string& start_dir,
+                                  const std::function<void()>& on_progress,
                                   std::optional<TextEncoding> encoding) {
   if (start_dir.empty()) return {};
   const UniqueFd start_folder = OpenFolder(start_dir);
   if (!start_folder.valid()) return {};
-  return CopyOf(start_dir, OpenForReading(start_folder.get(), kResultsFileName), on_progress, encoding);
+  return CopyOf(start_dir, OpenForReading(start_folder.get(), kResultsFileName), on_progress,
+                encoding);
 }
 
 ResultsCopy MakeUtf8CopyOfResultsAt(const std::string& start_dir, const std::string& results_file,

@@ -30,7 +30,9 @@ struct ResultsCopy {
 };
 
 // The name of the copy's folder for `start_dir`: the start folder's own in the cache.
-inline std::string CopyFolderName(const std::string& start_dir) { return StartFolderCacheName(start_dir); }
+inline std::string CopyFolderName(const std::string& start_dir) {
+  return StartFolderCacheName(start_dir);
+}
 
 // Converts `start_dir`'s kekka.txt (in its records file's encoding: Shift-JIS, UTF-8 or EUC-JP,
 // `encoding` as the search that wrote it decided, else found from kekka.txt itself) into

@@ -18,7 +18,8 @@ int BoxLength(const QString& text) {
   return static_cast<int>(text.size() - text.count(QStringLiteral("\r\n")));
 }
 
-std::vector<BoxMark> BoxMarksOf(std::string_view block, TextEncoding encoding, std::span<const TermSpan> spans) {
+std::vector<BoxMark> BoxMarksOf(std::string_view block, TextEncoding encoding,
+                                std::span<const TermSpan> spans) {
   // Every span's ends are character boundaries: the block is decoded a stretch at a time between
   // them, in order, and each end's position is the length decoded before it.
   std::vector<std::size_t> ends;
@@ -38,7 +39,8 @@ std::vector<BoxMark> BoxMarksOf(std::string_view block, TextEncoding encoding, s
     positions[k] = position;
   }
   const auto position_of = [&](std::size_t byte) {
-    return positions[static_cast<std::size_t>(std::lower_bound(ends.begin(), ends.end(), byte) - ends.begin())];
+    return positions[static_cast<std::size_t>(std::lower_bound(ends.begin(), ends.end(), byte) -
+                                              ends.begin())];
   };
   std::vector<BoxMark> marks;
   for (const TermSpan& span : spans) {

@@ -31,7 +31,8 @@ struct BoxMark {
 
 // The engine's spans (bytes of `block`, in `encoding`, ordered by where they start) as marks in
 // the box, where the block is decoded whole and each CR LF is one paragraph break.
-std::vector<BoxMark> BoxMarksOf(std::string_view block, TextEncoding encoding, std::span<const TermSpan> spans);
+std::vector<BoxMark> BoxMarksOf(std::string_view block, TextEncoding encoding,
+                                std::span<const TermSpan> spans);
 
 class TermMarks : public QSyntaxHighlighter {
  public:

@@ -85,9 +85,11 @@ CTolvaneView::CTolvaneView(ScreenState& state, QWidget* parent) : QWidget(parent
   results->setLineWrapMode(QPlainTextEdit::NoWrap);
   results->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   results->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  results->setUndoRedoEnabled(false);  // nothing to undo in a read-only box; saves a copy per search
-  // A click gives the focus to the nearest ancestor that takes it on a click, so a click on a scroll
-  // bar would reach the box and silence the keys. The box takes it from clicks on its text only.
+  results->setUndoRedoEnabled(
+      false);  // nothing to undo in a read-only box; saves a copy per search
+  // A click gives the focus to the nearest ancestor that takes it on a click, so a click on a
+  // scroll bar would reach the box and silence the keys. The box takes it from clicks on its text
+  // only.
   results->verticalScrollBar()->setFocusPolicy(Qt::NoFocus);
   results->horizontalScrollBar()->setFocusPolicy(Qt::NoFocus);
   results->setFocusPolicy(Qt::TabFocus);
@@ -103,7 +105,8 @@ CTolvaneView::CTolvaneView(ScreenState& state, QWidget* parent) : QWidget(parent
   layout_->AddResultsBox(results);
 
   // Tooltip colours, so that it reads as a passing note in any theme; never takes the focus.
-  static const bool kNoteFactoryInstalled = (QAccessible::installFactory(NoteAccessibleFactory), true);
+  static const bool kNoteFactoryInstalled =
+      (QAccessible::installFactory(NoteAccessibleFactory), true);
   (void)kNoteFactoryInstalled;
   auto* note = new QLabel(this);
   note->setObjectName(QString::fromLatin1(kNoMatchNoteName));
@@ -156,12 +159,14 @@ void CTolvaneView::SetStartDir(const std::string& start_dir) {
   // user hears of it once the window is up.
   if (state_.history.LoadProblem()) {
     history_problem_ = state_.history.LoadProblem();
-    QMetaObject::invokeMethod(this, [this] { TellHistoryProblemOnce(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { TellHistoryProblemOnce(); }, Qt::QueuedConnection);
   }
   // A history.txt saved by a UTF-8 editor comes back in Shift-JIS; what Shift-JIS lacks is told.
   if (state_.history.LoadDroppedCharacters() && state_.history_characters_dropped.Due()) {
     QMetaObject::invokeMethod(
-        this, [this] { MessageBox(FromSjis(kHistoryCharactersDroppedMessage)); }, Qt::QueuedConnection);
+        this, [this] { MessageBox(FromSjis(kHistoryCharactersDroppedMessage)); },
+        Qt::QueuedConnection);
   }
 }
 
@@ -204,7 +209,8 @@ void CTolvaneView::showEvent(QShowEvent* event) {
   if (!state_.first_show) return;
   state_.first_show = false;
   // Queued, so that the caption changes once the window is up, not while it is being shown.
-  QMetaObject::invokeMethod(this, [this] { SetCaption(kUsageHint); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { SetCaption(kUsageHint); }, Qt::QueuedConnection);
 }
 
 void CTolvaneView::changeEvent(QEvent* event) {
@@ -265,8 +271,9 @@ void CTolvaneView::OnEnter() {
     // The results are in the encoding this search decided, unless the search left the old ones.
     const bool written =
         result.status == RunStatus::kMatched || result.status == RunStatus::kNoMatch;
-    const ResultsToOpen results{.elsewhere = state_.results_elsewhere,
-                                .encoding = written ? std::optional(result.encoding) : std::nullopt};
+    const ResultsToOpen results{
+        .elsewhere = state_.results_elsewhere,
+        .encoding = written ? std::optional(result.encoding) : std::nullopt};
     OpenResultsInEditor(this, state_.history, state_.start_dir, results, state_.settings_file);
   }
   TellOncePerSession(result);
@@ -414,7 +421,8 @@ void CTolvaneView::DescribeResults(std::string_view caption) {
   if (!results_box_) return;
   // A new description is sent to assistive technology as an event of its own, so the count is
   // spoken, not only put in the caption.
-  results_box_->setAccessibleDescription(FromSjis(caption) + u'\n' + FromSjis(kResultsBoxAccessibleDescription));
+  results_box_->setAccessibleDescription(FromSjis(caption) + u'\n' +
+                                         FromSjis(kResultsBoxAccessibleDescription));
 }
 
 void CTolvaneView::MessageBox(const QString& text) { ShowMessageBox(this, text); }

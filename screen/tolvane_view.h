@@ -35,8 +35,9 @@ class CTolvaneView : public QWidget {
   explicit CTolvaneView(ScreenState& state, QWidget* parent = nullptr);
   // Saves the history if it changed, as long as it was ever loaded.
   ~CTolvaneView() override;
-  // Writes the history file if the table changed; nothing before the start folder is first set, so that
-  // an empty table never overwrites it. For the desktop session's end. A failure is kept to be told.
+  // Writes the history file if the table changed; nothing before the start folder is first set, so
+  // that an empty table never overwrites it. For the desktop session's end. A failure is kept to be
+  // told.
   void SaveHistory();
 
   // Makes `start_dir` the folder of the records, results and state files and loads the history
@@ -98,7 +99,7 @@ class CTolvaneView : public QWidget {
   QPointer<QLabel> no_match_note_;  // a child of the view outside its layout, so it takes no room
   // The box's text as of the last Enter, Up or Down; a change of folder puts it back in the box.
   QString query_text_;
-  BoxLayout* layout_;  // owned by the view, as its layout
+  BoxLayout* layout_;           // owned by the view, as its layout
   TermMarks* marks_ = nullptr;  // owned by the results box's document
   BusyClock busy_clock_ = std::chrono::steady_clock::now;
   bool history_loaded_ = false;

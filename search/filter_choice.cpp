@@ -39,14 +39,14 @@ double Frequency(const ByteCounts& counts, double total, char byte) {
 // compared bytes agree there (a spelling of one byte compares it twice), weighed by what a
 // confirmed candidate costs, and a share for the compares themselves, which grow with the
 // spellings.
-double EstimateFor(const std::vector<std::string>& spellings, const ByteCounts& counts, double total,
-                   double confirmed_cost = kConfirmedCandidateCost) {
+double EstimateFor(const std::vector<std::string>& spellings, const ByteCounts& counts,
+                   double total, double confirmed_cost = kConfirmedCandidateCost) {
   double estimate = 0;
   for (const std::string& spelling : spellings) {
     if (HasSpecialByte(spelling)) return kUnfilterable;
-    estimate += spelling.size() == 1
-                    ? Frequency(counts, total, spelling.front())
-                    : Frequency(counts, total, spelling.front()) * Frequency(counts, total, spelling.back());
+    estimate += spelling.size() == 1 ? Frequency(counts, total, spelling.front())
+                                     : Frequency(counts, total, spelling.front()) *
+                                           Frequency(counts, total, spelling.back());
   }
   return estimate * (confirmed_cost / kConfirmedCandidateCost) +
          kSpellingCompareCost * static_cast<double>(spellings.size());
@@ -57,8 +57,8 @@ double EstimateFor(const std::vector<std::string>& spellings, const ByteCounts& 
 // whose spellings together are rarer. From each character, the longest run of each number of
 // spellings: a longer run of as many spellings lets fewer places through for the same compares.
 // Each run is built from the one before it and one character more, never again from its start.
-void AddOptionsForFolded(const std::string& term, const FoldedTerm& folded, const ByteCounts& counts,
-                         double total, std::vector<Option>& options) {
+void AddOptionsForFolded(const std::string& term, const FoldedTerm& folded,
+                         const ByteCounts& counts, double total, std::vector<Option>& options) {
   for (std::size_t first = 0; first < folded.CharacterCount(); ++first) {
     // A character the record may lack is looked for nowhere, and a run stops where the record may
     // hold something between two characters.
@@ -82,8 +82,8 @@ void AddOptionsForFolded(const std::string& term, const FoldedTerm& folded, cons
 }
 
 // The filter for one term, or nothing when it cannot be looked for on raw bytes.
-std::optional<Option> OptionFor(const std::string& term, const TermTwins& twins, const ByteCounts& counts,
-                                double total) {
+std::optional<Option> OptionFor(const std::string& term, const TermTwins& twins,
+                                const ByteCounts& counts, double total) {
   if (HasSpecialByte(term)) return std::nullopt;
   if (!twins.CoverAll(term)) {
     PairFilter filter(term, counts, &twins);
@@ -109,8 +109,8 @@ std::optional<Option> OptionFor(const std::string& term, const TermTwins& twins,
     if (spellings.empty() || spellings.size() > kMaxFilterSpellings) continue;
     const double estimate = EstimateFor(spellings, counts, total);
     if (!chosen || estimate < chosen->estimate) {
-      chosen.emplace(
-          Option{&term, PairFilter(std::move(spellings)), false, twins.OffsetOfPlace(place), estimate});
+      chosen.emplace(Option{&term, PairFilter(std::move(spellings)), false,
+                            twins.OffsetOfPlace(place), estimate});
     }
   }
   return chosen;
@@ -139,7 +139,8 @@ FilterChoice ChooseFilter(const TermTable& terms, std::string_view sample) {
       options.push_back(std::move(*option));
     }
     double best = kUnfilterable;
-    for (std::size_t k = before; k < options.size(); ++k) best = std::min(best, options[k].estimate);
+    for (std::size_t k = before; k < options.size(); ++k)
+      best = std::min(best, options[k].estimate);
     ranked.emplace_back(best, &term);
   }
   std::stable_sort(ranked.begin(), ranked.end(),

@@ -6,7 +6,7 @@ namespace {
 // Katakana before a final long-vowel mark that make it optional: サーバー is サーバ, カー stays.
 constexpr std::size_t kRunBeforeOptionalMark = 3;
 
-constexpr char32_t kKatakanaU = 0x30a6;  // ウ, which ウ゛ makes ヴ
+constexpr char32_t kKatakanaU = 0x30a6;   // ウ, which ウ゛ makes ヴ
 constexpr char32_t kHiraganaVu = 0x3094;  // ゔ
 
 // What ヴ and a small vowel after it make: ヴァ ヴィ ヴェ ヴォ as バ ビ ベ ボ.
@@ -26,7 +26,8 @@ std::optional<char32_t> VuWith(char32_t vowel) {
 
 // Katakana, the long-vowel mark and the kana iteration marks: what a run of katakana is made of.
 bool IsRunMember(char32_t c) {
-  return IsFoldedKana(c) || c == kLongVowelMark || c == kKanaIterationMark || c == kVoicedIterationMark;
+  return IsFoldedKana(c) || c == kLongVowelMark || c == kKanaIterationMark ||
+         c == kVoicedIterationMark;
 }
 
 // Every one of `heads` followed by every one of `tails`.
@@ -54,8 +55,8 @@ FoldedTerm::FoldedTerm(TextEncoding encoding, std::string_view term, Folding fol
   }
   for (Reader reader; reader.pos < term.size();) {
     const Unit& unit = units_.emplace_back(ReadUnit(term, reader));
-    undecodable_.emplace_back(unit.folded == kReplacementCodePoint ? term.substr(unit.at, unit.end - unit.at)
-                                                                   : "");
+    undecodable_.emplace_back(
+        unit.folded == kReplacementCodePoint ? term.substr(unit.at, unit.end - unit.at) : "");
   }
   starts_with_small_vowel_ = VuWith(units_.front().folded).has_value();
 
@@ -84,12 +85,14 @@ FoldedTerm::FoldedTerm(TextEncoding encoding, std::string_view term, Folding fol
     // start may be any.
     const char32_t f = unit.folded;
     const char32_t previous = k == 0 ? 0 : units_[k - 1].folded;
-    if (IsKanjiForIteration(f) && (k == 0 || previous == f)) add_class(spellings, kKanjiIterationMark);
+    if (IsKanjiForIteration(f) && (k == 0 || previous == f))
+      add_class(spellings, kKanjiIterationMark);
     if (const std::optional<char32_t> base = UnvoicedKana(f)) {
       const std::optional<char32_t> before = k == 0 ? base : UnvoicedKana(previous);
       if (before == base && *base == f) add_class(spellings, kKanaIterationMark);
       // ヾ voices the kana before it: after ウ it is ブ, whose unvoiced kana is フ.
-      if (before && *before != f && VoicedKana(*before) == f) add_class(spellings, kVoicedIterationMark);
+      if (before && *before != f && VoicedKana(*before) == f)
+        add_class(spellings, kVoicedIterationMark);
     }
     // バ may be ヴァ, in any of the ways ヴ and ァ are written.
     for (const auto& [vowel, joined] : kVuWithVowel) {
@@ -132,13 +135,15 @@ std::vector<std::string> FoldedTerm::SpellingsOf(std::size_t first, std::size_t 
 }
 
 std::vector<std::string> FoldedTerm::FollowedBySpellingsOf(const std::vector<std::string>& written,
-                                                           std::size_t character, std::size_t most) const {
+                                                           std::size_t character,
+                                                           std::size_t most) const {
   const std::vector<std::string>& tails = spellings_[character];
   if (tails.empty() || written.size() * tails.size() > most) return {};
   return EachFollowedByEach(written, tails);
 }
 
-char32_t FoldedTerm::DecodeFolded(std::string_view text, std::size_t pos, std::size_t& end, bool* vu) const {
+char32_t FoldedTerm::DecodeFolded(std::string_view text, std::size_t pos, std::size_t& end,
+                                  bool* vu) const {
   const char32_t c = table_->Decode(text, pos, end);
   if (end < text.size() && mark_bytes_.test(static_cast<unsigned char>(text[end]))) {
     std::size_t mark_end = end;
@@ -211,7 +216,8 @@ bool FoldedTerm::Same(std::string_view record, std::size_t k, const Unit& u) con
   return undecodable_[k].empty() || record.substr(u.at, u.end - u.at) == undecodable_[k];
 }
 
-std::optional<FoldedTerm::Match> FoldedTerm::MatchFrom(std::string_view record, Reader reader) const {
+std::optional<FoldedTerm::Match> FoldedTerm::MatchFrom(std::string_view record,
+                                                       Reader reader) const {
   Match match;
   for (std::size_t k = 0; k < units_.size();) {
     const Unit& t = units_[k];
@@ -257,10 +263,13 @@ bool FoldedTerm::StandsAt(std::string_view record, std::size_t at) const {
 
 std::optional<FoldedTerm::Match> FoldedTerm::Find(std::string_view record, std::size_t from) const {
   std::optional<Match> first;
-  ForEachMatch(record, [&](const Match& match) {
-    first = match;
-    return false;
-  }, from);
+  ForEachMatch(
+      record,
+      [&](const Match& match) {
+        first = match;
+        return false;
+      },
+      from);
   return first;
 }
 

@@ -8,13 +8,14 @@
 // encoding match only themselves, never other such bytes.
 //
 // The loose folding also reads characters with their neighbours, in the record and the term alike:
-// - ヴァ ヴィ ヴェ ヴォ are one character, バ ビ ベ ボ; a term ending in ヴ still finds ヴァ, and one
+// - ヴァ ヴィ ヴェ ヴォ are one character, バ ビ ベ ボ; a term ending in ヴ still finds ヴァ, and
+// one
 //   starting with ァ still finds it after ヴ, as the exact search would.
 // - 々 stands for the kanji before it, ヽ for the kana before it unvoiced and ヾ voiced; with no
 //   such character before it (at the term's start) a mark stands for itself.
 // - A long-vowel mark ending a run of katakana with at least three characters before it (small
-//   kana not counted) may be passed over: コンピューター finds コンピュータ and the other way round,
-//   but only where the other's run ends there too (サーバー does not find サーバント).
+//   kana not counted) may be passed over: コンピューター finds コンピュータ and the other way
+//   round, but only where the other's run ends there too (サーバー does not find サーバント).
 #include <bitset>
 #include <cstddef>
 #include <optional>
@@ -48,10 +49,12 @@ class FoldedTerm {
     for (Reader reader{from}; reader.pos < record.size();) {
       const Reader here = reader;
       const Unit u = ReadUnit(record, reader);
-      if (!first_bytes_.test(static_cast<unsigned char>(record[u.at])) && !(u.tail != 0 && starts_with_small_vowel_)) {
+      if (!first_bytes_.test(static_cast<unsigned char>(record[u.at])) &&
+          !(u.tail != 0 && starts_with_small_vowel_)) {
         continue;
       }
-      if (const std::optional<Match> match = MatchFrom(record, here); match && !on_match(*match)) return;
+      if (const std::optional<Match> match = MatchFrom(record, here); match && !on_match(*match))
+        return;
     }
   }
   // The place after `at` that Find looks at next: the next character, past a kana's mark.
@@ -75,7 +78,8 @@ class FoldedTerm {
   bool MayBeMissing(std::size_t k) const { return units_[k].optional; }
   // Every way the encoding writes the `count` characters from `first` one after the other: what a
   // filter looks for. Empty when that is more than `most` ways, or none.
-  std::vector<std::string> SpellingsOf(std::size_t first, std::size_t count, std::size_t most) const;
+  std::vector<std::string> SpellingsOf(std::size_t first, std::size_t count,
+                                       std::size_t most) const;
   // Each of `written` followed by each spelling of the character `character`: a run one longer.
   // Empty as SpellingsOf.
   std::vector<std::string> FollowedBySpellingsOf(const std::vector<std::string>& written,
@@ -87,22 +91,23 @@ class FoldedTerm {
     std::size_t at = 0;
     std::size_t end = 0;
     char32_t folded = 0;
-    char32_t mark = 0;         // the iteration mark (folded) the unit is written as, if it is one
-    char32_t tail = 0;         // the small vowel a ヴ took in (ヴァ as バ), if any
-    std::size_t tail_at = 0;   // where that vowel starts
-    bool vu = false;           // a ヴ that took in no vowel
-    bool optional = false;     // a final long-vowel mark that may be passed over
+    char32_t mark = 0;        // the iteration mark (folded) the unit is written as, if it is one
+    char32_t tail = 0;        // the small vowel a ヴ took in (ヴァ as バ), if any
+    std::size_t tail_at = 0;  // where that vowel starts
+    bool vu = false;          // a ヴ that took in no vowel
+    bool optional = false;    // a final long-vowel mark that may be passed over
   };
   // Where a walk through a text stands, and what it knows of the characters before.
   struct Reader {
     std::size_t pos = 0;
-    char32_t previous = 0;     // the folded unit before, or 0 when not known
-    std::size_t run = 0;       // katakana of the current run before pos, small kana not counted
+    char32_t previous = 0;  // the folded unit before, or 0 when not known
+    std::size_t run = 0;    // katakana of the current run before pos, small kana not counted
   };
 
   // The folded character at `pos` of `text`, and where it ends (after its mark, if it takes one);
   // `vu` tells whether it is a ヴ, however written.
-  char32_t DecodeFolded(std::string_view text, std::size_t pos, std::size_t& end, bool* vu = nullptr) const;
+  char32_t DecodeFolded(std::string_view text, std::size_t pos, std::size_t& end,
+                        bool* vu = nullptr) const;
   // The unit at `reader.pos`, the reader moved past it.
   Unit ReadUnit(std::string_view text, Reader& reader) const;
   // Where the term's units match when read from `reader`, its first byte and the byte after its

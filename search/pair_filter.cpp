@@ -39,7 +39,8 @@ bool SpellingStartsAt(std::string_view text, std::size_t at, const FilterSpellin
                       std::size_t count) {
   for (std::size_t k = 0; k < count; ++k) {
     const std::string& bytes = spellings[k].bytes;
-    if (at + bytes.size() <= text.size() && std::memcmp(text.data() + at, bytes.data(), bytes.size()) == 0) {
+    if (at + bytes.size() <= text.size() &&
+        std::memcmp(text.data() + at, bytes.data(), bytes.size()) == 0) {
       return true;
     }
   }
@@ -71,9 +72,10 @@ inline __m128i PairSse2(const char* p, std::size_t i, std::size_t j, __m128i fir
 }
 
 // Where the pair agrees, and in `stops` where a Ctrl+Z stands, over the 32 positions from p.
-__attribute__((target("avx2"), always_inline)) inline __m256i PairAvx2(
-    const char* p, std::size_t i, std::size_t j, __m256i first, __m256i second, __m256i stop,
-    __m256i& stops) {
+__attribute__((target("avx2"), always_inline)) inline __m256i PairAvx2(const char* p, std::size_t i,
+                                                                       std::size_t j, __m256i first,
+                                                                       __m256i second, __m256i stop,
+                                                                       __m256i& stops) {
   const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
   const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + j));
   stops = _mm256_cmpeq_epi8(a, stop);
@@ -82,7 +84,7 @@ __attribute__((target("avx2"), always_inline)) inline __m256i PairAvx2(
 
 // The byte masks of two vectors, the first in the low half.
 __attribute__((target("avx2"), always_inline)) inline std::uint64_t Mask64(__m256i low,
-                                                                          __m256i high) {
+                                                                           __m256i high) {
   return static_cast<std::uint32_t>(_mm256_movemask_epi8(low)) |
          std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(high))} << 32;
 }
@@ -94,7 +96,8 @@ __attribute__((target("avx2"), always_inline)) inline std::uint64_t Mask64(__m25
 template <class Confirm>
 __attribute__((target("avx2"))) std::size_t FindAvx2(const char* text, std::size_t from,
                                                      std::size_t last, std::string_view term,
-                                                     std::size_t i, std::size_t j, Confirm confirm) {
+                                                     std::size_t i, std::size_t j,
+                                                     Confirm confirm) {
   if (const void* z = std::memchr(text + from, kStopByte, i)) {
     return FirstBefore(text, from, static_cast<const char*>(z) - text, term, i, j, confirm);
   }
@@ -119,7 +122,8 @@ __attribute__((target("avx2"))) std::size_t FindAvx2(const char* text, std::size
       if (confirm(text + q + __builtin_ctzll(m))) return q + __builtin_ctzll(m);
     }
     if (later_stops) {
-      return FirstBefore(text, q + 64, q + 64 + i + __builtin_ctzll(later_stops), term, i, j, confirm);
+      return FirstBefore(text, q + 64, q + 64 + i + __builtin_ctzll(later_stops), term, i, j,
+                         confirm);
     }
     for (std::uint64_t m = Mask64(pair2, pair3); m; m &= m - 1) {
       if (confirm(text + q + 64 + __builtin_ctzll(m))) return q + 64 + __builtin_ctzll(m);
@@ -181,11 +185,14 @@ __attribute__((target("avx2"), always_inline)) inline __m256i AnyPairAvx2(const 
   if (pairs.shared) {
     // Spellings of one character start at their first byte: the bytes loaded for it are the
     // bytes looked at for a Ctrl+Z too.
-    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + pairs.first_offsets[0]));
-    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + pairs.second_offsets[0]));
-    __m256i any = pairs.first_offsets[0] == 0
-                      ? _mm256_cmpeq_epi8(a, stop)
-                      : _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), stop);
+    const __m256i a =
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + pairs.first_offsets[0]));
+    const __m256i b =
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + pairs.second_offsets[0]));
+    __m256i any =
+        pairs.first_offsets[0] == 0
+            ? _mm256_cmpeq_epi8(a, stop)
+            : _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), stop);
     for (std::size_t k = 0; k < pairs.count; ++k) {
       any = _mm256_or_si256(any, _mm256_and_si256(_mm256_cmpeq_epi8(a, pairs.firsts[k]),
                                                   _mm256_cmpeq_epi8(b, pairs.seconds[k])));
@@ -194,8 +201,10 @@ __attribute__((target("avx2"), always_inline)) inline __m256i AnyPairAvx2(const 
   }
   __m256i any = _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), stop);
   for (std::size_t k = 0; k < pairs.count; ++k) {
-    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + pairs.first_offsets[k]));
-    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + pairs.second_offsets[k]));
+    const __m256i a =
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + pairs.first_offsets[k]));
+    const __m256i b =
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + pairs.second_offsets[k]));
     any = _mm256_or_si256(any, _mm256_and_si256(_mm256_cmpeq_epi8(a, pairs.firsts[k]),
                                                 _mm256_cmpeq_epi8(b, pairs.seconds[k])));
   }
@@ -247,7 +256,8 @@ __attribute__((target("avx2"))) std::size_t FindAnyAvx2(std::string_view text, s
   }
   for (; q + 31 <= last; q += 32) {
     std::size_t at = 0;
-    if (first_real(q, static_cast<std::uint32_t>(_mm256_movemask_epi8(AnyPairAvx2(p + q, pairs))), at)) {
+    if (first_real(q, static_cast<std::uint32_t>(_mm256_movemask_epi8(AnyPairAvx2(p + q, pairs))),
+                   at)) {
       return at;
     }
   }
@@ -267,11 +277,12 @@ std::size_t FindAnySse2(std::string_view text, std::size_t from, std::size_t las
   const char* p = text.data();
   std::size_t q = from;
   for (; q + 15 <= last; q += 16) {
-    const __m128i stops = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + q)), stop);
+    const __m128i stops =
+        _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + q)), stop);
     __m128i any = _mm_setzero_si128();
     for (std::size_t k = 0; k < count; ++k) {
-      any = _mm_or_si128(any, PairSse2(p + q, spellings[k].first, spellings[k].second, firsts[k],
-                                       seconds[k]));
+      any = _mm_or_si128(
+          any, PairSse2(p + q, spellings[k].first, spellings[k].second, firsts[k], seconds[k]));
     }
     auto hits = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_or_si128(any, stops)));
     for (; hits; hits &= hits - 1) {
@@ -352,13 +363,15 @@ std::size_t PairFilter::Find(std::string_view text, std::size_t from) const {
   if (spellings_.size() > 1) {
     // Spellings of one or two bytes match where their pair agrees.
     bool pair_confirms = true;
-    for (const FilterSpelling& spelling : spellings_) pair_confirms = pair_confirms && spelling.bytes.size() <= 2;
+    for (const FilterSpelling& spelling : spellings_)
+      pair_confirms = pair_confirms && spelling.bytes.size() <= 2;
     return FindAny(text, from, [&](std::size_t at) {
       return pair_confirms || SpellingStartsAt(text, at, spellings_.data(), spellings_.size());
     });
   }
   const std::string_view term = spellings_.front().bytes;
-  return twins_ ? FindWith(text, from, AnySpelling{term, twins_}) : FindWith(text, from, ExactTerm{term});
+  return twins_ ? FindWith(text, from, AnySpelling{term, twins_})
+                : FindWith(text, from, ExactTerm{term});
 }
 
 template <class Confirm>
@@ -394,7 +407,8 @@ template <class Confirm>
 std::size_t PairFilter::FindAny(std::string_view text, std::size_t from, Confirm confirm) const {
   if (from >= text.size()) return std::string_view::npos;
   std::size_t longest = 0;
-  for (const FilterSpelling& spelling : spellings_) longest = std::max(longest, spelling.bytes.size());
+  for (const FilterSpelling& spelling : spellings_)
+    longest = std::max(longest, spelling.bytes.size());
   std::size_t q = from;
 #ifdef TOLVANE_PAIR_VECTORS
   // The vector loops look only where every spelling fits; the plain loop below does the rest.
@@ -413,7 +427,8 @@ std::size_t PairFilter::FindAny(std::string_view text, std::size_t from, Confirm
 
 bool PairFilter::PairAgreesAt(std::string_view text, std::size_t at) const {
   for (const FilterSpelling& spelling : spellings_) {
-    if (at + spelling.bytes.size() <= text.size() && text[at + spelling.first] == spelling.bytes[spelling.first] &&
+    if (at + spelling.bytes.size() <= text.size() &&
+        text[at + spelling.first] == spelling.bytes[spelling.first] &&
         text[at + spelling.second] == spelling.bytes[spelling.second]) {
       return true;
     }

@@ -36,9 +36,9 @@ struct FilterSpelling {
 
 class PairFilter {
  public:
-  // Finds `term` by its two rarest bytes. With `twins` (which must outlive the filter and leave some
-  // byte of the term fixed: !CoverAll) the compared bytes are chosen among those the same in every
-  // spelling, and a hit is any spelling. `term` must not be empty.
+  // Finds `term` by its two rarest bytes. With `twins` (which must outlive the filter and leave
+  // some byte of the term fixed: !CoverAll) the compared bytes are chosen among those the same in
+  // every spelling, and a hit is any spelling. `term` must not be empty.
   PairFilter(std::string_view term, const ByteCounts& counts, const TermTwins* twins = nullptr);
   // Finds where any of `spellings` starts: between 1 and kMaxFilterSpellings of them, none empty.
   // Each is compared by its first and its last byte.
@@ -72,7 +72,7 @@ class PairFilter {
   bool PairAgreesAt(std::string_view text, std::size_t at) const;
 
   std::vector<FilterSpelling> spellings_;  // one, unless a character of several spellings
-  const TermTwins* twins_ = nullptr;  // a term whose twin characters vary
+  const TermTwins* twins_ = nullptr;       // a term whose twin characters vary
 };
 
 }  // namespace tolvane

@@ -42,9 +42,11 @@ RangeEnd ScanRange(int fd, RegionScanner& scanner, std::uint64_t begin,
   while (true) {
     if (stop.stop_requested()) return {RangeEnd::Kind::kCancelled};
     const std::size_t wanted =
-        end ? static_cast<std::size_t>(std::min<std::uint64_t>(read_bytes, *end - offset)) : read_bytes;
+        end ? static_cast<std::size_t>(std::min<std::uint64_t>(read_bytes, *end - offset))
+            : read_bytes;
     const ssize_t n =
-        wanted > 0 ? PreadRetry(fd, buffer.data() + carried, wanted, static_cast<off_t>(offset)) : 0;
+        wanted > 0 ? PreadRetry(fd, buffer.data() + carried, wanted, static_cast<off_t>(offset))
+                   : 0;
     if (n < 0) return {RangeEnd::Kind::kReadError};
     const std::uint64_t region_start = offset - carried;
     offset += static_cast<std::uint64_t>(n);

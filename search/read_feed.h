@@ -15,9 +15,9 @@ namespace tolvane {
 // How the scan of a stretch ended.
 struct RangeEnd {
   enum class Kind {
-    kEnd,        // the stretch was scanned to its end
-    kCtrlZ,      // a Ctrl+Z ended the file inside it
-    kStopped,    // the sink wanted no more; `stopped_at` is the file offset of the record it refused
+    kEnd,      // the stretch was scanned to its end
+    kCtrlZ,    // a Ctrl+Z ended the file inside it
+    kStopped,  // the sink wanted no more; `stopped_at` is the file offset of the record it refused
     kReadError,  // a read failed
     kCancelled,  // a stop was requested
   };

@@ -92,8 +92,6 @@ std::size_t PieceLength(TextEncoding encoding, std::string_view rest) {
   return LastBoundaryAtMost(encoding, rest.substr(0, kPieceLookBytes), kRecordTextBytes);
 }
 
-std::string_view RecordText(std::string_view record) {
-  return record.substr(0, record.find('\0'));
-}
+std::string_view RecordText(std::string_view record) { return record.substr(0, record.find('\0')); }
 
 }  // namespace tolvane

@@ -12,7 +12,6 @@
 #include "encoding/text_encoding.h"
 #include "search/scan_sizes.h"
 
-
 namespace tolvane {
 
 class RecordReader {

@@ -37,7 +37,8 @@ std::size_t CompleteEnd(TextEncoding encoding, std::string_view raw, bool at_end
   std::size_t known = raw.size();
   if (known > piece && raw[known - 1] == kCarriageReturn) --known;
   // A piece's end is known once the bytes its last character may take are there.
-  while (known - piece >= kPieceLookBytes) piece += PieceLength(encoding, raw.substr(piece, known - piece));
+  while (known - piece >= kPieceLookBytes)
+    piece += PieceLength(encoding, raw.substr(piece, known - piece));
   return piece;
 }
 

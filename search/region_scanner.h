@@ -59,7 +59,8 @@ class RegionScanner {
   // may skip looking for.
   bool Plain(std::string_view raw, std::size_t from, std::size_t to);
   RegionStep ScanEveryRecord(std::string_view raw, bool at_end);
-  bool TurnedAway(std::string_view raw, std::size_t start, std::size_t hit, std::size_t& next) const;
+  bool TurnedAway(std::string_view raw, std::size_t start, std::size_t hit,
+                  std::size_t& next) const;
 
   const TermTable* terms_;
   const FilterChoice* choice_;

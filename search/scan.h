@@ -36,11 +36,12 @@ using ProgressHook = std::function<void()>;
 
 // How the records file is read; everything but the defaults is for tests and benchmarks.
 struct ScanOptions {
-  bool plain = false;  // the record-by-record reference path (RecordReader)
-  std::size_t read_bytes = kScanReadBytes;           // how much one read takes
+  bool plain = false;                       // the record-by-record reference path (RecordReader)
+  std::size_t read_bytes = kScanReadBytes;  // how much one read takes
   std::size_t split_min_bytes = kSplitScanMinBytes;  // files this large are scanned in two halves
   std::size_t held_match_bytes = kHeldMatchBytes;    // what the second half may hold
-  ProgressHook on_progress = nullptr;  // empty in the command: tested once per read, never per record
+  ProgressHook on_progress =
+      nullptr;  // empty in the command: tested once per read, never per record
 };
 
 // The fast path reads the file a buffer at a time, looks for one term (or one character of a term)

@@ -12,7 +12,8 @@ namespace {
 // table for it.
 bool MayHoldTwins(std::string_view term) {
   for (std::size_t at = 0; at < term.size(); at = NextCharEnd(term, at)) {
-    if (IsLeadByte(term[at]) && kTwinLeadBytes.find(term[at]) != std::string_view::npos) return true;
+    if (IsLeadByte(term[at]) && kTwinLeadBytes.find(term[at]) != std::string_view::npos)
+      return true;
   }
   return false;
 }

@@ -50,7 +50,7 @@ class TermTwins {
     std::size_t offset;  // of the twin character's lead byte in the term
     TwinGroup group;
   };
-  std::vector<Place> places_;      // ascending offsets
+  std::vector<Place> places_;     // ascending offsets
   std::bitset<256> first_bytes_;  // the bytes any spelling can start with
 };
 

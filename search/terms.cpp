@@ -180,18 +180,23 @@ namespace {
 // Every place term `index` stands in `record`, walked from its start, until `on_place` returns
 // false: the one rule of what a match is, for the scan and for the marks alike.
 template <class OnPlace>
-void ForEachPlace(std::string_view record, const TermTable& table, std::size_t index, OnPlace on_place) {
+void ForEachPlace(std::string_view record, const TermTable& table, std::size_t index,
+                  OnPlace on_place) {
   if (const std::optional<FoldedTerm>& folded = table.folded[index]) {
-    folded->ForEachMatch(record, [&](const FoldedTerm::Match& match) { return on_place(TermSpan{match.at, match.end}); });
+    folded->ForEachMatch(record, [&](const FoldedTerm::Match& match) {
+      return on_place(TermSpan{match.at, match.end});
+    });
     return;
   }
   const std::string& term = table.terms[index];
   const TermTwins& twins = table.twins[index];
-  // Each search starts on a character boundary, so the rest of the record is walked as from its start.
+  // Each search starts on a character boundary, so the rest of the record is walked as from its
+  // start.
   for (std::size_t from = 0; from < record.size();) {
     const std::string_view rest = record.substr(from);
-    const std::optional<std::size_t> found =
-        twins.empty() ? CharBoundaryFind(table.encoding, rest, term) : twins.FindOnBoundary(rest, term);
+    const std::optional<std::size_t> found = twins.empty()
+                                                 ? CharBoundaryFind(table.encoding, rest, term)
+                                                 : twins.FindOnBoundary(rest, term);
     if (!found) return;
     const std::size_t at = from + *found;
     if (!on_place(TermSpan{at, at + term.size()})) return;
@@ -227,9 +232,9 @@ bool MatchesAllTerms(std::string_view record, const TermTable& table,
       known = table.folded[index]->StandsAt(record, found.at);
     } else if (term == found.term && found.at + term->size() <= record.size()) {
       const TermTwins& twins = table.TwinsOf(term);
-      const bool spelled = found.confirmed || (twins.empty()
-                                                   ? record.substr(found.at, term->size()) == *term
-                                                   : twins.SpellingAt(record.data() + found.at, *term));
+      const bool spelled =
+          found.confirmed || (twins.empty() ? record.substr(found.at, term->size()) == *term
+                                            : twins.SpellingAt(record.data() + found.at, *term));
       known = spelled && IsCharBoundary(table.encoding, record, found.at);
     }
     if (!known && !Holds(record, table, index)) {
@@ -247,8 +252,9 @@ std::vector<TermSpan> TermSpans(std::string_view record, const TermTable& table)
       return true;
     });
   }
-  std::sort(spans.begin(), spans.end(),
-            [](const TermSpan& a, const TermSpan& b) { return a.at != b.at ? a.at < b.at : a.end < b.end; });
+  std::sort(spans.begin(), spans.end(), [](const TermSpan& a, const TermSpan& b) {
+    return a.at != b.at ? a.at < b.at : a.end < b.end;
+  });
   return spans;
 }
 

@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
-#include "search/scan_sizes.h"
 #include "encoding/text_encoding.h"
 #include "search/folded_term.h"
+#include "search/scan_sizes.h"
 #include "search/term_twins.h"
 
 namespace tolvane {

@@ -79,7 +79,8 @@ ScanEnd ScanInTwoHalves(int fd, std::uint64_t begin, std::size_t size, const Ter
                         const ScanOptions& options) {
   RegionScanner first(&terms, &choice, &on_match);
   const auto whole_file = [&] {
-    return ScanEndOf(ScanRange(fd, first, begin, std::nullopt, options.read_bytes, options.on_progress));
+    return ScanEndOf(
+        ScanRange(fd, first, begin, std::nullopt, options.read_bytes, options.on_progress));
   };
   const std::size_t split = SplitPoint(fd, size);
   if (split <= begin) return whole_file();
@@ -95,7 +96,8 @@ ScanEnd ScanInTwoHalves(int fd, std::uint64_t begin, std::size_t size, const Ter
   std::jthread helper;
   try {
     helper = std::jthread([&](std::stop_token stop) {
-      second_end = ScanRange(fd, second, split, std::nullopt, options.read_bytes, helper_progress, stop);
+      second_end =
+          ScanRange(fd, second, split, std::nullopt, options.read_bytes, helper_progress, stop);
     });
   } catch (const std::system_error&) {
     return whole_file();  // no thread to be had

@@ -8,7 +8,8 @@
 
 namespace tolvane {
 
-DisplayText::DisplayText(TextEncoding encoding, const TermTable* terms) : encoding_(encoding), terms_(terms) {
+DisplayText::DisplayText(TextEncoding encoding, const TermTable* terms)
+    : encoding_(encoding), terms_(terms) {
   text_.reserve(kDisplayStopBytes + kRecordBufferBytes + kCrLf.size());
 }
 
@@ -16,7 +17,8 @@ bool DisplayText::Append(std::string_view record) {
   const std::size_t record_start = text_.size();
   ++records_;
   text_ += record;
-  // Only shown records are looked at again: at most kShownRecords of them, after the scan found them.
+  // Only shown records are looked at again: at most kShownRecords of them, after the scan found
+  // them.
   if (terms_) {
     for (const TermSpan& span : TermSpans(record, *terms_)) {
       spans_.push_back({record_start + span.at, record_start + span.end});
@@ -67,8 +69,9 @@ std::string MergeResults(std::string block, std::string_view older) {
   return block;
 }
 
-ShownResults MergeShown(std::string block, std::vector<std::string> terms, const ShownResults& older,
-                        TextEncoding encoding, bool loose, std::vector<TermSpan> spans) {
+ShownResults MergeShown(std::string block, std::vector<std::string> terms,
+                        const ShownResults& older, TextEncoding encoding, bool loose,
+                        std::vector<TermSpan> spans) {
   ShownResults merged;
   const std::size_t block_bytes = block.size();
   merged.text = MergeResults(std::move(block), older.text);
@@ -77,8 +80,8 @@ ShownResults MergeShown(std::string block, std::vector<std::string> terms, const
   std::size_t kept = merged.text.size() - block_bytes;
   for (const ShownBlock& earlier : older.blocks) {
     if (kept == 0) break;
-    ShownBlock& block =
-        merged.blocks.emplace_back(ShownBlock{std::min(earlier.bytes, kept), earlier.terms, earlier.encoding, earlier.loose, {}});
+    ShownBlock& block = merged.blocks.emplace_back(ShownBlock{
+        std::min(earlier.bytes, kept), earlier.terms, earlier.encoding, earlier.loose, {}});
     for (const TermSpan& span : earlier.spans) {
       if (span.end <= block.bytes) block.spans.push_back(span);
     }

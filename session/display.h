@@ -46,7 +46,8 @@ struct ShownResults {
 class DisplayText {
  public:
   // With `terms` (which must outlive it), each shown record's term spans are kept for the marks.
-  explicit DisplayText(TextEncoding encoding = TextEncoding::kShiftJis, const TermTable* terms = nullptr);
+  explicit DisplayText(TextEncoding encoding = TextEncoding::kShiftJis,
+                       const TermTable* terms = nullptr);
   // Appends a shown record. False once the text holds 500 records or has passed 74,500 bytes:
   // nothing more is to be appended then.
   bool Append(std::string_view record);
@@ -75,8 +76,8 @@ std::string MergeResults(std::string block, std::string_view older);
 // The new block over the older results, cut as MergeResults cuts: the blocks the cut dropped are
 // gone, and one it shortened is shortened.
 // The older blocks keep the spans that lie wholly within what the cut kept of them.
-ShownResults MergeShown(std::string block, std::vector<std::string> terms, const ShownResults& older,
-                        TextEncoding encoding = TextEncoding::kShiftJis, bool loose = false,
-                        std::vector<TermSpan> spans = {});
+ShownResults MergeShown(std::string block, std::vector<std::string> terms,
+                        const ShownResults& older, TextEncoding encoding = TextEncoding::kShiftJis,
+                        bool loose = false, std::vector<TermSpan> spans = {});
 
 }  // namespace tolvane

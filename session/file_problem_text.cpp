@@ -55,7 +55,8 @@ std::string SystemReason(int error) {
 
 std::string RunProblemMessage(const RunProblem& problem) {
   if (!problem.character) return Cp932ToUtf8(problem.message);
-  return Filled(problem.message, DescribeCharacter(*problem.character), DisplayName(problem.encoding));
+  return Filled(problem.message, DescribeCharacter(*problem.character),
+                DisplayName(problem.encoding));
 }
 
 std::string FileProblemReason(const FileProblem& problem) {

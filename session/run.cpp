@@ -88,8 +88,10 @@ SearchResult RunSearch(std::string_view query, const std::string& start_dir,
   }
   FileProblem problem;
   std::string elsewhere;
-  std::optional<WholeFileReplacement> results = BeginResults(folder.get(), options, problem, elsewhere);
-  if (!results) return Failure(RunStatus::kCannotCreateResults, kCannotCreateResultsMessage, problem);
+  std::optional<WholeFileReplacement> results =
+      BeginResults(folder.get(), options, problem, elsewhere);
+  if (!results)
+    return Failure(RunStatus::kCannotCreateResults, kCannotCreateResultsMessage, problem);
 
   ResultsWriter writer(results->fd());
   DisplayText display_text(encoding, &terms);
@@ -110,7 +112,8 @@ SearchResult RunSearch(std::string_view query, const std::string& start_dir,
   // The new results file takes the old one's place only once every record is in it, so that a
   // count is never shown for records that did not reach it and a failure keeps the old file.
   if (!writer.Flush()) {
-    return Failure(RunStatus::kWriteError, kCannotWriteResultsMessage, ProblemFromErrno(writer.error()));
+    return Failure(RunStatus::kWriteError, kCannotWriteResultsMessage,
+                   ProblemFromErrno(writer.error()));
   }
   if (end == ScanEnd::kReadError) return Failure(RunStatus::kReadError, kCannotReadRecordsMessage);
   if (!results->Commit(problem)) {
@@ -127,9 +130,10 @@ SearchResult RunSearch(std::string_view query, const std::string& start_dir,
   result.shown_records = display_text.Records();
   result.caption = CountCaption(matches, result.shown_records);
   const std::span<const std::string> active = terms.Active();
-  result.shown = std::move(display_text)
-                     .MergeInFrontOf(earlier, std::vector<std::string>(active.begin(), active.end()),
-                                     options.loose);
+  result.shown =
+      std::move(display_text)
+          .MergeInFrontOf(earlier, std::vector<std::string>(active.begin(), active.end()),
+                          options.loose);
   return result;
 }
 

@@ -20,14 +20,14 @@
 namespace tolvane {
 
 enum class RunStatus {
-  kMatched,             // at least one match; the results file, box and caption are new
-  kNoMatch,             // nothing matched; the results file is empty, the screen stays as it was
-  kNoRecordsFile,       // the records file could not be opened
-  kCannotCreateResults, // no new results file could be made or put in place
-  kReadError,           // the records file failed part way
-  kWriteError,          // the new results file did not get every record
-  kUnreadableEncoding,  // the records file is UTF-16 or UTF-32
-  kUnconvertibleQuery,  // a query character the records file's encoding cannot hold
+  kMatched,              // at least one match; the results file, box and caption are new
+  kNoMatch,              // nothing matched; the results file is empty, the screen stays as it was
+  kNoRecordsFile,        // the records file could not be opened
+  kCannotCreateResults,  // no new results file could be made or put in place
+  kReadError,            // the records file failed part way
+  kWriteError,           // the new results file did not get every record
+  kUnreadableEncoding,   // the records file is UTF-16 or UTF-32
+  kUnconvertibleQuery,   // a query character the records file's encoding cannot hold
 };
 
 // What stopped a run: its message (Shift-JIS), and what the system said about the file, where it
@@ -42,10 +42,10 @@ struct RunProblem {
 
 struct SearchResult {
   RunStatus status = RunStatus::kNoMatch;
-  std::int64_t matches = 0;  // records counted; 0 whenever the run failed
-  std::int64_t shown_records = 0;  // with kMatched: how many of them the new block shows
-  std::string caption;    // with kMatched: the count caption
-  ShownResults shown;     // with kMatched: the box's new text, the newest block first
+  std::int64_t matches = 0;           // records counted; 0 whenever the run failed
+  std::int64_t shown_records = 0;     // with kMatched: how many of them the new block shows
+  std::string caption;                // with kMatched: the count caption
+  ShownResults shown;                 // with kMatched: the box's new text, the newest block first
   std::optional<RunProblem> problem;  // with a failure; the results file is as it was
   // The records file's encoding, which the results file and the newest block are in, and whether
   // some of its lines seem to be in another.

@@ -27,11 +27,21 @@ std::string UnescapeValue(std::string_view value) {
       continue;
     }
     switch (value[++i]) {
-      case 's': out += ' '; break;
-      case 'n': out += '\n'; break;
-      case 't': out += '\t'; break;
-      case 'r': out += '\r'; break;
-      case '\\': out += '\\'; break;
+      case 's':
+        out += ' ';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      case 't':
+        out += '\t';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      case '\\':
+        out += '\\';
+        break;
       default:
         out += '\\';
         out += value[i];
@@ -42,7 +52,8 @@ std::string UnescapeValue(std::string_view value) {
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) text.remove_suffix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
+    text.remove_suffix(1);
   return text;
 }
 
@@ -69,7 +80,8 @@ std::optional<std::vector<std::string>> ExecWords(std::string_view exec) {
     if (quoted) {
       if (c == '"') {
         quoted = false;
-      } else if (c == '\\' && i + 1 < exec.size() && std::string_view("\"`$\\").find(exec[i + 1]) != std::string_view::npos) {
+      } else if (c == '\\' && i + 1 < exec.size() &&
+                 std::string_view("\"`$\\").find(exec[i + 1]) != std::string_view::npos) {
         word += exec[++i];
       } else {
         word += c;
@@ -105,7 +117,8 @@ void CollectEntryFiles(const std::filesystem::path& folder, const std::string& i
     if (name.starts_with('.')) continue;
     std::error_code type_error;
     if (it->is_directory(type_error)) {
-      if (depth + 1 < kApplicationsFolderDepth) CollectEntryFiles(it->path(), id_prefix + name + '-', depth + 1, files, budget);
+      if (depth + 1 < kApplicationsFolderDepth)
+        CollectEntryFiles(it->path(), id_prefix + name + '-', depth + 1, files, budget);
     } else if (name.ends_with(kEntrySuffix)) {
       --budget;
       files.emplace(id_prefix + name, it->path().string());
@@ -147,17 +160,23 @@ std::optional<DesktopEntry> ParseDesktopEntry(std::string_view text) {
     if (equals == std::string_view::npos) continue;
     const std::string_view key = Trim(line.substr(0, equals));
     const std::string value = UnescapeValue(Trim(line.substr(equals + 1)));
-    if (key == "Type") entry.application = value == "Application";
-    else if (key == "Exec") entry.exec = value;
-    else if (key == "TryExec") entry.try_exec = value;
-    else if (key == "MimeType") entry.mime_types = SplitList(value);
-    else if (key == "Hidden") entry.hidden = value == "true";
+    if (key == "Type")
+      entry.application = value == "Application";
+    else if (key == "Exec")
+      entry.exec = value;
+    else if (key == "TryExec")
+      entry.try_exec = value;
+    else if (key == "MimeType")
+      entry.mime_types = SplitList(value);
+    else if (key == "Hidden")
+      entry.hidden = value == "true";
   }
   if (!in_group) return std::nullopt;
   return entry;
 }
 
-std::optional<std::vector<std::string>> ExecArguments(std::string_view exec, std::string_view file) {
+std::optional<std::vector<std::string>> ExecArguments(std::string_view exec,
+                                                      std::string_view file) {
   std::optional<std::vector<std::string>> words = ExecWords(exec);
   if (!words || words->empty()) return std::nullopt;
   std::vector<std::string> arguments;
@@ -190,14 +209,17 @@ std::optional<std::vector<std::string>> ExecArguments(std::string_view exec, std
   return arguments;
 }
 
-std::vector<std::string> ApplicationsFolders(const char* xdg_data_home, const char* home, const char* xdg_data_dirs) {
+std::vector<std::string> ApplicationsFolders(const char* xdg_data_home, const char* home,
+                                             const char* xdg_data_dirs) {
   std::vector<std::string> folders;
   if (xdg_data_home != nullptr && *xdg_data_home == '/') {
     folders.push_back(std::string(xdg_data_home) + std::string(kApplications));
   } else if (home != nullptr && *home == '/') {
-    folders.push_back(std::string(home) + std::string(kDefaultDataHome) + std::string(kApplications));
+    folders.push_back(std::string(home) + std::string(kDefaultDataHome) +
+                      std::string(kApplications));
   }
-  const std::string_view dirs = xdg_data_dirs != nullptr && *xdg_data_dirs != '\0' ? xdg_data_dirs : kDefaultDataDirs;
+  const std::string_view dirs =
+      xdg_data_dirs != nullptr && *xdg_data_dirs != '\0' ? xdg_data_dirs : kDefaultDataDirs;
   std::string_view rest = dirs;
   while (!rest.empty()) {
     const std::size_t colon = rest.find(':');
@@ -206,12 +228,14 @@ std::vector<std::string> ApplicationsFolders(const char* xdg_data_home, const ch
     if (!folder.starts_with('/')) continue;  // a relative one is ignored
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     folder += kApplications;
-    if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(std::move(folder));
+    if (std::find(folders.begin(), folders.end(), folder) == folders.end())
+      folders.push_back(std::move(folder));
   }
   return folders;
 }
 
-std::vector<DesktopEntry> EntriesForMimeType(const std::vector<std::string>& folders, std::string_view mime_type) {
+std::vector<DesktopEntry> EntriesForMimeType(const std::vector<std::string>& folders,
+                                             std::string_view mime_type) {
   std::vector<DesktopEntry> found;
   std::set<std::string> seen;
   std::size_t budget = kDesktopEntriesRead;
@@ -230,12 +254,14 @@ std::vector<DesktopEntry> EntriesForMimeType(const std::vector<std::string>& fol
   return found;
 }
 
-std::optional<DesktopEntry> FindDesktopEntry(const std::vector<std::string>& folders, std::string_view id) {
+std::optional<DesktopEntry> FindDesktopEntry(const std::vector<std::string>& folders,
+                                             std::string_view id) {
   if (!id.ends_with(kEntrySuffix) || id.find('/') != std::string_view::npos) return std::nullopt;
   for (const std::string& folder : folders) {
     // "vendor-app.desktop" may be "vendor/app.desktop": each '-' may stand for a folder.
     std::vector<std::string> candidates{std::string(id)};
-    for (std::size_t dash = id.find('-'); dash != std::string_view::npos; dash = id.find('-', dash + 1)) {
+    for (std::size_t dash = id.find('-'); dash != std::string_view::npos;
+         dash = id.find('-', dash + 1)) {
       std::string path(id);
       path[dash] = '/';
       candidates.push_back(std::move(path));

@@ -23,8 +23,8 @@ inline constexpr int kApplicationsFolderDepth = 3;
 inline constexpr std::size_t kDesktopEntriesRead = 8192;
 
 struct DesktopEntry {
-  std::string id{};        // "org.gnome.gedit.desktop"; set by the finding, not the parsing
-  std::string exec{};      // the Exec value, its string escapes undone, its quoting kept
+  std::string id{};    // "org.gnome.gedit.desktop"; set by the finding, not the parsing
+  std::string exec{};  // the Exec value, its string escapes undone, its quoting kept
   std::string try_exec{};
   std::vector<std::string> mime_types{};
   bool application = false;  // Type=Application
@@ -42,14 +42,17 @@ std::optional<std::vector<std::string>> ExecArguments(std::string_view exec, std
 
 // The "applications" folders, most important first: $XDG_DATA_HOME (else ~/.local/share), then each
 // of $XDG_DATA_DIRS (else /usr/local/share and /usr/share). Unset and empty variables are alike.
-std::vector<std::string> ApplicationsFolders(const char* xdg_data_home, const char* home, const char* xdg_data_dirs);
+std::vector<std::string> ApplicationsFolders(const char* xdg_data_home, const char* home,
+                                             const char* xdg_data_dirs);
 
 // The application entries that open `mime_type`, each id once as its most important folder has it
 // (a hidden one there hides it everywhere), in folder order and then by id.
-std::vector<DesktopEntry> EntriesForMimeType(const std::vector<std::string>& folders, std::string_view mime_type);
+std::vector<DesktopEntry> EntriesForMimeType(const std::vector<std::string>& folders,
+                                             std::string_view mime_type);
 
 // The entry `id` as its most important folder has it; nothing when no folder has it.
-std::optional<DesktopEntry> FindDesktopEntry(const std::vector<std::string>& folders, std::string_view id);
+std::optional<DesktopEntry> FindDesktopEntry(const std::vector<std::string>& folders,
+                                             std::string_view id);
 
 // True when `entry` starts this program: the package's own id, or an Exec whose program is named
 // like it (an entry a file manager made for "Open With", say).

@@ -10,7 +10,6 @@
 
 #include "posix/files.h"
 
-
 namespace tolvane {
 
 inline constexpr char kHistoryFileName[] = "history.txt";
@@ -72,7 +71,8 @@ class HistoryTable {
 
   // Records a query about to be searched. Returns false and changes nothing when the query with its
   // blanks widened would not fit a slot (see FitsHistorySlot). Otherwise rewrites `query` in place
-  // (ASCII blanks become full-width blanks) and stores it in slot 0 unless an equal query is stored.
+  // (ASCII blanks become full-width blanks) and stores it in slot 0 unless an equal query is
+  // stored.
   bool AddToHistory(std::string& query);
   // The same for a query typed in Unicode (UTF-8): stored in Shift-JIS where Shift-JIS holds it,
   // else as it was typed (blanks widened to U+3000). False when it exceeds the query limit.
@@ -87,7 +87,7 @@ class HistoryTable {
   // The table as it stood when it last met the file, when the file then held all of it: a slot
   // the file cannot hold as it is (a line break in a command) does not make every save write.
   std::optional<std::array<std::string, kHistorySlots>> synced_;
-  std::size_t added_since_sync_ = 0;       // queries stored since then, at the front
+  std::size_t added_since_sync_ = 0;  // queries stored since then, at the front
   bool editor_changed_since_sync_ = false;
   std::optional<FileProblem> load_problem_;
   bool characters_dropped_ = false;
@@ -107,8 +107,9 @@ bool FitsQueryLimit(std::string_view utf8);
 // read from history.txt holds, since a text-mode reader ends the file there.
 inline constexpr char kUnicodeQueryMark = '\x1a';
 
-// True when `command` (Shift-JIS) can be the editor command: it fits the command line and comes back
-// from the state file unchanged (one line, no control characters, no white space at either end).
+// True when `command` (Shift-JIS) can be the editor command: it fits the command line and comes
+// back from the state file unchanged (one line, no control characters, no white space at either
+// end).
 bool IsStorableEditorCommand(std::string_view command);
 
 }  // namespace tolvane

@@ -43,7 +43,8 @@ void MakeFolders(const std::string& folder) {
 
 }  // namespace
 
-std::optional<std::string> ConfigFile(const char* xdg_config_home, const char* home, std::string_view name) {
+std::optional<std::string> ConfigFile(const char* xdg_config_home, const char* home,
+                                      std::string_view name) {
   std::string config;
   if (IsAbsolute(xdg_config_home)) {
     config = xdg_config_home;

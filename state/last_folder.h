@@ -14,10 +14,12 @@ namespace tolvane {
 // Longer folders are neither saved nor read back.
 inline constexpr std::size_t kLastFolderBytes = 4096;
 
-// Where the program's file `name` is in the user's configuration folder, "$XDG_CONFIG_HOME/tolvane",
-// for these values of XDG_CONFIG_HOME and HOME (null when unset). An XDG_CONFIG_HOME that is empty
-// or relative is ignored for "$HOME/.config"; with no absolute HOME either, there is none.
-std::optional<std::string> ConfigFile(const char* xdg_config_home, const char* home, std::string_view name);
+// Where the program's file `name` is in the user's configuration folder,
+// "$XDG_CONFIG_HOME/tolvane", for these values of XDG_CONFIG_HOME and HOME (null when unset). An
+// XDG_CONFIG_HOME that is empty or relative is ignored for "$HOME/.config"; with no absolute HOME
+// either, there is none.
+std::optional<std::string> ConfigFile(const char* xdg_config_home, const char* home,
+                                      std::string_view name);
 
 // Up to `max_bytes` of the configuration file `file` (one byte more shows a file that is too long);
 // nothing when it is missing, no regular file, another user's link, or unreadable.

@@ -38,11 +38,12 @@ std::string HomeFolder() {
   const char* home = ::getenv("HOME");
   if (home != nullptr && home[0] == '/') return home;
   const long suggested = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-  std::vector<char> buffer(suggested > 0 ? static_cast<std::size_t>(suggested) : kPasswdBufferBytes);
+  std::vector<char> buffer(suggested > 0 ? static_cast<std::size_t>(suggested)
+                                         : kPasswdBufferBytes);
   passwd entry{};
   passwd* found = nullptr;
-  if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr ||
-      found->pw_dir == nullptr || found->pw_dir[0] != '/') {
+  if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 ||
+      found == nullptr || found->pw_dir == nullptr || found->pw_dir[0] != '/') {
     return {};
   }
   return found->pw_dir;
@@ -61,7 +62,8 @@ bool MakeFolderWithParents(const std::string& path) {
 // when others could.
 bool KeptPrivate(int folder) {
   struct stat info {};
-  if (::fstat(folder, &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid()) return false;
+  if (::fstat(folder, &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid())
+    return false;
   if ((info.st_mode & kOthersWriteBits) == 0) return true;
   return ::fchmod(folder, kOwnFolderMode) == 0;
 }
@@ -81,7 +83,8 @@ UniqueFd OpenOwnFolder(const std::string& base, std::span<const std::string> sub
   UniqueFd folder(::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   for (const std::string& name : subfolders) {
     if (!folder.valid() || !IsPlainName(name)) return UniqueFd();
-    if (::mkdirat(folder.get(), name.c_str(), kOwnFolderMode) != 0 && errno != EEXIST) return UniqueFd();
+    if (::mkdirat(folder.get(), name.c_str(), kOwnFolderMode) != 0 && errno != EEXIST)
+      return UniqueFd();
     FileProblem problem;
     UniqueFd sub = OpenFolderIn(folder.get(), name, problem);
     if (!sub.valid() || !KeptPrivate(sub.get())) return UniqueFd();

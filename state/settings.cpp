@@ -57,7 +57,8 @@ bool ParseDialogSize(std::string_view text, int& width, int& height) {
   const std::size_t x = text.find('x');
   int w = 0;
   int h = 0;
-  if (x == std::string_view::npos || !side(text.substr(0, x), w) || !side(text.substr(x + 1), h)) return false;
+  if (x == std::string_view::npos || !side(text.substr(0, x), w) || !side(text.substr(x + 1), h))
+    return false;
   width = w;
   height = h;
   return true;
@@ -77,11 +78,14 @@ std::optional<std::string> SettingsFileOfEnvironment() {
 Settings LoadSettings(const std::string& file) {
   Settings settings;
   ForEachLine(ReadSettingsLines(file), [&settings](std::string_view line) {
-    if (line.starts_with(kLooseSearchLine)) settings.loose_search = line.substr(kLooseSearchLine.size()) == kOn;
+    if (line.starts_with(kLooseSearchLine))
+      settings.loose_search = line.substr(kLooseSearchLine.size()) == kOn;
     if (line.starts_with(kDialogSizeLine)) {
-      (void)ParseDialogSize(line.substr(kDialogSizeLine.size()), settings.dialog_width, settings.dialog_height);
+      (void)ParseDialogSize(line.substr(kDialogSizeLine.size()), settings.dialog_width,
+                            settings.dialog_height);
     }
-    if (line.starts_with(kUtf8CopyEditorLine)) settings.utf8_copy_editor = line.substr(kUtf8CopyEditorLine.size());
+    if (line.starts_with(kUtf8CopyEditorLine))
+      settings.utf8_copy_editor = line.substr(kUtf8CopyEditorLine.size());
   });
   return settings;
 }
@@ -97,14 +101,15 @@ bool SaveSettings(const std::string& file, const Settings& settings) {
   content += kLooseSearchLine;
   content += settings.loose_search ? kOn : kOff;
   content += '\n';
-  if (settings.dialog_width > 0 && settings.dialog_height > 0 && settings.dialog_width <= kDialogSideMax &&
-      settings.dialog_height <= kDialogSideMax) {
+  if (settings.dialog_width > 0 && settings.dialog_height > 0 &&
+      settings.dialog_width <= kDialogSideMax && settings.dialog_height <= kDialogSideMax) {
     content += kDialogSizeLine;
     content += std::to_string(settings.dialog_width) + 'x' + std::to_string(settings.dialog_height);
     content += '\n';
   }
   // A line break in it would make a line of its own; such a command is not kept.
-  if (!settings.utf8_copy_editor.empty() && settings.utf8_copy_editor.find_first_of("\r\n") == std::string::npos) {
+  if (!settings.utf8_copy_editor.empty() &&
+      settings.utf8_copy_editor.find_first_of("\r\n") == std::string::npos) {
     content += kUtf8CopyEditorLine;
     content += settings.utf8_copy_editor;
     content += '\n';

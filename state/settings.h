@@ -2,8 +2,8 @@
 // The window's settings that outlive a session, kept outside every start folder in
 // "$XDG_CONFIG_HOME/tolvane/settings" (not in history.txt, whose format stays): one line
 // "name=value" each, LF or CR LF. A convenience only: a file missing or unreadable gives the
-// defaults, an unknown line is passed over and kept by a save, and a failure to write is told by the
-// return value alone. Plain C++, no Qt.
+// defaults, an unknown line is passed over and kept by a save, and a failure to write is told by
+// the return value alone. Plain C++, no Qt.
 #include <optional>
 #include <string>
 

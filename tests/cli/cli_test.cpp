@@ -56,8 +56,10 @@ TEST_F(CommandTest, JoinsItsArgumentsIntoOneAndSearch) {
 TEST_F(CommandTest, CountCaptionAndRawOutputs) {
   EXPECT_EQ(Command(dir_, {"--count", "夏目"}).out, "2\n");
   EXPECT_EQ(Command(dir_, {"--caption", "夏目"}).out,
-            "件数：2   空白で区切るとand検索。上下矢印キーで入力履歴。shift+Enter：エディタで結果を開く。\n");
-  EXPECT_EQ(Command(dir_, {"--raw", "舞姫"}).out, "\x90\x58\x89\xa8\x8a\x4f \x95\x91\x95\x50\r\n\r\n");
+            "件数：2   "
+            "空白で区切るとand検索。上下矢印キーで入力履歴。shift+Enter：エディタで結果を開く。\n");
+  EXPECT_EQ(Command(dir_, {"--raw", "舞姫"}).out,
+            "\x90\x58\x89\xa8\x8a\x4f \x95\x91\x95\x50\r\n\r\n");
 }
 
 // The argument converts to one code of a character CP932 holds twice (Ⅰ to NEC's 0x8754, 纊 to
@@ -79,15 +81,15 @@ TEST_F(CommandTest, FindsACharacterUnderEitherOfItsCodes) {
 TEST_F(CommandTest, LooseFindsTheNotationalVariantsAndKeepsTheRecordsOwnBytes) {
   testing::WriteFile(dir_ / "tolvaneken.txt",
                      "\x81\x69\x82\x50\x82\x58\x82\x58\x82\x57\x81\x6a\r\n"  // （１９９８）
-                     "\x82\x81\x82\x82\x82\x83\r\n"                              // ａｂｃ
-                     "\xba\xdd\xcb\xdf\xad\xb0\xc0\r\n"                         // ｺﾝﾋﾟｭｰﾀ
+                     "\x82\x81\x82\x82\x82\x83\r\n"                          // ａｂｃ
+                     "\xba\xdd\xcb\xdf\xad\xb0\xc0\r\n"  // ｺﾝﾋﾟｭｰﾀ
                      "\x82\xb1\x82\xf1\x82\xd2\x82\xe3\x81\x5b\x82\xbd\r\n"  // こんぴゅーた
                      "\x83\x66\x81\x7c\x83\x5e\x83\x78\x81\x7c\x83\x58\r\n"  // デ－タベ－ス
-                     "\x9a\xa0\x8c\xea\r\n"                                        // 國語
-                     "\x8d\x91\x8c\xea\x8a\x77\r\n"                              // 国語学
-                     "\xfb\xfc\x8b\xb4\r\n"                                        // 髙橋
-                     "\x83\x52\x83\x93\x83\x73\x83\x5e\r\n"                    // コンピタ
-                     "\x83\x5c\r\n");                                                // ソ
+                     "\x9a\xa0\x8c\xea\r\n"                                  // 國語
+                     "\x8d\x91\x8c\xea\x8a\x77\r\n"                          // 国語学
+                     "\xfb\xfc\x8b\xb4\r\n"                                  // 髙橋
+                     "\x83\x52\x83\x93\x83\x73\x83\x5e\r\n"                  // コンピタ
+                     "\x83\x5c\r\n");                                        // ソ
   const auto loose = [&](const char* term) { return Command(dir_, {"--loose", term}).out; };
   EXPECT_EQ(loose("1998"), "（１９９８）\n");
   EXPECT_EQ(loose("ABC"), "ａｂｃ\n");
@@ -117,8 +119,9 @@ TEST_F(CommandTest, LongRecordsPastTheBoxsLimitAreAllCountedAndWritten) {
   EXPECT_EQ(count.status, 0);
   EXPECT_EQ(count.out, "300\n");
   EXPECT_EQ(testing::ReadFile(dir_ / "kekka.txt"), records);
-  EXPECT_EQ(Command(dir_, {"--caption", "hit"}).out,
-            "件数：300   500件までを表示しています。shift+Enterキーでエディタ上に全体を開きます。\n");
+  EXPECT_EQ(
+      Command(dir_, {"--caption", "hit"}).out,
+      "件数：300   500件までを表示しています。shift+Enterキーでエディタ上に全体を開きます。\n");
   std::string box;
   for (int i = 0; i < 147; ++i) box += record;
   EXPECT_EQ(Command(dir_, {"--raw", "hit"}).out, box + "\r\n");
@@ -130,20 +133,23 @@ TEST_F(CommandTest, LongRecordsPastTheBoxsLimitAreAllCountedAndWritten) {
 // The command run as an ordinary user (nobody, when the tests run as root) in `dir`, from a copy
 // every user may run: the build tree may lie where nobody cannot enter. Its output and errors are
 // opened before it drops root, in a folder of the test's. The cache is `cache`.
-Outcome CommandAsOrdinaryUser(const std::string& dir, const std::string& cache, std::vector<std::string> args) {
+Outcome CommandAsOrdinaryUser(const std::string& dir, const std::string& cache,
+                              std::vector<std::string> args) {
   Outcome outcome;
   testing::ScratchDir bin(testing::kEveryonesTempDir);
   testing::ScratchDir caught;
   const std::string program = bin / "tolvane-search";
   std::error_code error;
   std::filesystem::copy_file(TOLVANE_SEARCH_BIN, program, error);
-  if (error || ::chmod(bin.path().c_str(), 0755) != 0 || ::chmod(program.c_str(), 0755) != 0) return outcome;
+  if (error || ::chmod(bin.path().c_str(), 0755) != 0 || ::chmod(program.c_str(), 0755) != 0)
+    return outcome;
   args.insert(args.begin(), program);
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
   const std::string cache_setting = "XDG_CACHE_HOME=" + cache;
-  char* envp[] = {const_cast<char*>(cache_setting.c_str()), const_cast<char*>("LANG=C.UTF-8"), nullptr};
+  char* envp[] = {const_cast<char*>(cache_setting.c_str()), const_cast<char*>("LANG=C.UTF-8"),
+                  nullptr};
   const int out = ::open((caught / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   const int err = ::open((caught / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   const pid_t child = ::fork();
@@ -156,7 +162,8 @@ Outcome CommandAsOrdinaryUser(const std::string& dir, const std::string& cache, 
   ::close(out);
   ::close(err);
   int status = 0;
-  if (child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status)) outcome.status = WEXITSTATUS(status);
+  if (child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status))
+    outcome.status = WEXITSTATUS(status);
   outcome.out = testing::ReadFile(caught / "out");
   outcome.err = testing::ReadFile(caught / "err");
   return outcome;
@@ -180,10 +187,11 @@ TEST(CommandElsewhere, AFolderTheUserMayNotWriteIsSearchedAndItsResultsGoToTheCa
   EXPECT_EQ(o.out, "2\n");
   // The folder's own in the cache, as the window's: the only one there.
   std::string digest;
-  for (const auto& entry : std::filesystem::directory_iterator(cache / "tolvane")) digest = entry.path().filename();
+  for (const auto& entry : std::filesystem::directory_iterator(cache / "tolvane"))
+    digest = entry.path().filename();
   const std::string elsewhere = cache / "tolvane/" + digest + "/results/kekka.txt";
-  EXPECT_EQ(o.err, "tolvane-search: 検索したフォルダにはkekka.txtを書き込めないので、検索結果は " + elsewhere +
-                       " に書き出します。\n");
+  EXPECT_EQ(o.err, "tolvane-search: 検索したフォルダにはkekka.txtを書き込めないので、検索結果は " +
+                       elsewhere + " に書き出します。\n");
   EXPECT_EQ(testing::ReadFile(elsewhere),
             "\x89\xc4\x96\xda\x9f\xf9\x90\xce \x82\xb1\x82\xb1\x82\xeb\r\n"
             "\x89\xc4\x96\xda\x9f\xf9\x90\xce \x96\x56\x82\xc1\x82\xbf\x82\xe1\x82\xf1\r\n");

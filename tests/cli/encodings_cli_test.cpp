@@ -32,13 +32,16 @@ struct Copy {
   const char* encoding;
 };
 
-const std::vector<Copy> kCopies = {
-    {"Shift-JIS", "", "CP932"}, {"UTF-8", "", "UTF-8"}, {"UTF-8 with a mark", "\xef\xbb\xbf", "UTF-8"},
-    {"EUC-JP", "", "EUC-JP"}};
+const std::vector<Copy> kCopies = {{"Shift-JIS", "", "CP932"},
+                                   {"UTF-8", "", "UTF-8"},
+                                   {"UTF-8 with a mark", "\xef\xbb\xbf", "UTF-8"},
+                                   {"EUC-JP", "", "EUC-JP"}};
 
 class EncodedFilesCommandTest : public ::testing::Test {
  protected:
-  Outcome Command(std::vector<std::string> args) { return testing::RunCommand(dir_, std::move(args)); }
+  Outcome Command(std::vector<std::string> args) {
+    return testing::RunCommand(dir_, std::move(args));
+  }
   void Records(std::string_view bytes) { testing::WriteFile(dir_ / "tolvaneken.txt", bytes); }
   std::string Results() { return testing::ReadFile(dir_ / "kekka.txt"); }
 
@@ -77,7 +80,8 @@ TEST_F(EncodedFilesCommandTest, EveryEncodingPrintsTheSameUtf8AndKeepsItsOwnByte
 
 TEST_F(EncodedFilesCommandTest, Utf16IsRefusedByNameWithExitStatusTwo) {
   testing::WriteFile(dir_ / "kekka.txt", "previous");
-  for (const std::string& bytes : {"\xff\xfe" + In("UTF-16LE", kRecordsUtf8), In("UTF-16LE", kRecordsUtf8)}) {
+  for (const std::string& bytes :
+       {"\xff\xfe" + In("UTF-16LE", kRecordsUtf8), In("UTF-16LE", kRecordsUtf8)}) {
     Records(bytes);
     const Outcome o = Command({"1914"});
     EXPECT_EQ(o.status, 2);
@@ -94,16 +98,18 @@ TEST_F(EncodedFilesCommandTest, AQueryCharacterEucJpLacksIsRefusedByName) {
   const Outcome o = Command({"--count", "夏目", "①"});
   EXPECT_EQ(o.status, 2);
   EXPECT_EQ(o.out, "");
-  EXPECT_EQ(o.err,
-            "tolvane-search: 「U+2460 “①”」はtolvaneken.txtの文字コード（EUC-JP）で表せない文字なので、"
-            "検索できません。\n");
+  EXPECT_EQ(
+      o.err,
+      "tolvane-search: 「U+2460 “①”」はtolvaneken.txtの文字コード（EUC-JP）で表せない文字なので、"
+      "検索できません。\n");
   // A character neither Shift-JIS nor EUC-JP holds is named the same way.
   EXPECT_NE(Command({"😀"}).err.find("U+1F600"), std::string::npos);
 }
 
 TEST_F(EncodedFilesCommandTest, AUtf8FileIsSearchedForAnyCharacter) {
   const std::string records =
-      "森鷗外全集 1971\r\nÉtudes japonaises 1980\r\nMüller 1985\r\n𠮷野家 1990\r\n剝製 1975\r\n한국 2001\r\n";
+      "森鷗外全集 1971\r\nÉtudes japonaises 1980\r\nMüller 1985\r\n𠮷野家 1990\r\n剝製 "
+      "1975\r\n한국 2001\r\n";
   Records(records);
   for (const std::string query : {"森鷗外", "Études", "Müller", "𠮷野家", "剝製", "한국"}) {
     const Outcome o = Command({query});
@@ -116,7 +122,8 @@ TEST_F(EncodedFilesCommandTest, AUtf8FileIsSearchedForAnyCharacter) {
   EXPECT_EQ(Command({"--loose", "森鷗外"}).out, "森鴎外 舞姫 1890\n");
   const Outcome exact = Command({"森鷗外"});
   EXPECT_EQ(exact.status, 2);
-  EXPECT_NE(exact.err.find("「U+9DD7 “鷗”」はtolvaneken.txtの文字コード（Shift-JIS）で表せない"), std::string::npos);
+  EXPECT_NE(exact.err.find("「U+9DD7 “鷗”」はtolvaneken.txtの文字コード（Shift-JIS）で表せない"),
+            std::string::npos);
   // 149 characters Shift-JIS lacks count 298 bytes: one more is too long.
   std::string longest;
   for (int i = 0; i < 149; ++i) longest += "鷗";
@@ -132,9 +139,10 @@ TEST_F(EncodedFilesCommandTest, AFileInNoKnownEncodingIsSearchedAndToldOnStandar
   const Outcome o = Command({"--count", "Smith"});
   EXPECT_EQ(o.status, 0);
   EXPECT_EQ(o.out, "40\n");
-  EXPECT_EQ(o.err,
-            "tolvane-search: tolvaneken.txtの文字コードが分からないため、Shift-JISとして検索しました。"
-            "正しく表示されない文字があるかもしれません。\n");
+  EXPECT_EQ(
+      o.err,
+      "tolvane-search: tolvaneken.txtの文字コードが分からないため、Shift-JISとして検索しました。"
+      "正しく表示されない文字があるかもしれません。\n");
 }
 
 TEST_F(EncodedFilesCommandTest, LinesInAnotherEncodingAreToldOnceOnStandardError) {

@@ -59,8 +59,9 @@ TEST(FromCp932, NamesTheCharacterTheEncodingLacksAndGivesNoBytes) {
 }
 
 TEST(TwoFormCharacters, EachFormNamesTheOtherAndNothingElseHasOne) {
-  const std::vector<std::pair<char32_t, char32_t>> pairs = {
-      {0xff5e, 0x301c}, {0x2225, 0x2016}, {0xff0d, 0x2212}, {0xffe0, 0x00a2}, {0xffe1, 0x00a3}, {0xffe2, 0x00ac}};
+  const std::vector<std::pair<char32_t, char32_t>> pairs = {{0xff5e, 0x301c}, {0x2225, 0x2016},
+                                                            {0xff0d, 0x2212}, {0xffe0, 0x00a2},
+                                                            {0xffe1, 0x00a3}, {0xffe2, 0x00ac}};
   for (const auto& [cp932, jis] : pairs) {
     EXPECT_EQ(JisFormOf(cp932), jis);
     EXPECT_EQ(Cp932FormOf(jis), cp932);
@@ -72,28 +73,37 @@ TEST(TwoFormCharacters, EachFormNamesTheOtherAndNothingElseHasOne) {
 }
 
 TEST(ToUtf8, DecodesEachEncodingAndShowsBadBytesAsReplacementCharacters) {
-  EXPECT_EQ(ToUtf8(kEucJp, "\xb0\xa1\x8e\xb1\x8f\xb0\xc8" "A"), "亜ｱ仡A");
+  EXPECT_EQ(ToUtf8(kEucJp,
+                   "\xb0\xa1\x8e\xb1\x8f\xb0\xc8"
+                   "A"),
+            "亜ｱ仡A");
   EXPECT_EQ(ToUtf8(kEucJp, "\xa1\xc1\x8f\xa2\xb7"), "〜～");  // JIS X 0208's and 0212's
-  EXPECT_EQ(ToUtf8(kUtf8, "a\xff" "b"), "a" + std::string(kReplacement) + "b");
-  EXPECT_EQ(ToUtf8(kUtf8, "a\xe3\x81"), "a" + std::string(kReplacement) + std::string(kReplacement));
+  EXPECT_EQ(ToUtf8(kUtf8,
+                   "a\xff"
+                   "b"),
+            "a" + std::string(kReplacement) + "b");
+  EXPECT_EQ(ToUtf8(kUtf8, "a\xe3\x81"),
+            "a" + std::string(kReplacement) + std::string(kReplacement));
   EXPECT_EQ(ToUtf8(kEucJp, "\xb0"), kReplacement);
   // Bytes no EUC-JP character holds, which glibc reads as C1 controls (0x9B a terminal's CSI).
   EXPECT_EQ(ToUtf8(kEucJp, "a\x9b[2J\x80\xa0"), "a" + std::string(kReplacement) + "[2J" +
-                                                   std::string(kReplacement) + std::string(kReplacement));
+                                                    std::string(kReplacement) +
+                                                    std::string(kReplacement));
   EXPECT_EQ(ToUtf8(kEucJp, "\xb0\x9b"), std::string(kReplacement) + std::string(kReplacement));
   EXPECT_EQ(ToUtf8(kShiftJis, "\x82\xa0"), "あ");
 }
 
 // A random text of `encoding`, valid characters mixed with bytes that start none.
 std::string RandomText(std::mt19937& rng, TextEncoding encoding, std::size_t characters) {
-  static const std::vector<std::string> utf8 = {"a", "\n", "\xc3\xa9", "\xe3\x81\x82", "\xef\xbd\x9e",
-                                               "\xf0\x9f\x98\x80", "\x80", "\xe3\x81", "\xff", "\xf0\x9f"};
-  static const std::vector<std::string> euc = {"a", "\n", "\xb0\xa1", "\x8e\xb1", "\x8f\xb0\xc8",
-                                              "\x8f\xa2\xb7", "\x8e", "\x8f\xb0", "\xb0", "\x80", "\x9b"};
-  static const std::vector<std::string> sjis = {"a", "\n", "\x82\xa0", "\xb1", "\x83\x5c", "\x82", "\x80",
-                                               "\xfa\x4a"};
-  const std::vector<std::string>& pool =
-      encoding == kUtf8 ? utf8 : encoding == kEucJp ? euc : sjis;
+  static const std::vector<std::string> utf8 = {
+      "a",    "\n",       "\xc3\xa9", "\xe3\x81\x82", "\xef\xbd\x9e", "\xf0\x9f\x98\x80",
+      "\x80", "\xe3\x81", "\xff",     "\xf0\x9f"};
+  static const std::vector<std::string> euc = {
+      "a",    "\n",       "\xb0\xa1", "\x8e\xb1", "\x8f\xb0\xc8", "\x8f\xa2\xb7",
+      "\x8e", "\x8f\xb0", "\xb0",     "\x80",     "\x9b"};
+  static const std::vector<std::string> sjis = {"a",        "\n",   "\x82\xa0", "\xb1",
+                                                "\x83\x5c", "\x82", "\x80",     "\xfa\x4a"};
+  const std::vector<std::string>& pool = encoding == kUtf8 ? utf8 : encoding == kEucJp ? euc : sjis;
   std::string text;
   for (std::size_t i = 0; i < characters; ++i) text += pool[rng() % pool.size()];
   return text;
@@ -113,7 +123,8 @@ TEST(ToUtf8Stream, ThePiecesTogetherAreTheWholeWhereverTheyAreCut) {
         stream.Convert(std::string_view(text).substr(0, cut), out);
         stream.Convert(std::string_view(text).substr(cut), out);
         stream.Finish(out);
-        ASSERT_EQ(out, whole) << DisplayName(encoding) << " " << testing::PrintToString(text) << " cut " << cut;
+        ASSERT_EQ(out, whole) << DisplayName(encoding) << " " << testing::PrintToString(text)
+                              << " cut " << cut;
       }
       ToUtf8Stream stream(encoding);
       std::string out;
@@ -146,18 +157,27 @@ TEST(CodePointTable, KnowsEveryEucJpSpellingOfTheWaveDashes) {
 
 TEST(NfkcFallback, APastedLookAlikeBecomesTheCharacterItStandsFor) {
   // ⾔ (U+2F94, KANGXI RADICAL SPEECH) and the compatibility ideograph 更 (U+F901) from a PDF.
-  EXPECT_EQ(Utf8ToCp932("\xe2\xbe\x94").sjis, "\x8c\xbe");  // 言
+  EXPECT_EQ(Utf8ToCp932("\xe2\xbe\x94").sjis, "\x8c\xbe");                      // 言
   EXPECT_EQ(Utf8ToCp932("\xe2\xbe\x94\xe8\xaa\x9e").sjis, "\x8c\xbe\x8c\xea");  // ⾔語 as 言語
-  EXPECT_EQ(Utf8ToCp932("\xef\xa4\x81").sjis, "\x8d\x58");  // 更
-  EXPECT_EQ(Utf8ToCp932("a\xc2\xa0" "b").sjis, "a b");  // a no-break space
+  EXPECT_EQ(Utf8ToCp932("\xef\xa4\x81").sjis, "\x8d\x58");                      // 更
+  EXPECT_EQ(Utf8ToCp932("a\xc2\xa0"
+                        "b")
+                .sjis,
+            "a b");  // a no-break space
 }
 
 TEST(NfkcFallback, ACharacterShiftJisHoldsIsNeverChanged) {
   // Each has an NFKC form of its own (① is 1, ｱ is ア, ㈱ is (株), Ⅰ is I, ＡＢ is AB), or is a
   // compatibility ideograph that Shift-JIS holds as it is (﨑, and 朗 U+F929).
   const std::vector<std::pair<std::string_view, std::string_view>> held = {
-      {"①", "\x87\x40"}, {"ｱ", "\xb1"}, {"㈱", "\x87\x8a"}, {"Ⅰ", "\x87\x54"}, {"ＡＢ", "\x82\x60\x82\x61"},
-      {"﨑", "\xfa\xb1"}, {"\xef\xa4\xa9", "\xfa\xe0"}, {"～", "\x81\x60"}};
+      {"①", "\x87\x40"},
+      {"ｱ", "\xb1"},
+      {"㈱", "\x87\x8a"},
+      {"Ⅰ", "\x87\x54"},
+      {"ＡＢ", "\x82\x60\x82\x61"},
+      {"﨑", "\xfa\xb1"},
+      {"\xef\xa4\xa9", "\xfa\xe0"},
+      {"～", "\x81\x60"}};
   for (const auto& [utf8, sjis] : held) EXPECT_EQ(Utf8ToCp932(utf8).sjis, sjis) << utf8;
 }
 
@@ -170,7 +190,8 @@ TEST(NfkcFallback, ACharacterWithNoFormShiftJisHoldsStaysUnconvertible) {
 
 TEST(Utf8ToCp932Dropping, LeavesOutWhatShiftJisCannotHoldAndTellsSo) {
   bool dropped = false;
-  EXPECT_EQ(Utf8ToCp932Dropping("明治\xf0\x9f\x98\x80期", dropped).sjis, "\x96\xbe\x8e\xa1\x8a\xfa");
+  EXPECT_EQ(Utf8ToCp932Dropping("明治\xf0\x9f\x98\x80期", dropped).sjis,
+            "\x96\xbe\x8e\xa1\x8a\xfa");
   EXPECT_TRUE(dropped);
   dropped = false;
   EXPECT_EQ(Utf8ToCp932Dropping("\xe2\xbe\x94", dropped).sjis, "\x8c\xbe");  // converts, so kept
@@ -182,12 +203,17 @@ TEST(Utf8ToCp932Dropping, LeavesOutWhatShiftJisCannotHoldAndTellsSo) {
 TEST(Utf8ToCp932Dropping, ABytePastUtf8CostsOnlyItselfNotTheTextAfterIt) {
   // A stray byte, a Shift-JIS 検 among UTF-8 lines, a character cut short by the line's end.
   bool dropped = false;
-  const Cp932Encoding converted = Utf8ToCp932Dropping("a\xff" "b\n\x8c\x9f\n明\xe6\x97\n治\n", dropped);
+  const Cp932Encoding converted = Utf8ToCp932Dropping(
+      "a\xff"
+      "b\n\x8c\x9f\n明\xe6\x97\n治\n",
+      dropped);
   EXPECT_TRUE(converted.ok());
   EXPECT_EQ(converted.sjis, "ab\n\n\x96\xbe\n\x8e\xa1\n");
   EXPECT_TRUE(dropped);
   // Text the user typed is still refused whole.
-  EXPECT_TRUE(Utf8ToCp932("a\xff" "b").malformed_utf8);
+  EXPECT_TRUE(Utf8ToCp932("a\xff"
+                          "b")
+                  .malformed_utf8);
 }
 
 }  // namespace
@@ -199,7 +225,9 @@ namespace {
 // A query typed in Unicode, written in each encoding when a search starts.
 TEST(QueryText, EachCharacterIsWrittenAsItsFileWritesIt) {
   // 鷗 (U+9DD7), 𠮷 (four bytes), é and a combining acute accent: any of them in UTF-8.
-  const std::string world = "\xe9\xb7\x97\xf0\xa0\xae\xb7\xc3\xa9" "e\xcc\x81";
+  const std::string world =
+      "\xe9\xb7\x97\xf0\xa0\xae\xb7\xc3\xa9"
+      "e\xcc\x81";
   EXPECT_EQ(FromUtf8(TextEncoding::kUtf8, world).bytes, world);
   // Shift-JIS lacks 鷗 and names it; 森 is 90 58.
   const Reencoded sjis = FromUtf8(TextEncoding::kShiftJis, "\xe6\xa3\xae\xe9\xb7\x97");
@@ -219,10 +247,10 @@ TEST(QueryText, EachCharacterIsWrittenAsItsFileWritesIt) {
 
 TEST(QueryText, TheLimitCountsShiftJisBytesAndTwoForACharacterItLacks) {
   EXPECT_EQ(QueryLimitBytes("abc"), 3u);
-  EXPECT_EQ(QueryLimitBytes("a b"), 4u);                  // the blank as a full-width blank
-  EXPECT_EQ(QueryLimitBytes("\xef\xbd\xb1"), 1u);         // ｱ, one byte of Shift-JIS
-  EXPECT_EQ(QueryLimitBytes("\xe6\xa3\xae"), 2u);         // 森
-  EXPECT_EQ(QueryLimitBytes("\xf0\xa0\xae\xb7"), 2u);     // 𠮷, four bytes of UTF-8
+  EXPECT_EQ(QueryLimitBytes("a b"), 4u);               // the blank as a full-width blank
+  EXPECT_EQ(QueryLimitBytes("\xef\xbd\xb1"), 1u);      // ｱ, one byte of Shift-JIS
+  EXPECT_EQ(QueryLimitBytes("\xe6\xa3\xae"), 2u);      // 森
+  EXPECT_EQ(QueryLimitBytes("\xf0\xa0\xae\xb7"), 2u);  // 𠮷, four bytes of UTF-8
   EXPECT_EQ(QueryLimitBytes("e\xcc\x81 \xed\x95\x9c"), 1u + 2u + 2u + 2u);  // e, U+0301, blank, 한
   EXPECT_EQ(QueryLimitBytes("\xef\xbd\xb1\xc3\xa9"), 3u);  // ｱ beside é: one and two
 }

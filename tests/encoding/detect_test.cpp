@@ -38,7 +38,10 @@ TEST(DetectEncoding, AByteOrderMarkDecides) {
   EXPECT_TRUE(utf8.bom);
   EXPECT_FALSE(utf8.other_lines);
   // A mark before ASCII alone, or before nothing at all, still makes the file UTF-8.
-  EXPECT_EQ(DetectEncoding("\xef\xbb\xbf" "abc\r\n").kind, Kind::kUtf8);
+  EXPECT_EQ(DetectEncoding("\xef\xbb\xbf"
+                           "abc\r\n")
+                .kind,
+            Kind::kUtf8);
   EXPECT_EQ(DetectEncoding("\xef\xbb\xbf").kind, Kind::kUtf8);
   EXPECT_EQ(DetectEncoding("\xff\xfe" + In("UTF-16LE", Bibliography(3))).kind, Kind::kUtf16);
   EXPECT_EQ(DetectEncoding("\xfe\xff" + In("UTF-16BE", Bibliography(3))).kind, Kind::kUtf16);
@@ -155,12 +158,12 @@ TEST(DetectEncoding, SevenBitJisIsUnknown) {
   EXPECT_EQ(DetectEncoding(jis).kind, Kind::kUnknown);
 }
 
-
 // Lines valid both as Shift-JIS and as UTF-8: Shift-JIS, unless the UTF-8 reading is plain text
 // and the Shift-JIS reading is not.
 TEST(DetectEncoding, BytesValidInBothAreShiftJisUnlessTheUtf8ReadingIsPlainlyText) {
   // ﾐｽ (D0 BD) is н, ﾔｽ (D4 BD) Armenian Խ, ｿﾛ (BF DB) no UTF-8 at all: half-width kana.
-  for (const std::string_view line : {"\xd0\xbd Tanaka 2001", "\xd4\xbd", "\xd0\xbd\xd4\xbd \xbf\xdb"}) {
+  for (const std::string_view line :
+       {"\xd0\xbd Tanaka 2001", "\xd4\xbd", "\xd0\xbd\xd4\xbd \xbf\xdb"}) {
     EXPECT_EQ(DetectEncoding(std::string(line) + "\r\n").kind, Kind::kShiftJis) << line;
   }
   // Japanese, accented Latin and Korean saved in UTF-8, whose Shift-JIS reading mixes half-width
@@ -179,7 +182,8 @@ TEST(DetectEncoding, WindowsAndMacintoshTextIsUnknownAndSearchedAsShiftJis) {
   std::string cp1252;
   for (int i = 0; i < 40; ++i) cp1252 += "M\xfcller \xc9tudes \x80\r\nSmith\r\n";
   std::string mac = In("CP932", Bibliography(40));
-  for (std::size_t at = 0; (at = mac.find("\r\n", at)) != std::string::npos; at += 3) mac.insert(at, "\xfd");
+  for (std::size_t at = 0; (at = mac.find("\r\n", at)) != std::string::npos; at += 3)
+    mac.insert(at, "\xfd");
   for (const std::string& text : {cp1252, mac}) {
     const EncodingVerdict verdict = DetectEncoding(text);
     EXPECT_EQ(verdict.kind, Kind::kUnknown);

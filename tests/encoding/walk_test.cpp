@@ -47,13 +47,17 @@ TEST(Utf8Walk, TakesEachValidCharacterWhole) {
 TEST(Utf8Walk, AByteThatStartsNoValidCharacterIsOneOfItsOwn) {
   // Overlong forms, a surrogate, a code point past U+10FFFF, bytes that never appear in UTF-8.
   for (const std::string_view invalid :
-       {"\xc0\x80", "\xc1\xbf", "\xe0\x80\x80", "\xed\xa0\x80", "\xf0\x80\x80\x80", "\xf4\x90\x80\x80",
-        "\xf5\x80\x80\x80", "\xfe", "\xff"}) {
+       {"\xc0\x80", "\xc1\xbf", "\xe0\x80\x80", "\xed\xa0\x80", "\xf0\x80\x80\x80",
+        "\xf4\x90\x80\x80", "\xf5\x80\x80\x80", "\xfe", "\xff"}) {
     EXPECT_EQ(NextCharEnd(kUtf8, invalid, 0), 1u) << testing::PrintToString(invalid);
   }
   // A character cut short by the text's end, or by a byte that continues nothing.
   EXPECT_EQ(NextCharEnd(kUtf8, "\xe3\x81", 0), 1u);
-  EXPECT_EQ(NextCharEnd(kUtf8, "\xe3\x81" "a", 0), 1u);
+  EXPECT_EQ(NextCharEnd(kUtf8,
+                        "\xe3\x81"
+                        "a",
+                        0),
+            1u);
   EXPECT_EQ(NextCharEnd(kUtf8, "\xf0\x9f\x98", 0), 1u);
   // The edges of the valid ranges: U+0800, U+D7FF, U+E000, U+10000, U+10FFFF.
   for (const std::string_view valid :
@@ -64,7 +68,10 @@ TEST(Utf8Walk, AByteThatStartsNoValidCharacterIsOneOfItsOwn) {
 
 TEST(Utf8Walk, StrayContinuationBytesAreBoundariesEach) {
   // A continuation byte with no lead before it, after ASCII, and after a cut-short character.
-  const std::string text = "\x80\x81" "a\xbf\xe3\x81" "b";
+  const std::string text =
+      "\x80\x81"
+      "a\xbf\xe3\x81"
+      "b";
   EXPECT_EQ(Walk(kUtf8, text), (std::vector<std::size_t>{1, 2, 3, 4, 5, 6, 7}));
   EXPECT_EQ(Boundaries(kUtf8, text), WithStart(Walk(kUtf8, text)));
   // More continuation bytes than any character takes: the ones past the character stand alone.
@@ -76,30 +83,51 @@ TEST(Utf8Walk, StrayContinuationBytesAreBoundariesEach) {
 TEST(Utf8Walk, FindsATermOnlyWhereACharacterStarts) {
   // The last two bytes of あ (E3 81 82) are a stray pair elsewhere.
   EXPECT_EQ(CharBoundaryFind(kUtf8, "\xe3\x81\x82", "\x81\x82"), std::nullopt);
-  EXPECT_EQ(CharBoundaryFind(kUtf8, "\xe3\x81\x82" "a\x81\x82", "\x81\x82"), 4u);
+  EXPECT_EQ(CharBoundaryFind(kUtf8,
+                             "\xe3\x81\x82"
+                             "a\x81\x82",
+                             "\x81\x82"),
+            4u);
   EXPECT_EQ(CharBoundaryFind(kUtf8, "xx\xe3\x81\x82", "\xe3\x81\x82"), 2u);
   EXPECT_EQ(CharBoundaryFind(kUtf8, "xx", "\xe3\x81\x82"), std::nullopt);
 }
 
 TEST(EucJpWalk, TakesTwoByteThreeByteAndHalfWidthKanaCharacters) {
   // 亜 (B0 A1), ｱ by SS2 (8E B1), 仡 by SS3 from JIS X 0212 (8F B0 C8), A.
-  const std::string text = "\xb0\xa1\x8e\xb1\x8f\xb0\xc8" "A";
+  const std::string text =
+      "\xb0\xa1\x8e\xb1\x8f\xb0\xc8"
+      "A";
   EXPECT_EQ(Walk(kEucJp, text), (std::vector<std::size_t>{2, 4, 7, 8}));
   EXPECT_EQ(Boundaries(kEucJp, text), WithStart(Walk(kEucJp, text)));
 }
 
 TEST(EucJpWalk, AByteThatStartsNoValidCharacterIsOneOfItsOwn) {
-  EXPECT_EQ(NextCharEnd(kEucJp, "\x8e\xe0", 0), 1u);      // SS2 takes only A1-DF
-  EXPECT_EQ(NextCharEnd(kEucJp, "\x8e" "A", 0), 1u);
-  EXPECT_EQ(NextCharEnd(kEucJp, "\x8f\xb0" "A", 0), 1u);  // SS3 needs two bytes A1-FE
+  EXPECT_EQ(NextCharEnd(kEucJp, "\x8e\xe0", 0), 1u);  // SS2 takes only A1-DF
+  EXPECT_EQ(NextCharEnd(kEucJp,
+                        "\x8e"
+                        "A",
+                        0),
+            1u);
+  EXPECT_EQ(NextCharEnd(kEucJp,
+                        "\x8f\xb0"
+                        "A",
+                        0),
+            1u);  // SS3 needs two bytes A1-FE
   EXPECT_EQ(NextCharEnd(kEucJp, "\x8f\xb0", 0), 1u);
-  EXPECT_EQ(NextCharEnd(kEucJp, "\xb0" "A", 0), 1u);
+  EXPECT_EQ(NextCharEnd(kEucJp,
+                        "\xb0"
+                        "A",
+                        0),
+            1u);
   EXPECT_EQ(NextCharEnd(kEucJp, "\xb0", 0), 1u);
   for (const std::string_view single : {"\x80\xa1", "\xa0\xa1", "\xff\xa1", "\x8d\xa1"}) {
     EXPECT_EQ(NextCharEnd(kEucJp, single, 0), 1u) << testing::PrintToString(single);
   }
   // A byte below 0x80 is never part of a character: the walk from any earlier point agrees.
-  const std::string text = "\x8f\xb0" "A\xb0\xa1\x8e" "B";
+  const std::string text =
+      "\x8f\xb0"
+      "A\xb0\xa1\x8e"
+      "B";
   EXPECT_EQ(Boundaries(kEucJp, text), WithStart(Walk(kEucJp, text)));
 }
 
@@ -122,8 +150,9 @@ TEST(EucJpWalk, ATermStraddlingTwoCharactersIsNotFound) {
 
 TEST(ShiftJisWalk, TheEncodingArgumentChangesNothing) {
   // ソ is 83 5C, whose trail byte is a backslash; 81 81 81 is ＝ and a lone lead byte.
-  for (const std::string_view text : {std::string_view("\x83\x5c\\"), std::string_view("\x81\x81\x81"),
-                                      std::string_view("a\x82\xa0\xb1\x82")}) {
+  for (const std::string_view text :
+       {std::string_view("\x83\x5c\\"), std::string_view("\x81\x81\x81"),
+        std::string_view("a\x82\xa0\xb1\x82")}) {
     for (std::size_t pos = 0; pos <= text.size(); ++pos) {
       EXPECT_EQ(IsCharBoundary(kShiftJis, text, pos), IsCharBoundary(text, pos));
       if (pos < text.size()) {
@@ -137,16 +166,44 @@ TEST(ShiftJisWalk, TheEncodingArgumentChangesNothing) {
 
 TEST(LastBoundaryAtMost, BacksOffToTheStartOfACharacterThatTheLimitCuts) {
   // UTF-8: the limit inside あ after a, inside 😀, and on a boundary.
-  EXPECT_EQ(LastBoundaryAtMost(kUtf8, "a\xe3\x81\x82" "b", 2), 1u);
-  EXPECT_EQ(LastBoundaryAtMost(kUtf8, "a\xe3\x81\x82" "b", 3), 1u);
-  EXPECT_EQ(LastBoundaryAtMost(kUtf8, "a\xe3\x81\x82" "b", 4), 4u);
-  EXPECT_EQ(LastBoundaryAtMost(kUtf8, "\xf0\x9f\x98\x80" "b", 3), 0u);
+  EXPECT_EQ(LastBoundaryAtMost(kUtf8,
+                               "a\xe3\x81\x82"
+                               "b",
+                               2),
+            1u);
+  EXPECT_EQ(LastBoundaryAtMost(kUtf8,
+                               "a\xe3\x81\x82"
+                               "b",
+                               3),
+            1u);
+  EXPECT_EQ(LastBoundaryAtMost(kUtf8,
+                               "a\xe3\x81\x82"
+                               "b",
+                               4),
+            4u);
+  EXPECT_EQ(LastBoundaryAtMost(kUtf8,
+                               "\xf0\x9f\x98\x80"
+                               "b",
+                               3),
+            0u);
   // Stray continuation bytes are characters of their own: any position among them will do.
   EXPECT_EQ(LastBoundaryAtMost(kUtf8, "a\x80\x80\x80\x80\x80", 3), 3u);
   // EUC-JP: inside 亜, inside an SS3 character at both of its inner positions, after SS2 kana.
-  EXPECT_EQ(LastBoundaryAtMost(kEucJp, "a\xb0\xa1" "b", 2), 1u);
-  EXPECT_EQ(LastBoundaryAtMost(kEucJp, "\x8f\xb0\xc8" "b", 1), 0u);
-  EXPECT_EQ(LastBoundaryAtMost(kEucJp, "\x8f\xb0\xc8" "b", 2), 0u);
+  EXPECT_EQ(LastBoundaryAtMost(kEucJp,
+                               "a\xb0\xa1"
+                               "b",
+                               2),
+            1u);
+  EXPECT_EQ(LastBoundaryAtMost(kEucJp,
+                               "\x8f\xb0\xc8"
+                               "b",
+                               1),
+            0u);
+  EXPECT_EQ(LastBoundaryAtMost(kEucJp,
+                               "\x8f\xb0\xc8"
+                               "b",
+                               2),
+            0u);
   EXPECT_EQ(LastBoundaryAtMost(kEucJp, "\x8e\xb1\x8e\xb1", 2), 2u);
   // Shift-JIS: a lead byte before the limit takes its trail byte into the next piece.
   EXPECT_EQ(LastBoundaryAtMost(kShiftJis, "a\x82\xa0", 2), 1u);
@@ -155,8 +212,12 @@ TEST(LastBoundaryAtMost, BacksOffToTheStartOfACharacterThatTheLimitCuts) {
 
 TEST(LastBoundaryAtMost, EveryAnswerIsABoundaryNoMoreThanACharacterBack) {
   const std::vector<std::pair<TextEncoding, std::string>> texts = {
-      {kUtf8, "a\xe3\x81\x82\xf0\x9f\x98\x80\x80\xc3\xa9\xe3\x81" "b\xe3\x81\x82"},
-      {kEucJp, "a\xb0\xa1\x8e\xb1\x8f\xb0\xc8\x8f\xb0\xb0\xa1\x8e" "b\xb0\xa1"},
+      {kUtf8,
+       "a\xe3\x81\x82\xf0\x9f\x98\x80\x80\xc3\xa9\xe3\x81"
+       "b\xe3\x81\x82"},
+      {kEucJp,
+       "a\xb0\xa1\x8e\xb1\x8f\xb0\xc8\x8f\xb0\xb0\xa1\x8e"
+       "b\xb0\xa1"},
       {kShiftJis, "a\x82\xa0\xb1\x81\x81\x81\x83\x5c\x82"},
   };
   for (const auto& [encoding, text] : texts) {
@@ -164,10 +225,12 @@ TEST(LastBoundaryAtMost, EveryAnswerIsABoundaryNoMoreThanACharacterBack) {
       const std::size_t at = LastBoundaryAtMost(encoding, text, limit);
       EXPECT_LE(at, limit);
       EXPECT_LT(limit - at, kMaxCharBytes);
-      EXPECT_TRUE(IsCharBoundary(encoding, text, at)) << DisplayName(encoding) << " limit " << limit;
+      EXPECT_TRUE(IsCharBoundary(encoding, text, at))
+          << DisplayName(encoding) << " limit " << limit;
       // No boundary between it and the limit was passed over.
       for (std::size_t between = at + 1; between <= limit; ++between) {
-        EXPECT_FALSE(IsCharBoundary(encoding, text, between)) << DisplayName(encoding) << " " << between;
+        EXPECT_FALSE(IsCharBoundary(encoding, text, between))
+            << DisplayName(encoding) << " " << between;
       }
     }
   }

@@ -126,7 +126,8 @@ TEST_F(CommandFaultTest, ASignalMidSearchLeavesTheLastResultsFileAndNothingElse)
   for (const int signal : {SIGTERM, SIGINT}) {
     SCOPED_TRACE(strsignal(signal));
     const ScopedEnv number("TOLVANE_SIGNAL_NUMBER", std::to_string(signal));
-    const pid_t pid = testing::StartCommand(dir_.path(), {"--count", "hit"}, dir_ / ".out", dir_ / ".err");
+    const pid_t pid =
+        testing::StartCommand(dir_.path(), {"--count", "hit"}, dir_ / ".out", dir_ / ".err");
     ASSERT_GT(pid, 0);
     const int wstatus = testing::WaitForCommand(pid);
     ASSERT_TRUE(WIFSIGNALED(wstatus)) << "the search ended before the signal came";
@@ -145,14 +146,17 @@ TEST_F(CommandFaultTest, TwoSearchesAtOnceInOneFolderEachLeaveAWholeResultsFile)
   }
   ASSERT_NE(alone[0], alone[1]);
   for (int round = 0; round < 5; ++round) {
-    const pid_t first = testing::StartCommand(dir_.path(), {"--count", "hit"}, dir_ / ".out1", dir_ / ".err1");
-    const pid_t second = testing::StartCommand(dir_.path(), {"--count", "9"}, dir_ / ".out2", dir_ / ".err2");
+    const pid_t first =
+        testing::StartCommand(dir_.path(), {"--count", "hit"}, dir_ / ".out1", dir_ / ".err1");
+    const pid_t second =
+        testing::StartCommand(dir_.path(), {"--count", "9"}, dir_ / ".out2", dir_ / ".err2");
     const int first_status = testing::WaitForCommand(first);
     const int second_status = testing::WaitForCommand(second);
     EXPECT_TRUE(WIFEXITED(first_status) && WEXITSTATUS(first_status) == 0);
     EXPECT_TRUE(WIFEXITED(second_status) && WEXITSTATUS(second_status) == 0);
     const std::string results = testing::ReadFile(dir_ / "kekka.txt");
-    EXPECT_TRUE(results == alone[0] || results == alone[1]) << "round " << round << ": " << results.size();
+    EXPECT_TRUE(results == alone[0] || results == alone[1])
+        << "round " << round << ": " << results.size();
   }
   EXPECT_EQ(ProgramsNamesIn(dir_), (std::set<std::string>{"kekka.txt", "tolvaneken.txt"}));
 }

@@ -31,8 +31,8 @@ bool WriteAt(int fd, std::int64_t offset, const std::string& bytes) {
 
 // The records file in `dir`; false when the disk has no room for it.
 bool MakeLargeRecordsFile(const testing::ScratchDir& dir) {
-  UniqueFd fd(::open((dir / kRecordsFileName).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
-                     0600));
+  UniqueFd fd(
+      ::open((dir / kRecordsFileName).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
   // Around 2^32 an offset kept in 32 bits wraps to 0; the last record has no line end.
   return fd.valid() && ::ftruncate(fd.get(), kLargeFileBytes) == 0 &&
          WriteAt(fd.get(), kFirstNeedle - 1, "\nneedle A\n") &&
@@ -58,7 +58,9 @@ TEST_P(LargeFileTest, RecordsPast4GiBAreFound) {
 INSTANTIATE_TEST_SUITE_P(FastPaths, LargeFileTest, ::testing::ValuesIn(testing::WindowScanWays()),
                          [](const auto& info) {
                            std::string name = info.param.name;
-                           std::erase_if(name, [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); });
+                           std::erase_if(name, [](char c) {
+                             return !std::isalnum(static_cast<unsigned char>(c));
+                           });
                            return name;
                          });
 

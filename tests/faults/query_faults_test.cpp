@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "fault_screen.h"
 #include "encoding/cp932.h"
+#include "fault_screen.h"
 #include "session/run.h"
 #include "test_util.h"
 
@@ -19,8 +19,8 @@ using testing::FakeScreen;
 const std::string kNatsume = "\x89\xc4\x96\xda";
 const std::string kSoseki = "\x9f\xf9\x90\xce";
 const std::string kKokoro = "\x82\xb1\x82\xb1\x82\xeb";
-const std::string kRecords = kNatsume + kSoseki + " " + kKokoro + "\r\n" +
-                             "\x90\x58\x89\xa8\x8a\x4f \x95\x91\x95\x50\r\n";
+const std::string kRecords =
+    kNatsume + kSoseki + " " + kKokoro + "\r\n" + "\x90\x58\x89\xa8\x8a\x4f \x95\x91\x95\x50\r\n";
 
 struct Outcome {
   SearchResult result;

@@ -65,7 +65,8 @@ TEST(ResultsFaultTest, ADiskThatFillsPartWayIsReportedAndKeepsTheLastWholeResult
     EXPECT_EQ(screen.shown.text, shown);
     // The results file is the last whole one, and nothing else is left in the folder.
     EXPECT_EQ(testing::ReadFile(dir / kResultsFileName), "once\r\n");
-    EXPECT_EQ(testing::NamesIn(dir.path()), (std::set<std::string>{kRecordsFileName, kResultsFileName}));
+    EXPECT_EQ(testing::NamesIn(dir.path()),
+              (std::set<std::string>{kRecordsFileName, kResultsFileName}));
   });
 }
 
@@ -73,7 +74,8 @@ TEST(ResultsFaultTest, ADiskThatFillsPartWayIsReportedAndKeepsTheLastWholeResult
 class SmallTmpfs {
  public:
   explicit SmallTmpfs(const std::string& kib) {
-    mounted_ = ::mount("tmpfs", dir_.path().c_str(), "tmpfs", 0, ("size=" + kib + "k").c_str()) == 0;
+    mounted_ =
+        ::mount("tmpfs", dir_.path().c_str(), "tmpfs", 0, ("size=" + kib + "k").c_str()) == 0;
   }
   ~SmallTmpfs() {
     if (mounted_) ::umount2(dir_.path().c_str(), MNT_DETACH);
@@ -99,7 +101,8 @@ TEST(ResultsFaultTest, AFullFileSystemKeepsTheLastResultsAndSaysWhy) {
   EXPECT_EQ(result.problem->file->error, ENOSPC);
   EXPECT_EQ(FileProblemReason(*result.problem->file), "ディスクに空きがありません。");
   EXPECT_EQ(testing::ReadFile(dir / kResultsFileName), "old\r\n");
-  EXPECT_EQ(testing::NamesIn(dir.path()), (std::set<std::string>{kRecordsFileName, kResultsFileName}));
+  EXPECT_EQ(testing::NamesIn(dir.path()),
+            (std::set<std::string>{kRecordsFileName, kResultsFileName}));
 }
 
 }  // namespace

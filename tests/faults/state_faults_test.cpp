@@ -38,7 +38,8 @@ HistoryTable ChangedTable(const std::string& dir) {
 }
 
 std::size_t EntriesIn(const std::string& dir) {
-  return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
+  return static_cast<std::size_t>(
+      std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
 }
 
 // Runs Save in a child process that cannot write to `dir`: root is made an ordinary user there

@@ -17,12 +17,12 @@
 #include <string_view>
 #include <vector>
 
-#define FUZZ_CHECK(condition)                                                              \
-  do {                                                                                     \
-    if (!(condition)) {                                                                    \
+#define FUZZ_CHECK(condition)                                                            \
+  do {                                                                                   \
+    if (!(condition)) {                                                                  \
       std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-      std::abort();                                                                        \
-    }                                                                                      \
+      std::abort();                                                                      \
+    }                                                                                    \
   } while (false)
 
 namespace tolvane::fuzz {
@@ -116,7 +116,8 @@ inline std::vector<bool> ModelBoundaries(std::string_view text, std::size_t from
 
 // First occurrence of `pattern` at or after `from` that starts on a boundary walked from `from`;
 // npos when there is none. Tries every position.
-inline std::size_t ModelFind(std::string_view text, std::string_view pattern, std::size_t from = 0) {
+inline std::size_t ModelFind(std::string_view text, std::string_view pattern,
+                             std::size_t from = 0) {
   const std::vector<bool> is_boundary = ModelBoundaries(text, from);
   for (std::size_t p = from; p + pattern.size() <= text.size(); ++p) {
     if (is_boundary[p] && text.compare(p, pattern.size(), pattern) == 0) return p;
@@ -147,7 +148,8 @@ inline std::size_t ModelCharEnd(ModelEncoding encoding, std::string_view text, s
     return k < text.size() && at(k) >= lo && at(k) <= hi;
   };
   const unsigned b = at(p);
-  if (encoding == ModelEncoding::kShiftJis) return ModelLeadByte(text[p]) && p + 1 < text.size() ? p + 2 : p + 1;
+  if (encoding == ModelEncoding::kShiftJis)
+    return ModelLeadByte(text[p]) && p + 1 < text.size() ? p + 2 : p + 1;
   if (encoding == ModelEncoding::kEucJp) {
     if (b == 0x8e) return in(p + 1, 0xa1, 0xdf) ? p + 2 : p + 1;
     if (b == 0x8f) return in(p + 1, 0xa1, 0xfe) && in(p + 2, 0xa1, 0xfe) ? p + 3 : p + 1;
@@ -184,7 +186,8 @@ inline std::string ModelReencoded(ModelEncoding encoding, std::string_view sjis)
     std::size_t src_left = end - p;
     char* dst = converted;
     std::size_t dst_left = sizeof converted;
-    if (iconv(cd, &src, &src_left, &dst, &dst_left) == static_cast<std::size_t>(-1) || src_left != 0) {
+    if (iconv(cd, &src, &src_left, &dst, &dst_left) == static_cast<std::size_t>(-1) ||
+        src_left != 0) {
       out.append(sjis.substr(p, end - p));
       iconv(cd, nullptr, nullptr, nullptr, nullptr);
     } else {

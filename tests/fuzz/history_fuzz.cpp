@@ -9,7 +9,8 @@ namespace tolvane::fuzz {
 namespace {
 
 void CheckSlotsFit(const HistoryTable& table) {
-  for (std::size_t i = 0; i < kHistorySlots; ++i) FUZZ_CHECK(table.Slot(i).size() <= kSlotTextBytes);
+  for (std::size_t i = 0; i < kHistorySlots; ++i)
+    FUZZ_CHECK(table.Slot(i).size() <= kSlotTextBytes);
 }
 
 bool SameSlots(const HistoryTable& a, const HistoryTable& b) {

@@ -20,7 +20,8 @@ constexpr char32_t kUndecodable = testing::loose_model::kUndecodable;
 // code point. EUC-JP's single bytes above ASCII are no characters (glibc reads some as C1
 // controls).
 char32_t ModelDecode(TextEncoding encoding, std::string_view bytes) {
-  if (encoding == TextEncoding::kEucJp && bytes.size() == 1 && static_cast<unsigned char>(bytes[0]) >= 0x80) {
+  if (encoding == TextEncoding::kEucJp && bytes.size() == 1 &&
+      static_cast<unsigned char>(bytes[0]) >= 0x80) {
     return kUndecodable;
   }
   static iconv_t converters[3] = {iconv_open("UTF-32LE", "CP932"), iconv_open("UTF-32LE", "UTF-8"),
@@ -35,7 +36,8 @@ char32_t ModelDecode(TextEncoding encoding, std::string_view bytes) {
   const bool failed = iconv(cd, &src, &src_left, &dst, &dst_left) == static_cast<std::size_t>(-1);
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
   if (failed || src_left != 0 || sizeof out - dst_left != 4) return kUndecodable;
-  const char32_t c = char32_t{out[0]} | char32_t{out[1]} << 8 | char32_t{out[2]} << 16 | char32_t{out[3]} << 24;
+  const char32_t c =
+      char32_t{out[0]} | char32_t{out[1]} << 8 | char32_t{out[2]} << 16 | char32_t{out[3]} << 24;
   return c >= 0xd800 && c <= 0xdfff ? kUndecodable : c;
 }
 
@@ -55,12 +57,16 @@ bool ModelHolds(TextEncoding encoding, std::string_view record, std::string_view
   return testing::LooseModelHolds(ModelChars(encoding, record), ModelChars(encoding, term));
 }
 
-std::vector<std::string> Scan(const MemoryFile& file, const TermTable& terms, const ScanOptions& options) {
+std::vector<std::string> Scan(const MemoryFile& file, const TermTable& terms,
+                              const ScanOptions& options) {
   std::vector<std::string> texts;
-  FUZZ_CHECK(ScanMatchingRecords(file.Rewound(), terms, [&](std::string_view text) {
-    texts.emplace_back(text);
-    return MatchReply::kKeepGoing;
-  }, options) == ScanEnd::kEndOfFile);
+  FUZZ_CHECK(ScanMatchingRecords(
+                 file.Rewound(), terms,
+                 [&](std::string_view text) {
+                   texts.emplace_back(text);
+                   return MatchReply::kKeepGoing;
+                 },
+                 options) == ScanEnd::kEndOfFile);
   return texts;
 }
 

@@ -31,7 +31,8 @@ void CheckBoundaries(std::string_view text, unsigned known_pick) {
   }
   // A lead byte that ends the text is a character of its own.
   if (!is_boundary[text.size()]) FUZZ_CHECK(NextCharEnd(text, boundaries.back()) == text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) FUZZ_CHECK(IsLeadByte(text[i]) == ModelLeadByte(text[i]));
+  for (std::size_t i = 0; i < text.size(); ++i)
+    FUZZ_CHECK(IsLeadByte(text[i]) == ModelLeadByte(text[i]));
 }
 
 void CheckFind(std::string_view text, std::string_view pattern) {

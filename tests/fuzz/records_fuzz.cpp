@@ -33,7 +33,8 @@ std::vector<std::string> ModelRecords(std::string_view raw) {
     const bool lead = !trail_next && ModelLeadByte(c);
     // A lead byte that would be the piece's last byte goes to the next piece with its trail byte;
     // one with no byte after it at all is a character of its own.
-    if (lead && record.size() == 2997 && i + 1 < text.size()) records.push_back(std::exchange(record, {}));
+    if (lead && record.size() == 2997 && i + 1 < text.size())
+      records.push_back(std::exchange(record, {}));
     trail_next = lead;
     record += c;
     if (c == '\n' || record.size() == 2998) {
@@ -117,8 +118,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                  : form == 3 ? ModelEncoding::kEucJp
                                              : ModelEncoding::kUtf8;
   const std::vector<std::string> f = Fields(input, 2);
-  const std::string file = (form == 2 ? std::string("\xef\xbb\xbf") : std::string()) +
-                           ModelReencoded(encoding, f[1]);
+  const std::string file =
+      (form == 2 ? std::string("\xef\xbb\xbf") : std::string()) + ModelReencoded(encoding, f[1]);
   const MemoryFile memory(file);
 
   const std::vector<std::string> expected = encoding == ModelEncoding::kShiftJis
@@ -158,12 +159,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   ScanOutcome plain{};
-  plain.end = ScanMatchingRecords(memory.Rewound(), terms, Collector(plain, stop_after),
-                                  {.plain = true});
+  plain.end =
+      ScanMatchingRecords(memory.Rewound(), terms, Collector(plain, stop_after), {.plain = true});
   FUZZ_CHECK(plain == model);
 
   // Small reads put every CR LF, Ctrl+Z and 2,998-byte cut across a read boundary.
-  const std::size_t read_size = window_byte < 200 ? 1 + window_byte % 40 : 2998 + window_byte % 8 - 4;
+  const std::size_t read_size =
+      window_byte < 200 ? 1 + window_byte % 40 : 2998 + window_byte % 8 - 4;
   ScanOutcome fast{};
   fast.end = ScanMatchingRecords(memory.Rewound(), terms, Collector(fast, stop_after),
                                  {.read_bytes = read_size});
@@ -171,8 +173,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // In two halves at once, the second holding all it finds or stopping early.
   for (const std::size_t held : {kHeldMatchBytes, std::size_t{16}}) {
     ScanOutcome halves{};
-    halves.end = ScanMatchingRecords(memory.Rewound(), terms, Collector(halves, stop_after),
-                                     {.read_bytes = read_size, .split_min_bytes = 1, .held_match_bytes = held});
+    halves.end = ScanMatchingRecords(
+        memory.Rewound(), terms, Collector(halves, stop_after),
+        {.read_bytes = read_size, .split_min_bytes = 1, .held_match_bytes = held});
     FUZZ_CHECK(halves == model);
   }
   return 0;

@@ -37,7 +37,8 @@ struct Outcome {
 // end that keeps the whole within 75,000 bytes, else nothing.
 std::string ModelMerge(const std::string& block, const std::string& older) {
   if (block.size() + older.size() < kAccumulatedCutBytes) return block + older;
-  for (std::size_t c = kAccumulatedCutBytes - std::min(block.size(), kAccumulatedCutBytes); c >= 2; --c) {
+  for (std::size_t c = kAccumulatedCutBytes - std::min(block.size(), kAccumulatedCutBytes); c >= 2;
+       --c) {
     if (older.compare(c - 2, 2, "\r\n") == 0) return block + older.substr(0, c);
   }
   return block;
@@ -52,14 +53,17 @@ std::string WithCrLf(std::string_view text) {
 // One run by its rules: every match counted and written, the first 500 shown until the shown
 // text passes 74,500 bytes, then the block put over the older text.
 void ExpectRunByTheRules(const std::string& dir, std::string_view query, TextEncoding encoding,
-                         const std::string& before, const Outcome& outcome, std::size_t calls_before) {
+                         const std::string& before, const Outcome& outcome,
+                         std::size_t calls_before) {
   std::vector<std::string> matching;
   const int fd = ::open((dir + "/" + kRecordsFileName).c_str(), O_RDONLY | O_CLOEXEC);
   FUZZ_CHECK(fd >= 0);
-  FUZZ_CHECK(ScanMatchingRecords(fd, SplitQuery(query, encoding), [&](std::string_view text) {
-               matching.emplace_back(text);
-               return MatchReply::kKeepGoing;
-             }, {.plain = true}) == ScanEnd::kEndOfFile);
+  FUZZ_CHECK(ScanMatchingRecords(fd, SplitQuery(query, encoding),
+                                 [&](std::string_view text) {
+                                   matching.emplace_back(text);
+                                   return MatchReply::kKeepGoing;
+                                 },
+                                 {.plain = true}) == ScanEnd::kEndOfFile);
   ::close(fd);
 
   std::int64_t matches = 0;
@@ -73,7 +77,8 @@ void ExpectRunByTheRules(const std::string& dir, std::string_view query, TextEnc
     ++shown_records;
     std::string shown = text;
     // Only in Shift-JIS can a line feed be the second byte of a character.
-    const std::size_t lf = encoding == TextEncoding::kShiftJis ? ModelFind(shown, "\n") : shown.find('\n');
+    const std::size_t lf =
+        encoding == TextEncoding::kShiftJis ? ModelFind(shown, "\n") : shown.find('\n');
     if (lf != std::string::npos) shown.insert(lf, "\r");
     block += shown;
   }
@@ -124,8 +129,10 @@ Outcome Search(const std::vector<std::string>& queries, const std::string& older
       // A file that cannot be searched, or a query it cannot hold: nothing shown, nothing counted.
       FUZZ_CHECK(result.matches == 0 && outcome.box == before);
       FUZZ_CHECK(outcome.results_files.back() == results_before);
-      FUZZ_CHECK(result.status == RunStatus::kUnreadableEncoding || result.status == RunStatus::kUnconvertibleQuery ||
-                 result.status == RunStatus::kReadError || result.status == RunStatus::kCannotCreateResults ||
+      FUZZ_CHECK(result.status == RunStatus::kUnreadableEncoding ||
+                 result.status == RunStatus::kUnconvertibleQuery ||
+                 result.status == RunStatus::kReadError ||
+                 result.status == RunStatus::kCannotCreateResults ||
                  result.status == RunStatus::kWriteError);
     } else if (options.scan.plain) {
       ExpectRunByTheRules(dir, query, result.encoding, before, outcome, calls_before);
@@ -147,7 +154,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<std::string> f = Fields(input, 4);
   const ModelEncoding encoding = encoding_byte == 1 || encoding_byte == 2 ? ModelEncoding::kUtf8
                                  : encoding_byte == 3                     ? ModelEncoding::kEucJp
-                                                                          : ModelEncoding::kShiftJis;
+                                                      : ModelEncoding::kShiftJis;
   const std::string body = ModelReencoded(encoding, f[3]);
 
   std::string records = encoding_byte == 2 ? "\xef\xbb\xbf" : "";

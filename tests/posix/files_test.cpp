@@ -43,7 +43,6 @@ mode_t PermissionsOf(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 07777;
 }
 
-
 TEST(ReplaceFileWhole, AReplacedFileKeepsItsModeANewOneTakesTheUmask) {
   ScratchDir dir;
   const struct {
@@ -51,12 +50,10 @@ TEST(ReplaceFileWhole, AReplacedFileKeepsItsModeANewOneTakesTheUmask) {
     std::optional<mode_t> old_mode;
     mode_t new_mode;
   } cases[] = {
-      {022, 0600, 0600},
-      {022, 0640, 0640},
+      {022, 0600, 0600},         {022, 0640, 0640},
       {077, 0640, 0640},  // the umask narrows only what is made new
       {022, 0444, 0444},  // a read-only file is still replaced, and stays read-only
-      {022, std::nullopt, 0644},
-      {027, std::nullopt, 0640},
+      {022, std::nullopt, 0644}, {027, std::nullopt, 0640},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << std::oct << c.umask << " " << c.old_mode.value_or(0));
@@ -235,9 +232,11 @@ TEST(WholeFileReplacement, ADyingProcessLeavesTheOldFileAndNoOtherName) {
   const struct {
     bool unnamed;
     int signal;
-  } cases[] = {{true, SIGKILL}, {true, SIGTERM}, {false, SIGTERM}, {false, SIGINT}, {false, SIGHUP}};
+  } cases[] = {
+      {true, SIGKILL}, {true, SIGTERM}, {false, SIGTERM}, {false, SIGINT}, {false, SIGHUP}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << (c.unnamed ? "unnamed, " : "named, ") << strsignal(c.signal));
+    SCOPED_TRACE(::testing::Message()
+                 << (c.unnamed ? "unnamed, " : "named, ") << strsignal(c.signal));
     ScratchDir dir;
     WriteFile(dir / "kekka.txt", "old");
     ASSERT_TRUE(DieWhileReplacing(dir, "kekka.txt", c.unnamed, c.signal));

@@ -79,7 +79,8 @@ class EditorTest : public ::testing::Test {
   // A program that writes its arguments and working directory, one a line, to `record` (the
   // fixture's by default) after `delay`.
   // With `gate`, a named pipe, the program first waits for a line from it.
-  fs::path MakeRecorder(const fs::path& path, const fs::path& gate = {}, fs::path record = {}) const {
+  fs::path MakeRecorder(const fs::path& path, const fs::path& gate = {},
+                        fs::path record = {}) const {
     if (record.empty()) record = record_;
     fs::create_directories(path.parent_path());
     std::ofstream(path) << "#!/bin/sh\n"
@@ -103,8 +104,10 @@ class EditorTest : public ::testing::Test {
     fs::create_directories(opener.parent_path());
     std::ofstream(opener) << "#!/bin/sh\n"
                           << "for file; do :; done\n"
-                          << "cat -- \"$file\" > '" << record_bytes_.string() << ".part' 2>/dev/null\n"
-                          << "mv '" << record_bytes_.string() << ".part' '" << record_bytes_.string() << "'\n"
+                          << "cat -- \"$file\" > '" << record_bytes_.string()
+                          << ".part' 2>/dev/null\n"
+                          << "mv '" << record_bytes_.string() << ".part' '"
+                          << record_bytes_.string() << "'\n"
                           << "{ for a in \"$@\"; do printf '%s\\n' \"$a\"; done; pwd -P; } > '"
                           << record_.string() << ".part'\n"
                           << "mv '" << record_.string() << ".part' '" << record_.string() << "'\n";
@@ -125,7 +128,9 @@ class EditorTest : public ::testing::Test {
     OpenResultsInEditor(nullptr, history_, start.string());
     return WaitForFile(record_, kLaunchTimeout);
   }
-  std::string Expected(const std::string& arguments) const { return arguments + start_.string() + "\n"; }
+  std::string Expected(const std::string& arguments) const {
+    return arguments + start_.string() + "\n";
+  }
 
   ScratchDir scratch_;
   fs::path root_, start_, record_, cache_;
@@ -149,7 +154,8 @@ TEST_F(EditorTest, DialogTitleAndFiltersAndCancelGivesNotepad) {
     auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
     for (int i = 0; combo && i < combo->count(); ++i) shown << combo->itemText(i);
     if (combo) Q_EMIT combo->activated(1);
-    if (auto* model = dialog->findChild<QFileSystemModel*>()) filter_after_switch = model->nameFilters();
+    if (auto* model = dialog->findChild<QFileSystemModel*>())
+      filter_after_switch = model->nameFilters();
     EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
     EXPECT_EQ(dialog->fileMode(), QFileDialog::AnyFile);
     dialog->reject();
@@ -157,7 +163,8 @@ TEST_F(EditorTest, DialogTitleAndFiltersAndCancelGivesNotepad) {
   ChooseEditor(nullptr, history_, start_.string());
 
   EXPECT_TRUE(saw_dialog);
-  EXPECT_EQ(title, QStringLiteral("結果表示用エディタを選択します。キャンセルするとメモ帳になります。"));
+  EXPECT_EQ(title,
+            QStringLiteral("結果表示用エディタを選択します。キャンセルするとメモ帳になります。"));
   EXPECT_EQ(shown, QStringList({"exe files(*.exe)", "all files(*.*)"}));
   EXPECT_EQ(filter_after_switch, QStringList({"*"}));  // files without a dot show too
   EXPECT_EQ(history_.EditorCommand(), "notepad");
@@ -251,20 +258,25 @@ TEST_F(EditorTest, ChosenPathBecomesTheCommandInShiftJis) {
     QString chosen;
     std::string stored;
   } cases[] = {
-      {QString::fromStdString((root_ / "My Editor" / "edit").string()), (root_ / "My Editor" / "edit").string()},
+      {QString::fromStdString((root_ / "My Editor" / "edit").string()),
+       (root_ / "My Editor" / "edit").string()},
       // 検索 as a folder name, Shift-JIS 0x8C 0x9F 0x8D 0xF5; the files need not exist.
-      {QString::fromStdString(root_.string()) + QStringLiteral("/検索/ed"), root_.string() + "/\x8c\x9f\x8d\xf5/ed"},
+      {QString::fromStdString(root_.string()) + QStringLiteral("/検索/ed"),
+       root_.string() + "/\x8c\x9f\x8d\xf5/ed"},
   };
   fs::create_directories(root_ / "My Editor");
   fs::create_directories(root_ / "\xe6\xa4\x9c\xe7\xb4\xa2");
   for (const auto& one : cases) {
     MessageBoxCloser boxes;
-    AnswerNextDialog<QFileDialog>(&answerers_, [&](QFileDialog* dialog) { ChooseFile(dialog, one.chosen); });
+    AnswerNextDialog<QFileDialog>(&answerers_,
+                                  [&](QFileDialog* dialog) { ChooseFile(dialog, one.chosen); });
     ChooseEditor(nullptr, history_, start_.string());
     EXPECT_EQ(history_.EditorCommand(), one.stored);
     // Once chosen, the program is said to get kekka.txt in the records file's encoding.
-    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral(
-                               "選んだプログラムには、kekka.txtを文献ファイルと同じ文字コード（Shift-JISなど）のまま渡します。")});
+    EXPECT_EQ(boxes.texts,
+              QStringList{QStringLiteral(
+                  "選んだプログラムには、kekka.txtを文献ファイルと同じ文字コード（Shift-"
+                  "JISなど）のまま渡します。")});
     EXPECT_EQ(fs::current_path(), root_);
   }
 }
@@ -279,7 +291,8 @@ TEST_F(EditorTest, UnusablePathKeepsThePreviousEditorAndSaysSo) {
   const QString not_shift_jis = base + QStringLiteral("caf\u00e9/edit");  // é has no Shift-JIS form
   for (const QString& chosen : {too_long, not_shift_jis}) {
     MessageBoxCloser boxes;
-    AnswerNextDialog<QFileDialog>(&answerers_, [&](QFileDialog* dialog) { ChooseFile(dialog, chosen); });
+    AnswerNextDialog<QFileDialog>(&answerers_,
+                                  [&](QFileDialog* dialog) { ChooseFile(dialog, chosen); });
     ChooseEditor(nullptr, history_, start_.string());
     EXPECT_EQ(history_.EditorCommand(), "/usr/bin/previous");
     EXPECT_EQ(boxes.texts.size(), 1);
@@ -293,7 +306,8 @@ TEST_F(EditorTest, AChosenTextEditorMayBeGivenTheUtf8Copy) {
   const fs::path editor = MakeRecorder(root_ / "tools" / "my-edit");
   fs::create_directories(root_ / "data" / "applications");
   std::ofstream(root_ / "data" / "applications" / "my-edit.desktop")
-      << "[Desktop Entry]\nType=Application\nExec=\"" << editor.string() << "\" %F\nMimeType=text/plain;\n";
+      << "[Desktop Entry]\nType=Application\nExec=\"" << editor.string()
+      << "\" %F\nMimeType=text/plain;\n";
   ::setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
   ::setenv("XDG_DATA_DIRS", (root_ / "no-data").c_str(), 1);
   const std::string settings = (root_ / "config" / "settings").string();
@@ -321,7 +335,8 @@ TEST_F(EditorTest, ProgramWithBlankInItsPathGetsResultsFileAndStartDirectory) {
   // a launch that waited for the editor would never return.
   const fs::path gate = root_ / "gate";
   ASSERT_EQ(::mkfifo(gate.c_str(), 0600), 0);
-  const UniqueFd gate_fd(::open(gate.c_str(), O_RDWR | O_CLOEXEC));  // the editor's open never waits
+  const UniqueFd gate_fd(
+      ::open(gate.c_str(), O_RDWR | O_CLOEXEC));  // the editor's open never waits
   ASSERT_TRUE(gate_fd.valid());
   const fs::path editor = MakeRecorder(root_ / "My Editor" / "record", gate);
   history_.SetEditorCommand(editor.string());
@@ -335,7 +350,8 @@ TEST_F(EditorTest, ProgramWithBlankInItsPathGetsResultsFileAndStartDirectory) {
 }
 
 TEST_F(EditorTest, ShiftJisPathIsStartedByItsLocalName) {
-  const fs::path editor = MakeRecorder(root_ / "\xe6\xa4\x9c\xe7\xb4\xa2 dir" / "record");  // 検索 dir
+  const fs::path editor =
+      MakeRecorder(root_ / "\xe6\xa4\x9c\xe7\xb4\xa2 dir" / "record");  // 検索 dir
   history_.SetEditorCommand(root_.string() + "/\x8c\x9f\x8d\xf5 dir/record");
   OpenResultsInEditor(nullptr, history_, start_.string());
   EXPECT_EQ(WaitForFile(record_, kLaunchTimeout), Expected("kekka.txt\n"));
@@ -372,7 +388,8 @@ TEST_F(EditorTest, NotepadHandsTheDesktopOpenerAWholeUtf8CopyInTheUsersCache) {
   EXPECT_TRUE(testing::ReadFile(start_ / "kekka.txt") == sjis);  // the results stay Shift-JIS
   EXPECT_EQ(fs::status(cache_ / kProgramCacheFolder).permissions(), fs::perms::owner_all);
   EXPECT_EQ(fs::status(CopyOf(start_).parent_path()).permissions(), fs::perms::owner_all);
-  EXPECT_EQ(fs::status(CopyOf(start_)).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(fs::status(CopyOf(start_)).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
   EXPECT_EQ(history_.EditorCommand(), "notepad");
 
   // A window on another folder gets a copy of its own and leaves this one as it was; the next
@@ -388,7 +405,8 @@ TEST_F(EditorTest, NotepadHandsTheDesktopOpenerAWholeUtf8CopyInTheUsersCache) {
   EXPECT_EQ(testing::ReadFile(record_bytes_), "山\r\n");
   for (const fs::path& copy : {CopyOf(start_), CopyOf(other)}) {
     std::vector<fs::path> names;
-    for (const auto& entry : fs::directory_iterator(copy.parent_path())) names.push_back(entry.path());
+    for (const auto& entry : fs::directory_iterator(copy.parent_path()))
+      names.push_back(entry.path());
     EXPECT_EQ(names, std::vector<fs::path>{copy});  // no temporary file left
   }
 }
@@ -442,7 +460,8 @@ TEST_F(EditorTest, EmptyOrOverlongCommandStartsNothingAndSaysNothing) {
   RecorderOnPath("xdg-open");
   const fs::path editor = MakeRecorder(root_ / "rec");
   // An existing program, but padded past what the command line holds.
-  const std::string padded = root_.string() + std::string(290 - root_.string().size() - 4, '/') + "/rec";
+  const std::string padded =
+      root_.string() + std::string(290 - root_.string().size() - 4, '/') + "/rec";
   ASSERT_EQ(padded.size(), 290u);
   for (const std::string& command : {std::string(), std::string("   "), padded}) {
     history_.SetEditorCommand(command);

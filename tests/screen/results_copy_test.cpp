@@ -37,12 +37,14 @@ constexpr char kMemoryFolder[] = "/dev/shm";
 
 fs::path LargeFilesFolder() {
   std::error_code ignored;
-  return fs::is_directory(kMemoryFolder, ignored) ? fs::path(kMemoryFolder) : fs::temp_directory_path();
+  return fs::is_directory(kMemoryFolder, ignored) ? fs::path(kMemoryFolder)
+                                                  : fs::temp_directory_path();
 }
 
 class ResultsCopyTest : public ::testing::Test {
  protected:
-  explicit ResultsCopyTest(const fs::path& scratch_parent = fs::temp_directory_path()) : dir_(scratch_parent) {}
+  explicit ResultsCopyTest(const fs::path& scratch_parent = fs::temp_directory_path())
+      : dir_(scratch_parent) {}
   void SetUp() override {
     ASSERT_FALSE(dir_.path().empty());
     start_ = dir_ / "start";
@@ -63,7 +65,8 @@ class ResultsCopyTest : public ::testing::Test {
 // own copy beside them, never over them.
 TEST_F(ResultsCopyTest, ResultsKeptElsewhereAreCopiedIntoTheStartFoldersOwnCopy) {
   WriteFile(start_ + "/kekka.txt", "old\r\n");
-  const std::string own = cache_ + "/" + kProgramCacheFolder + "/" + CopyFolderName(start_) + "/results";
+  const std::string own =
+      cache_ + "/" + kProgramCacheFolder + "/" + CopyFolderName(start_) + "/results";
   fs::create_directories(own);
   WriteFile(own + "/kekka.txt", "\x8e\x52\x93\x63\r\n");  // 山田 in Shift-JIS
   const ResultsCopy copy = MakeUtf8CopyOfResultsAt(start_, own + "/kekka.txt");
@@ -84,10 +87,13 @@ TEST_F(ResultsCopyTest, ResultsThatAreNoRegularFileOrAnotherUsersLinkAreRefused)
   } cases[] = {
       {"missing", [] {}, CopyOutcome::kFailed},
       {"a file", [&] { WriteFile(results, "\x8e\x52\r\n"); }, CopyOutcome::kMade},
-      {"the user's link to a file", [&] { fs::create_symlink(dir_ / "records.txt", results); }, CopyOutcome::kMade},
+      {"the user's link to a file", [&] { fs::create_symlink(dir_ / "records.txt", results); },
+       CopyOutcome::kMade},
       // Each would block the window or never end.
-      {"a FIFO", [&] { ASSERT_EQ(::mkfifo(results.c_str(), 0600), 0); }, CopyOutcome::kResultsRefused},
-      {"a link to a device", [&] { fs::create_symlink("/dev/zero", results); }, CopyOutcome::kResultsRefused},
+      {"a FIFO", [&] { ASSERT_EQ(::mkfifo(results.c_str(), 0600), 0); },
+       CopyOutcome::kResultsRefused},
+      {"a link to a device", [&] { fs::create_symlink("/dev/zero", results); },
+       CopyOutcome::kResultsRefused},
       {"a folder", [&] { fs::create_directory(results); }, CopyOutcome::kResultsRefused},
       {"another user's link",
        [&] {
@@ -122,7 +128,8 @@ TEST_F(ResultsCopyTest, ResultsOfEveryEncodingAreCopiedAsTheirText) {
   const std::string utf8 = "明治～大正 ｱ\r\n近世\r\n";
   for (const std::string& bytes :
        {std::string("\x96\xbe\x8e\xa1\x81\x60\x91\xe5\x90\xb3 \xb1\r\n\x8b\xdf\x90\xa2\r\n"), utf8,
-        std::string("\xcc\xc0\xbc\xa3\x8f\xa2\xb7\xc2\xe7\xc0\xb5 \x8e\xb1\r\n\xb6\xe1\xc0\xa4\r\n")}) {
+        std::string(
+            "\xcc\xc0\xbc\xa3\x8f\xa2\xb7\xc2\xe7\xc0\xb5 \x8e\xb1\r\n\xb6\xe1\xc0\xa4\r\n")}) {
     WriteFile(results, bytes);
     const ResultsCopy copy = MakeUtf8CopyOfResults(start_);
     ASSERT_EQ(copy.outcome, CopyOutcome::kMade);
@@ -152,13 +159,15 @@ TEST_F(LargeResultsCopyTest, ResultsOfHundredsOfMebibytesAreCopiedBlockByBlock) 
   std::string block;
   while (block.size() < kMiB) block += line_sjis;
   {
-    UniqueFd out(::open((start_ + "/kekka.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    UniqueFd out(
+        ::open((start_ + "/kekka.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
     ASSERT_TRUE(WriteAll(out.get(), "x"));
     for (std::size_t written = 0; written < kLargeResultsBytes; written += block.size()) {
       ASSERT_TRUE(WriteAll(out.get(), block)) << "no room for the results file";
     }
   }
-  const std::size_t lines = (kLargeResultsBytes + block.size() - 1) / block.size() * (block.size() / line_sjis.size());
+  const std::size_t lines =
+      (kLargeResultsBytes + block.size() - 1) / block.size() * (block.size() / line_sjis.size());
 
   const long peak_before = PeakMemoryKiB();
   int progress_calls = 0;
@@ -177,8 +186,10 @@ TEST_F(LargeResultsCopyTest, ResultsOfHundredsOfMebibytesAreCopiedBlockByBlock) 
   while (expected.size() < kMiB + line_utf8.size()) expected += line_utf8;
   std::string got(kMiB, '\0');
   std::size_t copied = 0;
-  for (ssize_t n; (n = ReadRetry(in.get(), got.data(), got.size())) > 0; copied += static_cast<std::size_t>(n)) {
-    ASSERT_EQ(std::string_view(got.data(), n), std::string_view(expected).substr(copied % line_utf8.size(), n));
+  for (ssize_t n; (n = ReadRetry(in.get(), got.data(), got.size())) > 0;
+       copied += static_cast<std::size_t>(n)) {
+    ASSERT_EQ(std::string_view(got.data(), n),
+              std::string_view(expected).substr(copied % line_utf8.size(), n));
   }
   EXPECT_EQ(copied, lines * line_utf8.size());
 }

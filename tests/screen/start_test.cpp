@@ -159,10 +159,11 @@ class StartTest : public QObject {
     const QString folder = QFile::decodeName(shared_bin_->path().c_str());
     const QString copy = folder + QStringLiteral("/tolvane");
     const QFileDevice::Permissions everyone_runs =
-        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
-        QFile::ReadOther | QFile::ExeOther;
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+        QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
     if (shared_bin_->path().empty() || !QFile::copy(program, copy) ||
-        !QFile::setPermissions(copy, everyone_runs) || !QFile::setPermissions(folder, everyone_runs)) {
+        !QFile::setPermissions(copy, everyone_runs) ||
+        !QFile::setPermissions(folder, everyone_runs)) {
       return {};
     }
     return copy;
@@ -278,7 +279,8 @@ class StartTest : public QObject {
 
   // A folder copied from Windows may carry its name in Shift-JIS, which QString cannot hold.
   void pathsThatAreNotUtf8KeepTheirBytes() {
-    const std::string folder = QFile::encodeName(Canonical(Dir())).toStdString() + "/\x8c\x9f\x8d\xf5";
+    const std::string folder =
+        QFile::encodeName(Canonical(Dir())).toStdString() + "/\x8c\x9f\x8d\xf5";
     QVERIFY(std::filesystem::create_directory(folder));
     const std::string record = ToSjis(QStringLiteral("検索の文献")).sjis + "\r\n";
     tolvane::testing::WriteFile(folder + "/tolvaneken.txt", record);
@@ -314,8 +316,9 @@ class StartTest : public QObject {
       QTRY_COMPARE(boxes.texts.size(), 1);
       app_.reset();
     }
-    QVERIFY(ReadAll(Path("history.txt"))
-                .startsWith(QByteArray::fromStdString(ToSjis(QStringLiteral("文献")).sjis) + "\r\n"));
+    QVERIFY(
+        ReadAll(Path("history.txt"))
+            .startsWith(QByteArray::fromStdString(ToSjis(QStringLiteral("文献")).sjis) + "\r\n"));
   }
 
   void folderArgumentIsTheStartFolderAndItsMissingRecordsAreNamed() {
@@ -443,8 +446,7 @@ class StartTest : public QObject {
     QProcessEnvironment env = WithoutDisplay();
     ExpectOneLine(dir_argument, env, FromSjis(kNoDisplayMessage));
     env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":4093"));
-    ExpectOneLine(dir_argument, env,
-                  FromSjis(kXDisplayGoneMessage).arg(QStringLiteral(":4093")));
+    ExpectOneLine(dir_argument, env, FromSjis(kXDisplayGoneMessage).arg(QStringLiteral(":4093")));
     env = WithoutDisplay();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("no-such-platform"));
     ExpectOneLine(dir_argument, env,
@@ -467,7 +469,8 @@ class StartTest : public QObject {
     env = WithoutDisplay();
     env.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), Dir());
-    ExpectOneLine({Dir()}, env, FromSjis(kWaylandDisplayGoneMessage).arg(QStringLiteral("wayland-0")));
+    ExpectOneLine({Dir()}, env,
+                  FromSjis(kWaylandDisplayGoneMessage).arg(QStringLiteral("wayland-0")));
   }
 
   // Without qt6-wayland: Qt's platform folder is replaced, for the program alone, by one that holds
@@ -498,11 +501,11 @@ class StartTest : public QObject {
     // The listing shows the mount took: no Wayland plugin where Qt looks.
     const QString script =
         QStringLiteral("mount --bind \"$1\" \"$2\" && ls \"$2\" && exec \"$3\" \"$4\"");
-    program.start(unshare, namespace_args + QStringList{QStringLiteral("--propagation"),
-                                                        QStringLiteral("private"), QStringLiteral("sh"),
-                                                        QStringLiteral("-c"), script,
-                                                        QStringLiteral("sh"), hidden, platforms,
-                                                        QStringLiteral(TOLVANE_BIN), Dir()});
+    program.start(unshare, namespace_args +
+                               QStringList{QStringLiteral("--propagation"),
+                                           QStringLiteral("private"), QStringLiteral("sh"),
+                                           QStringLiteral("-c"), script, QStringLiteral("sh"),
+                                           hidden, platforms, QStringLiteral(TOLVANE_BIN), Dir()});
     QVERIFY(program.waitForFinished(kProgramWaitMs));
     const QByteArray listing = program.readAllStandardOutput();
     QVERIFY2(listing.contains("libqxcb.so") && !listing.contains("wayland"), listing.constData());
@@ -554,11 +557,14 @@ class StartTest : public QObject {
     } cases[] = {
         {{Path("missing")}, Path("missing") + QStringLiteral(" が見つかりません。"), false},
         {{QStringLiteral("--bogus"), QStringLiteral("unreadable.txt")},
-         QStringLiteral("--bogus は不明なオプションです。"), false},
-        {{QStringLiteral("unreadable.txt")}, QStringLiteral("unreadable.txt を開く権限がありません。"),
+         QStringLiteral("--bogus は不明なオプションです。"),
+         false},
+        {{QStringLiteral("unreadable.txt")},
+         QStringLiteral("unreadable.txt を開く権限がありません。"),
          true},
         // After "--" a word that Qt would take for its own option is a path.
-        {{QStringLiteral("--"), QStringLiteral("-reverse")}, QStringLiteral("-reverse が見つかりません。"),
+        {{QStringLiteral("--"), QStringLiteral("-reverse")},
+         QStringLiteral("-reverse が見つかりません。"),
          false},
     };
     for (const auto& c : cases) {

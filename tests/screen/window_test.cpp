@@ -95,7 +95,8 @@ QList<Marks> MarksOf(const QTextDocument* document) {
   for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
     Marks marks;
     for (const QTextLayout::FormatRange& range : block.layout()->formats()) {
-      if (range.format.background().style() != Qt::NoBrush) marks << qMakePair(range.start, range.length);
+      if (range.format.background().style() != Qt::NoBrush)
+        marks << qMakePair(range.start, range.length);
     }
     lines << marks;
   }
@@ -167,7 +168,8 @@ class WindowTest : public QObject {
     const QString script = Path(name + ".sh");
     QFile file(script);
     if (!file.open(QIODevice::WriteOnly)) return {};
-    file.write(QStringLiteral("#!/bin/sh\n{ pwd -P; printf '%s\\n' \"$@\"; } > '%1.tmp' && mv '%1.tmp' '%1'\n")
+    file.write(QStringLiteral(
+                   "#!/bin/sh\n{ pwd -P; printf '%s\\n' \"$@\"; } > '%1.tmp' && mv '%1.tmp' '%1'\n")
                    .arg(Path(name + ".log"))
                    .toUtf8());
     file.close();
@@ -201,9 +203,10 @@ class WindowTest : public QObject {
     saved_path_ = qgetenv("PATH");
     old_dir_ = QDir::currentPath();
     QVERIFY(QDir::setCurrent(Dir()));
-    WriteLines(Path("tolvaneken.txt"), {QStringLiteral("山田太郎（1998）「近世日本の研究」『日本史研究』"),
-                                        QStringLiteral("佐藤花子（2001）「中世京都の研究」『史林』"),
-                                        QStringLiteral("Smith (1990) Village Society")});
+    WriteLines(Path("tolvaneken.txt"),
+               {QStringLiteral("山田太郎（1998）「近世日本の研究」『日本史研究』"),
+                QStringLiteral("佐藤花子（2001）「中世京都の研究」『史林』"),
+                QStringLiteral("Smith (1990) Village Society")});
   }
 
   void cleanup() {
@@ -267,7 +270,8 @@ class WindowTest : public QObject {
     // Started under nohup: SIGHUP ignored, and it must stay so; SIGTERM gets ours, then back.
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
-    struct sigaction hup_before {}, term_before {};
+    struct sigaction hup_before {
+    }, term_before{};
     QVERIFY(::sigaction(SIGHUP, &ignore, &hup_before) == 0);
     QVERIFY(::sigaction(SIGTERM, nullptr, &term_before) == 0);
     {
@@ -296,7 +300,11 @@ class WindowTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(app_->MainFrame()));
     QTRY_COMPARE(Caption(), QString::fromUtf8(kHintCaption));
     Search(QStringLiteral("研究"));
-    QCOMPARE(Caption(), QStringLiteral("件数：2   空白で区切るとand検索。上下矢印キーで入力履歴。shift+Enter：エディタで結果を開く。"));
+    QCOMPARE(
+        Caption(),
+        QStringLiteral(
+            "件数：2   "
+            "空白で区切るとand検索。上下矢印キーで入力履歴。shift+Enter：エディタで結果を開く。"));
     // Neither a repaint nor a restore, which shows the view again, brings the hint back; what they
     // might queue is delivered before the caption is read.
     CMainFrame* frame = app_->MainFrame();
@@ -317,7 +325,8 @@ class WindowTest : public QObject {
     // The box keeps the text as typed; history holds the widened form.
     QCOMPARE(Query()->text(), QStringLiteral("山田 近世"));
     QCOMPARE(FromSjis(app_->State().history.Slot(0)), QStringLiteral("山田　近世"));
-    QCOMPARE(ReadAll(Path("kekka.txt")), Sjis(QStringLiteral("山田太郎（1998）「近世日本の研究」『日本史研究』\r\n")));
+    QCOMPARE(ReadAll(Path("kekka.txt")),
+             Sjis(QStringLiteral("山田太郎（1998）「近世日本の研究」『日本史研究』\r\n")));
   }
 
   void twinCodesAreFoundAsOneCharacter() {
@@ -352,8 +361,9 @@ class WindowTest : public QObject {
       QCOMPARE(ReadAll(Path("kekka.txt")), first_record);
       // The wave dash is found, and marked, in whichever of its two forms the file holds.
       Search(QStringLiteral("～"));
-      QCOMPARE(Results()->toPlainText(), QStringLiteral("明治〜大正の出版 1979\n昭和～平成の出版\n\n"
-                                                        "山田太郎（1998）「近世日本の研究」\n\n"));
+      QCOMPARE(Results()->toPlainText(),
+               QStringLiteral("明治〜大正の出版 1979\n昭和～平成の出版\n\n"
+                              "山田太郎（1998）「近世日本の研究」\n\n"));
       QCOMPARE(MarksOf(Results()->document()).mid(0, 2), (QList<Marks>{{{2, 1}}, {{2, 1}}}));
       app_.reset();
     }
@@ -366,7 +376,8 @@ class WindowTest : public QObject {
     Start();
     Search(QStringLiteral("近世"));
     const QString chosen = Path("utf8/tolvaneken.txt");
-    AnswerNextDialog<QFileDialog>(answerers_.get(), [chosen](QFileDialog* dialog) { ChooseFile(dialog, chosen); });
+    AnswerNextDialog<QFileDialog>(answerers_.get(),
+                                  [chosen](QFileDialog* dialog) { ChooseFile(dialog, chosen); });
     QTest::keyClick(Query(), Qt::Key_O, Qt::ControlModifier);
     QCOMPARE(QString::fromStdString(app_->State().start_dir), QDir(Path("utf8")).canonicalPath());
     app_->MainFrame()->activateWindow();
@@ -374,13 +385,16 @@ class WindowTest : public QObject {
     Query()->setFocus();
     QTRY_VERIFY(Query()->hasFocus());
     Search(QStringLiteral("ｶﾀｶﾅ"));
-    QCOMPARE(Results()->toPlainText(), QStringLiteral("近世の村 ｶﾀｶﾅ\n\n山田太郎（1998）「近世日本の研究」『日本史研究』\n\n"));
+    QCOMPARE(
+        Results()->toPlainText(),
+        QStringLiteral("近世の村 ｶﾀｶﾅ\n\n山田太郎（1998）「近世日本の研究」『日本史研究』\n\n"));
     QCOMPARE(MarksOf(Results()->document()), (QList<Marks>{{{5, 4}}, {}, {{11, 2}}, {}, {}}));
     QCOMPARE(ReadAll(Path("utf8/kekka.txt")), QStringLiteral("近世の村 ｶﾀｶﾅ\r\n").toUtf8());
     // Another UTF-8 block on top: the older blocks keep their own text and marks.
     Search(QStringLiteral("近世"));
-    QCOMPARE(Results()->toPlainText(), QStringLiteral("近世の村 ｶﾀｶﾅ\n\n近世の村 ｶﾀｶﾅ\n\n"
-                                                      "山田太郎（1998）「近世日本の研究」『日本史研究』\n\n"));
+    QCOMPARE(Results()->toPlainText(),
+             QStringLiteral("近世の村 ｶﾀｶﾅ\n\n近世の村 ｶﾀｶﾅ\n\n"
+                            "山田太郎（1998）「近世日本の研究」『日本史研究』\n\n"));
     QCOMPARE(MarksOf(Results()->document()),
              (QList<Marks>{{{0, 2}}, {}, {{5, 4}}, {}, {{11, 2}}, {}, {}}));
   }
@@ -424,7 +438,8 @@ class WindowTest : public QObject {
   }
 
   void aQueryBeyondShiftJisComesBackUnderUpAfterARestart() {
-    WriteBytes(Path("tolvaneken.txt"), QStringLiteral("森鷗外全集 1971\r\n𠮷野家 1990\r\n한국 2001\r\n").toUtf8());
+    WriteBytes(Path("tolvaneken.txt"),
+               QStringLiteral("森鷗外全集 1971\r\n𠮷野家 1990\r\n한국 2001\r\n").toUtf8());
     Start();
     MessageBoxCloser boxes;
     Search(QStringLiteral("𠮷野家"));
@@ -460,13 +475,14 @@ class WindowTest : public QObject {
   }
 
   void utf16RecordsAreRefusedByName() {
-    WriteBytes(Path("tolvaneken.txt"), QByteArray("\xff\xfe") + Encoded("UTF-16LE", QStringLiteral("近世 1979\r\n")));
+    WriteBytes(Path("tolvaneken.txt"),
+               QByteArray("\xff\xfe") + Encoded("UTF-16LE", QStringLiteral("近世 1979\r\n")));
     Start();
     MessageBoxCloser boxes;
     Search(QStringLiteral("1979"));
-    QCOMPARE(boxes.texts, QStringList{QStringLiteral(
-                              "tolvaneken.txtはUTF-16で書かれているため検索できません。"
-                              "UTF-8かShift-JISで保存し直してください。")});
+    QCOMPARE(boxes.texts,
+             QStringList{QStringLiteral("tolvaneken.txtはUTF-16で書かれているため検索できません。"
+                                        "UTF-8かShift-JISで保存し直してください。")});
     QVERIFY(!QFile::exists(Path("kekka.txt")));
   }
 
@@ -474,8 +490,9 @@ class WindowTest : public QObject {
     Start();
     Search(QStringLiteral("研究"));
     Search(QStringLiteral("佐藤 京都"));
-    QCOMPARE(Results()->toPlainText(),
-             FromSjis(app_->State().shown.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    QCOMPARE(
+        Results()->toPlainText(),
+        FromSjis(app_->State().shown.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     QCOMPARE(Results()->toPlainText(),
              QStringLiteral("佐藤花子（2001）「中世京都の研究」『史林』\n\n"
                             "山田太郎（1998）「近世日本の研究」『日本史研究』\n"
@@ -518,9 +535,9 @@ class WindowTest : public QObject {
   }
 
   void looseSearchIsAFileMenuItemThatOutlivesTheSession() {
-    WriteLines(Path("tolvaneken.txt"), {QStringLiteral("國語學の研究（１９９８）"), QStringLiteral("ｺﾝﾋﾟｭｰﾀ入門"),
-                                        QStringLiteral("ヴァイオリン教本"),
-                                        QStringLiteral("国語の研究")});
+    WriteLines(Path("tolvaneken.txt"),
+               {QStringLiteral("國語學の研究（１９９８）"), QStringLiteral("ｺﾝﾋﾟｭｰﾀ入門"),
+                QStringLiteral("ヴァイオリン教本"), QStringLiteral("国語の研究")});
     Start();
     QAction* item = LooseSearchItem();
     QVERIFY(item);
@@ -538,8 +555,8 @@ class WindowTest : public QObject {
     QVERIFY(item->isChecked());
     Search(QStringLiteral("国語"));
     // The records' own bytes, in file order, and the caption counts them.
-    QCOMPARE(ReadAll(Path("kekka.txt")),
-             Sjis(QStringLiteral("國語學の研究（１９９８）")) + "\r\n" + Sjis(QStringLiteral("国語の研究")) + "\r\n");
+    QCOMPARE(ReadAll(Path("kekka.txt")), Sjis(QStringLiteral("國語學の研究（１９９８）")) + "\r\n" +
+                                             Sjis(QStringLiteral("国語の研究")) + "\r\n");
     QVERIFY(Caption().startsWith(QStringLiteral("件数：2 ")));
     // Each variant marked as the spelling that matched: 國語 of the first line, 国語 of the second.
     QCOMPARE(MarksOf(Results()->document()).mid(0, 2), (QList<Marks>{{{0, 2}}, {{0, 2}}}));
@@ -556,8 +573,8 @@ class WindowTest : public QObject {
     QCOMPARE(MarksOf(Results()->document()).first(), (Marks{{0, 7}}));  // ﾋﾟ is two characters
     Search(QStringLiteral("1998 學"));
     QCOMPARE(MarksOf(Results()->document()).first(), (Marks{{2, 1}, {7, 4}}));
-    // The spelling that matched is marked whatever its length: ヴァイオリン for バイオリン, where the
-    // engine found it.
+    // The spelling that matched is marked whatever its length: ヴァイオリン for バイオリン, where
+    // the engine found it.
     Search(QStringLiteral("バイオリン"));
     QCOMPARE(Results()->toPlainText().section(u'\n', 0, 0), QStringLiteral("ヴァイオリン教本"));
     QCOMPARE(MarksOf(Results()->document()).first(), (Marks{{0, 6}}));
@@ -570,7 +587,8 @@ class WindowTest : public QObject {
     app_.reset();
     Start();
     QVERIFY(!LooseSearchItem()->isChecked());
-    QVERIFY(QFile::exists(QFile::decodeName(config_->path().c_str()) + QStringLiteral("/tolvane/settings")));
+    QVERIFY(QFile::exists(QFile::decodeName(config_->path().c_str()) +
+                          QStringLiteral("/tolvane/settings")));
   }
 
   void termMarksFollowTheBlocksTheyAreGiven() {
@@ -589,14 +607,16 @@ class WindowTest : public QObject {
   void theEnginesByteSpansBecomeBoxPositions() {
     using tolvane::BoxMark;
     using tolvane::TermSpan;
-    // Shift-JIS: ｳﾞｧ (B3 DE A7) is three characters of the box, ヴァ (83 94 83 40) two; CR LF is one.
+    // Shift-JIS: ｳﾞｧ (B3 DE A7) is three characters of the box, ヴァ (83 94 83 40) two; CR LF is
+    // one.
     const std::string sjis = "\xb3\xde\xa7\x83\x43\r\n\x83\x94\x83\x40\x83\x43";
     QCOMPARE(tolvane::BoxMarksOf(sjis, tolvane::TextEncoding::kShiftJis,
                                  std::vector<TermSpan>{{0, 5}, {7, 13}}),
              (std::vector<BoxMark>{{0, 4}, {5, 3}}));
     // UTF-8: a character of four bytes is two positions, one of three bytes one.
     const std::string utf8 = "\xf0\xa0\x80\x8b\xe3\x81\x82x";  // 𠀋 あ x
-    QCOMPARE(tolvane::BoxMarksOf(utf8, tolvane::TextEncoding::kUtf8, std::vector<TermSpan>{{4, 8}, {0, 4}}),
+    QCOMPARE(tolvane::BoxMarksOf(utf8, tolvane::TextEncoding::kUtf8,
+                                 std::vector<TermSpan>{{4, 8}, {0, 4}}),
              (std::vector<BoxMark>{{2, 2}, {0, 2}}));
     // A span past the block (cut off) marks nothing.
     QCOMPARE(tolvane::BoxMarksOf("ab", tolvane::TextEncoding::kUtf8, std::vector<TermSpan>{{1, 3}}),
@@ -608,7 +628,8 @@ class WindowTest : public QObject {
     QFile records(Path("tolvaneken.txt"));
     QVERIFY(records.open(QIODevice::WriteOnly | QIODevice::Truncate));
     const QByteArray line = Sjis(QStringLiteral("ありふれた文献の一行です。")) + "\r\n";
-    for (qint64 written = 0; written < (qint64{2} << 20); written += line.size()) records.write(line);
+    for (qint64 written = 0; written < (qint64{2} << 20); written += line.size())
+      records.write(line);
     records.write(Sjis(QStringLiteral("末尾の文献")) + "\r\n");
     records.close();
     Start();
@@ -726,10 +747,11 @@ class WindowTest : public QObject {
     QVERIFY(QDir().mkpath(Path("bin")));
     QFile opener(Path("bin/xdg-open"));
     QVERIFY(opener.open(QIODevice::WriteOnly));
-    opener.write(QStringLiteral("#!/bin/sh\ncat -- \"$1\" > '%1.tmp'\n"
-                                "{ pwd -P; printf '%s\\n' \"$@\"; } >> '%1.tmp' && mv '%1.tmp' '%1'\n")
-                     .arg(Path("opener.log"))
-                     .toUtf8());
+    opener.write(
+        QStringLiteral("#!/bin/sh\ncat -- \"$1\" > '%1.tmp'\n"
+                       "{ pwd -P; printf '%s\\n' \"$@\"; } >> '%1.tmp' && mv '%1.tmp' '%1'\n")
+            .arg(Path("opener.log"))
+            .toUtf8());
     opener.close();
     QVERIFY(opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     // The desktop's choice for text is some editor, not this program.
@@ -740,10 +762,12 @@ class WindowTest : public QObject {
 
     Search(QStringLiteral("研究"), Qt::ShiftModifier);
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(Path("opener.log")), kEditorWaitMs);
-    const QString records = QStringLiteral("山田太郎（1998）「近世日本の研究」『日本史研究』\r\n"
-                                           "佐藤花子（2001）「中世京都の研究」『史林』\r\n");
-    const QString copy = QFile::decodeName(config_->path().c_str()) + "/cache/" + kProgramCacheFolder + u'/' +
-                         QString::fromStdString(CopyFolderName(app_->State().start_dir)) + "/kekka.txt";
+    const QString records = QStringLiteral(
+        "山田太郎（1998）「近世日本の研究」『日本史研究』\r\n"
+        "佐藤花子（2001）「中世京都の研究」『史林』\r\n");
+    const QString copy =
+        QFile::decodeName(config_->path().c_str()) + "/cache/" + kProgramCacheFolder + u'/' +
+        QString::fromStdString(CopyFolderName(app_->State().start_dir)) + "/kekka.txt";
     QCOMPARE(QString::fromUtf8(ReadAll(Path("opener.log"))),
              records + QDir(Dir()).canonicalPath() + u'\n' + copy + u'\n');
     QCOMPARE(ReadAll(Path("kekka.txt")), Sjis(records));
@@ -754,11 +778,12 @@ class WindowTest : public QObject {
   void shiftEnterNeverOpensTheResultsInThisProgram() {
     FakeProgram("xdg-open", QStringLiteral("touch '%1'").arg(Path("opener.log")));
     FakeProgram("xdg-mime", QStringLiteral("echo org.tolvane.Tolvane.desktop"));
-    FakeProgram("my-editor", QStringLiteral("printf '%s\\n' \"$@\" > '%1.tmp' && mv '%1.tmp' '%1'").arg(Path("editor.log")));
+    FakeProgram("my-editor", QStringLiteral("printf '%s\\n' \"$@\" > '%1.tmp' && mv '%1.tmp' '%1'")
+                                 .arg(Path("editor.log")));
     QVERIFY(QDir().mkpath(Path("data/applications")));
     WriteLines(Path("data/applications/org.tolvane.Tolvane.desktop"),
-               {QStringLiteral("[Desktop Entry]"), QStringLiteral("Type=Application"), QStringLiteral("Exec=tolvane %f"),
-                QStringLiteral("MimeType=text/plain;")});
+               {QStringLiteral("[Desktop Entry]"), QStringLiteral("Type=Application"),
+                QStringLiteral("Exec=tolvane %f"), QStringLiteral("MimeType=text/plain;")});
     QVERIFY(qputenv("PATH", QFile::encodeName(Path("bin")) + ':' + saved_path_));
     QVERIFY(qputenv("XDG_DATA_HOME", QFile::encodeName(Path("data"))));
     QVERIFY(qputenv("XDG_DATA_DIRS", QFile::encodeName(Path("no-data"))));
@@ -768,7 +793,8 @@ class WindowTest : public QObject {
       MessageBoxCloser boxes;
       Search(QStringLiteral("研究"), Qt::ShiftModifier);
       QTRY_COMPARE(boxes.texts.size(), 1);
-      QVERIFY(boxes.texts[0].startsWith(QStringLiteral("結果を開くテキストエディタが見つかりません。")));
+      QVERIFY(boxes.texts[0].startsWith(
+          QStringLiteral("結果を開くテキストエディタが見つかりません。")));
     }
     WriteLines(Path("data/applications/my-editor.desktop"),
                {QStringLiteral("[Desktop Entry]"), QStringLiteral("Type=Application"),
@@ -776,8 +802,9 @@ class WindowTest : public QObject {
     MessageBoxCloser boxes;
     Search(QStringLiteral("研究"), Qt::ShiftModifier);
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(Path("editor.log")), kEditorWaitMs);
-    const QString copy = QFile::decodeName(config_->path().c_str()) + "/cache/" + kProgramCacheFolder + u'/' +
-                         QString::fromStdString(CopyFolderName(app_->State().start_dir)) + "/kekka.txt";
+    const QString copy =
+        QFile::decodeName(config_->path().c_str()) + "/cache/" + kProgramCacheFolder + u'/' +
+        QString::fromStdString(CopyFolderName(app_->State().start_dir)) + "/kekka.txt";
     QCOMPARE(QString::fromUtf8(ReadAll(Path("editor.log"))), "--new\n" + copy + u'\n');
     QVERIFY(boxes.texts.isEmpty());
     QVERIFY(!QFile::exists(Path("opener.log")));
@@ -796,7 +823,8 @@ class WindowTest : public QObject {
       Search(QStringLiteral("研究"), Qt::ShiftModifier);
       QTRY_COMPARE(boxes.texts.size(), 1);
       QCOMPARE(boxes.texts[0], QStringLiteral("エディタ「%1」を起動できません。ファイルメニューの"
-                                              "「印刷用エディタの変更」で選んでください。").arg(expected[i]));
+                                              "「印刷用エディタの変更」で選んでください。")
+                                   .arg(expected[i]));
       QCOMPARE(boxes.titles, QStringList{QStringLiteral("Tolvane")});
       QVERIFY(boxes.plain);
     }
@@ -856,7 +884,8 @@ class WindowTest : public QObject {
   void scrollBarClicksLeaveTheKeysWhereTheyWere() {
     WriteHistory({QStringLiteral("一")});
     Start();
-    for (int i = 0; i < 30; ++i) Search(i % 2 ? QStringLiteral("研究 山") : QStringLiteral("研究 佐"));
+    for (int i = 0; i < 30; ++i)
+      Search(i % 2 ? QStringLiteral("研究 山") : QStringLiteral("研究 佐"));
     QScrollBar* bar = Results()->verticalScrollBar();
     QTRY_VERIFY(bar->maximum() > 0);  // something to scroll
     const QPoint middle = bar->rect().center();
@@ -896,24 +925,29 @@ class WindowTest : public QObject {
   // cache, the user is told where once, and Shift+Enter opens them there.
   void aProtectedResultsFileSendsTheResultsToTheCacheAndTellsItOnce() {
     WriteBytes(Path("kekka.txt"), "kept\r\n");
-    QVERIFY(QFile::setPermissions(Path("kekka.txt"), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    QVERIFY(QFile::setPermissions(Path("kekka.txt"),
+                                  QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     WriteHistory({});
     Start();
     BoxesAnsweredByKey boxes;
     Search(QStringLiteral("研究"), Qt::ShiftModifier);
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(Path("editor.log")), kEditorWaitMs);
-    const QString elsewhere = QFile::decodeName(config_->path().c_str()) + "/cache/" + kProgramCacheFolder +
-                              u'/' + QString::fromStdString(StartFolderCacheName(app_->State().start_dir)) +
-                              "/results/kekka.txt";
+    const QString elsewhere =
+        QFile::decodeName(config_->path().c_str()) + "/cache/" + kProgramCacheFolder + u'/' +
+        QString::fromStdString(StartFolderCacheName(app_->State().start_dir)) +
+        "/results/kekka.txt";
     QCOMPARE(QString::fromUtf8(ReadAll(Path("editor.log"))),
              QDir(Dir()).canonicalPath() + u'\n' + elsewhere + u'\n');
-    QCOMPARE(ReadAll(elsewhere), Sjis(QStringLiteral("山田太郎（1998）「近世日本の研究」『日本史研究』\r\n"
-                                                     "佐藤花子（2001）「中世京都の研究」『史林』\r\n")));
+    QCOMPARE(ReadAll(elsewhere),
+             Sjis(QStringLiteral("山田太郎（1998）「近世日本の研究」『日本史研究』\r\n"
+                                 "佐藤花子（2001）「中世京都の研究」『史林』\r\n")));
     QVERIFY(Caption().startsWith(QStringLiteral("件数：2 ")));
-    QTRY_COMPARE(boxes.texts,
-                 QStringList{QStringLiteral("検索したフォルダにはkekka.txtを書き込めないので、検索結果は %1 に"
-                                            "書き出します。\nshift+Enterキーでは、このファイルをエディタで開きます。")
-                                 .arg(elsewhere)});
+    QTRY_COMPARE(
+        boxes.texts,
+        QStringList{QStringLiteral(
+                        "検索したフォルダにはkekka.txtを書き込めないので、検索結果は %1 に"
+                        "書き出します。\nshift+Enterキーでは、このファイルをエディタで開きます。")
+                        .arg(elsewhere)});
     Search(QStringLiteral("近世"));
     QTest::qWait(100);
     QCOMPARE(boxes.texts.size(), 1);  // once a session
@@ -964,10 +998,10 @@ class WindowTest : public QObject {
     // next to it still count twice.
     box->clear();
     const QString emoji = QString::fromUcs4(U"\U0001F600", 1);
-    Type(box, QString(147, u'検'));  // 294 bytes
+    Type(box, QString(147, u'検'));                                            // 294 bytes
     QKeyEvent pair(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, emoji);  // + 2
     QApplication::sendEvent(box, &pair);
-    Type(box, QStringLiteral(" a"));           // 296 + 2 + 1
+    Type(box, QStringLiteral(" a"));  // 296 + 2 + 1
     QCOMPARE(box->text(), QString(147, u'検') + emoji + QStringLiteral(" a"));
     Type(box, QStringLiteral("b"));
     QCOMPARE(box->text(), QString(147, u'検') + emoji + QStringLiteral(" a"));
@@ -995,10 +1029,10 @@ class WindowTest : public QObject {
     const struct {
       int key;
       Qt::KeyboardModifiers modifiers;
-    } keys[] = {{Qt::Key_V, Qt::ControlModifier},     {Qt::Key_Insert, Qt::ShiftModifier},
-                {Qt::Key_X, Qt::ControlModifier},     {Qt::Key_Delete, Qt::ShiftModifier},
-                {Qt::Key_C, Qt::ControlModifier},     {Qt::Key_Insert, Qt::ControlModifier},
-                {Qt::Key_Z, Qt::ControlModifier},     {Qt::Key_Backspace, Qt::AltModifier}};
+    } keys[] = {{Qt::Key_V, Qt::ControlModifier}, {Qt::Key_Insert, Qt::ShiftModifier},
+                {Qt::Key_X, Qt::ControlModifier}, {Qt::Key_Delete, Qt::ShiftModifier},
+                {Qt::Key_C, Qt::ControlModifier}, {Qt::Key_Insert, Qt::ControlModifier},
+                {Qt::Key_Z, Qt::ControlModifier}, {Qt::Key_Backspace, Qt::AltModifier}};
     for (const auto& k : keys) {
       QTest::keyClick(box, static_cast<Qt::Key>(k.key), k.modifiers);
       QCOMPARE(box->text(), QStringLiteral("text"));
@@ -1010,7 +1044,8 @@ class WindowTest : public QObject {
     std::unique_ptr<QMenu> menu(box->createStandardContextMenu());
     QAction* paste = nullptr;
     for (QAction* action : menu->actions()) {
-      if (action->text().startsWith(QStringLiteral("&Paste"))) paste = action;  // no translations loaded
+      if (action->text().startsWith(QStringLiteral("&Paste")))
+        paste = action;  // no translations loaded
     }
     QVERIFY(paste != nullptr);
     paste->trigger();
@@ -1043,12 +1078,14 @@ class WindowTest : public QObject {
 
   void aboutBoxCarriesTheHelp() {
     const QString help = FromSjis(BuildAboutText());
-    QCOMPARE(help, QStringLiteral(
-        "文字入力欄に検索語句を入れて、Enterキーを押すと検索します。\n"
-        "複数の検索語句を空白で区切るとand検索します。\n"
-        "上下矢印キーで入力履歴が出ます。\n"
-        "印刷は、shift+Enterキーで結果をエディタで開きますので、そのエディタで行ってください。"
-        "なお、エディタの変更はファイルメニューの「印刷用エディタの変更」から行えます。\n"));
+    QCOMPARE(
+        help,
+        QStringLiteral(
+            "文字入力欄に検索語句を入れて、Enterキーを押すと検索します。\n"
+            "複数の検索語句を空白で区切るとand検索します。\n"
+            "上下矢印キーで入力履歴が出ます。\n"
+            "印刷は、shift+Enterキーで結果をエディタで開きますので、そのエディタで行ってください。"
+            "なお、エディタの変更はファイルメニューの「印刷用エディタの変更」から行えます。\n"));
 
     Start();
     QString caption, shown;
@@ -1077,7 +1114,8 @@ class WindowTest : public QObject {
     WriteLines(Path("other/history.txt"), {QStringLiteral("別の履歴")});
     WriteLines(Path("other/文献.txt"), {});
     const QString chosen = Path("other/文献.txt");
-    AnswerNextDialog<QFileDialog>(answerers_.get(), [chosen](QFileDialog* dialog) { ChooseFile(dialog, chosen); });
+    AnswerNextDialog<QFileDialog>(answerers_.get(),
+                                  [chosen](QFileDialog* dialog) { ChooseFile(dialog, chosen); });
     QTest::keyClick(Query(), Qt::Key_O, Qt::ControlModifier);
     QCOMPARE(QString::fromStdString(app_->State().start_dir), QDir(Path("other")).canonicalPath());
     QCOMPARE(QDir::currentPath(), QDir(Dir()).canonicalPath());
@@ -1145,7 +1183,8 @@ class WindowTest : public QObject {
 
     const QString editor = WriteEditor(QStringLiteral("chosen"));
     MessageBoxCloser boxes;  // what the chosen program is given
-    AnswerNextDialog<QFileDialog>(answerers_.get(), [editor](QFileDialog* dialog) { ChooseFile(dialog, editor); });
+    AnswerNextDialog<QFileDialog>(answerers_.get(),
+                                  [editor](QFileDialog* dialog) { ChooseFile(dialog, editor); });
     app_->MainFrame()->View()->OnChangeEditor();
     lines = ReadAll(Path("history.txt")).split('\n');
     QCOMPARE(lines.size(), 22);
@@ -1159,15 +1198,17 @@ class WindowTest : public QObject {
     QFile records(Path("tolvaneken.txt"));
     QVERIFY(records.open(QIODevice::WriteOnly | QIODevice::Truncate));
     const QByteArray line = Sjis(QStringLiteral("ありふれた文献の一行です。")) + "\r\n";
-    for (qint64 written = 0; written < (qint64{2} << 20); written += line.size()) records.write(line);
+    for (qint64 written = 0; written < (qint64{2} << 20); written += line.size())
+      records.write(line);
     records.close();
     Start();
     int looks = 0;
     bool stored_while_scanning = true;
     app_->MainFrame()->View()->SetBusyClock([&] {
       ++looks;
-      stored_while_scanning = stored_while_scanning &&
-                              ReadAll(Path("history.txt")).startsWith(Sjis(QStringLiteral("一行")) + "\r\n");
+      stored_while_scanning =
+          stored_while_scanning &&
+          ReadAll(Path("history.txt")).startsWith(Sjis(QStringLiteral("一行")) + "\r\n");
       return std::chrono::steady_clock::now();
     });
     Search(QStringLiteral("一行"));
@@ -1181,8 +1222,10 @@ class WindowTest : public QObject {
     MessageBoxCloser boxes;
     Search(QStringLiteral("研究"));
     QTRY_COMPARE(boxes.texts.size(), 1);
-    QCOMPARE(boxes.texts[0], QStringLiteral("検索履歴をhistory.txtに保存できません。この起動中の検索語は次回に残りません。\n"
-                                            "通常のファイルではありません。"));
+    QCOMPARE(boxes.texts[0],
+             QStringLiteral(
+                 "検索履歴をhistory.txtに保存できません。この起動中の検索語は次回に残りません。\n"
+                 "通常のファイルではありません。"));
     // The search itself went ahead, and later saves fail quietly.
     QVERIFY(Caption().startsWith(QStringLiteral("件数：2 ")));
     Search(QStringLiteral("近世"));
@@ -1197,12 +1240,15 @@ class WindowTest : public QObject {
     const QString victim = QFile::decodeName((home / ".bashrc").c_str());
     WriteLines(victim, {QStringLiteral("mine")});
     QVERIFY(QFile::link(victim, Path("history.txt")));
-    QCOMPARE(::lchown(QFile::encodeName(Path("history.txt")).constData(), testing::kNobody, testing::kNobody), 0);
+    QCOMPARE(::lchown(QFile::encodeName(Path("history.txt")).constData(), testing::kNobody,
+                      testing::kNobody),
+             0);
     MessageBoxCloser boxes;
     app_ = std::make_unique<CTolvaneApp>();
     QVERIFY(app_->Start());
     QTRY_COMPARE(boxes.texts.size(), 1);
-    QVERIFY(boxes.texts[0].contains(QStringLiteral("が作ったシンボリックリンクなので、たどりません。")));
+    QVERIFY(boxes.texts[0].contains(
+        QStringLiteral("が作ったシンボリックリンクなので、たどりません。")));
     Query()->setFocus();
     Search(QStringLiteral("研究"));
     QVERIFY(Caption().startsWith(QStringLiteral("件数：2 ")));

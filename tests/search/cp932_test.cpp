@@ -1,11 +1,12 @@
 #include "encoding/cp932.h"
-#include "encoding/text_encoding.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "encoding/text_encoding.h"
 
 namespace tolvane {
 namespace {
@@ -56,9 +57,11 @@ TEST(Cp932Stream, GivesTheWholeTextsUtf8WhereverThePiecesAreCut) {
   // Two-byte characters, a lead byte before LF and before an ASCII letter, bytes that start no
   // character, a half-width katakana, CR LF, and a lead byte at the very end.
   const std::string sjis =
-      "\x8b\xdf\x90\xa2\r\n\x81\nA\x85" "B\x80\xa0\xfd\xb1\x87\x40\x82\xa0\r\n\xfc\x40\x88";
+      "\x8b\xdf\x90\xa2\r\n\x81\nA\x85"
+      "B\x80\xa0\xfd\xb1\x87\x40\x82\xa0\r\n\xfc\x40\x88";
   const std::string bad = "\xef\xbf\xbd";  // U+FFFD
-  const std::string whole = "近世\r\n" + bad + "\nA" + bad + "B" + bad + bad + bad + "ｱ①あ\r\n髜" + bad;
+  const std::string whole =
+      "近世\r\n" + bad + "\nA" + bad + "B" + bad + bad + bad + "ｱ①あ\r\n髜" + bad;
   ASSERT_EQ(Cp932ToUtf8(sjis), whole);
   for (std::size_t first = 0; first <= sjis.size(); ++first) {
     for (std::size_t second = first; second <= sjis.size(); ++second) {

@@ -36,10 +36,30 @@ std::string RandomRecordsFile(std::mt19937& rng, std::size_t size) {
 }
 
 std::string RandomQuery(std::mt19937& rng) {
-  static const std::vector<std::string> words = {
-      "a", "b", "A", "ab", "\x83\x41", "\\", "\x9f\x88", "\x88\x9f", "\x81", "\x40", "\r", " ",
-      "\x81\x40", "x", "xa", "\x87\x54", "\xfa\x4a", "\xfa\x5b", "\xed\x40", "a\xfa\x4a",
-      "\x87\x54\x81\xe6", "\x87\x54" "b", "\x9a\xfa"};
+  static const std::vector<std::string> words = {"a",
+                                                 "b",
+                                                 "A",
+                                                 "ab",
+                                                 "\x83\x41",
+                                                 "\\",
+                                                 "\x9f\x88",
+                                                 "\x88\x9f",
+                                                 "\x81",
+                                                 "\x40",
+                                                 "\r",
+                                                 " ",
+                                                 "\x81\x40",
+                                                 "x",
+                                                 "xa",
+                                                 "\x87\x54",
+                                                 "\xfa\x4a",
+                                                 "\xfa\x5b",
+                                                 "\xed\x40",
+                                                 "a\xfa\x4a",
+                                                 "\x87\x54\x81\xe6",
+                                                 "\x87\x54"
+                                                 "b",
+                                                 "\x9a\xfa"};
   std::string query;
   const int count = 1 + rng() % 3;
   for (int i = 0; i < count; ++i) query += (i ? " " : "") + words[rng() % words.size()];
@@ -53,7 +73,8 @@ struct Outcome {
   std::vector<std::string> calls;
 };
 
-Outcome SearchOnce(const testing::ScratchDir& dir, std::string_view query, const ScanOptions& scan) {
+Outcome SearchOnce(const testing::ScratchDir& dir, std::string_view query,
+                   const ScanOptions& scan) {
   Outcome outcome;
   RunOptions options;
   options.scan = scan;
@@ -77,13 +98,14 @@ TEST(FastScan, MatchesThePlainPathByteForByte) {
     for (int q = 0; q < 8; ++q) {
       const std::string query = RandomQuery(rng);
       const Outcome plain = SearchOnce(dir, query, {.plain = true});
-      testing::ForEachScanWay(testing::AllScanWays(1 + rng() % 13), [&](const testing::ScanWay& way) {
-        const Outcome fast = SearchOnce(dir, query, way.scan);
-        ASSERT_EQ(fast.result, plain.result) << "file " << file << " query " << q;
-        ASSERT_EQ(fast.results_file, plain.results_file) << "file " << file;
-        ASSERT_EQ(fast.box, plain.box);
-        ASSERT_EQ(fast.calls, plain.calls);
-      });
+      testing::ForEachScanWay(
+          testing::AllScanWays(1 + rng() % 13), [&](const testing::ScanWay& way) {
+            const Outcome fast = SearchOnce(dir, query, way.scan);
+            ASSERT_EQ(fast.result, plain.result) << "file " << file << " query " << q;
+            ASSERT_EQ(fast.results_file, plain.results_file) << "file " << file;
+            ASSERT_EQ(fast.box, plain.box);
+            ASSERT_EQ(fast.calls, plain.calls);
+          });
       if (HasFatalFailure()) return;
       total_matches += plain.result.first;
     }

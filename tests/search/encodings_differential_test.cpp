@@ -36,13 +36,20 @@ struct Char {
 // Each of the six characters with two Unicode forms, folded to CP932's form.
 char32_t Folded(char32_t c) {
   switch (c) {
-    case 0x301c: return 0xff5e;
-    case 0x2016: return 0x2225;
-    case 0x2212: return 0xff0d;
-    case 0x00a2: return 0xffe0;
-    case 0x00a3: return 0xffe1;
-    case 0x00ac: return 0xffe2;
-    default: return c;
+    case 0x301c:
+      return 0xff5e;
+    case 0x2016:
+      return 0x2225;
+    case 0x2212:
+      return 0xff0d;
+    case 0x00a2:
+      return 0xffe0;
+    case 0x00a3:
+      return 0xffe1;
+    case 0x00ac:
+      return 0xffe2;
+    default:
+      return c;
   }
 }
 char32_t JisForm(char32_t c) {
@@ -78,7 +85,8 @@ const char* IconvNameOf(TextEncoding encoding) {
 
 // A character of the file, written by iconv; nothing when the encoding lacks it.
 std::optional<Char> Encoded(TextEncoding encoding, char32_t c) {
-  const std::optional<std::string> bytes = testing::IconvText(IconvNameOf(encoding), "UTF-8", Utf8(c));
+  const std::optional<std::string> bytes =
+      testing::IconvText(IconvNameOf(encoding), "UTF-8", Utf8(c));
   if (!bytes) return std::nullopt;
   return Char{*bytes, c};
 }
@@ -92,12 +100,15 @@ const std::u32string kTextCharacters =
 // Long runs are of characters of several bytes, so that pieces end next to and inside them.
 const std::u32string kRunCharacters = U"近世亜唖あｱ仡〜😀é𠮷\u0301";
 // Bytes that start no character, each in a place where nothing before or after can take it.
-const std::vector<std::vector<Char>> kUtf8Junk = {
-    {{"\x80", kInvalid}}, {{"\xff", kInvalid}}, {{"\xe3", kInvalid}, {"a", 'a'}},
-    {{"\xbf", kInvalid}, {"\xbf", kInvalid}}};
-const std::vector<std::vector<Char>> kEucJunk = {
-    {{"\x80", kInvalid}}, {{"\xff", kInvalid}}, {{"\xb0", kInvalid}, {"a", 'a'}},
-    {{"\x8e", kInvalid}, {"b", 'b'}}, {{"\x8f", kInvalid}, {"c", 'c'}}};
+const std::vector<std::vector<Char>> kUtf8Junk = {{{"\x80", kInvalid}},
+                                                  {{"\xff", kInvalid}},
+                                                  {{"\xe3", kInvalid}, {"a", 'a'}},
+                                                  {{"\xbf", kInvalid}, {"\xbf", kInvalid}}};
+const std::vector<std::vector<Char>> kEucJunk = {{{"\x80", kInvalid}},
+                                                 {{"\xff", kInvalid}},
+                                                 {{"\xb0", kInvalid}, {"a", 'a'}},
+                                                 {{"\x8e", kInvalid}, {"b", 'b'}},
+                                                 {{"\x8f", kInvalid}, {"c", 'c'}}};
 
 class FileMaker {
  public:
@@ -141,7 +152,8 @@ class FileMaker {
         add(text_[rng_() % text_.size()]);
       }
     }
-    if (ends_early) chars.insert(chars.begin() + 1 + rng_() % (chars.size() - 1), Char{"\x1a", 0x1a});
+    if (ends_early)
+      chars.insert(chars.begin() + 1 + rng_() % (chars.size() - 1), Char{"\x1a", 0x1a});
     return chars;
   }
 
@@ -261,7 +273,8 @@ Outcome Expected(TextEncoding encoding, const std::vector<Char>& chars, std::u32
     if (!bytes.empty() && bytes.back() == '\n') bytes.replace(bytes.size() - 1, 1, "\r\n");
     outcome.results_file += bytes;
     // The box takes no more once full; the count and the results file go on.
-    if (static_cast<std::size_t>(outcome.matches) > kShownRecordsAtMost || shown.size() > kShownStopBytes) {
+    if (static_cast<std::size_t>(outcome.matches) > kShownRecordsAtMost ||
+        shown.size() > kShownStopBytes) {
       continue;
     }
     shown += bytes;
@@ -291,10 +304,11 @@ Outcome Search(const testing::ScratchDir& dir, const std::string& query, const S
 }
 
 const std::vector<std::u32string> kQueries = {
-    U"近世", U"亜", U"＾", U"亜唖", U"唖＾", U"ｱ", U"ｱｲ", U"a", U"ab", U"19", U"山田 近世", U"あい",
-    U"～", U"〜", U"∥", U"－", U"￠", U"￢ a", U"仡", U"仡あ", U" 近世", U"近世  山田", U"a　b",
-    U"①", U"近世 ①", U"é", U"世", U"研究～", U"\u3000", U"鷗", U"𠮷", U"𠮷 近世", U"😀é", U"한",
-    U"e\u0301", U"\u0301"};
+    U"近世",   U"亜",   U"＾",        U"亜唖",   U"唖＾",   U"ｱ",          U"ｱｲ",   U"a",
+    U"ab",     U"19",   U"山田 近世", U"あい",   U"～",     U"〜",         U"∥",    U"－",
+    U"￠",     U"￢ a", U"仡",        U"仡あ",   U" 近世",  U"近世  山田", U"a　b", U"①",
+    U"近世 ①", U"é",    U"世",        U"研究～", U"\u3000", U"鷗",         U"𠮷",   U"𠮷 近世",
+    U"😀é",     U"한",   U"e\u0301",   U"\u0301"};
 
 struct Files {
   int count;
@@ -313,18 +327,21 @@ void CompareOverRandomFiles(TextEncoding encoding, std::uint32_t seed, Files fil
     const std::vector<Char> chars =
         maker.Make(files.min_bytes + rng() % (files.max_bytes - files.min_bytes));
     const bool bom = encoding == TextEncoding::kUtf8 && file % 3 == 0;
-    testing::WriteFile(dir / kRecordsFileName, (bom ? std::string(kUtf8ByteOrderMark) : "") + BytesOf(chars));
+    testing::WriteFile(dir / kRecordsFileName,
+                       (bom ? std::string(kUtf8ByteOrderMark) : "") + BytesOf(chars));
     for (int q = 0; q < 6; ++q) {
       const std::u32string& query = queries[rng() % queries.size()];
       std::string query_utf8;
       for (const char32_t c : query) query_utf8 += Utf8(c);
       const Outcome expected = Expected(encoding, chars, query);
-      testing::ForEachScanWay(testing::AllScanWays(1 + rng() % 13), [&](const testing::ScanWay& way) {
-        TextEncoding found = TextEncoding::kShiftJis;
-        const Outcome got = Search(dir, query_utf8, way.scan, found);
-        ASSERT_EQ(found, encoding) << "file " << file;
-        ASSERT_EQ(got, expected) << DisplayName(encoding) << " file " << file << " query " << query_utf8;
-      });
+      testing::ForEachScanWay(
+          testing::AllScanWays(1 + rng() % 13), [&](const testing::ScanWay& way) {
+            TextEncoding found = TextEncoding::kShiftJis;
+            const Outcome got = Search(dir, query_utf8, way.scan, found);
+            ASSERT_EQ(found, encoding) << "file " << file;
+            ASSERT_EQ(got, expected)
+                << DisplayName(encoding) << " file " << file << " query " << query_utf8;
+          });
       if (::testing::Test::HasFatalFailure()) return;
       total_matches += expected.matches;
     }

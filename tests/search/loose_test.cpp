@@ -47,7 +47,8 @@ bool LooseFinds(std::string_view query, std::string_view record,
   return MatchesAllTerms(bytes, terms);
 }
 
-constexpr TextEncoding kEncodings[] = {TextEncoding::kShiftJis, TextEncoding::kUtf8, TextEncoding::kEucJp};
+constexpr TextEncoding kEncodings[] = {TextEncoding::kShiftJis, TextEncoding::kUtf8,
+                                       TextEncoding::kEucJp};
 
 TEST(LooseSearch, FindsTheNotationalVariantsOfATerm) {
   for (const TextEncoding encoding : kEncodings) {
@@ -195,8 +196,9 @@ TEST(LooseSearch, AnIterationMarkIsTheCharacterItRepeats) {
   // ￥ (81 8F) is no kanji for 々 to repeat; a user-defined character (F0 40) may stand for one.
   EXPECT_FALSE(LooseFinds("￥￥", "￥々"));
   EXPECT_TRUE(LooseFinds("￥々", "￥々"));
-  EXPECT_TRUE(MatchesAllTerms("\xf0\x40\x81\x58",
-                              SplitTerms("\xf0\x40\xf0\x40", TextEncoding::kShiftJis, Folding::kLoose)));
+  EXPECT_TRUE(
+      MatchesAllTerms("\xf0\x40\x81\x58",
+                      SplitTerms("\xf0\x40\xf0\x40", TextEncoding::kShiftJis, Folding::kLoose)));
   EXPECT_FALSE(ExactFinds("佐々木", "佐佐木"));
   EXPECT_FALSE(ExactFinds("こころ", "こゝろ"));
 }
@@ -244,12 +246,13 @@ TEST(LooseSearch, ALatinLetterWithDiacriticsIsItsBaseLetter) {
   EXPECT_TRUE(finds("Dvořák", "DVORAK", TextEncoding::kUtf8));
 }
 
-// A line longer than a read (2,998 bytes) arrives as pieces, each matched alone, as the exact search
-// matches them: a fold whose characters the cut parts is read in each piece as what stands there.
+// A line longer than a read (2,998 bytes) arrives as pieces, each matched alone, as the exact
+// search matches them: a fold whose characters the cut parts is read in each piece as what stands
+// there.
 TEST(LooseSearch, ALongLineCutIntoPiecesIsMatchedAPieceAtATime) {
   testing::ScratchDir dir;
-  // 2,996 bytes and ヴ (83 94) fill the first piece; ァ (83 40) starts the second. Likewise 佐 (8D B2)
-  // ends a piece and 々 (81 58) starts the next.
+  // 2,996 bytes and ヴ (83 94) fill the first piece; ァ (83 40) starts the second. Likewise 佐 (8D
+  // B2) ends a piece and 々 (81 58) starts the next.
   const std::string first(2996, 'a');
   const std::string vu_line = first + "\x83\x94" + "\x83\x40\x83\x43\x83\x49\x83\x8a\x83\x93\r\n";
   const std::string mark_line = first + "\x8d\xb2" + "\x81\x58\x96\xd8\r\n";
@@ -259,10 +262,10 @@ TEST(LooseSearch, ALongLineCutIntoPiecesIsMatchedAPieceAtATime) {
     options.loose = true;
     return RunSearch(query, dir.path(), {}, options).matches;
   };
-  EXPECT_EQ(count(vu_line, "ヴ"), 1);           // the first piece's last character
-  EXPECT_EQ(count(vu_line, "ァイオリン"), 1);   // the second piece, as the exact search finds it
-  EXPECT_EQ(count(vu_line, "バイオリン"), 0);   // ヴァ parted by the cut is no バ
-  EXPECT_EQ(count(mark_line, "々木"), 1);       // a piece's first mark stands for itself
+  EXPECT_EQ(count(vu_line, "ヴ"), 1);          // the first piece's last character
+  EXPECT_EQ(count(vu_line, "ァイオリン"), 1);  // the second piece, as the exact search finds it
+  EXPECT_EQ(count(vu_line, "バイオリン"), 0);  // ヴァ parted by the cut is no バ
+  EXPECT_EQ(count(mark_line, "々木"), 1);      // a piece's first mark stands for itself
   EXPECT_EQ(count(mark_line, "佐佐木"), 0);
   // Within a piece the fold holds wherever the piece lies in the line.
   EXPECT_EQ(count(first + "\x83\x94\x83\x40\x83\x43\r\n", "バイ"), 0);
@@ -271,7 +274,7 @@ TEST(LooseSearch, ALongLineCutIntoPiecesIsMatchedAPieceAtATime) {
 
 TEST(LooseSearch, TwinCodesAndCompatibilityIdeographsAreTheirCharacter) {
   const TermTable i = SplitTerms("\x87\x54", TextEncoding::kShiftJis, Folding::kLoose);  // Ⅰ, NEC
-  EXPECT_TRUE(MatchesAllTerms("\xfa\x4a", i));                                         // Ⅰ, IBM
+  EXPECT_TRUE(MatchesAllTerms("\xfa\x4a", i));                                           // Ⅰ, IBM
   // 神 U+FA19 (IBM's FA E7 ... as glibc reads it) is 神.
   EXPECT_TRUE(LooseFinds("神", "\uFA19社", TextEncoding::kUtf8));
   EXPECT_TRUE(LooseFinds("髙橋", "高橋"));
@@ -280,12 +283,14 @@ TEST(LooseSearch, TwinCodesAndCompatibilityIdeographsAreTheirCharacter) {
 
 TEST(LooseSearch, ACharacterTheFileLacksIsSearchedAsAVariantItHolds) {
   // EUC-JP has no 髙: its variant 高 is written instead, and both are found as 高.
-  const TermTable terms = SplitTerms(Convert("髙橋", "CP932"), TextEncoding::kEucJp, Folding::kLoose);
+  const TermTable terms =
+      SplitTerms(Convert("髙橋", "CP932"), TextEncoding::kEucJp, Folding::kLoose);
   ASSERT_FALSE(terms.unconvertible);
   EXPECT_EQ(terms.terms[0], Convert("高橋", "EUC-JP"));
   EXPECT_TRUE(MatchesAllTerms(Convert("高橋家文書", "EUC-JP"), terms));
   // A character with no variant the file holds is still refused.
-  const TermTable circled = SplitTerms(Convert("①", "CP932"), TextEncoding::kEucJp, Folding::kLoose);
+  const TermTable circled =
+      SplitTerms(Convert("①", "CP932"), TextEncoding::kEucJp, Folding::kLoose);
   EXPECT_TRUE(circled.unconvertible);
 }
 
@@ -293,13 +298,15 @@ TEST(LooseFolding, FoldingTwiceChangesNothingAndEveryClassFoldsToItsKey) {
   for (char32_t c = 0; c < 0x10000; ++c) {
     if (c >= 0xd800 && c <= 0xdfff) continue;
     const char32_t folded = FoldCharacter(c, Folding::kLoose);
-    ASSERT_EQ(FoldCharacter(folded, Folding::kLoose), folded) << std::hex << static_cast<unsigned>(c);
+    ASSERT_EQ(FoldCharacter(folded, Folding::kLoose), folded)
+        << std::hex << static_cast<unsigned>(c);
   }
   for (const char32_t key : {U'a', U'1', U'ー', U'ガ', U'パ', U'ヴ', U'・', U'国', U'学', U'高'}) {
     const char32_t folded = FoldCharacter(key, Folding::kLoose);
     for (const std::u32string& member : FoldClass(folded, Folding::kLoose)) {
-      const char32_t member_folded = member.size() == 2 ? ComposeKana(member[0], member[1]).value_or(0)
-                                                        : FoldCharacter(member[0], Folding::kLoose);
+      const char32_t member_folded = member.size() == 2
+                                         ? ComposeKana(member[0], member[1]).value_or(0)
+                                         : FoldCharacter(member[0], Folding::kLoose);
       EXPECT_EQ(member_folded, folded) << std::hex << static_cast<unsigned>(member[0]);
     }
   }
@@ -309,7 +316,8 @@ TEST(LooseFolding, FoldingTwiceChangesNothingAndEveryClassFoldsToItsKey) {
 
 TEST(KanjiVariants, JoinTheDictionarysPairsButTheDroppedOnes) {
   // The dictionary as kakasi-dic writes it: EUC-JP, a pair a line.
-  const std::string dictionary = Convert("芦蘆\n壱一\n濾滬\n島嶋\n嶌嶋\nnot a pair\n亜\n", "EUC-JP");
+  const std::string dictionary =
+      Convert("芦蘆\n壱一\n濾滬\n島嶋\n嶌嶋\nnot a pair\n亜\n", "EUC-JP");
   const KanjiVariants variants = KanjiVariants::From(dictionary);
   EXPECT_TRUE(variants.HasDictionary());
   EXPECT_EQ(variants.Representative(U'芦'), variants.Representative(U'蘆'));
@@ -341,15 +349,16 @@ std::vector<testing::ModelChar> ModelChars(const std::u32string& text) {
 const std::vector<std::u32string>& Alphabet() {
   static const std::vector<std::u32string> alphabet = {
       U"1", U"１", U"9", U"９", U"8", U"８", U"a", U"A", U"ａ", U"Ａ", U"b", U"ｂ", U"c", U"Ｃ",
-      U"コ", U"こ", U"ｺ", U"ン", U"ん", U"ﾝ", U"ピ", U"ぴ", U"ﾋﾟ", U"ﾋ", U"ﾟ", U"ﾞ", U"ュ", U"ゅ", U"ｭ",
-      U"ユ", U"ー", U"ｰ", U"―", U"‐", U"－", U"−", U"タ", U"た", U"ﾀ", U"ダ", U"ﾀﾞ", U"カ", U"ガ",
-      U"ｶ", U"ｶﾞ", U"が", U"・", U"･", U"国", U"國", U"学", U"學", U"語", U"高", U"髙", U"橋",
-      U"崎", U"﨑", U"実", U"實", U"\\", U"ソ", U"＼", U"Ⅰ", U"神", U"\uFA19", U"カ\u3099",
+      U"コ", U"こ", U"ｺ", U"ン", U"ん", U"ﾝ", U"ピ", U"ぴ", U"ﾋﾟ", U"ﾋ", U"ﾟ", U"ﾞ", U"ュ", U"ゅ",
+      U"ｭ", U"ユ", U"ー", U"ｰ", U"―", U"‐", U"－", U"−", U"タ", U"た", U"ﾀ", U"ダ", U"ﾀﾞ", U"カ",
+      U"ガ", U"ｶ", U"ｶﾞ", U"が", U"・", U"･", U"国", U"國", U"学", U"學", U"語", U"高", U"髙",
+      U"橋", U"崎", U"﨑", U"実", U"實", U"\\", U"ソ", U"＼", U"Ⅰ", U"神", U"\uFA19", U"カ\u3099",
       U"ゃ", U"ャ", U"ヤ", U" ", U"、",
       // The folds that change a term's length, and what they must keep apart.
-      U"ヶ", U"ヵ", U"ケ", U"ゖ", U"佐", U"木", U"々", U"〻", U"ゝ", U"ゞ", U"ヽ", U"ヾ", U"ス", U"ズ",
-      U"す", U"ヴ", U"ｳﾞ", U"ウ", U"ァ", U"ィ", U"ェ", U"ォ", U"ｧ", U"バ", U"ブ", U"ハ", U"イ", U"エ",
-      U"い", U"ゐ", U"ゑ", U"ヰ", U"ヱ", U"サ", U"デ", U"e", U"é", U"É", U"u", U"ü", U"ç", U"ñ", U"N"};
+      U"ヶ", U"ヵ", U"ケ", U"ゖ", U"佐", U"木", U"々", U"〻", U"ゝ", U"ゞ", U"ヽ", U"ヾ", U"ス",
+      U"ズ", U"す", U"ヴ", U"ｳﾞ", U"ウ", U"ァ", U"ィ", U"ェ", U"ォ", U"ｧ", U"バ", U"ブ", U"ハ",
+      U"イ", U"エ", U"い", U"ゐ", U"ゑ", U"ヰ", U"ヱ", U"サ", U"デ", U"e", U"é", U"É", U"u", U"ü",
+      U"ç", U"ñ", U"N"};
   return alphabet;
 }
 
@@ -357,11 +366,12 @@ const std::vector<std::u32string>& Alphabet() {
 const std::vector<std::u32string>& Words() {
   static const std::vector<std::u32string> words = {
       U"1998", U"１9", U"ABC", U"abc", U"コンピュータ", U"ｺﾝﾋﾟｭｰﾀ", U"カ", U"ガ", U"ｶﾞ", U"ー",
-      U"・",   U"国語", U"學",  U"高橋", U"髙",       U"崎",      U"實", U"\\", U"Ⅰ",  U"神", U"ャ", U"ダ",
+      U"・", U"国語", U"學", U"高橋", U"髙", U"崎", U"實", U"\\", U"Ⅰ", U"神", U"ャ", U"ダ",
       // Katakana words of three to six characters with and without a final long-vowel mark.
       U"コンピューター", U"サーバ", U"サーバー", U"ｻｰﾊﾞｰ", U"データ", U"データー", U"カー", U"ュー",
-      U"バイ", U"ヴァイ", U"ヴ", U"ァイ", U"ブ", U"関ヶ原", U"ケ原", U"佐々", U"佐佐", U"々", U"々木",
-      U"こゝろ", U"ココ", U"スズ", U"すゞ", U"ゝ", U"ヱビス", U"イ", U"ゐ", U"éc", U"Ü", U"ñ"};
+      U"バイ", U"ヴァイ", U"ヴ", U"ァイ", U"ブ", U"関ヶ原", U"ケ原", U"佐々", U"佐佐", U"々",
+      U"々木", U"こゝろ", U"ココ", U"スズ", U"すゞ", U"ゝ", U"ヱビス", U"イ", U"ゐ", U"éc", U"Ü",
+      U"ñ"};
   return words;
 }
 
@@ -422,19 +432,22 @@ TEST(LooseScan, AgreesWithAReferenceOnCharactersOnEveryPathAndInEveryEncoding) {
           ++expected_count;
           expected += Convert(Utf8(records[r]), IconvName(encoding)) + "\r\n";
         }
-        testing::ForEachScanWay(testing::AllScanWays(1 + rng() % 13), [&](const testing::ScanWay& way) {
-          RunOptions options;
-          options.scan = way.scan;
-          options.loose = true;
-          const SearchResult result = RunSearch(query, dir.path(), {}, options);
-          ASSERT_TRUE(result.status == RunStatus::kMatched || result.status == RunStatus::kNoMatch)
-              << "file " << file << ": " << static_cast<int>(result.status);
-          ASSERT_EQ(result.matches, expected_count) << "file " << file << " query " << Utf8(terms[0]);
-          ASSERT_EQ(testing::ReadFile(dir / kResultsFileName), expected) << "file " << file;
-          if (expected_count > 0) {
-            ASSERT_TRUE(result.shown.blocks.front().loose);
-          }
-        });
+        testing::ForEachScanWay(
+            testing::AllScanWays(1 + rng() % 13), [&](const testing::ScanWay& way) {
+              RunOptions options;
+              options.scan = way.scan;
+              options.loose = true;
+              const SearchResult result = RunSearch(query, dir.path(), {}, options);
+              ASSERT_TRUE(result.status == RunStatus::kMatched ||
+                          result.status == RunStatus::kNoMatch)
+                  << "file " << file << ": " << static_cast<int>(result.status);
+              ASSERT_EQ(result.matches, expected_count)
+                  << "file " << file << " query " << Utf8(terms[0]);
+              ASSERT_EQ(testing::ReadFile(dir / kResultsFileName), expected) << "file " << file;
+              if (expected_count > 0) {
+                ASSERT_TRUE(result.shown.blocks.front().loose);
+              }
+            });
         if (::testing::Test::HasFatalFailure()) return;
         total_matches += expected_count;
       }

@@ -91,12 +91,14 @@ TEST_P(PairFilterLoops, AgreesWithAPlainSearchOnRandomTexts) {
 }
 
 TEST(PairFilter, CountsTheCandidatesOfASampleAndStepsOverCtrlZ) {
-  const std::string sample = "abab\x1a" "ab.a.b";
+  const std::string sample =
+      "abab\x1a"
+      "ab.a.b";
   const PairFilter filter("ab", CountBytes(sample));
   const PairFilter::Candidates candidates = filter.CountCandidates(sample);
   EXPECT_EQ(candidates.compared, 3u);
   EXPECT_EQ(candidates.confirmed, 3u);
-  const PairFilter longer("a.b", CountBytes(sample));  // compares a and b, two apart
+  const PairFilter longer("a.b", CountBytes(sample));       // compares a and b, two apart
   EXPECT_EQ(longer.CountCandidates(sample).confirmed, 1u);  // the one after the Ctrl+Z
 }
 

@@ -25,7 +25,9 @@ TEST(NextCharEnd, ALeadByteTakesTheNextByteUnlessItIsLast) {
 TEST(IsCharBoundary, NeverLooksBehindAKnownBoundary) {
   // From 0 the run of five lead bytes makes 5 a trail byte; known to start a character at 1, the
   // same bytes pair up differently.
-  const std::string_view text = "\x81\x81\x81\x81\x81" "A";
+  const std::string_view text =
+      "\x81\x81\x81\x81\x81"
+      "A";
   EXPECT_FALSE(IsCharBoundary(text, 5));
   EXPECT_TRUE(IsCharBoundary(text, 5, 1));
   EXPECT_TRUE(IsCharBoundary(text, 5, 5));
@@ -47,8 +49,14 @@ TEST(CharBoundaryFind, ReportsTheLaterBoundaryOccurrence) {
 
 TEST(CharBoundaryFind, WalksPastRunsOfLeadBytesCorrectly) {
   // Four lead bytes make two characters; a fifth makes the sixth byte a trail byte.
-  EXPECT_EQ(CharBoundaryFind("\x81\x81\x81\x81" "A", "A"), 4u);
-  EXPECT_EQ(CharBoundaryFind("\x81\x81\x81\x81\x81" "A", "A"), std::nullopt);
+  EXPECT_EQ(CharBoundaryFind("\x81\x81\x81\x81"
+                             "A",
+                             "A"),
+            4u);
+  EXPECT_EQ(CharBoundaryFind("\x81\x81\x81\x81\x81"
+                             "A",
+                             "A"),
+            std::nullopt);
   // A kanji is not found in the middle of two others: 0x88 0x9F 0x88 0x9F holds 0x9F 0x88.
   EXPECT_EQ(CharBoundaryFind("\x88\x9f\x88\x9f", "\x9f\x88"), std::nullopt);
 }
@@ -69,7 +77,9 @@ std::optional<std::size_t> WalkingFind(std::string_view text, std::string_view p
 
 TEST(CharBoundaryFind, AgreesWithAPlainWalkOnRandomShiftJis) {
   std::mt19937 rng(932);
-  const std::string alphabet = "\x81\x82\x9f\xe0\x40\x5c\x41" "A ";
+  const std::string alphabet =
+      "\x81\x82\x9f\xe0\x40\x5c\x41"
+      "A ";
   for (int round = 0; round < 20000; ++round) {
     std::string text(rng() % 24, ' ');
     for (char& c : text) c = alphabet[rng() % alphabet.size()];
@@ -96,9 +106,13 @@ TEST(ReplaceFirst, TurnsARecordsLineFeedIntoCrLf) {
 }
 
 TEST(ReplaceFirst, StartsWalkingAtTheGivenOffset) {
-  std::string text = "\x81" "A\n";  // from offset 1, "A" is a character of its own
+  std::string text =
+      "\x81"
+      "A\n";  // from offset 1, "A" is a character of its own
   EXPECT_EQ(ReplaceFirst(text, "A", "B", 1), 2u);
-  EXPECT_EQ(text, "\x81" "B\n");
+  EXPECT_EQ(text,
+            "\x81"
+            "B\n");
 }
 
 TEST(ReplaceAll, WidensEveryBlankAndNeverRescansWhatItInserted) {

@@ -31,21 +31,25 @@ Records AllRecords(std::string_view bytes) {
   Records plain;
   {
     UniqueFd fd(::open((dir / "records").c_str(), O_RDONLY));
-    ScanMatchingRecords(fd.get(), everything, [&](std::string_view r) {
-      plain.emplace_back(r);
-      return MatchReply::kKeepGoing;
-    }, {.plain = true});
+    ScanMatchingRecords(fd.get(), everything,
+                        [&](std::string_view r) {
+                          plain.emplace_back(r);
+                          return MatchReply::kKeepGoing;
+                        },
+                        {.plain = true});
   }
-  for (std::size_t read_size : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7},
-                                kPieceLookBytes - 1, kPieceLookBytes, kPieceLookBytes + 1,
-                                std::size_t{4096}, std::size_t{1} << 20}) {
+  for (std::size_t read_size :
+       {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7}, kPieceLookBytes - 1,
+        kPieceLookBytes, kPieceLookBytes + 1, std::size_t{4096}, std::size_t{1} << 20}) {
     for (std::size_t split_min : {kSplitScanMinBytes, std::size_t{1}}) {
       Records fast;
       UniqueFd fd(::open((dir / "records").c_str(), O_RDONLY));
-      ScanMatchingRecords(fd.get(), everything, [&](std::string_view r) {
-        fast.emplace_back(r);
-        return MatchReply::kKeepGoing;
-      }, {.read_bytes = read_size, .split_min_bytes = split_min});
+      ScanMatchingRecords(fd.get(), everything,
+                          [&](std::string_view r) {
+                            fast.emplace_back(r);
+                            return MatchReply::kKeepGoing;
+                          },
+                          {.read_bytes = read_size, .split_min_bytes = split_min});
       EXPECT_EQ(fast, plain) << "read size " << read_size << (split_min == 1 ? ", in halves" : "");
     }
   }
@@ -66,9 +70,13 @@ TEST(Records, CrLfSplitAcrossTwoReadsStillArrivesAsLf) {
 }
 
 TEST(Records, CtrlZEndsTheFileWhereverItStands) {
-  EXPECT_EQ(AllRecords("a\nb\x1a" "c\nd\n"), (Records{"a\n", "b"}));
+  EXPECT_EQ(AllRecords("a\nb\x1a"
+                       "c\nd\n"),
+            (Records{"a\n", "b"}));
   EXPECT_EQ(AllRecords("a\r\x1a\n"), (Records{"a\r"}));
-  EXPECT_EQ(AllRecords("\x1a" "abc"), Records{});
+  EXPECT_EQ(AllRecords("\x1a"
+                       "abc"),
+            Records{});
 }
 
 TEST(Records, ALineOfExactly2998BytesLeavesItsLineFeedAsARecord) {
@@ -81,8 +89,8 @@ TEST(Records, ALineOfExactly2998BytesLeavesItsLineFeedAsARecord) {
 TEST(Records, ALongLineArrivesIn2998BytePieces) {
   const std::string line(kRecordTextBytes * 2 + 5, 'x');
   EXPECT_EQ(AllRecords(line + "\n"),
-            (Records{line.substr(0, kRecordTextBytes), line.substr(kRecordTextBytes, kRecordTextBytes),
-                     "xxxxx\n"}));
+            (Records{line.substr(0, kRecordTextBytes),
+                     line.substr(kRecordTextBytes, kRecordTextBytes), "xxxxx\n"}));
 }
 
 TEST(Records, APieceOfALongLineNeverEndsInsideACharacter) {
@@ -97,7 +105,9 @@ TEST(Records, APieceOfALongLineNeverEndsInsideACharacter) {
   const std::string leads = x2996.substr(2) + "\x88\x88\x88\x9f";
   ASSERT_EQ(leads.size(), kRecordTextBytes);
   EXPECT_EQ(AllRecords(leads + "z\n"), (Records{leads, "z\n"}));
-  EXPECT_EQ(AllRecords("x" + leads + "z\n"), (Records{"x" + leads.substr(0, kRecordTextBytes - 2), "\x88\x9f" "z\n"}));
+  EXPECT_EQ(AllRecords("x" + leads + "z\n"), (Records{"x" + leads.substr(0, kRecordTextBytes - 2),
+                                                      "\x88\x9f"
+                                                      "z\n"}));
   // A lead byte last of all is no character cut in two; one before the line feed takes it along.
   EXPECT_EQ(AllRecords(x2997 + "\x88"), (Records{x2997 + "\x88"}));
   EXPECT_EQ(AllRecords(x2997 + "\x88\r\n"), (Records{x2997, "\x88\n"}));
@@ -109,7 +119,8 @@ TEST(Records, TheLongestRestAReadLeavesFitsBeforeTheNextRead) {
   const std::string line(kRecordBufferBytes, 'x');
   EXPECT_EQ(AllRecords(line + "\r\nnext\r\n"),
             (Records{line.substr(0, kRecordTextBytes), "xx\n", "next\n"}));
-  EXPECT_EQ(AllRecords(line + "x\r\nnext"), (Records{line.substr(0, kRecordTextBytes), "xxx\n", "next"}));
+  EXPECT_EQ(AllRecords(line + "x\r\nnext"),
+            (Records{line.substr(0, kRecordTextBytes), "xxx\n", "next"}));
 }
 
 TEST(Records, ANulByteEndsTheRecordsText) {
@@ -129,10 +140,12 @@ TEST(Scan, ReportsARecordOnceEvenWithManyHitsAndChecksEveryTermInside) {
   for (std::size_t chunk : {1u, 5u, 1u << 20}) {
     Records found;
     UniqueFd fd(::open((dir / "records").c_str(), O_RDONLY));
-    ScanMatchingRecords(fd.get(), SplitTerms("a b"), [&](std::string_view r) {
-      found.emplace_back(r);
-      return MatchReply::kKeepGoing;
-    }, {.read_bytes = chunk});
+    ScanMatchingRecords(fd.get(), SplitTerms("a b"),
+                        [&](std::string_view r) {
+                          found.emplace_back(r);
+                          return MatchReply::kKeepGoing;
+                        },
+                        {.read_bytes = chunk});
     EXPECT_EQ(found, (Records{"aaa b\n", "b aaa\n"})) << chunk;
   }
 }
@@ -191,8 +204,7 @@ TEST(Scan, LinesTurnedAwayForAMissingTermSkipNothingElse) {
   EXPECT_EQ(Found(piece + "q a" + piece + "\r\n", "a q").size(), 0u);  // split by a piece end
   EXPECT_EQ(Found(piece + "..q a" + piece + "\r\n", "a q").size(), 1u);
   // The other term's bytes straddling a line end are not in either line.
-  EXPECT_EQ(Found("q \x83\r\n\x41 q\r\nq \x83\x41\r\n", "q \x83\x41"),
-            (Records{"q \x83\x41\n"}));
+  EXPECT_EQ(Found("q \x83\r\n\x41 q\r\nq \x83\x41\r\n", "q \x83\x41"), (Records{"q \x83\x41\n"}));
   // A NUL cuts a record's text: a term after it is not in the record.
   EXPECT_EQ(Found(std::string("q\0 a\r\nq a\r\n", 11), "q a"), (Records{"q a\n"}));
 }
@@ -221,11 +233,12 @@ TEST(Scan, FindsEverySpellingOfATwinCharacter) {
 }
 
 TEST(Scan, TwinCharactersAmongPlainOnesInOneTerm) {
-  const std::string part_one = "\x91\xe6\x87\x54\x95\x94";         // 第Ⅰ部 with NEC's Ⅰ
-  const std::string file = "\x91\xe6\xfa\x4a\x95\x94 a\r\n"         // IBM's Ⅰ
-                           "\x91\xe6\xfa\x4b\x95\x94 a\r\n"         // 第Ⅱ部
-                           "\x91\xe6\x87\x54\x95\x94\r\n"           // NEC's Ⅰ, no "a"
-                           "x\x91\xe6\x87\x54\x95\x94 a\r\n";
+  const std::string part_one = "\x91\xe6\x87\x54\x95\x94";  // 第Ⅰ部 with NEC's Ⅰ
+  const std::string file =
+      "\x91\xe6\xfa\x4a\x95\x94 a\r\n"  // IBM's Ⅰ
+      "\x91\xe6\xfa\x4b\x95\x94 a\r\n"  // 第Ⅱ部
+      "\x91\xe6\x87\x54\x95\x94\r\n"    // NEC's Ⅰ, no "a"
+      "x\x91\xe6\x87\x54\x95\x94 a\r\n";
   EXPECT_EQ(Found(file, part_one),
             (Records{"\x91\xe6\xfa\x4a\x95\x94 a\n", "\x91\xe6\x87\x54\x95\x94\n",
                      "x\x91\xe6\x87\x54\x95\x94 a\n"}));
@@ -284,7 +297,8 @@ TEST(Scan, AFullBoxKeepsTheScanGoingToTheEnd) {
       found.emplace_back(r);
       return found.size() < 3 ? MatchReply::kKeepGoing : MatchReply::kShownFull;
     };
-    EXPECT_EQ(ScanMatchingRecords(fd.get(), SplitTerms("record"), sink, options), ScanEnd::kEndOfFile);
+    EXPECT_EQ(ScanMatchingRecords(fd.get(), SplitTerms("record"), sink, options),
+              ScanEnd::kEndOfFile);
     ASSERT_EQ(found.size(), 2000u);
     EXPECT_EQ(found.back(), "record 1999\n");
   }
@@ -340,13 +354,16 @@ TEST(Scan, AFileCutShortUnderTheScanEndsItWhereItNowEnds) {
       testing::WriteFile(dir / "records", records);
       UniqueFd fd(::open((dir / "records").c_str(), O_RDWR));
       int seen = 0;
-      const ScanEnd end = ScanMatchingRecords(fd.get(), SplitTerms("record"), [&](std::string_view r) {
-        if (++seen == 1) {
-          EXPECT_EQ(::ftruncate(fd.get(), cut), 0);
-        }
-        EXPECT_EQ(r.substr(0, 7), "record ");
-        return MatchReply::kKeepGoing;
-      }, options);
+      const ScanEnd end = ScanMatchingRecords(
+          fd.get(), SplitTerms("record"),
+          [&](std::string_view r) {
+            if (++seen == 1) {
+              EXPECT_EQ(::ftruncate(fd.get(), cut), 0);
+            }
+            EXPECT_EQ(r.substr(0, 7), "record ");
+            return MatchReply::kKeepGoing;
+          },
+          options);
       EXPECT_EQ(end, ScanEnd::kEndOfFile) << cut;
       // In two halves the helper may have read all of its half before the cut: those records
       // were there when read. So may a read that takes the whole file at once.

@@ -18,7 +18,9 @@ using Terms = std::vector<std::string>;
 
 TEST(SplitTerms, SeparatesOnAsciiAndFullWidthBlanksAlike) {
   EXPECT_EQ(Active("a b"), (Terms{"a", "b"}));
-  EXPECT_EQ(Active("a\x81\x40" "b"), (Terms{"a", "b"}));
+  EXPECT_EQ(Active("a\x81\x40"
+                   "b"),
+            (Terms{"a", "b"}));
   EXPECT_EQ(Active("a\x81\x40 b"), (Terms{"a"}));  // two blanks: an empty term ends the list
 }
 
@@ -88,7 +90,10 @@ TEST(MatchesAllTerms, FindsATermOnlyWhereACharacterBegins) {
   // "ア" (0x83 0x41) holds "A" as its trail byte; "ソ" (0x83 0x5C) and "表" (0x95 0x5C) hold "\".
   EXPECT_FALSE(MatchesAllTerms("\x83\x41", SplitTerms("A")));
   EXPECT_FALSE(MatchesAllTerms("\x83\x5c\x95\x5c", SplitTerms("\\")));
-  EXPECT_TRUE(MatchesAllTerms("\x83\x41" "A", SplitTerms("A")));
+  EXPECT_TRUE(
+      MatchesAllTerms("\x83\x41"
+                      "A",
+                      SplitTerms("A")));
   // "亜亜" is 0x88 0x9F 0x88 0x9F: the two bytes 0x9F 0x88 straddle the characters.
   EXPECT_FALSE(MatchesAllTerms("\x88\x9f\x88\x9f", SplitTerms("\x9f\x88")));
   EXPECT_TRUE(MatchesAllTerms("\x88\x9f\x88\x9f", SplitTerms("\x88\x9f")));

@@ -74,10 +74,10 @@ TEST(TermTwins, FindsEverySpellingOnlyWhereACharacterBegins) {
   const TermTable roman_one = SplitTerms("\x87\x54");  // Ⅰ
   EXPECT_TRUE(MatchesAllTerms("x\xfa\x4a", roman_one));
   EXPECT_TRUE(MatchesAllTerms("x\x87\x54", roman_one));
-  EXPECT_FALSE(MatchesAllTerms("I", roman_one));                 // no width folding
-  EXPECT_FALSE(MatchesAllTerms("\xfa\x40", roman_one));          // ⅰ, the small one
-  EXPECT_FALSE(MatchesAllTerms("\x88\x87\x54", roman_one));      // 0x8887 then 'T'
-  EXPECT_FALSE(MatchesAllTerms("\x88\xfa\x4a", roman_one));      // 0x88FA then 'J'
+  EXPECT_FALSE(MatchesAllTerms("I", roman_one));             // no width folding
+  EXPECT_FALSE(MatchesAllTerms("\xfa\x40", roman_one));      // ⅰ, the small one
+  EXPECT_FALSE(MatchesAllTerms("\x88\x87\x54", roman_one));  // 0x8887 then 'T'
+  EXPECT_FALSE(MatchesAllTerms("\x88\xfa\x4a", roman_one));  // 0x88FA then 'J'
   EXPECT_TRUE(MatchesAllTerms("\x88\xfa\x4a\xfa\x4a", roman_one));
 
   const TermTable because = SplitTerms("\xfa\x5b");  // ∵

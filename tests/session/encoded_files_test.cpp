@@ -4,8 +4,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
-#include <unistd.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <optional>
 #include <string>
@@ -36,12 +36,16 @@ const std::string& SampleSjis() {
     testing::ScratchDir dir;
     const std::string path = dir / "sample.txt";
     std::string records = std::to_string(kSampleRecords);
-    std::vector<char*> argv = {const_cast<char*>(TOLVANE_MAKE_SAMPLE_BIN), const_cast<char*>("--records"),
-                               records.data(), const_cast<char*>("--output"),
-                               const_cast<char*>(path.c_str()), nullptr};
+    std::vector<char*> argv = {const_cast<char*>(TOLVANE_MAKE_SAMPLE_BIN),
+                               const_cast<char*>("--records"),
+                               records.data(),
+                               const_cast<char*>("--output"),
+                               const_cast<char*>(path.c_str()),
+                               nullptr};
     pid_t pid = -1;
     int status = -1;
-    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0) ::waitpid(pid, &status, 0);
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0)
+      ::waitpid(pid, &status, 0);
     return testing::ReadFile(path);
   }();
   return sample;
@@ -52,7 +56,9 @@ std::string FirstLines(std::size_t bytes) {
   return SampleSjis().substr(0, SampleSjis().rfind("\r\n", bytes) + 2);
 }
 
-std::string Utf8Of(std::string_view sjis) { return testing::IconvText("UTF-8", "CP932", sjis).value(); }
+std::string Utf8Of(std::string_view sjis) {
+  return testing::IconvText("UTF-8", "CP932", sjis).value();
+}
 // As `iconv -c -f CP932 -t EUC-JP` writes it: 髙 and 﨑 of the sample are no EUC-JP, and left out.
 std::string EucJpOf(std::string_view sjis) {
   return testing::IconvText("EUC-JP", "UTF-8", Utf8Of(sjis), true).value();
@@ -69,9 +75,11 @@ struct Copy {
 std::vector<Copy> Copies() {
   const std::string& sjis = SampleSjis();
   return {
-      {"Shift-JIS", sjis, TextEncoding::kShiftJis, [](std::string_view s) { return std::string(s); }},
+      {"Shift-JIS", sjis, TextEncoding::kShiftJis,
+       [](std::string_view s) { return std::string(s); }},
       {"UTF-8", Utf8Of(sjis), TextEncoding::kUtf8, Utf8Of},
-      {"UTF-8 with a byte-order mark", std::string(kUtf8ByteOrderMark) + Utf8Of(sjis), TextEncoding::kUtf8, Utf8Of},
+      {"UTF-8 with a byte-order mark", std::string(kUtf8ByteOrderMark) + Utf8Of(sjis),
+       TextEncoding::kUtf8, Utf8Of},
       {"EUC-JP", EucJpOf(sjis), TextEncoding::kEucJp, EucJpOf},
   };
 }
@@ -80,8 +88,9 @@ std::vector<Copy> Copies() {
 // horizontal bar of its subtitles, ASCII, a blank first, none found, and a Kangxi radical ⾔
 // pasted for 言.
 const std::vector<std::string_view> kQueries = {
-    "近世", "～", "～本居宣長", "山田 研究", "1979", "研究 岩波書店", "Tokugawa Japan", "―", "江戸時代　の研究",
-    "芥川", " 近世", "⾔文一致", "第1巻"};
+    "近世",           "～", "～本居宣長",       "山田 研究", "1979",  "研究 岩波書店",
+    "Tokugawa Japan", "―",  "江戸時代　の研究", "芥川",      " 近世", "⾔文一致",
+    "第1巻"};
 
 class EncodedFilesTest : public ::testing::Test {
  protected:
@@ -141,7 +150,8 @@ TEST_F(EncodedFilesTest, TheCommandCountsWhatTheRunCounts) {
     const int sjis_matches = Search(query).matches;
     for (const Copy& copy : copies) {
       Records(copy.bytes);
-      const testing::CommandOutcome o = testing::RunCommand(dir_, {"--count", "--", std::string(query)});
+      const testing::CommandOutcome o =
+          testing::RunCommand(dir_, {"--count", "--", std::string(query)});
       EXPECT_EQ(o.out, std::to_string(sjis_matches) + "\n") << copy.name << " " << query;
       EXPECT_EQ(o.status, sjis_matches > 0 ? 0 : 1) << copy.name << " " << query;
       EXPECT_EQ(o.err, "") << copy.name;
@@ -150,7 +160,9 @@ TEST_F(EncodedFilesTest, TheCommandCountsWhatTheRunCounts) {
 }
 
 TEST_F(EncodedFilesTest, TheByteOrderMarkIsNoPartOfTheFirstRecord) {
-  Records("\xef\xbb\xbf" "近世の村\r\n近代\r\n");
+  Records(
+      "\xef\xbb\xbf"
+      "近世の村\r\n近代\r\n");
   for (const bool plain : {false, true}) {
     RunOptions options;
     options.scan.plain = plain;
@@ -191,8 +203,9 @@ TEST_F(EncodedFilesTest, AQueryCharacterTheFilesEncodingLacksIsRefusedByName) {
   ASSERT_TRUE(result.problem);
   EXPECT_EQ(result.problem->character, U'\u2460');
   EXPECT_EQ(result.problem->encoding, TextEncoding::kEucJp);
-  EXPECT_EQ(RunProblemMessage(*result.problem),
-            "「U+2460 “①”」はtolvaneken.txtの文字コード（EUC-JP）で表せない文字なので、検索できません。");
+  EXPECT_EQ(
+      RunProblemMessage(*result.problem),
+      "「U+2460 “①”」はtolvaneken.txtの文字コード（EUC-JP）で表せない文字なので、検索できません。");
   EXPECT_EQ(Results(), "previous");
   // The same character is searched in a UTF-8 file, which holds every character.
   Records(Utf8Of("\x87\x40 \x8b\xdf\x90\xa2\r\n"));  // ① 近世
@@ -214,7 +227,8 @@ TEST_F(EncodedFilesTest, LinesInAnotherEncodingAtTheFilesEndAreTold) {
 
 // Characters beyond Shift-JIS: four-byte UTF-8, accented Latin, Korean, JIS X 0213 kanji.
 constexpr std::string_view kWorldRecords =
-    "森鷗外全集 岩波書店 1971\r\nÉtudes japonaises 1980\r\nMüller, K. Tokyo 1985\r\n𠮷野家の歴史 1990\r\n"
+    "森鷗外全集 岩波書店 1971\r\nÉtudes japonaises 1980\r\nMüller, K. Tokyo 1985\r\n𠮷野家の歴史 "
+    "1990\r\n"
     "剝製の技術 1975\r\n한국 문학사 2001\r\nTanaka 2001\r\n";
 
 TEST_F(EncodedFilesTest, AUtf8FileIsSearchedForCharactersShiftJisLacks) {
@@ -243,8 +257,10 @@ TEST_F(EncodedFilesTest, AShiftJisFileFindsAVariantInTheLooseSearchAndNamesTheCh
   EXPECT_EQ(exact.status, RunStatus::kUnconvertibleQuery);
   ASSERT_TRUE(exact.problem);
   EXPECT_EQ(exact.problem->character, U'\u9dd7');
-  EXPECT_EQ(RunProblemMessage(*exact.problem),
-            "「U+9DD7 “鷗”」はtolvaneken.txtの文字コード（Shift-JIS）で表せない文字なので、検索できません。");
+  EXPECT_EQ(
+      RunProblemMessage(*exact.problem),
+      "「U+9DD7 "
+      "“鷗”」はtolvaneken.txtの文字コード（Shift-JIS）で表せない文字なので、検索できません。");
   // A character with no variant Shift-JIS holds is refused in the loose search too.
   EXPECT_EQ(SearchText("한국", true).status, RunStatus::kUnconvertibleQuery);
 }
@@ -264,11 +280,13 @@ TEST_F(EncodedFilesTest, HalfWidthKanaThatAreUtf8TooAreShiftJis) {
 TEST_F(EncodedFilesTest, FilesInNoKnownEncodingAreSearchedAsShiftJisAndTold) {
   // Forty Windows-1252 lines and forty ASCII lines, as in old exports from European catalogues.
   std::string cp1252;
-  for (int i = 0; i < 40; ++i) cp1252 += "M\xfcller \xc9tudes \x80 \xff" + std::to_string(i) + "\r\n";
+  for (int i = 0; i < 40; ++i)
+    cp1252 += "M\xfcller \xc9tudes \x80 \xff" + std::to_string(i) + "\r\n";
   for (int i = 0; i < 40; ++i) cp1252 += "Smith " + std::to_string(i) + "\r\n";
   // Shift-JIS whose lines carry Mac's FD, FE and FF bytes (©, ™, …).
   std::string mac;
-  for (int i = 0; i < 40; ++i) mac += "\x96\xbe\x8e\xa1\xfd Smith\xfe\xff " + std::to_string(i) + "\r\n";
+  for (int i = 0; i < 40; ++i)
+    mac += "\x96\xbe\x8e\xa1\xfd Smith\xfe\xff " + std::to_string(i) + "\r\n";
   for (const std::string& records : {cp1252, mac}) {
     Records(records);
     const SearchResult result = SearchText("Smith");

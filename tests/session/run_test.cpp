@@ -31,7 +31,8 @@ class RunSearchTest : public ::testing::Test {
 
 std::string Lines(int count, std::string_view prefix, std::string_view ending = "\r\n") {
   std::string text;
-  for (int i = 1; i <= count; ++i) text += std::string(prefix) + std::to_string(i) + std::string(ending);
+  for (int i = 1; i <= count; ++i)
+    text += std::string(prefix) + std::to_string(i) + std::string(ending);
   return text;
 }
 
@@ -44,7 +45,9 @@ TEST_F(RunSearchTest, WritesEveryMatchAndShowsTheFirst500) {
   ASSERT_EQ(screen_.boxes.size(), 1u);
   EXPECT_EQ(screen_.boxes[0], Lines(500, "hit ") + "\r\n");
   EXPECT_EQ(screen_.captions, std::vector<std::string>{CountCaption(600)});
-  EXPECT_EQ(CountCaption(600).substr(0, 11), "\x8c\x8f\x90\x94\x81\x46" "600  ");
+  EXPECT_EQ(CountCaption(600).substr(0, 11),
+            "\x8c\x8f\x90\x94\x81\x46"
+            "600  ");
   EXPECT_NE(CountCaption(600).find("500\x8c\x8f\x82\xdc\x82\xc5"), std::string::npos);  // 500件まで
 }
 
@@ -86,8 +89,8 @@ TEST_F(RunSearchTest, CountsAndWritesEveryMatchPastTheBoxsByteLimit) {
   EXPECT_EQ(screen_.captions.back().find("500\x8c\x8f\x82\xdc\x82\xc5"), std::string::npos);
 }
 
-// Records of 507 bytes on disk (505 and CR LF), as a humanities bibliography holds: 147 of them pass
-// 74,500 bytes, yet all 300 are counted and written.
+// Records of 507 bytes on disk (505 and CR LF), as a humanities bibliography holds: 147 of them
+// pass 74,500 bytes, yet all 300 are counted and written.
 TEST_F(RunSearchTest, LongRecordsAreAllCountedAndWrittenWhileTheBoxShowsWhatItsLimitsAllow) {
   const std::string record = std::string(501, 'r') + " hit\r\n";
   ASSERT_EQ(record.size(), 507u);
@@ -106,7 +109,10 @@ TEST_F(RunSearchTest, LongRecordsAreAllCountedAndWrittenWhileTheBoxShowsWhatItsL
   for (int i = 0; i < 147; ++i) box += record;
   EXPECT_EQ(screen_.boxes.back(), box + "\r\n");
   EXPECT_EQ(result.caption, CountCaption(300, 147));
-  EXPECT_EQ(result.caption, "\x8c\x8f\x90\x94\x81\x46" "300" + std::string(kManyMatchesCaption.substr(8)));
+  EXPECT_EQ(result.caption,
+            "\x8c\x8f\x90\x94\x81\x46"
+            "300" +
+                std::string(kManyMatchesCaption.substr(8)));
 }
 
 TEST(CountCaption, TakesTheEditorFormWheneverTheBoxShowsFewerThanMatched) {
@@ -122,7 +128,8 @@ TEST_F(RunSearchTest, NewestBlockComesFirstWithAnEmptyLineBetweenBlocks) {
   Records("apple 1\r\nbanana 2\r\napple banana 3\r\n");
   Search("apple");
   Search("banana");
-  EXPECT_EQ(screen_.shown.text, "banana 2\r\napple banana 3\r\n\r\napple 1\r\napple banana 3\r\n\r\n");
+  EXPECT_EQ(screen_.shown.text,
+            "banana 2\r\napple banana 3\r\n\r\napple 1\r\napple banana 3\r\n\r\n");
   EXPECT_EQ(screen_.boxes.back(), screen_.shown.text);
 }
 
@@ -185,7 +192,8 @@ TEST_F(RunSearchTest, AMissingRecordsFileTellsItIsMissingAndHoldsRecordsFileAgre
   Records("a\n");
   EXPECT_TRUE(HoldsRecordsFile(dir_.path()));
   // Where a search finds none, neither is one held.
-  for (const std::string& folder : {dir_ / "gone", dir_ / kRecordsFileName + "/..", std::string()}) {
+  for (const std::string& folder :
+       {dir_ / "gone", dir_ / kRecordsFileName + "/..", std::string()}) {
     EXPECT_FALSE(HoldsRecordsFile(folder)) << folder;
     const SearchResult result = RunSearch("a", folder, {});
     ASSERT_TRUE(result.problem && result.problem->file) << folder;
@@ -292,8 +300,10 @@ TEST_F(RunSearchTest, ShownRecordsReachTheirSinkAsReadUpToTheDisplayLimit) {
 
 TEST_F(RunSearchTest, EachBlockOfTheBoxKeepsTheTermsThatFoundIt) {
   Records("apple 1\r\nbanana 2\r\napple banana 3\r\n");
-  Search("banana\xe3\x80\x80" "3");  // a full-width blank (U+3000) splits terms
-  Search("no-such-term");          // a search without matches changes nothing
+  Search(
+      "banana\xe3\x80\x80"
+      "3");                // a full-width blank (U+3000) splits terms
+  Search("no-such-term");  // a search without matches changes nothing
   Search("apple");
   // Each block keeps where the engine found its terms, in bytes from the block's start.
   constexpr TextEncoding kSjis = TextEncoding::kShiftJis;
@@ -314,10 +324,12 @@ TEST(MergeShown, TheBlocksFollowTheCut) {
   // One older block that the cut shortens is shortened, and keeps only the spans it still holds
   // whole.
   constexpr TextEncoding kSjis = TextEncoding::kShiftJis;
-  older.blocks = {{74004, {"o", "p"}, kSjis, false, {{0, 2}, {39999, 40002}, {40001, 40003}, {70000, 70001}}}};
+  older.blocks = {
+      {74004, {"o", "p"}, kSjis, false, {{0, 2}, {39999, 40002}, {40001, 40003}, {70000, 70001}}}};
   merged = MergeShown(std::string(4000, 'n') + "\r\n", {"n"}, older);
-  EXPECT_EQ(merged.blocks, (std::vector<ShownBlock>{{4002, {"n"}},
-                                                    {40002, {"o", "p"}, kSjis, false, {{0, 2}, {39999, 40002}}}}));
+  EXPECT_EQ(merged.blocks,
+            (std::vector<ShownBlock>{{4002, {"n"}},
+                                     {40002, {"o", "p"}, kSjis, false, {{0, 2}, {39999, 40002}}}}));
   // A block that fills the box drops every older one.
   merged = MergeShown(std::string(74999, 'n'), {"n"}, older);
   EXPECT_EQ(merged.blocks, (std::vector<ShownBlock>{{74999, {"n"}}}));
@@ -380,7 +392,8 @@ class ResultsElsewhereTest : public ::testing::Test {
   RunOptions WithOwnFolder() const {
     RunOptions options;
     options.results_fallback = [path = own_.path()] {
-      return ResultsFolder{UniqueFd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)), path};
+      return ResultsFolder{UniqueFd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)),
+                           path};
     };
     return options;
   }
@@ -438,7 +451,8 @@ TEST_F(ResultsElsewhereTest, AResultsFileOfMode444IsNeverReplaced) {
 }
 
 TEST_F(ResultsElsewhereTest, AnotherUsersResultsFileInAStickyFolderIsLeftAlone) {
-  if (::geteuid() != 0) GTEST_SKIP() << "another user's file in a sticky folder needs root to set up";
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "another user's file in a sticky folder needs root to set up";
   testing::WriteFile(dir_ / kResultsFileName, "root's\r\n");
   ASSERT_EQ(::chmod((dir_ / kResultsFileName).c_str(), 0666), 0);
   ASSERT_EQ(::chmod(dir_.path().c_str(), 01777), 0);
@@ -456,8 +470,9 @@ TEST_F(ResultsElsewhereTest, WithoutAFolderForThemTheSearchFailsAndSaysWhy) {
     unopened.results_fallback = [] { return ResultsFolder{}; };
     for (const RunOptions& options : {RunOptions{}, unopened}) {
       const SearchResult result = RunSearch("hit", dir_.path(), {}, options);
-      if (result.status != RunStatus::kCannotCreateResults || !result.problem || !result.problem->file ||
-          result.problem->file->error != EACCES || !result.results_elsewhere.empty()) {
+      if (result.status != RunStatus::kCannotCreateResults || !result.problem ||
+          !result.problem->file || result.problem->file->error != EACCES ||
+          !result.results_elsewhere.empty()) {
         return false;
       }
     }

@@ -62,7 +62,8 @@ TEST(Texts, CaptionCountsAndSaysWhenNotAllAreShown) {
   // Fewer shown than matched, however few matched: the box's byte limit stopped the block.
   EXPECT_TRUE(Cp932ToUtf8(CountCaption(300, 147)).starts_with("件数：300   500件まで"));
   EXPECT_TRUE(Cp932ToUtf8(CountCaption(147, 147)).starts_with("件数：147   空白"));
-  EXPECT_TRUE(Cp932ToUtf8(CountCaption(4294967296, 500)).starts_with("件数：4294967296   500件まで"));
+  EXPECT_TRUE(
+      Cp932ToUtf8(CountCaption(4294967296, 500)).starts_with("件数：4294967296   500件まで"));
 }
 
 }  // namespace

@@ -20,7 +20,8 @@ using Words = std::vector<std::string>;
 
 TEST(DesktopEntryParse, ReadsTheFirstGroupOnly) {
   const std::optional<DesktopEntry> entry = ParseDesktopEntry(
-      "# comment\n[Desktop Entry]\r\nType = Application\r\nExec=gedit %U\nMimeType=text/plain;;text/x-c ;\n"
+      "# comment\n[Desktop Entry]\r\nType = Application\r\nExec=gedit "
+      "%U\nMimeType=text/plain;;text/x-c ;\n"
       "[Desktop Action new-window]\nExec=gedit --new-window\nMimeType=image/png;\n");
   ASSERT_TRUE(entry);
   EXPECT_TRUE(entry->application);
@@ -36,8 +37,8 @@ TEST(DesktopEntryParse, RefusesTextWithoutTheEntryGroupFirst) {
 }
 
 TEST(DesktopEntryParse, UndoesStringEscapesAndReadsHidden) {
-  const std::optional<DesktopEntry> entry =
-      ParseDesktopEntry("[Desktop Entry]\nType=Application\nHidden=true\nExec=\"/opt/my\\sedit\" \\\\x %f\n");
+  const std::optional<DesktopEntry> entry = ParseDesktopEntry(
+      "[Desktop Entry]\nType=Application\nHidden=true\nExec=\"/opt/my\\sedit\" \\\\x %f\n");
   ASSERT_TRUE(entry);
   EXPECT_TRUE(entry->hidden);
   EXPECT_EQ(entry->exec, "\"/opt/my edit\" \\x %f");
@@ -46,7 +47,8 @@ TEST(DesktopEntryParse, UndoesStringEscapesAndReadsHidden) {
 TEST(ExecCommandLine, PutsTheFileInPlaceOfItsFieldCode) {
   EXPECT_EQ(ExecArguments("gedit %U", "/c/kekka.txt"), (Words{"gedit", "/c/kekka.txt"}));
   EXPECT_EQ(ExecArguments("mousepad %F", "a b.txt"), (Words{"mousepad", "a b.txt"}));
-  EXPECT_EQ(ExecArguments("ed --file=%f --name %c %i", "k.txt"), (Words{"ed", "--file=k.txt", "--name"}));
+  EXPECT_EQ(ExecArguments("ed --file=%f --name %c %i", "k.txt"),
+            (Words{"ed", "--file=k.txt", "--name"}));
   // One file however many codes ask for it; %% is a percent sign.
   EXPECT_EQ(ExecArguments("ed %f %u 100%%", "k.txt"), (Words{"ed", "k.txt", "100%"}));
 }
@@ -66,10 +68,12 @@ TEST(ExecCommandLine, RefusesWhatCannotOpenTheFile) {
 
 TEST(ApplicationsFolderList, FollowsTheBaseDirectoryRules) {
   EXPECT_EQ(ApplicationsFolders(nullptr, "/home/u", nullptr),
-            (Words{"/home/u/.local/share/applications", "/usr/local/share/applications", "/usr/share/applications"}));
+            (Words{"/home/u/.local/share/applications", "/usr/local/share/applications",
+                   "/usr/share/applications"}));
   EXPECT_EQ(ApplicationsFolders("/d", "/home/u", "/a/:relative::/b:/a"),
             (Words{"/d/applications", "/a/applications", "/b/applications"}));
-  EXPECT_EQ(ApplicationsFolders("", nullptr, ""), (Words{"/usr/local/share/applications", "/usr/share/applications"}));
+  EXPECT_EQ(ApplicationsFolders("", nullptr, ""),
+            (Words{"/usr/local/share/applications", "/usr/share/applications"}));
 }
 
 TEST(OwnEntry, KnowsThisProgramUnderAnyId) {
@@ -104,7 +108,8 @@ TEST_F(TextEditorsFound, InFolderOrderEachIdOnce) {
   Entry("usr", "link.desktop", "Exec=x %f\nMimeType=text/plain;\n");
   Entry("home", "link.desktop", "Type=Link\nURL=http://example.org/\n");  // shadows the one below
   Entry("home", "z-mine.desktop", "Exec=z %f\nMimeType=text/plain;\n");
-  Entry("home", "b-edit.desktop", "Exec=b %f\nMimeType=text/plain;\nHidden=true\n");  // removed by the user
+  Entry("home", "b-edit.desktop",
+        "Exec=b %f\nMimeType=text/plain;\nHidden=true\n");  // removed by the user
   Entry("usr", "notes.txt", "Exec=n %f\nMimeType=text/plain;\n");
   const std::vector<DesktopEntry> found = EntriesForMimeType(Folders(), "text/plain");
   EXPECT_EQ(Ids(found), (Words{"z-mine.desktop", "a-edit.desktop", "kde-kwrite.desktop"}));

@@ -216,7 +216,8 @@ TEST_F(HistoryFileTest, ReloadBringsBackTheStoredEditor) {
 TEST_F(HistoryFileTest, OverlongLinesNeverOverflowASlot) {
   // A token longer than a slot is cut at a character boundary: 149 double-byte characters.
   const std::string kanji = Repeat(kKen, 50 * 1024);
-  WriteStateFile(kanji + " tail\r\n" + "x" + kanji + "\r\n" + Placeholders().substr(12) + kanji + "\r\n");
+  WriteStateFile(kanji + " tail\r\n" + "x" + kanji + "\r\n" + Placeholders().substr(12) + kanji +
+                 "\r\n");
   HistoryTable table;
   table.Load(dir_ + "/missing");
   table.Load(dir_);
@@ -273,7 +274,11 @@ TEST_F(HistoryFileTest, StrangeFilesLoadWithoutHarm) {
 TEST_F(HistoryFileTest, SlotBytesThatWouldBreakTheLayoutStayOnTheirLine) {
   HistoryTable table;
   table.Load(dir_);
-  for (std::string query : {"a\nb"s, "c\x1a" "d"s, "e\0f"s}) ASSERT_TRUE(table.AddToHistory(query));
+  for (std::string query : {"a\nb"s,
+                            "c\x1a"
+                            "d"s,
+                            "e\0f"s})
+    ASSERT_TRUE(table.AddToHistory(query));
   ASSERT_TRUE(table.Save(dir_));
   const HistoryTable again = Reloaded();
   EXPECT_EQ(again.Slot(0), "e");
@@ -352,13 +357,18 @@ TEST(AddToHistoryTest, EqualQueryIsNotStoredAgainNorMoved) {
   ASSERT_TRUE(table.AddToHistory(middle));
   for (std::size_t i = 0; i < kHistorySlots; ++i) EXPECT_EQ(table.Slot(i), untouched.Slot(i));
 
-  // Typed with blanks it differs from its widened form and is stored again; browsed back, it is not.
+  // Typed with blanks it differs from its widened form and is stored again; browsed back, it is
+  // not.
   std::string typed = "a b";
   ASSERT_TRUE(table.AddToHistory(typed));
   std::string typed_again = "a b";
   ASSERT_TRUE(table.AddToHistory(typed_again));
-  EXPECT_EQ(table.Slot(0), "a\x81\x40" "b");
-  EXPECT_EQ(table.Slot(1), "a\x81\x40" "b");
+  EXPECT_EQ(table.Slot(0),
+            "a\x81\x40"
+            "b");
+  EXPECT_EQ(table.Slot(1),
+            "a\x81\x40"
+            "b");
   std::string browsed = table.Slot(1);
   ASSERT_TRUE(table.AddToHistory(browsed));
   EXPECT_EQ(table.Slot(2), "0000");
@@ -418,7 +428,9 @@ TEST_F(HistoryFileTest, TwoWindowsOnOneFolderKeepEachOthersQueries) {
   WriteStateFile(Placeholders() + "notepad\r\n");
   HistoryTable first = Reloaded();
   HistoryTable second = Reloaded();
-  const auto add = [](HistoryTable& table, std::string query) { ASSERT_TRUE(table.AddToHistory(query)); };
+  const auto add = [](HistoryTable& table, std::string query) {
+    ASSERT_TRUE(table.AddToHistory(query));
+  };
 
   add(first, "alpha");
   ASSERT_TRUE(first.Save(dir_));
@@ -505,9 +517,9 @@ TEST(FitsHistorySlotTest, AgreesWithTheWidening) {
       std::string(298, ' '),
       std::string(150, ' '),
       std::string(149, ' '),
-      "\x81 " + std::string(297, ' '),       // the blank after a lead byte is its trail byte
-      std::string(297, 'x') + "\x81 ",       // likewise at the very end
-      std::string(298, 'x') + "\x81",        // a lone lead byte last
+      "\x81 " + std::string(297, ' '),  // the blank after a lead byte is its trail byte
+      std::string(297, 'x') + "\x81 ",  // likewise at the very end
+      std::string(298, 'x') + "\x81",   // a lone lead byte last
       "",
   };
   for (const std::string& query : cases) {
@@ -530,7 +542,6 @@ TEST(EditorCommandTest, StorableCommandsFitTheCommandLineAndOneLine) {
   EXPECT_EQ(table.EditorCommand(), std::string(299, 'p'));
 }
 
-
 // A history.txt that a UTF-8 editor saved: read back into Shift-JIS, written as Shift-JIS; what
 // Shift-JIS lacks is kept in history-utf8.txt.
 class Utf8HistoryFileTest : public HistoryFileTest {
@@ -540,7 +551,8 @@ class Utf8HistoryFileTest : public HistoryFileTest {
                           std::string_view start = "") const {
     std::string text(start);
     for (std::size_t i = 0; i < kEditorSlot; ++i) {
-      text += i < queries.size() ? std::string(queries[i]) : std::string(Placeholders().substr(i * 6, 4));
+      text += i < queries.size() ? std::string(queries[i])
+                                 : std::string(Placeholders().substr(i * 6, 4));
       text += line_end;
     }
     text += "gedit --new-window";
@@ -588,7 +600,8 @@ TEST_F(Utf8HistoryFileTest, QueriesShiftJisLacksAreKeptWholeInUnicode) {
   EXPECT_FALSE(table.LoadDroppedCharacters());
   // Written back as Shift-JIS with a geta for each such character, their UTF-8 beside it.
   ASSERT_TRUE(table.Save(dir_));
-  EXPECT_EQ(ReadStateFile().substr(0, 18), "\x96\xbe\x8e\xa1\x81\xac\x8a\xfa\r\n\x90\x58\x81\xac\x8a\x4f\r\n");
+  EXPECT_EQ(ReadStateFile().substr(0, 18),
+            "\x96\xbe\x8e\xa1\x81\xac\x8a\xfa\r\n\x90\x58\x81\xac\x8a\x4f\r\n");
   EXPECT_EQ(Reloaded().QueryText(0), "明治😀期");
   EXPECT_EQ(Reloaded().QueryText(1), "森鷗外");
 }
@@ -606,7 +619,6 @@ TEST_F(Utf8HistoryFileTest, AMalformedLineCostsOnlyItsOwnBadBytes) {
   ExpectEverySlotFits(table);
 }
 
-
 // Queries beyond Shift-JIS: history.txt keeps its twenty Shift-JIS lines for the program on
 // Windows, and history-utf8.txt beside it their UTF-8.
 class UnicodeQueryTest : public HistoryFileTest {
@@ -623,14 +635,17 @@ class UnicodeQueryTest : public HistoryFileTest {
 TEST_F(UnicodeQueryTest, ComeBackAfterARestartInTheirPlaces) {
   HistoryTable table;
   table.Load(dir_);
-  for (const char* query : {"明治", "森鷗外", "Müller Études", "𠮷野家", "近世"}) ASSERT_TRUE(table.AddQuery(query));
+  for (const char* query : {"明治", "森鷗外", "Müller Études", "𠮷野家", "近世"})
+    ASSERT_TRUE(table.AddQuery(query));
   ASSERT_TRUE(table.Save(dir_));
   // 森鷗外 as 森〓外 (geta 81 AC); Müller's ü and É as geta too, the blank as a full-width blank.
   const std::string file = ReadStateFile();
   EXPECT_EQ(file.substr(0, 6), "\x8b\xdf\x90\xa2\r\n");
   EXPECT_NE(file.find("\r\n\x81\xac\x96\xec\x89\xc6\r\n"), std::string::npos);  // 〓野家
   EXPECT_NE(file.find("\r\n\x90\x58\x81\xac\x8a\x4f\r\n"), std::string::npos);  // 森〓外
-  EXPECT_NE(file.find("M\x81\xacller\x81\x40\x81\xac" "tudes\r\n"), std::string::npos);
+  EXPECT_NE(file.find("M\x81\xacller\x81\x40\x81\xac"
+                      "tudes\r\n"),
+            std::string::npos);
   EXPECT_EQ(ReadUnicodeFile(), "𠮷野家\nMüller　Études\n森鷗外\n");
   const HistoryTable again = Reloaded();
   EXPECT_EQ(again.QueryText(0), "近世");
@@ -701,11 +716,13 @@ TEST_F(HistoryFileTest, HalfWidthKanaThatAreUtf8TooReadBackAsShiftJis) {
 // Every table the program writes from kana, kanji, half-width kana and ASCII reads back byte for
 // byte, whatever UTF-8 its bytes happen to make.
 TEST_F(HistoryFileTest, EveryTableOfJapaneseTextReadsBackByteForByte) {
-  const std::vector<std::string> pieces = {
-      "\x82\xa0", "\x82\xf1", "\x83\x41", "\x83\x93", "\x81\x5b",              // あ ん ア ン ー
-      "\x96\xbe", "\x8e\xa1", "\xe3\x81", "\xe6\x98", "\xe9\xb7", "\xea\x9f",  // 明 治 and level-2 kanji
-      "\xb1", "\xbd", "\xd0", "\xd4", "\xc3", "\xbc", "\xde",                    // ｱ ｽ ﾐ ﾔ ﾃ ｼ ﾞ
-      "A", "z", "1", "-"};
+  const std::vector<std::string> pieces = {"\x82\xa0", "\x82\xf1", "\x83\x41", "\x83\x93",
+                                           "\x81\x5b",  // あ ん ア ン ー
+                                           "\x96\xbe", "\x8e\xa1", "\xe3\x81", "\xe6\x98",
+                                           "\xe9\xb7", "\xea\x9f",  // 明 治 and level-2 kanji
+                                           "\xb1",     "\xbd",     "\xd0",     "\xd4",
+                                           "\xc3",     "\xbc",     "\xde",  // ｱ ｽ ﾐ ﾔ ﾃ ｼ ﾞ
+                                           "A",        "z",        "1",        "-"};
   std::mt19937 random(24);
   for (int round = 0; round < 300; ++round) {
     fs::remove(dir_ + "/history.txt");
@@ -721,7 +738,8 @@ TEST_F(HistoryFileTest, EveryTableOfJapaneseTextReadsBackByteForByte) {
     ASSERT_TRUE(table.Save(dir_));
     const std::string written = ReadStateFile();
     const HistoryTable again = Reloaded();
-    for (std::size_t i = 0; i < kHistorySlots; ++i) ASSERT_EQ(again.Slot(i), table.Slot(i)) << round << " " << i;
+    for (std::size_t i = 0; i < kHistorySlots; ++i)
+      ASSERT_EQ(again.Slot(i), table.Slot(i)) << round << " " << i;
     ASSERT_FALSE(again.DiffersFromFile());
     HistoryTable saved_again = Reloaded();
     ASSERT_TRUE(saved_again.Save(dir_));

@@ -1,7 +1,6 @@
 // The remembered folder: which start folder wins, where the file is, what content it takes back,
 // and that a save writes only a change, whole, or nothing at all.
 #include "state/last_folder.h"
-#include "state/settings.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -10,6 +9,7 @@
 #include <set>
 #include <string>
 
+#include "state/settings.h"
 #include "test_util.h"
 
 namespace tolvane {
@@ -205,11 +205,15 @@ TEST(SettingsFile, KeepsTheDialogSizeAndTheCopyEditor) {
   const std::string file = dir / "settings";
   // The editor's path in Shift-JIS: /opt/エディタ/ed (83 47 83 66 83 42 83 5E).
   const std::string editor = "/opt/\x83\x47\x83\x66\x83\x42\x83\x5e/ed";
-  ASSERT_TRUE(SaveSettings(file, Settings{.dialog_width = 900, .dialog_height = 600, .utf8_copy_editor = editor}));
-  EXPECT_EQ(testing::ReadFile(file), "loose-search=off\nfile-dialog-size=900x600\nutf8-copy-editor=" + editor + "\n");
-  EXPECT_EQ(LoadSettings(file), (Settings{.dialog_width = 900, .dialog_height = 600, .utf8_copy_editor = editor}));
+  ASSERT_TRUE(SaveSettings(
+      file, Settings{.dialog_width = 900, .dialog_height = 600, .utf8_copy_editor = editor}));
+  EXPECT_EQ(testing::ReadFile(file),
+            "loose-search=off\nfile-dialog-size=900x600\nutf8-copy-editor=" + editor + "\n");
+  EXPECT_EQ(LoadSettings(file),
+            (Settings{.dialog_width = 900, .dialog_height = 600, .utf8_copy_editor = editor}));
   // Damaged sizes are no size: a side missing, zero, too large, signed, or not digits.
-  for (const char* size : {"900x", "x600", "0x600", "900x16385", "-900x600", "900x6OO", "99999999999x1", "900 x 600"}) {
+  for (const char* size : {"900x", "x600", "0x600", "900x16385", "-900x600", "900x6OO",
+                           "99999999999x1", "900 x 600"}) {
     testing::WriteFile(file, std::string("file-dialog-size=") + size + "\n");
     const Settings loaded = LoadSettings(file);
     EXPECT_EQ(loaded.dialog_width, 0) << size;

@@ -18,7 +18,8 @@ namespace tolvane::testing {
 
 // What a user does who types a path into a file dialog's name box and presses OK.
 inline void ChooseFile(QFileDialog* dialog, const QString& path) {
-  if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) name->setText(path);
+  if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+    name->setText(path);
   QMetaObject::invokeMethod(dialog, "accept");
 }
 

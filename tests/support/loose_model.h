@@ -46,25 +46,40 @@ inline constexpr std::size_t kRunBeforeOptionalChoon = 3;
 // Characters written for others: ヶ ヵ for ケ カ, the historical ゐ ゑ, the hiragana iteration
 // marks as the katakana ones, 〻 as 々, and ヴ read as the B it spells.
 inline constexpr std::pair<char32_t, char32_t> kWrittenForOthers[] = {
-    {U'ヶ', U'ケ'}, {U'ゖ', U'ケ'}, {U'ヵ', U'カ'}, {U'ゕ', U'カ'}, {U'ゐ', U'イ'}, {U'ヰ', U'イ'},
-    {U'ゑ', U'エ'}, {U'ヱ', U'エ'}, {U'〻', U'々'}, {U'ゝ', U'ヽ'}, {U'ゞ', U'ヾ'}, {U'ヴ', U'ブ'},
-    {U'ゔ', U'ブ'},
+    {U'ヶ', U'ケ'}, {U'ゖ', U'ケ'}, {U'ヵ', U'カ'}, {U'ゕ', U'カ'}, {U'ゐ', U'イ'},
+    {U'ヰ', U'イ'}, {U'ゑ', U'エ'}, {U'ヱ', U'エ'}, {U'〻', U'々'}, {U'ゝ', U'ヽ'},
+    {U'ゞ', U'ヾ'}, {U'ヴ', U'ブ'}, {U'ゔ', U'ブ'},
 };
 
 // Latin letters with diacritics (and the barred ones) by their base letter.
 inline constexpr std::pair<std::u32string_view, char32_t> kLatinBases[] = {
-    {U"ÀÁÂÃÄÅàáâãäåĀāĂăĄą", U'a'}, {U"ÇçĆćĈĉĊċČč", U'c'}, {U"ÐðĎďĐđ", U'd'},
-    {U"ÈÉÊËèéêëĒēĔĕĖėĘęĚě", U'e'}, {U"ĜĝĞğĠġĢģ", U'g'}, {U"ĤĥĦħ", U'h'},
-    {U"ÌÍÎÏìíîïĨĩĪīĬĭĮįİı", U'i'}, {U"Ĵĵ", U'j'}, {U"Ķķ", U'k'}, {U"ĹĺĻļĽľĿŀŁł", U'l'},
-    {U"ÑñŃńŅņŇň", U'n'}, {U"ÒÓÔÕÖØòóôõöøŌōŎŏŐő", U'o'}, {U"ŔŕŖŗŘř", U'r'},
-    {U"ŚśŜŝŞşŠš", U's'}, {U"ŢţŤťŦŧ", U't'}, {U"ÙÚÛÜùúûüŨũŪūŬŭŮůŰűŲų", U'u'}, {U"Ŵŵ", U'w'},
-    {U"ÝýÿŶŷŸ", U'y'}, {U"ŹźŻżŽž", U'z'},
+    {U"ÀÁÂÃÄÅàáâãäåĀāĂăĄą", U'a'},
+    {U"ÇçĆćĈĉĊċČč", U'c'},
+    {U"ÐðĎďĐđ", U'd'},
+    {U"ÈÉÊËèéêëĒēĔĕĖėĘęĚě", U'e'},
+    {U"ĜĝĞğĠġĢģ", U'g'},
+    {U"ĤĥĦħ", U'h'},
+    {U"ÌÍÎÏìíîïĨĩĪīĬĭĮįİı", U'i'},
+    {U"Ĵĵ", U'j'},
+    {U"Ķķ", U'k'},
+    {U"ĹĺĻļĽľĿŀŁł", U'l'},
+    {U"ÑñŃńŅņŇň", U'n'},
+    {U"ÒÓÔÕÖØòóôõöøŌōŎŏŐő", U'o'},
+    {U"ŔŕŖŗŘř", U'r'},
+    {U"ŚśŜŝŞşŠš", U's'},
+    {U"ŢţŤťŦŧ", U't'},
+    {U"ÙÚÛÜùúûüŨũŪūŬŭŮůŰűŲų", U'u'},
+    {U"Ŵŵ", U'w'},
+    {U"ÝýÿŶŷŸ", U'y'},
+    {U"ŹźŻżŽž", U'z'},
 };
 
 // Each unvoiced katakana above its voiced or semi-voiced form, as the loose search folds them;
 // ヸ ヹ unvoiced are ヰ ヱ, which it reads as イ エ. ウ voiced is ヴ, read as ブ (VoicedOf).
-inline constexpr std::u32string_view kUnvoiced = U"カキクケコサシスセソタチツテトハヒフヘホワヲハヒフヘホイエ";
-inline constexpr std::u32string_view kVoiced = U"ガギグゲゴザジズゼゾダヂヅデドバビブベボヷヺパピプペポヸヹ";
+inline constexpr std::u32string_view kUnvoiced =
+    U"カキクケコサシスセソタチツテトハヒフヘホワヲハヒフヘホイエ";
+inline constexpr std::u32string_view kVoiced =
+    U"ガギグゲゴザジズゼゾダヂヅデドバビブベボヷヺパピプペポヸヹ";
 // Only the first 22 take a voicing mark: then come ハ to ホ again, semi-voiced, and ヰ ヱ.
 inline constexpr std::size_t kVoicedByMark = 22;
 
@@ -74,12 +89,16 @@ inline constexpr std::pair<char32_t, char32_t> kVuAndVowel[] = {
 
 // What 々 repeats: CJK ideographs, and user-defined characters, which stand for kanji a code lacks.
 inline bool IsKanji(char32_t c) {
-  return (c >= 0x3400 && c <= 0x4dbf) || (c >= 0x4e00 && c <= 0x9fff) || (c >= 0xe000 && c <= 0xfaff) ||
-         (c >= 0x20000 && c <= 0x3ffff);
+  return (c >= 0x3400 && c <= 0x4dbf) || (c >= 0x4e00 && c <= 0x9fff) ||
+         (c >= 0xe000 && c <= 0xfaff) || (c >= 0x20000 && c <= 0x3ffff);
 }
 inline bool IsKatakana(char32_t c) { return c >= U'ァ' && c <= U'ヺ'; }
-inline bool IsSmall(char32_t c) { return std::u32string_view(U"ァィゥェォッャュョヮ").find(c) != std::u32string_view::npos; }
-inline bool InRun(char32_t c) { return IsKatakana(c) || c == kChoon || c == kKanaMark || c == kVoicedKanaMark; }
+inline bool IsSmall(char32_t c) {
+  return std::u32string_view(U"ァィゥェォッャュョヮ").find(c) != std::u32string_view::npos;
+}
+inline bool InRun(char32_t c) {
+  return IsKatakana(c) || c == kChoon || c == kKanaMark || c == kVoicedKanaMark;
+}
 
 inline std::optional<char32_t> UnvoicedOf(char32_t k) {
   if (!IsKatakana(k)) return std::nullopt;
@@ -123,7 +142,8 @@ inline std::vector<ModelUnit> LooseModelUnits(const std::vector<ModelChar>& text
     const char32_t c = text[k].c;
     if (k + 1 < text.size()) {
       if (const std::optional<char32_t> joined = ComposeKana(c, text[k + 1].c)) {
-        chars.push_back({*joined, IsU(c) && IsVoicingMark(text[k + 1].c), text[k].bytes + text[k + 1].bytes});
+        chars.push_back(
+            {*joined, IsU(c) && IsVoicingMark(text[k + 1].c), text[k].bytes + text[k + 1].bytes});
         ++k;
         continue;
       }
@@ -153,7 +173,9 @@ inline std::vector<ModelUnit> LooseModelUnits(const std::vector<ModelChar>& text
     } else if (u.folded == kKanaMark || u.folded == kVoicedKanaMark) {
       u.mark = u.folded;
       const std::optional<char32_t> base = UnvoicedOf(before);
-      const std::optional<char32_t> repeated = !base ? std::nullopt : u.mark == kKanaMark ? base : VoicedOf(*base);
+      const std::optional<char32_t> repeated = !base                 ? std::nullopt
+                                               : u.mark == kKanaMark ? base
+                                                                     : VoicedOf(*base);
       u.mark_alone = !repeated;
       if (repeated) u.folded = *repeated;
     } else if (u.folded == kChoon && run >= kRunBeforeOptionalChoon) {
@@ -185,18 +207,23 @@ inline bool StandsFrom(const std::vector<ModelUnit>& term, const std::vector<Mod
   if (k == term.size()) return true;
   const ModelUnit& t = term[k];
   const bool record_left = j < record.size();
-  if (record_left && Same(t, record[j], k == 0, k + 1 == term.size()) && StandsFrom(term, record, k + 1, j + 1)) {
+  if (record_left && Same(t, record[j], k == 0, k + 1 == term.size()) &&
+      StandsFrom(term, record, k + 1, j + 1)) {
     return true;
   }
   // The term's final mark left out where the record's run ends too; and the other way round.
-  if (t.optional && (!record_left || !InRun(record[j].folded)) && StandsFrom(term, record, k + 1, j)) return true;
-  return k > 0 && record_left && record[j].optional && !InRun(t.folded) && StandsFrom(term, record, k, j + 1);
+  if (t.optional && (!record_left || !InRun(record[j].folded)) &&
+      StandsFrom(term, record, k + 1, j))
+    return true;
+  return k > 0 && record_left && record[j].optional && !InRun(t.folded) &&
+         StandsFrom(term, record, k, j + 1);
 }
 
 }  // namespace loose_model
 
 // True when the loose search finds `term` in `record`, both as their characters.
-inline bool LooseModelHolds(const std::vector<ModelChar>& record, const std::vector<ModelChar>& term) {
+inline bool LooseModelHolds(const std::vector<ModelChar>& record,
+                            const std::vector<ModelChar>& term) {
   const std::vector<ModelUnit> have = LooseModelUnits(record);
   const std::vector<ModelUnit> want = LooseModelUnits(term);
   if (want.empty()) return true;

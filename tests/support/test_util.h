@@ -56,7 +56,8 @@ inline bool Exists(const std::string& path) { return std::filesystem::exists(pat
 // The names in a folder, "." and ".." aside.
 inline std::set<std::string> NamesIn(const std::string& dir) {
   std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) names.insert(entry.path().filename());
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    names.insert(entry.path().filename());
   return names;
 }
 
