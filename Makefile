@@ -4,7 +4,8 @@
 #              and the window's under AddressSanitizer and UndefinedBehaviorSanitizer, the scan under
 #              ThreadSanitizer on the scalar pair filter, the Debian package built and checked, and
 #              last every test of the main build (the installed layout among them)
-# make check - the quick loop: build the main tree and run its fast tests (under a minute)
+# make check - the quick loop: every C++ file as .clang-format lays it out, the main tree built with
+#              warnings as errors, its fast tests
 # make format-check - every tracked C++ file against .clang-format
 # make fuzz  - each fuzz target for FUZZ_SECONDS (default 300)
 # make deb   - the Debian package build/tolvane_VERSION-1_ARCH.deb, checked with lintian
@@ -66,7 +67,8 @@ test: build
 	$(make_deb)
 	ctest --preset default
 
-check: build
+# The quick loop: the layout of every C++ file, then the main tree's fast tests.
+check: format-check build
 	ctest --preset check
 
 # Every tracked C++ file as .clang-format has it; lists the files that differ and fails.
